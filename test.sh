@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds everything and runs the whole test suite.
+#   SANITIZE=address ./test.sh   AddressSanitizer + UBSan build in build-address/
+#   SANITIZE=thread ./test.sh    ThreadSanitizer build in build-thread/
+set -euo pipefail
+cd "$(dirname "$0")"
+source scripts/ensure-packages.sh
+varlo_ensure_packages
+
+sanitize=${SANITIZE:-}
+dir=build${sanitize:+-$sanitize}
+varlo_build "$dir" "$sanitize"
+
+export TSAN_OPTIONS="${TSAN_OPTIONS:-halt_on_error=1 second_deadlock_stack=1}"
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}"
+export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1 halt_on_error=1}"
+cd "$dir"
+ctest --output-on-failure -j2 --timeout 300

@@ -1,0 +1,34 @@
+#pragma once
+// Starts orbsim as a child process on loopback for a test and talks to its
+// control channel. The process is killed when the object goes away.
+#include <string>
+#include <vector>
+
+class OrbSimProcess {
+ public:
+  explicit OrbSimProcess(const std::vector<std::string>& extraArgs = {});
+  ~OrbSimProcess();
+  OrbSimProcess(const OrbSimProcess&) = delete;
+  OrbSimProcess& operator=(const OrbSimProcess&) = delete;
+
+  int SerialPort() const { return serialPort_; }
+  int ControlPort() const { return controlPort_; }
+  // "rfc2217://127.0.0.1:<port>"
+  std::string Url() const;
+
+  // Sends one control line and returns the reply line (without newline).
+  std::string Command(const std::string& line);
+  // Like Command, but fails the calling test unless the reply starts "ok".
+  std::string Ok(const std::string& line);
+
+  int Pid() const { return pid_; }
+
+ private:
+  int pid_ = -1;
+  int stdoutFd_ = -1;
+  int controlFd_ = -1;
+  int serialPort_ = 0;
+  int controlPort_ = 0;
+  std::string pending_;
+  std::string controlPending_;
+};
