@@ -1,0 +1,23 @@
+#pragma once
+// Which device a port number stands for, and which ports can be offered.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// /dev/ttyS<n-1>: port 1 is the first on-board serial port.
+std::string DefaultDeviceForPort(uint16_t n);
+
+// Reads one value of the settings file; empty when the key is missing.
+using SettingReader = std::function<std::string(const std::string& section, const std::string& key)>;
+
+// The "Com n Device" value of section "Communications" (a device path or
+// rfc2217://host:port), else the default device.
+std::string DeviceForPort(uint16_t n, const SettingReader& settings);
+
+// Port validity test for a port number: 0 is never valid.
+bool IsPortNumberValid(uint16_t n, const std::function<std::string(uint16_t)>& deviceForPort);
+
+// The valid ports among 1 to `last`, in increasing order (the Select Port list).
+std::vector<uint16_t> ListValidPorts(const std::function<std::string(uint16_t)>& deviceForPort,
+                                     uint16_t last = 50);
