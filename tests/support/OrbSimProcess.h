@@ -18,7 +18,7 @@ class OrbSimProcess {
 
   // Sends one control line and returns the reply line (without newline).
   std::string Command(const std::string& line);
-  // Like Command, but fails the calling test unless the reply starts "ok".
+  // Like Command, but throws std::runtime_error unless the reply starts "ok".
   std::string Ok(const std::string& line);
 
   int Pid() const { return pid_; }
