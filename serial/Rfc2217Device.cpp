@@ -87,8 +87,11 @@ class Rfc2217Device final : public SerialDevice, private telnet::TelnetSink {
   bool Gone() override;
 
  private:
+  // The answer to a command we wait for. Only the first answer after the
+  // request counts; unasked-for answers are ignored.
   struct Reply {
-    uint64_t sequence = 0;  // 0: never answered
+    bool awaited = false;
+    bool answered = false;
     std::vector<uint8_t> value;
   };
 
@@ -110,7 +113,8 @@ class Rfc2217Device final : public SerialDevice, private telnet::TelnetSink {
   // the answers and records the settings in force. Raises EInOutError.
   void ApplySettingsLocked(std::unique_lock<std::mutex>& lock, const LineSettings& wanted,
                            uint8_t control);
-  const Reply& WaitReply(std::unique_lock<std::mutex>& lock, uint8_t command, uint64_t after);
+  void ExpectReply(uint8_t command);
+  const Reply& WaitReply(std::unique_lock<std::mutex>& lock, uint8_t command);
   [[noreturn]] void RaiseLost();
 
   void Wake();
@@ -132,7 +136,6 @@ class Rfc2217Device final : public SerialDevice, private telnet::TelnetSink {
   std::deque<uint8_t> received_;
   rfc2217::ModemStateTracker modem_;
   std::array<Reply, 13> replies_;  // by command code 0..12
-  uint64_t replySequence_ = 0;
   std::deque<uint8_t> expectedControl_;
   LineSettings inForce_;
   unsigned pending_ = 0;
@@ -337,7 +340,8 @@ void Rfc2217Device::OnComPortAnswer(uint8_t command, const uint8_t* value, size_
     }
   }
   Reply& reply = replies_[command];
-  reply.sequence = ++replySequence_;
+  if (!reply.awaited || reply.answered) return;
+  reply.answered = true;
   reply.value.assign(value, value + count);
   changed_.notify_all();
 }
@@ -391,13 +395,17 @@ void Rfc2217Device::RaiseLost() {
   throw EInOutError(EIO, "The network serial line " + hostPort_ + " has gone");
 }
 
+void Rfc2217Device::ExpectReply(uint8_t command) {
+  replies_[command].awaited = true;
+  replies_[command].answered = false;
+}
+
 const Rfc2217Device::Reply& Rfc2217Device::WaitReply(std::unique_lock<std::mutex>& lock,
-                                                      uint8_t command, uint64_t after) {
+                                                      uint8_t command) {
   const Reply& reply = replies_[command];
   auto deadline = Clock::now() + std::chrono::milliseconds(kReplyTimeoutMs);
-  changed_.wait_until(lock, deadline,
-                      [&] { return gone_ || aborted_ || reply.sequence > after; });
-  if (reply.sequence > after) return reply;
+  changed_.wait_until(lock, deadline, [&] { return gone_ || aborted_ || reply.answered; });
+  if (reply.answered) return reply;
   if (gone_ || aborted_) RaiseLost();
   throw EInOutError(ETIMEDOUT, std::string("No answer from ") + hostPort_ + " to the " +
                                    SettingName(command) + " setting");
@@ -414,22 +422,24 @@ void Rfc2217Device::ApplySettingsLocked(std::unique_lock<std::mutex>& lock,
   const uint8_t codes[4] = {0, static_cast<uint8_t>(wanted.dataBits),
                             rfc2217::ParityCode(wanted.parity),
                             rfc2217::StopSizeCode(wanted.stopBits, wanted.dataBits)};
-  // Answers newer than this are answers to what we send now.
-  const uint64_t before = replySequence_;
   for (uint8_t command : kSettingCommands) {
+    ExpectReply(command);
     if (command == telnet::kSetBaudRate)
       QueueControl(telnet::ComPortFrame(command, telnet::BaudBytes(static_cast<uint32_t>(wanted.baud))
                                                      .data(), 4));
     else
       QueueControl(telnet::ComPortFrame(command, {codes[command - 1]}));
   }
-  if (control != 0xFF) QueueControl(telnet::ComPortFrame(telnet::kSetControl, {control}));
+  if (control != 0xFF) {
+    ExpectReply(telnet::kSetControl);
+    QueueControl(telnet::ComPortFrame(telnet::kSetControl, {control}));
+  }
   FlushLocked();
 
   std::string refused;
   LineSettings got = inForce_;
   for (uint8_t command : kSettingCommands) {
-    const Reply& reply = WaitReply(lock, command, before);
+    const Reply& reply = WaitReply(lock, command);
     const auto& v = reply.value;
     bool ok = false;
     switch (command) {
@@ -457,7 +467,7 @@ void Rfc2217Device::ApplySettingsLocked(std::unique_lock<std::mutex>& lock,
     if (!ok) refused += std::string(refused.empty() ? "" : ", ") + SettingName(command);
   }
   if (control != 0xFF) {
-    const Reply& reply = WaitReply(lock, telnet::kSetControl, before);
+    const Reply& reply = WaitReply(lock, telnet::kSetControl);
     if (reply.value.size() != 1 || reply.value[0] != control) refused += refused.empty() ? "flow control" : ", flow control";
   }
   inForce_ = got;
