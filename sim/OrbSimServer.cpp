@@ -1,0 +1,144 @@
+#include "OrbSimServer.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <stdexcept>
+
+#include "ListenSocket.h"
+#include "MonotonicClock.h"
+
+namespace {
+// Serial bytes kept for `recv`; more is lost, like an overrun.
+constexpr size_t kMaxReceived = 1024 * 1024;
+constexpr size_t kMaxControlConnections = 32;
+// Out of file descriptors: leave pending connections waiting this long
+// instead of spinning on a listening socket that stays readable.
+constexpr int kAcceptPauseMs = 100;
+}  // namespace
+
+OrbSimServer::OrbSimServer(const std::string& serialAddress, const std::string& controlAddress)
+    : context_{line_, received_, [this] { DropClient(); }, [this] { quit_ = true; }} {
+  std::string error;
+  serialListen_ = ListenOn(serialAddress, error);
+  if (serialListen_ < 0) throw std::runtime_error(error);
+  controlListen_ = ListenOn(controlAddress, error);
+  if (controlListen_ < 0) {
+    close(serialListen_);
+    throw std::runtime_error(error);
+  }
+  line_.OnBytesFromClient([this](const uint8_t* data, size_t count) {
+    size_t room = kMaxReceived - std::min(received_.size(), kMaxReceived);
+    received_.insert(received_.end(), data, data + std::min(count, room));
+  });
+}
+
+OrbSimServer::~OrbSimServer() {
+  controls_.clear();
+  session_.reset();
+  close(serialListen_);
+  close(controlListen_);
+}
+
+int OrbSimServer::SerialPort() const { return BoundPort(serialListen_); }
+int OrbSimServer::ControlPort() const { return BoundPort(controlListen_); }
+
+void OrbSimServer::DropClient() { session_.reset(); }
+
+void OrbSimServer::AcceptSerialClients() {
+  for (;;) {
+    int fd = AcceptClient(serialListen_);
+    if (fd < 0) {
+      if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
+        acceptPausedUntilMs_ = MonotonicMs() + kAcceptPauseMs;
+      return;
+    }
+    if (session_) {
+      close(fd);  // the line is busy: one client at a time
+      continue;
+    }
+    session_ = std::make_unique<ClientSession>(fd, line_);
+  }
+}
+
+void OrbSimServer::AcceptControlClients() {
+  for (;;) {
+    int fd = AcceptClient(controlListen_);
+    if (fd < 0) {
+      if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
+        acceptPausedUntilMs_ = MonotonicMs() + kAcceptPauseMs;
+      return;
+    }
+    if (controls_.size() >= kMaxControlConnections) {
+      close(fd);
+      continue;
+    }
+    controls_.push_back(std::make_unique<ControlConnection>(fd, context_));
+  }
+}
+
+int OrbSimServer::PollTimeoutMs(int64_t nowMs) const {
+  int64_t next = -1;
+  auto consider = [&](int64_t at) {
+    if (at >= 0 && (next < 0 || at < next)) next = at;
+  };
+  for (const auto& c : controls_) consider(c->WaitDeadline());
+  if (acceptPausedUntilMs_ > nowMs) consider(acceptPausedUntilMs_);
+  if (next < 0) return -1;
+  return static_cast<int>(std::clamp<int64_t>(next - nowMs, 0, 60000));
+}
+
+void OrbSimServer::Run(int stopFd) {
+  std::vector<pollfd> fds;
+  while (!quit_) {
+    const int64_t now = MonotonicMs();
+    const bool accepting = acceptPausedUntilMs_ <= now;
+    fds.clear();
+    fds.push_back({stopFd, POLLIN, 0});
+    fds.push_back({serialListen_, static_cast<short>(accepting ? POLLIN : 0), 0});
+    fds.push_back({controlListen_, static_cast<short>(accepting ? POLLIN : 0), 0});
+    // The session's entry is always present (fd -1 is ignored by poll).
+    ClientSession* session = session_.get();
+    fds.push_back({session ? session->Fd() : -1, session ? session->PollEvents() : short(0), 0});
+    const size_t firstControl = fds.size();
+    for (const auto& c : controls_) fds.push_back({c->Fd(), c->PollEvents(), 0});
+
+    if (poll(fds.data(), fds.size(), PollTimeoutMs(now)) < 0) {
+      if (errno == EINTR) continue;
+      throw std::runtime_error("poll failed");
+    }
+    if (fds[0].revents) return;
+
+    if (session && session == session_.get()) {
+      short got = fds[3].revents;
+      if (got & POLLOUT) session->OnWritable();
+      if (got & (POLLIN | POLLHUP | POLLERR)) session->OnReadable();
+      // A reset connection that we were not reading from (paused) is over too.
+      if ((got & (POLLHUP | POLLERR)) && !(fds[3].events & POLLIN)) DropClient();
+    }
+    if (session_ && session_->Closed()) DropClient();
+
+    // Control connections, in the order polled; commands may drop the
+    // client or ask to quit, but never add or remove connections.
+    const size_t polled = fds.size() - firstControl;
+    for (size_t i = 0; i < polled; ++i) {
+      ControlConnection& c = *controls_[i];
+      short got = fds[firstControl + i].revents;
+      if (got & POLLOUT) c.OnWritable();
+      if (got & (POLLIN | POLLHUP | POLLERR)) c.OnReadable();
+    }
+    if (session_ && session_->Closed()) DropClient();
+
+    if (fds[1].revents & POLLIN) AcceptSerialClients();
+    if (fds[2].revents & POLLIN) AcceptControlClients();
+
+    // Settle waits (a DTR change just arrived) and run commands behind them.
+    const int64_t after = MonotonicMs();
+    for (auto& c : controls_) c->Advance(after);
+    if (session_ && session_->Closed()) DropClient();
+    std::erase_if(controls_, [](const auto& c) { return c->Finished(); });
+  }
+  for (auto& c : controls_) c->FlushBefore(500);
+}

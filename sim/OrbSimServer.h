@@ -1,0 +1,44 @@
+#pragma once
+// orbsim's server: one simulated serial line served to one RFC 2217 client
+// at a time, plus the control channel, all in one single-threaded poll loop.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ClientSession.h"
+#include "ControlCommands.h"
+#include "ControlConnection.h"
+#include "SimLine.h"
+
+class OrbSimServer {
+ public:
+  // Binds both listening sockets; raises std::runtime_error when it cannot.
+  OrbSimServer(const std::string& serialAddress, const std::string& controlAddress);
+  ~OrbSimServer();
+  OrbSimServer(const OrbSimServer&) = delete;
+  OrbSimServer& operator=(const OrbSimServer&) = delete;
+
+  int SerialPort() const;
+  int ControlPort() const;
+  SimLine& Line() { return line_; }
+
+  // Serves until `quit` on the control channel or until stopFd is readable.
+  void Run(int stopFd);
+
+ private:
+  void AcceptSerialClients();
+  void AcceptControlClients();
+  void DropClient();
+  int PollTimeoutMs(int64_t nowMs) const;
+
+  SimLine line_;
+  int serialListen_ = -1;
+  int controlListen_ = -1;
+  std::unique_ptr<ClientSession> session_;
+  std::vector<std::unique_ptr<ControlConnection>> controls_;
+  std::vector<uint8_t> received_;  // from the client, for `recv`
+  ControlContext context_;
+  bool quit_ = false;
+  int64_t acceptPausedUntilMs_ = 0;
+};
