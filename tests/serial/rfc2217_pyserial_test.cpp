@@ -1,0 +1,75 @@
+// Our client against pyserial's RFC 2217 server (an independent
+// implementation) serving a loop-back port.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+
+#include "SerialDevice.h"
+#include "sim/child_process.h"
+
+namespace {
+using Clock = std::chrono::steady_clock;
+long ElapsedMs(Clock::time_point since) {
+  return static_cast<long>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
+}
+
+constexpr const char kPython[] = "/usr/bin/python3";
+
+bool HavePyserial() {
+  return access(kPython, X_OK) == 0 &&
+         system("/usr/bin/python3 -c 'import serial.rfc2217' 2>/dev/null") == 0;
+}
+
+// Waits (handling events) until the modem lines show `lines` under `mask`.
+bool WaitLines(SerialDevice& d, uint8_t mask, uint8_t lines, unsigned& events) {
+  for (auto start = Clock::now(); ElapsedMs(start) < 3000;) {
+    if ((d.ModemLines() & mask) == lines) return true;
+    events |= d.WaitEvent(100);
+  }
+  return (d.ModemLines() & mask) == lines;
+}
+}  // namespace
+
+TEST(Rfc2217Pyserial, OurClientAgainstPyserialServer) {
+  if (!HavePyserial()) GTEST_SKIP() << "needs Debian's python3-serial";
+  ChildProcess server({kPython, VARLO_SOURCE_DIR "/tests/serial/rfc2217_pyserial_server.py"});
+  int port = PortFromLine(server.ReadLine(10000), "LISTENING");
+  ASSERT_GT(port, 0);
+
+  auto d = OpenSerialDevice("rfc2217://127.0.0.1:" + std::to_string(port));
+  LineSettings s{19200, ParityKind::Even, 8, 1};
+  d->SetLine(s);
+  EXPECT_EQ(d->GetLine(), s);
+
+  // loop:// sends our bytes back, 0xFF and all.
+  std::vector<uint8_t> sent = {0x01, 0xFF, 0xFF, 0x7E, 0x00, 0xFE};
+  EXPECT_EQ(d->Write(sent.data(), sent.size(), 1000), sent.size());
+  std::vector<uint8_t> got;
+  unsigned events = 0;
+  for (auto start = Clock::now(); got.size() < sent.size() && ElapsedMs(start) < 3000;) {
+    events |= d->WaitEvent(100);
+    uint8_t buf[64];
+    size_t n = d->Read(buf, sizeof buf);
+    got.insert(got.end(), buf, buf + n);
+  }
+  EXPECT_EQ(got, sent);
+  EXPECT_TRUE(events & kEventRxChar);
+
+  // DSR follows our DTR; its server reports the change on its next check.
+  events = 0;
+  d->SetDTR(true);
+  EXPECT_TRUE(WaitLines(*d, kLineDSR, kLineDSR, events));
+  EXPECT_TRUE(events & kEventModem);
+  events = 0;
+  d->SetDTR(false);
+  EXPECT_TRUE(WaitLines(*d, kLineDSR, 0, events));
+  EXPECT_TRUE(events & kEventModem);
+  d->SetRTS(true);
+  EXPECT_TRUE(WaitLines(*d, kLineCTS, kLineCTS, events));
+  EXPECT_EQ(d->ModemLines() & kLineDCD, kLineDCD);  // loop:// always has carrier
+  d->PurgeTx();
+  EXPECT_FALSE(d->Gone());
+}

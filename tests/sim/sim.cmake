@@ -1,0 +1,11 @@
+# orbsim: its RFC 2217 server, control channel and robustness, and pyserial's
+# client against it.
+varlo_add_gtest(orbsim_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/orbsim_session_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/orbsim_robustness_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/child_process.cpp
+  LIBS varlo_serial varlo_testsupport)
+
+add_test(NAME OrbSimPyserial.PyserialClientAgainstOrbsim
+         COMMAND /usr/bin/python3 ${CMAKE_CURRENT_LIST_DIR}/orbsim_pyserial_client.py $<TARGET_FILE:orbsim>)
+set_tests_properties(OrbSimPyserial.PyserialClientAgainstOrbsim PROPERTIES TIMEOUT 60)
