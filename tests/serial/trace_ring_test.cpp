@@ -8,16 +8,10 @@
 
 namespace {
 
-std::string Kinds(const std::vector<TraceRecorder::Entry>& entries) {
+std::string Text(const std::vector<TraceRecorder::Entry>& entries) {
   std::string s;
-  for (auto& e : entries) s += e.kind;
+  for (auto& e : entries) s += {e.kind, static_cast<char>(e.byte)};
   return s;
-}
-
-std::vector<int> Bytes(const std::vector<TraceRecorder::Entry>& entries) {
-  std::vector<int> v;
-  for (auto& e : entries) v.push_back(e.byte);
-  return v;
 }
 
 std::vector<uint32_t> Datas(const std::vector<LogRecorder::Entry>& entries) {
@@ -26,145 +20,92 @@ std::vector<uint32_t> Datas(const std::vector<LogRecorder::Entry>& entries) {
   return v;
 }
 
-std::vector<uint8_t> Filled(size_t n, uint8_t value) { return std::vector<uint8_t>(n, value); }
-
 }  // namespace
 
-TEST(TraceRing, KeepsOrderBeforeAndAfterWrapping) {
+TEST(TraceRing, KeepsNewestInOrderAcrossWrap) {
   TraceRecorder t;
+  t.Add('T', 'x');  // not started: ignored
   t.Start(4);
-  t.Add('T', 1);
-  t.Add('R', 2);
-  EXPECT_EQ(Bytes(t.Entries()), (std::vector<int>{1, 2}));
-  EXPECT_EQ(Kinds(t.Entries()), "TR");
+  for (char c : std::string("abcd")) t.Add('T', c);
+  EXPECT_EQ(Text(t.Entries()), "TaTbTcTd");  // exactly full, nothing lost
+  t.Add('R', 'e');
+  t.Add('R', 'f');
+  EXPECT_EQ(Text(t.Entries()), "TcTdReRf");
 
-  t.Add('T', 3);
-  t.Add('T', 4);  // exactly full: not yet overwritten
-  EXPECT_EQ(Bytes(t.Entries()), (std::vector<int>{1, 2, 3, 4}));
-
-  t.Add('R', 5);
-  t.Add('R', 6);  // oldest two overwritten
-  EXPECT_EQ(Bytes(t.Entries()), (std::vector<int>{3, 4, 5, 6}));
-  EXPECT_EQ(Kinds(t.Entries()), "TTRR");
-}
-
-TEST(TraceRing, StartEmptiesAndInactiveIgnores) {
-  TraceRecorder t;
-  t.Add('T', 1);  // not started
-  EXPECT_FALSE(t.Active());
-  EXPECT_TRUE(t.Entries().empty());
-
-  t.Start(2);
-  EXPECT_TRUE(t.Active());
-  t.Add('T', 1);
-  t.Add('T', 2);
-  t.Add('T', 3);
-  t.Start(3);  // restart drops everything, wrapped state included
-  EXPECT_TRUE(t.Entries().empty());
-  t.Add('R', 9);
-  EXPECT_EQ(Bytes(t.Entries()), (std::vector<int>{9}));
-
-  t.Start(0);  // a ring with no room records nothing and does not fault
-  t.Add('T', 1);
+  t.Start(3);  // restarting empties the ring and forgets the wrap
+  t.Add('R', 'g');
+  EXPECT_EQ(Text(t.Entries()), "Rg");
+  t.Start(0);  // no room: records nothing, does not fault
+  t.Add('T', 'h');
   EXPECT_TRUE(t.Entries().empty());
 }
 
 TEST(TraceRing, SizeIsCapped) {
   TraceRecorder t;
   t.Start(TraceRecorder::kMaxSize + 10);
-  for (uint32_t i = 0; i < TraceRecorder::kMaxSize + 1; ++i) t.Add('T', static_cast<uint8_t>(i));
+  for (uint32_t i = 0; i <= TraceRecorder::kMaxSize; ++i) t.Add('T', static_cast<uint8_t>(i));
   auto entries = t.Entries();
   ASSERT_EQ(entries.size(), TraceRecorder::kMaxSize);
   EXPECT_EQ(entries.front().byte, 1);  // entry 0 was overwritten
 }
 
-TEST(TraceLogRing, StoresEntriesWithExtraData) {
+TEST(TraceLogRing, EvictsWholeOldestEntriesAndStaysConsistentAcrossWrap) {
   LogRecorder log;
-  log.Start(1000);
-  const uint8_t extra[] = {0, 'a', 255};
-  log.Add(12, ltDispatch, lsReadCom, 0xDEADBEEF, extra, 3);
-  log.Add(13, ltError, lsNone, 7);
+  log.Start(60);  // room for three bare headers
+  const uint8_t abc[] = {0, 'a', 255};
+  log.Add(12, ltDispatch, lsReadCom, 1, abc, 3);
+  log.Add(13, ltError, lsNone, 2);
   auto entries = log.Entries();
   ASSERT_EQ(entries.size(), 2u);
   EXPECT_EQ(entries[0].timeMs, 12u);
   EXPECT_EQ(entries[0].type, ltDispatch);
   EXPECT_EQ(entries[0].subtype, lsReadCom);
-  EXPECT_EQ(entries[0].data, 0xDEADBEEFu);
   EXPECT_EQ(entries[0].extra, (std::vector<uint8_t>{0, 'a', 255}));
-  EXPECT_EQ(entries[1].data, 7u);
   EXPECT_TRUE(entries[1].extra.empty());
-}
 
-TEST(TraceLogRing, EvictsWholeOldestEntries) {
-  LogRecorder log;
-  log.Start(60);  // room for three bare headers
-  log.Add(0, ltDispatch, 0, 1);
-  log.Add(0, ltDispatch, 0, 2);
-  log.Add(0, ltDispatch, 0, 3);
-  EXPECT_EQ(Datas(log.Entries()), (std::vector<uint32_t>{1, 2, 3}));
+  // 16 + 20 bytes with 25 free: only the oldest entry (19 bytes) has to go.
+  std::vector<uint8_t> twenty(20, 'x');
+  log.Add(0, ltDispatch, 0, 3, twenty.data(), 20);
+  EXPECT_EQ(Datas(log.Entries()), (std::vector<uint32_t>{2, 3}));
 
-  // 16 + 20 bytes need two old headers to go (12 free, then 28, then 44).
-  auto extra = Filled(20, 'x');
-  log.Add(0, ltDispatch, 0, 4, extra.data(), 20);
-  auto entries = log.Entries();
-  EXPECT_EQ(Datas(entries), (std::vector<uint32_t>{3, 4}));
-  EXPECT_EQ(entries[1].extra, extra);
-
-  // Keep adding across the end of the ring; every read-back stays whole.
-  for (uint32_t i = 5; i < 40; ++i) {
-    auto more = Filled(i % 7, static_cast<uint8_t>(i));
-    log.Add(i, ltTrigger, lsData, i, more.data(), static_cast<uint32_t>(more.size()));
+  for (uint32_t i = 4; i < 40; ++i) {
+    std::vector<uint8_t> extra(i % 7, static_cast<uint8_t>(i));
+    log.Add(i, ltTrigger, lsData, i, extra.data(), static_cast<uint32_t>(extra.size()));
     auto now = log.Entries();
     ASSERT_FALSE(now.empty());
-    EXPECT_EQ(now.back().data, i);
-    EXPECT_EQ(now.back().extra, more);
+    EXPECT_EQ(now.back().extra, extra);
     size_t total = 0;
-    for (auto& e : now) total += 16 + e.extra.size();
+    for (size_t k = 0; k < now.size(); ++k) {
+      total += 16 + now[k].extra.size();
+      EXPECT_EQ(now[k].data, i + 1 - now.size() + k) << "entries lost or out of order";
+    }
     EXPECT_LE(total, 60u);
-    for (size_t k = 1; k < now.size(); ++k) EXPECT_EQ(now[k].data, now[k - 1].data + 1);
+    EXPECT_GT(total + 16 + 6, 60u) << "more evicted than needed";
   }
 }
 
-TEST(TraceLogRing, OversizePiecesAreNotStored) {
+TEST(TraceLogRing, PiecesThatCannotFitAreLeftOut) {
   LogRecorder tiny;
-  tiny.Start(16);  // a header as long as the ring does not fit
+  tiny.Start(16);  // a header as long as the ring is not stored
   tiny.Add(0, ltError, 0, 1);
   EXPECT_TRUE(tiny.Entries().empty());
 
   LogRecorder log;
   log.Start(40);
   log.Add(0, ltError, 0, 1);
-  // Extra data longer than the ring: the event is kept, its data left out.
-  auto big = Filled(40, 'b');
-  log.Add(0, ltError, 0, 2, big.data(), 40);
+  std::vector<uint8_t> big(40, 'b'), beside(30, 'm'), exact(24, 'e');
+  log.Add(0, ltError, 0, 2, big.data(), 40);     // longer than the ring
+  log.Add(0, ltError, 0, 3, beside.data(), 30);  // fits the ring, not beside its header
   auto entries = log.Entries();
-  EXPECT_EQ(Datas(entries), (std::vector<uint32_t>{1, 2}));
+  EXPECT_EQ(Datas(entries), (std::vector<uint32_t>{2, 3}));  // events kept without data
+  EXPECT_TRUE(entries[0].extra.empty());
   EXPECT_TRUE(entries[1].extra.empty());
 
-  // Extra data that fits the ring but not beside its own header: same.
-  auto mid = Filled(30, 'm');
-  log.Add(0, ltError, 0, 3, mid.data(), 30);
-  entries = log.Entries();
-  EXPECT_EQ(Datas(entries), (std::vector<uint32_t>{2, 3}));
-  EXPECT_TRUE(entries[1].extra.empty());
-
-  // Header plus data filling the ring exactly is stored.
-  auto exact = Filled(24, 'e');
-  log.Add(0, ltError, 0, 4, exact.data(), 24);
+  log.Add(0, ltError, 0, 4, exact.data(), 24);  // header + data fill the ring exactly
   entries = log.Entries();
   EXPECT_EQ(Datas(entries), (std::vector<uint32_t>{4}));
   EXPECT_EQ(entries[0].extra, exact);
-}
 
-TEST(TraceLogRing, InactiveOrNullExtraIsSafe) {
-  LogRecorder log;
-  log.Add(0, ltError, 0, 1);
-  EXPECT_TRUE(log.Entries().empty());
-  log.Start(100);
-  log.Add(0, ltError, 0, 2, nullptr, 50);  // a length without data
-  auto entries = log.Entries();
-  ASSERT_EQ(entries.size(), 1u);
-  EXPECT_TRUE(entries[0].extra.empty());
-  log.Start(100);
-  EXPECT_TRUE(log.Entries().empty());
+  log.Add(0, ltError, 0, 5, nullptr, 50);  // a length without data is no data
+  EXPECT_TRUE(log.Entries().back().extra.empty());
 }
