@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "ApdExceptions.h"
 #include "ComPortFixture.h"
 
 namespace fs = std::filesystem;
