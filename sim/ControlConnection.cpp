@@ -110,11 +110,10 @@ void ControlConnection::Flush() {
   }
 }
 
-void ControlConnection::FlushBefore(int timeoutMs) {
-  const int64_t deadline = MonotonicMs() + timeoutMs;
+void ControlConnection::FlushBefore(int64_t deadlineMs) {
   Flush();
   while (!out_.empty() && !failed_) {
-    int64_t left = deadline - MonotonicMs();
+    int64_t left = deadlineMs - MonotonicMs();
     if (left <= 0) return;
     pollfd p{fd_, POLLOUT, 0};
     poll(&p, 1, static_cast<int>(left));

@@ -26,8 +26,8 @@ class ControlConnection {
   int64_t WaitDeadline() const { return wait_ ? wait_->deadlineMs : -1; }
   // Done: the peer closed and got all its replies, or the socket failed.
   bool Finished() const;
-  // Sends what is left, waiting at most timeoutMs (used before exiting).
-  void FlushBefore(int timeoutMs);
+  // Sends what is left, waiting until deadlineMs at most (before exiting).
+  void FlushBefore(int64_t deadlineMs);
 
  private:
   void RunLines(int64_t nowMs);

@@ -140,5 +140,7 @@ void OrbSimServer::Run(int stopFd) {
     if (session_ && session_->Closed()) DropClient();
     std::erase_if(controls_, [](const auto& c) { return c->Finished(); });
   }
-  for (auto& c : controls_) c->FlushBefore(500);
+  // Let `quit` and the replies before it reach their senders.
+  const int64_t deadline = MonotonicMs() + 500;
+  for (auto& c : controls_) c->FlushBefore(deadline);
 }

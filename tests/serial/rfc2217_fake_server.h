@@ -61,13 +61,14 @@ class FakeConnection : private telnet::TelnetSink {
   std::vector<uint8_t> data;              // serial data the client sent
   std::vector<std::vector<uint8_t>> sbs;  // COM-PORT-OPTION payloads the client sent
   std::vector<uint8_t> baudReply;         // if set, answered instead of the real rate
+  bool refuseComPort = false;             // answer WILL COM-PORT-OPTION with DONT
 
  private:
   static std::chrono::steady_clock::time_point Now() { return std::chrono::steady_clock::now(); }
   void OnData(const uint8_t* d, size_t n) override { data.insert(data.end(), d, d + n); }
   void OnOptionCommand(uint8_t command, uint8_t option) override {
-    if (answer_ && command == telnet::kWILL && option == telnet::kOptComPort)
-      Send(telnet::OptionFrame(telnet::kDO, telnet::kOptComPort));
+    if (command == telnet::kWILL && option == telnet::kOptComPort && (answer_ || refuseComPort))
+      Send(telnet::OptionFrame(refuseComPort ? telnet::kDONT : telnet::kDO, telnet::kOptComPort));
   }
   void OnSubnegotiation(uint8_t option, const uint8_t* p, size_t n) override {
     if (option != telnet::kOptComPort || n == 0) return;
