@@ -75,7 +75,7 @@ bool PortSession::StartThreads() {
   return true;
 }
 
-void PortSession::Stop() {
+bool PortSession::Stop() {
   std::shared_ptr<SerialDevice> dev;
   {
     std::lock_guard l(lock);
@@ -87,21 +87,30 @@ void PortSession::Stop() {
   }
   if (dev) dev->Abort();
   dev.reset();
-  std::unique_lock l(lock);
+  {
+    std::unique_lock l(lock);
+    for (Worker* w : {&eventWorker_, &dispatchWorker_, &outputWorker_})
+      if (w->thread.joinable()) workerState_.wait_for(l, 200ms, [w] { return w->finished.load(); });
+    device.reset();
+  }
+  return Reap();
+}
+
+bool PortSession::Reap() {
+  bool all = true;
   for (Worker* w : {&eventWorker_, &dispatchWorker_, &outputWorker_}) {
     if (!w->thread.joinable()) continue;
-    bool finished = workerState_.wait_for(l, 200ms, [w] { return w->finished.load(); });
-    // A worker busy elsewhere (the dispatch thread waiting for the handler
-    // that asked for this close) ends on its own; it keeps the session alive.
-    if (finished && w->thread.get_id() != std::this_thread::get_id()) {
-      l.unlock();
+    if (w->finished && w->thread.get_id() != std::this_thread::get_id())
       w->thread.join();
-      l.lock();
-    } else {
-      w->thread.detach();
-    }
+    else
+      all = false;
   }
-  device.reset();
+  return all;
+}
+
+void PortSession::JoinAll() {
+  for (Worker* w : {&eventWorker_, &dispatchWorker_, &outputWorker_})
+    if (w->thread.joinable() && w->thread.get_id() != std::this_thread::get_id()) w->thread.join();
 }
 
 void PortSession::EventThread(std::shared_ptr<SerialDevice> dev) {

@@ -57,9 +57,15 @@ struct PortSession : std::enable_shared_from_this<PortSession> {
   // Starts the port-event, dispatch and output threads; false when one did
   // not report running within 3000 ms.
   bool StartThreads();
-  // Stops the threads (each waited for up to 200 ms, then left to end on
-  // its own) and releases the device.
-  void Stop();
+  // Stops the threads and releases the device. Each thread is waited for
+  // up to 200 ms; one still busy (the dispatch thread waiting for the
+  // handler that asked for this close) is left to end on its own, and
+  // Stop returns false.
+  bool Stop();
+  // Whether every thread has ended; joins those that have.
+  bool Reap();
+  // Waits for every thread to end.
+  void JoinAll();
 
   // Log entry stamped with the time since open (caller holds `lock`).
   void Log(uint8_t type, uint8_t subtype, uint32_t data, const uint8_t* extra = nullptr,

@@ -15,6 +15,7 @@ TApdComPort::~TApdComPort() {
   } catch (const std::exception& e) {
     exceptions_.ShowException(e.what());
   }
+  for (auto& s : lingering_) s->JoinAll();
 }
 
 void TApdComPort::SetOpen(bool open) {
@@ -67,7 +68,7 @@ void TApdComPort::OpenPort() {
   session->modemStatus = device->ModemLines() & kLineStates;
   session->triggers.Reset();
   if (!session->StartThreads()) {
-    session->Stop();
+    if (!session->Stop()) lingering_.push_back(session);
     throw EInOutError(EAGAIN, "The serial port's background threads did not start");
   }
 
@@ -111,7 +112,8 @@ void TApdComPort::ClosePort() {
     session->output.Clear();
   }
   if (auto dev = session->device) dev->PurgeTx();
-  session->Stop();
+  std::erase_if(lingering_, [](const auto& s) { return s->Reap(); });
+  if (!session->Stop()) lingering_.push_back(session);
   // The port is released first; a trace or log file error still reaches the caller.
   if (fileError) std::rethrow_exception(fileError);
 }

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ComTrace.h"
 #include "ComTriggers.h"
@@ -111,6 +112,9 @@ class TApdComPort {
   TTraceLogState tracing_ = tlOff;
   TTraceLogState logging_ = tlOff;
   std::shared_ptr<PortSession> session_;
+  // Closed sessions whose dispatch thread was still delivering an event;
+  // joined once it has returned.
+  std::vector<std::shared_ptr<PortSession>> lingering_;
   // Triggers saved at the last close, installed at the next open.
   std::unique_ptr<TriggerLists::Saved> savedTriggers_;
 };
