@@ -61,7 +61,10 @@ enum ControlValue : uint8_t {
   kControlRtsOff = 12,
   kControlInboundFlowQuery = 13,
   kControlInboundNoFlow = 14,
+  kControlInboundXonXoff = 15,
   kControlInboundHardwareFlow = 16,
+  kControlDcdFlow = 17,
+  kControlDtrFlow = 18,  // inbound
   kControlDsrFlow = 19,
 };
 

@@ -245,7 +245,7 @@ void ClientSession::HandleSetControl(uint8_t v) {
     case kControlNoFlow:
     case kControlXonXoff:
     case kControlHardwareFlow:
-    case 17:  // DCD flow control
+    case kControlDcdFlow:
     case kControlDsrFlow:
       settings.flowOut = v;
       store();
@@ -280,9 +280,9 @@ void ClientSession::HandleSetControl(uint8_t v) {
       Answer(kSetControl, settings.flowIn);
       return;
     case kControlInboundNoFlow:
-    case 15:  // inbound XON/XOFF
+    case kControlInboundXonXoff:
     case kControlInboundHardwareFlow:
-    case 18:  // DTR flow control (inbound)
+    case kControlDtrFlow:
       settings.flowIn = v;
       store();
       Answer(kSetControl, v);

@@ -19,6 +19,8 @@ class ControlConnection {
   short PollEvents() const;
   void OnReadable();
   void OnWritable();
+  // The connection broke while we were not reading from it.
+  void OnHangup() { failed_ = true; }
   // Settles a pending wait and runs the commands queued behind it; called
   // on every turn of the server loop.
   void Advance(int64_t nowMs);

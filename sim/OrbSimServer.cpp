@@ -127,7 +127,11 @@ void OrbSimServer::Run(int stopFd) {
       ControlConnection& c = *controls_[i];
       short got = fds[firstControl + i].revents;
       if (got & POLLOUT) c.OnWritable();
-      if (got & (POLLIN | POLLHUP | POLLERR)) c.OnReadable();
+      if (fds[firstControl + i].events & POLLIN) {
+        if (got & (POLLIN | POLLHUP | POLLERR)) c.OnReadable();
+      } else if (got & (POLLHUP | POLLERR)) {
+        c.OnHangup();  // nothing more can be sent or received
+      }
     }
     if (session_ && session_->Closed()) DropClient();
 
