@@ -8,5 +8,4 @@ varlo_add_gtest(rfc2217_device_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/rfc2217_device_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/rfc2217_hostile_server_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/rfc2217_pyserial_test.cpp
-          ${CMAKE_SOURCE_DIR}/tests/sim/child_process.cpp
   LIBS varlo_serial varlo_testsupport)

@@ -12,15 +12,10 @@
 
 #include "ApdExceptions.h"
 #include "SerialDevice.h"
+#include "support/TestClock.h"
 #include "support/OrbSimProcess.h"
 
 namespace {
-using Clock = std::chrono::steady_clock;
-
-long ElapsedMs(Clock::time_point since) {
-  return static_cast<long>(
-      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
-}
 
 // Waits for events until all of `wanted` were seen; returns what was seen.
 unsigned WaitFor(SerialDevice& d, unsigned wanted, int timeoutMs = 3000) {

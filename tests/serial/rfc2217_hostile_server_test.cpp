@@ -10,17 +10,13 @@
 
 #include "ApdExceptions.h"
 #include "SerialDevice.h"
+#include "support/TestClock.h"
 #include "rfc2217_fake_server.h"
 
 using namespace telnet;
 using Bytes = std::vector<uint8_t>;
 
 namespace {
-using Clock = std::chrono::steady_clock;
-long ElapsedMs(Clock::time_point since) {
-  return static_cast<long>(
-      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
-}
 
 std::unique_ptr<SerialDevice> OpenAt(const FakeServer& server) {
   return OpenRfc2217Device(server.HostPort());

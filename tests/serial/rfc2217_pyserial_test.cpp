@@ -7,14 +7,10 @@
 #include <string>
 
 #include "SerialDevice.h"
-#include "sim/child_process.h"
+#include "support/TestClock.h"
+#include "support/ChildProcess.h"
 
 namespace {
-using Clock = std::chrono::steady_clock;
-long ElapsedMs(Clock::time_point since) {
-  return static_cast<long>(
-      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
-}
 
 constexpr const char kPython[] = "/usr/bin/python3";
 

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "SerialDevice.h"
+#include "support/TestClock.h"
 #include "sim/telnet_test_client.h"
 #include "support/OrbSimProcess.h"
 
@@ -20,11 +21,6 @@ using namespace telnet;
 using Bytes = std::vector<uint8_t>;
 
 namespace {
-using Clock = std::chrono::steady_clock;
-long ElapsedMs(Clock::time_point since) {
-  return static_cast<long>(
-      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
-}
 
 long RssKb(int pid) {
   std::ifstream status("/proc/" + std::to_string(pid) + "/status");

@@ -8,17 +8,13 @@
 #include <thread>
 
 #include "sim/telnet_test_client.h"
+#include "support/TestClock.h"
 #include "support/OrbSimProcess.h"
 
 using namespace telnet;
 using Bytes = std::vector<uint8_t>;
 
 namespace {
-using Clock = std::chrono::steady_clock;
-long ElapsedMs(Clock::time_point since) {
-  return static_cast<long>(
-      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
-}
 int64_t SteadyNs() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
 }

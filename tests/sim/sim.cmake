@@ -3,7 +3,6 @@
 varlo_add_gtest(orbsim_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/orbsim_session_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/orbsim_robustness_test.cpp
-          ${CMAKE_CURRENT_LIST_DIR}/child_process.cpp
   LIBS varlo_serial varlo_testsupport)
 
 add_test(NAME OrbSimPyserial.PyserialClientAgainstOrbsim

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "TelnetCodec.h"
-#include "sim/child_process.h"
+#include "support/ChildProcess.h"
 
 class TelnetTestClient : private telnet::TelnetSink {
  public:

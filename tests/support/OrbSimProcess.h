@@ -1,8 +1,10 @@
 #pragma once
-// Starts orbsim as a child process on loopback for a test and talks to its
-// control channel. The process is killed when the object goes away.
+// Starts orbsim as a child process on loopback and talks to its control
+// channel. The process is killed when the object goes away.
 #include <string>
 #include <vector>
+
+#include "support/ChildProcess.h"
 
 class OrbSimProcess {
  public:
@@ -21,14 +23,12 @@ class OrbSimProcess {
   // Like Command, but throws std::runtime_error unless the reply starts "ok".
   std::string Ok(const std::string& line);
 
-  int Pid() const { return pid_; }
+  int Pid() const { return process_.Pid(); }
 
  private:
-  int pid_ = -1;
-  int stdoutFd_ = -1;
+  ChildProcess process_;
   int controlFd_ = -1;
   int serialPort_ = 0;
   int controlPort_ = 0;
-  std::string pending_;
   std::string controlPending_;
 };

@@ -1,4 +1,4 @@
-#include "sim/child_process.h"
+#include "support/ChildProcess.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
