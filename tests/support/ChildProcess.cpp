@@ -45,26 +45,30 @@ ChildProcess::~ChildProcess() {
   if (stdoutFd_ >= 0) close(stdoutFd_);
 }
 
-std::string ChildProcess::ReadLine(int timeoutMs) {
+std::optional<std::string> ReadLineFromFd(int fd, std::string& pending, int timeoutMs) {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {
-    auto nl = pending_.find('\n');
+    auto nl = pending.find('\n');
     if (nl != std::string::npos) {
-      std::string line = pending_.substr(0, nl);
-      pending_.erase(0, nl + 1);
+      std::string line = pending.substr(0, nl);
+      pending.erase(0, nl + 1);
       return line;
     }
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                     deadline - std::chrono::steady_clock::now())
                     .count();
-    if (left <= 0) return "";
-    pollfd p{stdoutFd_, POLLIN, 0};
+    if (left <= 0) return std::nullopt;
+    pollfd p{fd, POLLIN, 0};
     if (poll(&p, 1, static_cast<int>(left)) <= 0) continue;
-    char chunk[256];
-    ssize_t n = read(stdoutFd_, chunk, sizeof chunk);
-    if (n <= 0) return "";
-    pending_.append(chunk, static_cast<size_t>(n));
+    char chunk[4096];
+    ssize_t n = read(fd, chunk, sizeof chunk);
+    if (n <= 0) return std::nullopt;
+    pending.append(chunk, static_cast<size_t>(n));
   }
+}
+
+std::string ChildProcess::ReadLine(int timeoutMs) {
+  return ReadLineFromFd(stdoutFd_, pending_, timeoutMs).value_or("");
 }
 
 int ChildProcess::WaitExit(int timeoutMs) {

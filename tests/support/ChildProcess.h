@@ -1,6 +1,7 @@
 #pragma once
 // A child process for tests (orbsim itself, or a python peer): started with
 // its stdout on a pipe, killed and reaped when the object goes away.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,3 +30,7 @@ int PortFromLine(const std::string& line, const std::string& key);
 
 // Connects to 127.0.0.1:port (blocking socket); -1 when refused.
 int ConnectLoopbackTcp(int port);
+
+// Next line from fd, keeping what follows it in `pending`; nothing after
+// timeoutMs or at the end of the stream.
+std::optional<std::string> ReadLineFromFd(int fd, std::string& pending, int timeoutMs);

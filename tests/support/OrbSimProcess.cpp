@@ -1,10 +1,8 @@
 #include "OrbSimProcess.h"
 
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <stdexcept>
 
 namespace {
@@ -38,25 +36,8 @@ std::string OrbSimProcess::Command(const std::string& line) {
   std::string msg = line + "\n";
   if (send(controlFd_, msg.data(), msg.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(msg.size()))
     return "error control channel closed";
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  for (;;) {
-    auto nl = controlPending_.find('\n');
-    if (nl != std::string::npos) {
-      std::string reply = controlPending_.substr(0, nl);
-      controlPending_.erase(0, nl + 1);
-      return reply;
-    }
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                    deadline - std::chrono::steady_clock::now())
-                    .count();
-    if (left <= 0) return "error no reply";
-    pollfd p{controlFd_, POLLIN, 0};
-    if (poll(&p, 1, static_cast<int>(left)) <= 0) continue;
-    char chunk[4096];
-    ssize_t n = read(controlFd_, chunk, sizeof chunk);
-    if (n <= 0) return "error control channel closed";
-    controlPending_.append(chunk, static_cast<size_t>(n));
-  }
+  auto reply = ReadLineFromFd(controlFd_, controlPending_, 10000);
+  return reply ? *reply : "error no reply";
 }
 
 std::string OrbSimProcess::Ok(const std::string& line) {
