@@ -1,0 +1,313 @@
+#include "TzkPA422Form.h"
+
+#include <chrono>
+#include <thread>
+
+#include "ApdExceptions.h"
+#include "IniFile.h"
+#include "MessageLogger.h"
+#include "PortNames.h"
+
+namespace {
+void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+}  // namespace
+
+TzkPA422Form::TzkPA422Form(UiPoster& ui, ExceptionDisplay& exceptions, MessageBoxes& messages,
+                           std::function<EqualizerNotifications*()> activeWindow)
+    : ApdComPort(ui, exceptions), messages_(messages), activeWindow_(std::move(activeWindow)) {
+  ApdComPort.SetComNumber(1);
+  ApdComPort.Parity = pEven;
+  ApdComPort.AutoOpen = false;
+  ApdComPort.SetDTR(false);
+  ApdComPort.SetRTS(false);
+  ApdComPort.SetTracing(tlOn);
+  ApdComPort.SetLogging(tlOn);
+  ApdComPort.TapiMode = tmOff;
+  ApdComPort.DeviceNameForPort = [this](uint16_t n) {
+    IniFile ini(ProgramDir + "Varlo95.ini");
+    return DeviceForPort(n, [&](const std::string& section, const std::string& key) {
+      return ini.ReadString(section, key, "");
+    });
+  };
+  ApdComPort.OnTriggerModemStatus = [this](TApdComPort& p) { ApdComPortTriggerModemStatus(p); };
+  ApdComPort.OnTriggerAvail = [this](TApdComPort& p, uint16_t n) { ApdComPortTriggerAvail(p, n); };
+  ApdComPort.OnTriggerTimer = [this](TApdComPort& p, uint16_t h) { ApdComPortTriggerTimer(p, h); };
+}
+
+void TzkPA422Form::FormCreate() {
+  TraceLine(" Creating TzkPA422Form");
+  PendingEdit = TPendingEdit::None;
+  CommState = 0;
+  Connected = false;
+  IniFile ini(ProgramDir + "Varlo95.ini");
+  int port = ini.ReadInteger("Communications", "Com Port", 0);
+  ApdComPort.SetComNumber(static_cast<uint16_t>(port < 0 || port > 0xFFFF ? 0 : port));
+}
+
+void TzkPA422Form::ShowError(const std::string& text) {
+  messages_.ShowMessage(kCaption, text, MessageIcon::Error);
+}
+
+void TzkPA422Form::Notify(void (EqualizerNotifications::*notification)()) {
+  if (EqualizerNotifications* window = activeWindow_ ? activeWindow_() : nullptr)
+    (window->*notification)();
+}
+
+void TzkPA422Form::DisarmTimers() {
+  Disarm(AddressTimer);
+  Disarm(DtIdTimer);
+  Disarm(DataTimer);
+}
+
+uint8_t TzkPA422Form::ResponseByte(int pos) const {
+  return pos >= 1 && static_cast<size_t>(pos) <= ResponseBuffer.size()
+             ? static_cast<uint8_t>(ResponseBuffer[pos - 1])
+             : 0;
+}
+
+void TzkPA422Form::Connect() {
+  if (Connected) return;
+  const char* failure = nullptr;
+  bool linkFailed = false;
+  try {
+    ApdComPort.SetOpen(true);
+    Connected = true;
+    DsrTrigger = ApdComPort.AddStatusTrigger(stModem);
+    AddressTimer = ApdComPort.AddTimerTrigger();
+    DtIdTimer = ApdComPort.AddTimerTrigger();
+    DataTimer = ApdComPort.AddTimerTrigger();
+    ApdComPort.SetRTS(true);
+  } catch (const EAlreadyOpen&) {
+    failure = "Connect aborted - Com Port Already Open";
+    linkFailed = true;
+  } catch (const EBadArgument&) {
+    failure = "Com port open aborted - Bad Argument Error";
+  } catch (const EBadId&) {
+    failure = "Connect aborted - Invalid Port";
+  } catch (const EByteSize&) {
+    failure = "Com port open aborted - Byte Size Error";
+  } catch (const EDefault&) {
+    failure = "Com port open aborted - Default Error";
+  } catch (const EInOutError&) {
+    failure = "Com port open aborted - IN/OUT Error";
+  } catch (const EHardware&) {
+    failure = "Com port open aborted - Hardware Error";
+  } catch (const EMemory&) {
+    failure = "Com port open aborted - Memory Error";
+  } catch (const ENoHandles&) {
+    failure = "Com port open aborted - No Handles Error";
+  } catch (const ENullApi&) {
+    failure = "Com port open aborted - Null API Error";
+  } catch (const EOutOfMemory&) {
+    failure = "Com port open aborted - Out of Memory Error";
+  }
+  if (!failure) return;
+  ShowError(failure);
+  if (linkFailed) Notify(&EqualizerNotifications::LinkFailed);
+}
+
+void TzkPA422Form::Disconnect() {
+  // A transaction cannot survive the port closing: end it here, and leave no
+  // armed trigger behind to fire after the next connect.
+  if (ApdComPort.Open()) {
+    DisarmTimers();
+    ApdComPort.SetStatusTrigger(DsrTrigger, 0, false);
+    ApdComPort.SetDTR(false);
+  }
+  CommState = 0;
+  Connected = false;
+  ApdComPort.SetOpen(false);
+}
+
+void TzkPA422Form::SendImmediateCommand(uint8_t address, const pa422::Bytes& frame) {
+  std::string name = CommandName(frame.empty() ? 0 : static_cast<uint8_t>(frame[0]));
+  std::string request = "SendImmediateCommand = " + name;
+  TraceLine(" " + request);
+  if (CommState != 0) {
+    TraceLine(" ERROR Entry CS=" + std::to_string(CommState) + request);
+    ShowError("ERROR - Data Transfer In Progress");
+    return;
+  }
+  if (!ApdComPort.Open()) return;
+  StartTransaction(address, frame);
+  ResponseLen = 0;
+}
+
+void TzkPA422Form::SendResponseCmd(uint8_t address, const pa422::Bytes& frame, int n) {
+  std::string name = CommandName(frame.empty() ? 0 : static_cast<uint8_t>(frame[0]));
+  std::string request =
+      " SendResponseCmd = " + name + " ResponseLen = " + std::to_string(ResponseLen);
+  TraceLine(request);
+  if (CommState != 0) {
+    TraceLine(" ERROR Entry CS=" + std::to_string(CommState) + request);
+    ShowError("ERROR - Data Transfer In Progress");
+    return;
+  }
+  if (!ApdComPort.Open()) return;
+  StartTransaction(address, frame);
+  ResponseLen = n + 1;
+  ResponseBuffer.clear();
+}
+
+void TzkPA422Form::StartTransaction(uint8_t address, const pa422::Bytes& frame) {
+  InBuff.clear();
+  ArmDsrTrigger();
+  if (ApdComPort.OutBuffFree() >= 1) ApdComPort.PutChar(address);
+  PendingCommand = frame;
+  CommState = 1;
+  Arm(AddressTimer);
+}
+
+void TzkPA422Form::EnableManualControls() {
+  if (ApdComPort.Open() && ApdComPort.OutBuffFree() >= 1)
+    ApdComPort.PutChar(pa422::GROUP_ENABLE_MANUAL_CONTROLS);
+}
+
+void TzkPA422Form::ApdComPortTriggerModemStatus(TApdComPort&) {
+  if (!ApdComPort.DeltaDSR()) {
+    ArmDsrTrigger();
+    TraceLine(" Bogus Handshake Rcvd");
+    return;
+  }
+  if (!ApdComPort.DSR()) return;  // DSR fell: the device let go of the line
+  TraceLine(" DSR = True CommState = 2");
+  Disarm(AddressTimer);
+  Pause(kDtrDelayMs);
+  ApdComPort.SetDTR(true);
+  CommState = 2;
+  Arm(DtIdTimer);
+}
+
+void TzkPA422Form::ApdComPortTriggerAvail(TApdComPort&, uint16_t count) {
+  TraceLine(" CPTrigCnt = " + std::to_string(count));
+  if (count == 0) {
+    ShowError("Count = 0 in TriggerAvail");
+    return;
+  }
+  for (uint16_t i = 0; i < count; ++i) {
+    char c = static_cast<char>(ApdComPort.GetChar());
+    if (InBuff.size() < kMaxInBuff) InBuff += c;
+  }
+  if (CommState == 2) {
+    if (InBuff.size() == 2) {
+      if (!HandleDtId()) return;
+    } else {
+      Disarm(DtIdTimer);
+      CommState = 0;
+      ApdComPort.SetDTR(false);
+      TraceLine(" Improper DT/ID Response CommState = 0");
+      Notify(&EqualizerNotifications::LinkFailed);
+    }
+  } else if (CommState == 3 && ResponseLen == 0) {
+    if (HandleStatusReply()) return;
+  } else if (CommState == 3) {
+    if (InBuff.size() > static_cast<size_t>(ResponseLen)) {
+      HandleOverlongReply();
+    } else if (InBuff.size() == static_cast<size_t>(ResponseLen)) {
+      HandleDataReply();
+      return;
+    }
+  }
+  TraceLine(" Exiting CommState =" + std::to_string(CommState));
+}
+
+bool TzkPA422Form::HandleDtId() {
+  Disarm(DtIdTimer);
+  if (!pa422::IsValidDtId(static_cast<uint8_t>(InBuff[0]), static_cast<uint8_t>(InBuff[1]))) {
+    // The transaction ends before the box is shown, so that bytes arriving
+    // while it is open are not taken as part of it.
+    CommState = 0;
+    ApdComPort.SetDTR(false);
+    TraceLine(" Invalid DT/ID CommState = 0");
+    ShowError("Error on Device Type or Mfg ID");
+    Notify(&EqualizerNotifications::LinkFailed);
+    return false;
+  }
+  CommState = 3;
+  TraceLine(" CommState = 3");
+  InBuff.clear();
+  ArmDsrTrigger();
+  Arm(DataTimer);
+  if (ApdComPort.OutBuffFree() >= PendingCommand.size()) ApdComPort.PutString(PendingCommand);
+  return true;
+}
+
+bool TzkPA422Form::HandleStatusReply() {
+  Disarm(DataTimer);
+  ApdComPort.SetDTR(false);
+  CommState = 0;
+  TraceLine(" CommState = 0-ResponseLen=0");
+  if (InBuff.size() == 1) {
+    uint8_t status = static_cast<uint8_t>(InBuff[0]);
+    if (status != 0) {
+      ShowError("ComStat Error -" + std::to_string(status));
+    } else if (LastCommand == pa422::REPROGRAM_DEVICE_CHANNEL_FROM_MEMORY) {
+      DisarmTimers();
+      Notify(&EqualizerNotifications::PresetRecalled);
+      return true;
+    } else if (LastCommand == pa422::UPDATE_PARAMETER) {
+      DisarmTimers();
+      Notify(&EqualizerNotifications::UpdateDone);
+      return true;
+    }
+  } else if (InBuff.size() > 1) {
+    ShowError("Too many Comstats buffered");
+  } else {
+    ShowError("not enuff Comstats buffered");
+  }
+  DisarmTimers();
+  return false;
+}
+
+void TzkPA422Form::HandleOverlongReply() {
+  ApdComPort.SetDTR(false);
+  CommState = 0;
+  DisarmTimers();
+  PendingEdit = TPendingEdit::None;
+  TraceLine(" Buffer Overflow CommState = 0");
+  ShowError("Too many chars Recieved.");
+}
+
+void TzkPA422Form::HandleDataReply() {
+  uint8_t status = static_cast<uint8_t>(InBuff.back());
+  if (status == 0) ResponseBuffer = InBuff;
+  DisarmTimers();
+  ApdComPort.SetDTR(false);
+  CommState = 0;
+  TraceLine(" CommState = 0-Success");
+  if (status != 0) {
+    // No follow-up and no AllDataReceived: neither may work from a block
+    // other than the one just recalled.
+    ShowError("ComStat Error - " + std::to_string(status));
+    return;
+  }
+  Pause(kAfterDataDelayMs);
+  if (PendingEdit != TPendingEdit::None)
+    RunFollowUp();
+  else
+    Notify(&EqualizerNotifications::AllDataReceived);
+}
+
+void TzkPA422Form::ApdComPortTriggerTimer(TApdComPort&, uint16_t handle) {
+  if (handle == AddressTimer) {
+    ApdComPort.SetDTR(false);
+    Disarm(DtIdTimer);
+    Disarm(DataTimer);
+    CommState = 0;
+    TraceLine(" CommState = 0-TriggerTimer1");
+    ShowError("ORB Not Found.");
+  } else if (handle == DtIdTimer) {
+    ApdComPort.SetDTR(false);
+    Disarm(DataTimer);
+    CommState = 0;
+    ShowError("Timeout - Waiting for DT/ID.");
+  } else if (handle == DataTimer) {
+    ApdComPort.SetDTR(false);
+    CommState = 0;
+    TraceLine(" CommState = 0-TriggerTimer3");
+    ShowError("Timeout - Waiting for Data from ORB.");
+  } else {
+    return;
+  }
+  Notify(&EqualizerNotifications::LinkFailed);
+}

@@ -1,0 +1,110 @@
+#pragma once
+// The PA-422 link engine: runs one transaction at a time over the serial
+// port component (address byte, DSR, DTR, DT/ID, command frame, reply) and
+// reports outcomes to the active equalizer window. Everything runs on the
+// user-interface thread; CommState is the only guard against overlapping
+// transactions. Also carries the device operations the windows call.
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "LinkInterfaces.h"
+#include "PA422Messages.h"
+#include "TApdComPort.h"
+
+enum class TPendingEdit { None, HighPass, LowPass, PresetName };
+
+class TzkPA422Form {
+ public:
+  static constexpr uint32_t kTimerTicks = 36;
+  static constexpr uint16_t kDsrMask = 0x20;
+  static constexpr int kDtrDelayMs = 100;
+  static constexpr int kAfterDataDelayMs = 150;
+  static constexpr size_t kMaxInBuff = 255;
+  static constexpr const char* kCaption = "PA422 Error";
+
+  TzkPA422Form(UiPoster& ui, ExceptionDisplay& exceptions, MessageBoxes& messages,
+               std::function<EqualizerNotifications*()> activeWindow);
+
+  // Initial state; the port number from the settings file.
+  void FormCreate();
+
+  void Connect();
+  void Disconnect();
+  void SendImmediateCommand(uint8_t address, const pa422::Bytes& frame);
+  void SendResponseCmd(uint8_t address, const pa422::Bytes& frame, int n);
+  void EnableManualControls();
+  static std::string CommandName(uint8_t code) { return pa422::CommandName(code); }
+
+  // Device operations.
+  void MuteAllOutputs(int address);
+  void UnmuteAllOutputs(int address);
+  void BypassChannel(int address, const std::string& password);
+  void UnbypassChannel(int address, const std::string& password);
+  void LockPreset(int address, int preset, const std::string& password);
+  void UnlockPreset(int address, int preset, const std::string& password);
+  void RecallPreset(int address, int preset);
+  void SetDeviceName(int address, const std::string& password, const std::string& name);
+  void UpdateParameter(int address, const std::string& password, int level, int parameter);
+  void RecallAllData(int address, int preset);
+  void TransmitAllData(int address, int preset, const pa422::Bytes& block);
+  void SetHighPass(int address, int preset, int index, const std::string& password);
+  void SetLowPass(int address, int preset, int index, const std::string& password);
+  void SetPresetName(int address, int preset, const std::string& name,
+                     const std::string& password);
+
+  // Byte at 1-based position `pos` of ResponseBuffer (0 past its end).
+  uint8_t ResponseByte(int pos) const;
+
+  TApdComPort ApdComPort;
+
+  int CommState = 0;
+  bool Connected = false;
+  int ResponseLen = 0;
+  pa422::Bytes PendingCommand;
+  int LastCommand = 0;
+  pa422::Bytes InBuff;          // at most 255 bytes
+  pa422::Bytes ResponseBuffer;  // the last complete, successful data reply
+  TPendingEdit PendingEdit = TPendingEdit::None;
+  int EditAddress = 0;
+  int EditPreset = 0;
+  int NewHighPass = 0;
+  int NewLowPass = 0;
+  pa422::Bytes NewPresetName;
+  uint16_t DsrTrigger = 0;
+  uint16_t AddressTimer = 0;
+  uint16_t DtIdTimer = 0;
+  uint16_t DataTimer = 0;
+  std::string ProgramDir;
+
+  // Trigger handlers of the port component.
+  void ApdComPortTriggerModemStatus(TApdComPort& sender);
+  void ApdComPortTriggerAvail(TApdComPort& cp, uint16_t count);
+  void ApdComPortTriggerTimer(TApdComPort& cp, uint16_t triggerHandle);
+
+ private:
+  void ShowError(const std::string& text);
+  void Notify(void (EqualizerNotifications::*notification)());
+  void DisarmTimers();
+  // Arms a timer for 36 ticks.
+  void Arm(uint16_t timer) { ApdComPort.SetTimerTrigger(timer, kTimerTicks, true); }
+  void Disarm(uint16_t timer) { ApdComPort.SetTimerTrigger(timer, 0, false); }
+  void ArmDsrTrigger() { ApdComPort.SetStatusTrigger(DsrTrigger, kDsrMask, true); }
+  // Steps 4 to 6 of both send forms: address byte, DSR trigger, timer.
+  void StartTransaction(uint8_t address, const pa422::Bytes& frame);
+  // False when a wrong DT/ID ended the transaction.
+  bool HandleDtId();
+  // True when a notification ended the transaction.
+  bool HandleStatusReply();
+  void HandleOverlongReply();
+  void HandleDataReply();
+  void RunFollowUp();
+  // Keeps a read-modify-write edit (when the recall can start), then
+  // starts its recall.
+  void StartReadModifyWrite(int address, int preset, TPendingEdit edit,
+                            const std::function<void()>& keepNewValue);
+  static bool ValidPreset(int preset, int first) { return preset >= first && preset <= 8; }
+
+  MessageBoxes& messages_;
+  std::function<EqualizerNotifications*()> activeWindow_;
+};
