@@ -2,7 +2,10 @@
 
 #include "MonotonicClock.h"
 
-void SimLine::Attach(SimLinePeer* peer) { peer_ = peer; }
+void SimLine::Attach(SimLinePeer* peer) {
+  peer_ = peer;
+  for (auto& listener : clientListeners_) listener(true);
+}
 
 void SimLine::Detach(SimLinePeer* peer) {
   if (peer_ != peer) return;
@@ -11,6 +14,7 @@ void SimLine::Detach(SimLinePeer* peer) {
     dtr_ = rts_ = false;
     ControlLinesChanged();
   }
+  for (auto& listener : clientListeners_) listener(false);
 }
 
 void SimLine::ReceiveFromClient(const uint8_t* data, size_t count) {

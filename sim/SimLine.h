@@ -1,8 +1,8 @@
 #pragma once
 // One simulated serial line. The RFC 2217 session of the connected client
 // drives the computer's end (data out, DTR/RTS, settings); whatever sits on
-// the line (the control channel now, a bus of simulated devices later)
-// listens to it and drives the other end (data in, DSR/CTS/DCD/RI).
+// the line (the bus of simulated devices, the control channel) listens to
+// it and drives the other end (data in, DSR/CTS/DCD/RI).
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -43,6 +43,7 @@ class SimLine {
   using BytesListener = std::function<void(const uint8_t* data, size_t count)>;
   using ControlListener = std::function<void(bool dtr, bool rts)>;
   using SettingsListener = std::function<void(const SimLineSettings&)>;
+  using ClientListener = std::function<void(bool attached)>;
 
   // ---- the computer's end, driven by the client's session
   void Attach(SimLinePeer* peer);
@@ -70,6 +71,8 @@ class SimLine {
   void OnBytesFromClient(BytesListener listener) { bytesListeners_.push_back(std::move(listener)); }
   void OnControlLines(ControlListener listener) { controlListeners_.push_back(std::move(listener)); }
   void OnSettings(SettingsListener listener) { settingsListeners_.push_back(std::move(listener)); }
+  // A client came or went; on leaving, after its DTR and RTS have dropped.
+  void OnClient(ClientListener listener) { clientListeners_.push_back(std::move(listener)); }
 
  private:
   void ControlLinesChanged();
@@ -82,4 +85,5 @@ class SimLine {
   std::vector<BytesListener> bytesListeners_;
   std::vector<ControlListener> controlListeners_;
   std::vector<SettingsListener> settingsListeners_;
+  std::vector<ClientListener> clientListeners_;
 };
