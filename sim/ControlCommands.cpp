@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "BusCommands.h"
 #include "Hex.h"
 #include "MonotonicClock.h"
 
@@ -89,5 +90,6 @@ CommandResult RunControlCommand(const std::string& line, ControlContext& context
     context.quit();
     return Reply("ok");
   }
+  if (auto reply = RunBusCommand(words, context.bus)) return Reply(*reply);
   return Reply("error unknown command: " + name);
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "DeviceBus.h"
 #include "SimLine.h"
 
 // What the commands act on.
@@ -15,6 +16,7 @@ struct ControlContext {
   std::vector<uint8_t>& received;
   std::function<void()> dropClient;
   std::function<void()> quit;
+  DeviceBus& bus;
 };
 
 // `wait dtr|rts 0|1 <ms>`: the reply waits until the line has the level.

@@ -19,8 +19,10 @@ constexpr size_t kMaxControlConnections = 32;
 constexpr int kAcceptPauseMs = 100;
 }  // namespace
 
-OrbSimServer::OrbSimServer(const std::string& serialAddress, const std::string& controlAddress)
-    : context_{line_, received_, [this] { DropClient(); }, [this] { quit_ = true; }} {
+OrbSimServer::OrbSimServer(const std::string& serialAddress, const std::string& controlAddress,
+                           const BusConfig& bus)
+    : bus_(line_, timers_, bus),
+      context_{line_, received_, [this] { DropClient(); }, [this] { quit_ = true; }, bus_} {
   std::string error;
   serialListen_ = ListenOn(serialAddress, error);
   if (serialListen_ < 0) throw std::runtime_error(error);
@@ -79,21 +81,25 @@ void OrbSimServer::AcceptControlClients() {
   }
 }
 
-int OrbSimServer::PollTimeoutMs(int64_t nowMs) const {
+int64_t OrbSimServer::PollTimeoutNs(int64_t nowNs) const {
+  constexpr int64_t kMs = 1'000'000;
   int64_t next = -1;
   auto consider = [&](int64_t at) {
     if (at >= 0 && (next < 0 || at < next)) next = at;
   };
-  for (const auto& c : controls_) consider(c->WaitDeadline());
-  if (acceptPausedUntilMs_ > nowMs) consider(acceptPausedUntilMs_);
+  for (const auto& c : controls_)
+    if (c->WaitDeadline() >= 0) consider(c->WaitDeadline() * kMs);
+  if (acceptPausedUntilMs_ * kMs > nowNs) consider(acceptPausedUntilMs_ * kMs);
+  consider(timers_.NextDueNs());
   if (next < 0) return -1;
-  return static_cast<int>(std::clamp<int64_t>(next - nowMs, 0, 60000));
+  return std::clamp<int64_t>(next - nowNs, 0, 60'000 * kMs);
 }
 
 void OrbSimServer::Run(int stopFd) {
   std::vector<pollfd> fds;
   while (!quit_) {
-    const int64_t now = MonotonicMs();
+    const int64_t nowNs = MonotonicNs();
+    const int64_t now = nowNs / 1'000'000;
     const bool accepting = acceptPausedUntilMs_ <= now;
     fds.clear();
     fds.push_back({stopFd, POLLIN, 0});
@@ -105,7 +111,10 @@ void OrbSimServer::Run(int stopFd) {
     const size_t firstControl = fds.size();
     for (const auto& c : controls_) fds.push_back({c->Fd(), c->PollEvents(), 0});
 
-    if (poll(fds.data(), fds.size(), PollTimeoutMs(now)) < 0) {
+    // Timers need better than poll's milliseconds: a byte lasts 0.57 ms.
+    const int64_t waitNs = PollTimeoutNs(nowNs);
+    timespec wait{waitNs / 1'000'000'000, waitNs % 1'000'000'000};
+    if (ppoll(fds.data(), fds.size(), waitNs < 0 ? nullptr : &wait, nullptr) < 0) {
       if (errno == EINTR) continue;
       throw std::runtime_error("poll failed");
     }
@@ -137,6 +146,10 @@ void OrbSimServer::Run(int stopFd) {
 
     if (fds[1].revents & POLLIN) AcceptSerialClients();
     if (fds[2].revents & POLLIN) AcceptControlClients();
+
+    // Bytes crossing the wire, device steps and time-outs that are due.
+    timers_.RunDue(MonotonicNs());
+    if (session_ && session_->Closed()) DropClient();
 
     // Settle waits (a DTR change just arrived) and run commands behind them.
     const int64_t after = MonotonicMs();

@@ -1,6 +1,7 @@
 #pragma once
-// orbsim's server: one simulated serial line served to one RFC 2217 client
-// at a time, plus the control channel, all in one single-threaded poll loop.
+// orbsim's server: one simulated serial line with its bus of devices,
+// served to one RFC 2217 client at a time, plus the control channel, all in
+// one single-threaded poll loop driven by sockets and timers.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -9,12 +10,16 @@
 #include "ClientSession.h"
 #include "ControlCommands.h"
 #include "ControlConnection.h"
+#include "DeviceBus.h"
 #include "SimLine.h"
+#include "TimerQueue.h"
 
 class OrbSimServer {
  public:
-  // Binds both listening sockets; raises std::runtime_error when it cannot.
-  OrbSimServer(const std::string& serialAddress, const std::string& controlAddress);
+  // Binds both listening sockets; raises std::runtime_error when it cannot
+  // (or cannot open the bus's log).
+  OrbSimServer(const std::string& serialAddress, const std::string& controlAddress,
+               const BusConfig& bus = BusConfig{});
   ~OrbSimServer();
   OrbSimServer(const OrbSimServer&) = delete;
   OrbSimServer& operator=(const OrbSimServer&) = delete;
@@ -30,9 +35,11 @@ class OrbSimServer {
   void AcceptSerialClients();
   void AcceptControlClients();
   void DropClient();
-  int PollTimeoutMs(int64_t nowMs) const;
+  int64_t PollTimeoutNs(int64_t nowNs) const;
 
   SimLine line_;
+  TimerQueue timers_;
+  DeviceBus bus_;
   int serialListen_ = -1;
   int controlListen_ = -1;
   std::unique_ptr<ClientSession> session_;

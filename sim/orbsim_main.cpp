@@ -1,7 +1,8 @@
-// orbsim: a simulated serial line served over RFC 2217 on loopback, with a
-// text control channel to drive and observe the line.
+// orbsim: a bus of simulated ORB devices on one serial line, served over
+// RFC 2217 on loopback, with a text control channel to drive and observe it.
 //
-//   orbsim [--listen HOST:PORT] [--control HOST:PORT]
+//   orbsim [--listen HOST:PORT] [--control HOST:PORT] [--devices 1,2,5|none]
+//          [--state FILE] [--log FILE] [--latency-ms N] [--no-pacing]
 //
 // Prints "LISTENING <port>" and "CONTROL <port>" once both are bound.
 #include <fcntl.h>
@@ -13,7 +14,9 @@
 #include <cstring>
 #include <exception>
 #include <string>
+#include <vector>
 
+#include "OrbSimOptions.h"
 #include "OrbSimServer.h"
 
 namespace {
@@ -26,23 +29,16 @@ void OnStopSignal(int) {
   errno = saved;
 }
 
-int Usage() {
-  std::fprintf(stderr, "usage: orbsim [--listen HOST:PORT] [--control HOST:PORT]\n");
+int Usage(const std::string& error) {
+  std::fprintf(stderr, "orbsim: %s\n%s\n", error.c_str(), kOrbSimUsage);
   return 2;
 }
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string listen = "127.0.0.1:0";
-  std::string control = "127.0.0.1:0";
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    if ((arg == "--listen" || arg == "--control") && i + 1 < argc) {
-      (arg == "--listen" ? listen : control) = argv[++i];
-    } else {
-      return Usage();
-    }
-  }
+  std::string error;
+  auto options = ParseOrbSimOptions(std::vector<std::string>(argv + 1, argv + argc), error);
+  if (!options) return Usage(error);
 
   if (pipe2(stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) return 1;
   struct sigaction sa {};
@@ -53,7 +49,7 @@ int main(int argc, char** argv) {
   signal(SIGPIPE, SIG_IGN);
 
   try {
-    OrbSimServer server(listen, control);
+    OrbSimServer server(options->listen, options->control, options->bus);
     std::printf("LISTENING %d\nCONTROL %d\n", server.SerialPort(), server.ControlPort());
     std::fflush(stdout);
     server.Run(stopPipe[0]);

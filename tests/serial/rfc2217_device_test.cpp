@@ -34,7 +34,7 @@ std::string Hex(const std::vector<uint8_t>& bytes) {
 
 class Rfc2217DeviceTest : public ::testing::Test {
  protected:
-  OrbSimProcess sim;
+  OrbSimProcess sim{std::vector<std::string>{"--devices", "none", "--no-pacing"}};  // a plain line
   std::unique_ptr<SerialDevice> Open() { return OpenSerialDevice(sim.Url()); }
 };
 }  // namespace

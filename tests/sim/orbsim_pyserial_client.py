@@ -24,7 +24,9 @@ def wait_until(check, timeout=2.0):
 
 
 def main():
-    sim = subprocess.Popen([sys.argv[1], "--listen", "127.0.0.1:0", "--control", "127.0.0.1:0"],
+    # A plain line: this drives the line itself, no devices answer on it.
+    sim = subprocess.Popen([sys.argv[1], "--listen", "127.0.0.1:0", "--control", "127.0.0.1:0",
+                            "--devices", "none", "--no-pacing"],
                            stdout=subprocess.PIPE, text=True)
     try:
         serial_port = int(sim.stdout.readline().split()[1])

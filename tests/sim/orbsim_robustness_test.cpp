@@ -143,6 +143,9 @@ TEST(OrbSimProcessLife, QuitSignalsAndBadArguments) {
     kill(p->Pid(), sig);
     EXPECT_EQ(p->WaitExit(3000), 0);
   }
-  EXPECT_EQ(start({"--bogus"})->WaitExit(3000), 2);
+  for (std::vector<std::string> bad : std::vector<std::vector<std::string>>{
+           {"--bogus"}, {"--devices", "0"}, {"--devices", "1,1"}, {"--latency-ms", "-5"}, {"--state"}})
+    EXPECT_EQ(start(bad)->WaitExit(3000), 2) << bad[0];
   EXPECT_EQ(start({"--listen", "not-an-address"})->WaitExit(3000), 1);
+  EXPECT_EQ(start({"--log", "/nonexistent-folder/bus.log"})->WaitExit(3000), 1);
 }

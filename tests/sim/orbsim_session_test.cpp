@@ -15,6 +15,9 @@ using namespace telnet;
 using Bytes = std::vector<uint8_t>;
 
 namespace {
+// These tests drive the line itself; no devices answer on it.
+const std::vector<std::string> kPlainLine = {"--devices", "none", "--no-pacing"};
+
 int64_t SteadyNs() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
 }
@@ -39,7 +42,7 @@ struct Session : TelnetTestClient {
 }  // namespace
 
 TEST(OrbSimControl, EveryCommandGetsOneReplyLine) {
-  OrbSimProcess sim;
+  OrbSimProcess sim(kPlainLine);
   EXPECT_EQ(sim.Command("state"), "ok dtr=0 rts=0 baud=9600 data=8 parity=N stop=1 client=0");
   EXPECT_EQ(sim.Command("recv"), "ok ");
   for (const char* bad : {"", "bogus", "dsr", "dsr 2", "send 0g", "send abc", "wait dtr 1",
@@ -76,7 +79,7 @@ TEST(OrbSimControl, EveryCommandGetsOneReplyLine) {
 }
 
 TEST(OrbSimSession, NegotiatesAndAnswersEveryCommand) {
-  OrbSimProcess sim;
+  OrbSimProcess sim(kPlainLine);
   sim.Ok("dsr 1");
   Session c(sim.SerialPort());
   // BINARY both ways and SGA were offered; DO COM-PORT-OPTION answered our WILL.
@@ -138,7 +141,7 @@ TEST(OrbSimSession, NegotiatesAndAnswersEveryCommand) {
 }
 
 TEST(OrbSimSession, NotificationIsWrittenBeforeTheReplyAndClosingDropsDtr) {
-  OrbSimProcess sim;
+  OrbSimProcess sim(kPlainLine);
   {
     Session c(sim.SerialPort());
     Bytes v;

@@ -1,0 +1,82 @@
+#include "BusCommands.h"
+
+#include "Hex.h"
+
+namespace {
+std::optional<int> Number(const std::string& word, int low, int high) {
+  if (word.empty() || word.size() > 3 || word.find_first_not_of("0123456789") != std::string::npos)
+    return std::nullopt;
+  int value = std::stoi(word);
+  if (value < low || value > high) return std::nullopt;
+  return value;
+}
+
+std::string HexOf(const std::string& bytes) {
+  return ToHex(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+}
+
+std::string Fault(const std::vector<std::string>& words, DeviceBus& bus) {
+  if (words.size() == 2 && words[1] == "clear") {
+    bus.ClearAllFaults();
+    return "ok";
+  }
+  auto address = words.size() >= 3 ? Number(words[1], 1, 255) : std::nullopt;
+  if (!address) return "error usage: fault <addr> <fault> | fault clear";
+  DeviceFaults* faults = bus.Faults(static_cast<uint8_t>(*address));
+  if (!faults) return "error no device at address " + words[1];
+  std::vector<std::string> rest(words.begin() + 2, words.end());
+  auto error = ApplyFaultWords(*faults, rest);
+  return error ? *error : "ok";
+}
+
+std::string Preset(const std::vector<std::string>& words, DeviceBus& bus) {
+  auto address = words.size() == 3 ? Number(words[1], 1, 255) : std::nullopt;
+  auto preset = words.size() == 3 ? Number(words[2], 0, DeviceMemory::kStoredPresets) : std::nullopt;
+  if (!address || !preset) return "error usage: preset <addr> <0..8>";
+  const OrbDevice* device = bus.Device(static_cast<uint8_t>(*address));
+  if (!device) return "error no device at address " + words[1];
+  return "ok " + HexOf(AllDataBlock(device->Memory(), *preset));
+}
+
+std::string Device(const std::vector<std::string>& words, DeviceBus& bus) {
+  auto address = words.size() == 2 ? Number(words[1], 1, 255) : std::nullopt;
+  if (!address) return "error usage: device <addr>";
+  const OrbDevice* device = bus.Device(static_cast<uint8_t>(*address));
+  if (!device) return "error no device at address " + words[1];
+  const DeviceMemory& m = device->Memory();
+  return "ok name=" + HexOf(m.name) + " mute=" + std::to_string(m.mute) +
+         " bypass=" + std::to_string(m.bypass) + " manual=" + std::to_string(device->Manual()) +
+         " preset=" + std::to_string(m.currentPreset);
+}
+
+// "ok", then a space before each item.
+std::string JoinedAfterOk(const std::vector<std::string>& items) {
+  std::string reply = "ok";
+  for (const auto& item : items) reply += " " + item;
+  return reply;
+}
+}  // namespace
+
+std::optional<std::string> RunBusCommand(const std::vector<std::string>& words, DeviceBus& bus) {
+  const std::string& name = words[0];
+  if (name == "fault") return Fault(words, bus);
+  if (name == "preset") return Preset(words, bus);
+  if (name == "device") return Device(words, bus);
+  if (name == "frames") {
+    if (words.size() != 1) return "error usage: frames";
+    return JoinedAfterOk(bus.TakeFrames());
+  }
+  if (name == "devices") {
+    if (words.size() != 1) return "error usage: devices";
+    std::vector<std::string> addresses;
+    for (uint8_t a : bus.Addresses()) addresses.push_back(std::to_string(a));
+    return JoinedAfterOk(addresses);
+  }
+  if (name == "stray") {
+    auto bytes = words.size() == 2 ? FromHex(words[1]) : std::nullopt;
+    if (!bytes || bytes->empty()) return "error usage: stray <hex>";
+    bus.Stray(std::string(bytes->begin(), bytes->end()));
+    return "ok";
+  }
+  return std::nullopt;
+}

@@ -1,0 +1,71 @@
+#pragma once
+// The bus of simulated ORB devices on the line: routes the bytes that
+// cross the wire to the addressed device's handshake, gives group bytes to
+// every device, keeps the devices' memories in the state file, records
+// frames for the control channel and logs each transaction.
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "DeviceFaults.h"
+#include "DeviceMemory.h"
+#include "Handshake.h"
+#include "InboundWire.h"
+#include "OrbDevice.h"
+#include "OutboundWire.h"
+#include "SimLine.h"
+#include "TimerQueue.h"
+#include "TransactionLog.h"
+
+struct BusConfig {
+  std::vector<uint8_t> addresses{1};  // empty: a plain line without devices
+  int64_t latencyNs = 0;  // waited before DSR, before the DT/ID and before the reply
+  bool pacing = true;
+  std::string statePath;  // empty: memories last as long as the process
+  std::string logPath;    // empty: no transaction log
+};
+
+class DeviceBus {
+ public:
+  // Raises std::runtime_error when the log cannot be opened.
+  DeviceBus(SimLine& line, TimerQueue& timers, const BusConfig& config);
+  DeviceBus(const DeviceBus&) = delete;
+  DeviceBus& operator=(const DeviceBus&) = delete;
+
+  std::vector<uint8_t> Addresses() const;
+  // nullptr when no device has this address.
+  const OrbDevice* Device(uint8_t address) const;
+  DeviceFaults* Faults(uint8_t address);
+  void ClearAllFaults();
+  // "<address>:<frame hex>" for each complete frame, and "<253>" for a
+  // group byte, since the last call.
+  std::vector<std::string> TakeFrames();
+  // Puts bytes on the line towards the client, through the wire.
+  void Stray(const std::string& bytes);
+
+  // Frames kept for TakeFrames; older ones are dropped beyond it.
+  static constexpr size_t kMaxFrames = 10000;
+
+ private:
+  void LoadState();
+  void SaveState();
+  void OnByte(uint8_t byte);
+  void OnGroupByte(uint8_t code);
+  void OnClient(bool attached);
+  DeviceReply Execute(uint8_t address, const std::string& frame);
+  void Record(std::string entry);
+
+  SimLine& line_;
+  const BusConfig config_;
+  std::map<uint8_t, OrbDevice> devices_;
+  std::map<uint8_t, DeviceFaults> faults_;
+  DeviceMemories carried_;  // from the state file, for devices not on this bus
+  std::deque<std::string> frames_;
+  bool toldSaveFailure_ = false;
+  TransactionLog log_;
+  OutboundWire out_;
+  Handshake handshake_;
+  InboundWire in_;
+};
