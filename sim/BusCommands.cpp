@@ -3,6 +3,9 @@
 #include "Hex.h"
 
 namespace {
+// Stray bytes are a few bytes of noise; more would hold the wire for minutes.
+constexpr size_t kMaxStrayBytes = 1024;
+
 std::optional<int> Number(const std::string& word, int low, int high) {
   if (word.empty() || word.size() > 3 || word.find_first_not_of("0123456789") != std::string::npos)
     return std::nullopt;
@@ -74,7 +77,8 @@ std::optional<std::string> RunBusCommand(const std::vector<std::string>& words, 
   }
   if (name == "stray") {
     auto bytes = words.size() == 2 ? FromHex(words[1]) : std::nullopt;
-    if (!bytes || bytes->empty()) return "error usage: stray <hex>";
+    if (!bytes || bytes->empty() || bytes->size() > kMaxStrayBytes)
+      return "error usage: stray <hex of 1.." + std::to_string(kMaxStrayBytes) + " bytes>";
     bus.Stray(std::string(bytes->begin(), bytes->end()));
     return "ok";
   }
