@@ -48,7 +48,7 @@ double Sample(EventLoopPoster& loop, OrbSimProcess& sim, const std::string& comm
 }  // namespace
 
 int main() try {
-  OrbSimProcess sim;
+  OrbSimProcess sim({"--devices", "none", "--no-pacing"});
   EventLoopPoster loop;
   StderrExceptionDisplay exceptions;
   TApdComPort port(loop, exceptions);

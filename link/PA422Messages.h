@@ -52,7 +52,8 @@ constexpr int kLock = 51;
 constexpr int kPreset = 52;
 constexpr int kDeviceName = 53;  // 53..68
 constexpr int kMute = 69;
-// Sent back in the transmit block's reserved byte by read-modify-write edits.
+// The block position whose byte read-modify-write edits send back in the
+// transmit block's reserved byte.
 constexpr int kReservedEcho = 54;
 constexpr int kBypass = 70;
 constexpr int kStatus = 71;

@@ -169,7 +169,14 @@ void TzkPA422Form::ApdComPortTriggerModemStatus(TApdComPort&) {
     TraceLine(" Bogus Handshake Rcvd");
     return;
   }
-  if (!ApdComPort.DSR()) return;  // DSR fell: the device let go of the line
+  if (!ApdComPort.DSR()) {
+    // DSR fell: the previous device let go of the line. When that fall used
+    // up the trigger armed for the next transaction (the port had not yet
+    // seen it when the trigger was armed), arm it again so that the next
+    // device's DSR is seen.
+    if (CommState == 1) ArmDsrTrigger();
+    return;
+  }
   TraceLine(" DSR = True CommState = 2");
   Disarm(AddressTimer);
   Pause(kDtrDelayMs);

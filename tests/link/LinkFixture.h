@@ -86,7 +86,20 @@ class LinkFixture : public ::testing::Test {
   bool WaitIdle(int ms = 5000) { return RunUntil([&] { return engine.CommState == 0; }, ms); }
 
   // The frames devices received since the last call, as "addr:hex" words.
-  std::string Frames() { return sim.Ok("frames").substr(2); }
+  std::string Frames() {
+    std::string reply = sim.Ok("frames");
+    return reply.size() > 3 ? reply.substr(3) : "";
+  }
+
+  // Waits until orbsim's line has received `hex` from the engine.
+  void ExpectReceived(const std::string& hex) {
+    std::string got;
+    for (int i = 0; i < 200 && got.size() < hex.size(); ++i) {
+      got += sim.Ok("recv").substr(3);
+      if (got.size() < hex.size()) RunFor(5);
+    }
+    EXPECT_EQ(got, hex);
+  }
 
   // After any fault: the engine is idle, DTR is low, and the next command
   // to device 1 goes through.

@@ -35,7 +35,8 @@ class ComPortFixture : public ::testing::Test {
   // The one line of `state` from the simulator.
   std::string LineState() { return sim.Ok("state"); }
 
-  OrbSimProcess sim;
+  // A plain line without devices, at full speed.
+  OrbSimProcess sim{{"--devices", "none", "--no-pacing"}};
   EventLoopPoster loop;
   RecordingExceptions exceptions;
   TApdComPort port{loop, exceptions};

@@ -312,7 +312,7 @@ TEST_F(ComPortFixture, MissingDevicesAndOtherLayersAreRefused) {
 }
 
 TEST_F(ComPortFixture, ChangingComNumberWhileOpenKeepsArmedTriggers) {
-  OrbSimProcess other;
+  OrbSimProcess other({"--devices", "none", "--no-pacing"});
   int dsrEvents = 0;
   port.OnTriggerModemStatus = [&](TApdComPort&) { ++dsrEvents; };
   port.DeviceNameForPort = [&](uint16_t n) { return n == 1 ? sim.Url() : other.Url(); };
