@@ -65,9 +65,28 @@ uint8_t TzkPA422Form::ResponseByte(int pos) const {
              : 0;
 }
 
+namespace {
+// The engine's own text for each error of opening the port that it handles;
+// empty for the errors it lets through.
+std::string OpenFailureText(int apdCode) {
+  switch (apdCode) {
+    case EAlreadyOpen::kCode: return "Connect aborted - Com Port Already Open";
+    case EBadArgument::kCode: return "Com port open aborted - Bad Argument Error";
+    case EBadId::kCode: return "Connect aborted - Invalid Port";
+    case EByteSize::kCode: return "Com port open aborted - Byte Size Error";
+    case EDefault::kCode: return "Com port open aborted - Default Error";
+    case EHardware::kCode: return "Com port open aborted - Hardware Error";
+    case EMemory::kCode: return "Com port open aborted - Memory Error";
+    case ENoHandles::kCode: return "Com port open aborted - No Handles Error";
+    case ENullApi::kCode: return "Com port open aborted - Null API Error";
+    default: return "";
+  }
+}
+}  // namespace
+
 void TzkPA422Form::Connect() {
   if (Connected) return;
-  const char* failure = nullptr;
+  std::string failure;
   bool linkFailed = false;
   try {
     ApdComPort.SetOpen(true);
@@ -77,31 +96,16 @@ void TzkPA422Form::Connect() {
     DtIdTimer = ApdComPort.AddTimerTrigger();
     DataTimer = ApdComPort.AddTimerTrigger();
     ApdComPort.SetRTS(true);
-  } catch (const EAlreadyOpen&) {
-    failure = "Connect aborted - Com Port Already Open";
-    linkFailed = true;
-  } catch (const EBadArgument&) {
-    failure = "Com port open aborted - Bad Argument Error";
-  } catch (const EBadId&) {
-    failure = "Connect aborted - Invalid Port";
-  } catch (const EByteSize&) {
-    failure = "Com port open aborted - Byte Size Error";
-  } catch (const EDefault&) {
-    failure = "Com port open aborted - Default Error";
+    return;
+  } catch (const EAPDException& e) {
+    failure = OpenFailureText(e.ErrorCode());
+    if (failure.empty()) throw;  // ENoPortSelected and the like reach the caller
+    linkFailed = e.ErrorCode() == EAlreadyOpen::kCode;
   } catch (const EInOutError&) {
     failure = "Com port open aborted - IN/OUT Error";
-  } catch (const EHardware&) {
-    failure = "Com port open aborted - Hardware Error";
-  } catch (const EMemory&) {
-    failure = "Com port open aborted - Memory Error";
-  } catch (const ENoHandles&) {
-    failure = "Com port open aborted - No Handles Error";
-  } catch (const ENullApi&) {
-    failure = "Com port open aborted - Null API Error";
   } catch (const EOutOfMemory&) {
     failure = "Com port open aborted - Out of Memory Error";
   }
-  if (!failure) return;
   ShowError(failure);
   if (linkFailed) Notify(&EqualizerNotifications::LinkFailed);
 }

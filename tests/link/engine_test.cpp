@@ -4,22 +4,14 @@
 #include <thread>
 
 #include "LinkFixture.h"
+#include "ApdExceptions.h"
 #include "SerialDevice.h"
 #include "support/TestClock.h"
+#include "support/Hex.h"
 
 using namespace pa422;
 
 namespace {
-std::string Hex(const Bytes& bytes) {
-  static const char* digits = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : bytes) {
-    out += digits[c >> 4];
-    out += digits[c & 15];
-  }
-  return out;
-}
-
 class EngineTest : public LinkFixture {};
 
 // A plain line without devices: the test plays the device by hand.
@@ -193,6 +185,11 @@ TEST_F(EngineTest, OpenErrorsAreShownWithTheirOwnTexts) {
   EXPECT_FALSE(engine.Connected);
   EXPECT_EQ(messages.shown.back(), "Connect aborted - Com Port Already Open");
   EXPECT_EQ(window.got, std::vector<std::string>{"LinkFailed"});
+
+  // No port chosen and no port picked: that error is not the engine's to show.
+  engine.ApdComPort.SetComNumber(0);
+  EXPECT_THROW(engine.Connect(), ENoPortSelected);
+  EXPECT_EQ(messages.shown.size(), 2u);
 }
 
 TEST_F(EngineTest, NotificationsSkipWhenNoWindowIsActive) {

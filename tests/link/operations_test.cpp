@@ -1,26 +1,10 @@
 // Device operations: validation, frames on the line, read-modify-write.
 #include "LinkFixture.h"
+#include "support/Hex.h"
 
 using namespace pa422;
 
 namespace {
-std::string Hex(const Bytes& bytes) {
-  static const char* digits = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : bytes) {
-    out += digits[c >> 4];
-    out += digits[c & 15];
-  }
-  return out;
-}
-
-Bytes Unhex(const std::string& hex) {
-  Bytes out;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2)
-    out += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-  return out;
-}
-
 class OperationsTest : public LinkFixture {
  protected:
   void SetUp() override { engine.Connect(); }

@@ -4,20 +4,9 @@
 
 #include "ApdExceptions.h"
 #include "ComPortFixture.h"
+#include "support/Hex.h"
 
 using namespace std::chrono;
-
-namespace {
-std::string Hex(const std::string& bytes) {
-  static const char* digits = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : bytes) {
-    out += digits[c >> 4];
-    out += digits[c & 15];
-  }
-  return out;
-}
-}  // namespace
 
 TEST_F(ComPortFixture, ClosedPortReportsDefaultsAndStoresLines) {
   EXPECT_FALSE(port.Open());
