@@ -1,0 +1,113 @@
+#include "PresetFiles.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "AtomicFile.h"
+#include "MessageLogger.h"
+
+namespace {
+std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+
+[[noreturn]] void CannotRead(const std::string& path, const std::string& cause) {
+  throw PresetFileError(path, "Cannot read preset file " + Quoted(path) + ": " + cause);
+}
+
+// Up to `limit` bytes from the start of the file. Opened without blocking
+// so that a pipe without a writer cannot stall the program.
+std::string ReadPrefix(const std::string& path, size_t limit) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) CannotRead(path, std::strerror(errno));
+  std::string bytes(limit, '\0');
+  size_t done = 0;
+  while (done < limit) {
+    ssize_t n = read(fd, bytes.data() + done, limit - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      int error = errno;
+      close(fd);
+      CannotRead(path, std::strerror(error));
+    }
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  close(fd);
+  bytes.resize(done);
+  return bytes;
+}
+}  // namespace
+
+PresetFileContents ReadPresetFile(const std::string& path, PresetFormat format) {
+  const size_t size = PresetFileSize(format);
+  std::string bytes = ReadPrefix(path, size);
+  if (bytes.size() < size)
+    CannotRead(path, "the file is too short (" + std::to_string(bytes.size()) + " bytes; the " +
+                         (format == PresetFormat::Mac ? "Mac" : ".equ") + " format has " +
+                         std::to_string(size) + ")");
+  return ParsePreset(format, bytes);
+}
+
+void WritePresetFile(const std::string& path, PresetFormat format, const TEqualizerDocument& doc) {
+  const std::string prefix = "Cannot write preset file " + Quoted(path) + ": ";
+  std::string bytes;
+  try {
+    bytes = BuildPreset(format, doc);
+  } catch (const PresetFileError& e) {
+    throw PresetFileError(path, prefix + e.what());
+  }
+  try {
+    WriteFileAtomically(path, bytes);
+  } catch (const std::runtime_error& e) {
+    throw PresetFileError(path, prefix + e.what());
+  }
+}
+
+PresetLoadResult ApplyPresetContents(TEqualizerDocument& doc, const PresetFileContents& contents,
+                                     const SliderPolicy& sliders) {
+  PresetLoadResult result;
+  result.maxExcursion = contents.maxExcursion;
+  SliderPolicy policy = sliders;
+  if (contents.ExceedsSliderRange(sliders.sliderRange)) {
+    result.sliderRangeRaised = true;
+    policy.sliderRange = contents.maxExcursion;
+  }
+  result.sliderRange = policy.sliderRange;
+
+  // Positions beyond the range (an .equ gain, which m does not count) stop
+  // at the range's end, as the sliders do.
+  for (int slot = 1; slot <= kSliderCount; ++slot)
+    doc.SetSliderSteps(slot, policy.Apply(doc.SliderSteps(slot), contents.sliderSteps[slot - 1]));
+
+  if (doc.CurrentPreset >= 1 && doc.CurrentPreset <= kPresetCount)
+    doc.PresetNames[doc.CurrentPreset - 1] = contents.presetName;
+  doc.PresetName = contents.presetName;
+
+  if (contents.lockByte) {
+    result.lockCleared = doc.Lock;
+    doc.Lock = false;
+    result.pasteEnabled = *contents.lockByte != 1;
+  }
+  doc.HighPassIndex = contents.highPassIndex;
+  doc.LowPassIndex = contents.lowPassIndex;
+
+  result.payload = contents.Payload(doc.CurrentPreset);
+  return result;
+}
+
+PresetLoadResult OpenPresetFile(TEqualizerDocument& doc, const std::string& path,
+                                PresetFormat format, const SliderPolicy& sliders) {
+  doc.FileName = path;
+  PresetFileContents contents = ReadPresetFile(path, format);
+  PresetLoadResult result = ApplyPresetContents(doc, contents, sliders);
+  TraceLine(format == PresetFormat::Mac ? " OpenV95MacFile" : " Open");
+  return result;
+}
+
+void SavePresetFile(TEqualizerDocument& doc, const std::string& path, PresetFormat format) {
+  doc.FileName = path;
+  WritePresetFile(path, format, doc);
+}
