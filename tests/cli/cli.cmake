@@ -1,0 +1,5 @@
+varlo_add_gtest(varlo_cli_tests
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/cli_test.cpp
+  LIBS)
+target_compile_definitions(varlo_cli_tests PRIVATE VARLO_CLI_PATH="$<TARGET_FILE:varlo-cli>")
+add_dependencies(varlo_cli_tests varlo-cli)

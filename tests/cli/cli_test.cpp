@@ -1,0 +1,200 @@
+// varlo-cli as operators run it: the built binary, its output and exit status.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+extern char** environ;
+
+namespace {
+struct Result {
+  int status = -1;
+  std::string out, err;
+};
+
+class VarloCli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/varlo-cli-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  static void Put(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+  }
+  static std::string Get(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+
+  Result Run(const std::vector<std::string>& args) {
+    std::vector<std::string> argv = {VARLO_CLI_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> cargv;
+    for (auto& a : argv) cargv.push_back(a.data());
+    cargv.push_back(nullptr);
+    const std::string outPath = Path(".stdout"), errPath = Path(".stderr");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t pid = -1;
+    Result r;
+    if (posix_spawn(&pid, cargv[0], &actions, nullptr, cargv.data(), environ) == 0) {
+      int status = 0;
+      waitpid(pid, &status, 0);
+      r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    r.out = Get(outPath);
+    r.err = Get(errPath);
+    fs::remove(outPath);
+    fs::remove(errPath);
+    return r;
+  }
+
+  // Fails with one line on stderr, nothing on stdout.
+  void ExpectRefused(const std::vector<std::string>& args, const std::string& words) {
+    Result r = Run(args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    ASSERT_FALSE(r.err.empty());
+    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
+    EXPECT_NE(r.err.find(words), std::string::npos) << r.err;
+  }
+
+  fs::path dir_;
+};
+
+// Band 1 at -14 steps (byte 40), band 5 at -3, gain +2, high-pass 3,
+// low-pass OUT, preset name " live.one", lock byte 1.
+std::string MacFile() {
+  std::string b(68, ' ');
+  b[0] = 9;
+  b[1] = 6;
+  for (int i = 2; i <= 31; ++i) b[i] = 26;
+  b[2] = 40;
+  b[6] = 29;
+  b[31] = 24;
+  b[33] = 3;
+  b[34] = 21;
+  b.replace(35, 16, " live.one       ");
+  b[51] = 1;
+  b.replace(52, 16, "FRONT           ");
+  return b;
+}
+
+std::string Flat29Except(int band, int steps) {
+  std::string s;
+  for (int b = 1; b <= 29; ++b) s += (b > 1 ? "," : "") + std::to_string(b == band ? steps : 0);
+  return s;
+}
+}  // namespace
+
+TEST_F(VarloCli, ShowPrintsWhatEachReaderMakesOfTheFile) {
+  Put(Path("a.V95"), MacFile());
+  Result r = Run({"show", Path("a.V95")});
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::string payload = "01" "4b4f4255" "28" "1a1a1a" "1d";  // channel, password, bands 1 to 5
+  for (int band = 6; band <= 29; ++band) payload += "1a";
+  payload += "18" "03" "15";                              // gain +2, high-pass 3, low-pass 21
+  payload += "204c495645204f4e45" "20202020202020";       // " LIVE ONE" untrimmed
+  payload += "01" "01";                                   // lock byte 1 reserved, preset 1
+  EXPECT_EQ(r.out, "{\"format\":\"mac\",\"bands\":[-14," + Flat29Except(5, -3).substr(2) +
+                       "],\"gain\":2,\"highPass\":3,\"lowPass\":21,\"presetName\":\"LIVE ONE\","
+                       "\"lock\":1,\"maxExcursion\":14,\"payload\":\"" + payload + "\"}\n");
+
+  // An .equ file follows its own reader; the payload is for the preset asked for.
+  std::string equ(100, ' ');
+  for (int i = 1; i <= 30; ++i) equ[i] = 24;
+  equ[5] = 27;
+  equ[30] = 60;  // the gain does not count towards m
+  equ.replace(47, 16, "mix b           ");
+  equ[98] = 12;
+  equ[99] = 0;
+  Put(Path("b.txt"), equ);
+  r = Run({"show", "--preset", "3", Path("b.txt")});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("\"format\":\"equ\",\"bands\":[" + Flat29Except(5, -3) + "],\"gain\":-36,"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("\"presetName\":\"MIX B           \",\"lock\":null,\"maxExcursion\":3,"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("3e" "00" "0c" "4d49582042" "2020202020202020202020" "00" "03\"}"),
+            std::string::npos)
+      << r.out;
+
+  // --format wins over the extension.
+  Put(Path("c.equ"), MacFile());
+  r = Run({"show", Path("c.equ"), "--format=mac"});
+  EXPECT_NE(r.out.find("\"format\":\"mac\""), std::string::npos) << r.out;
+  r = Run({"show", Path("a.V95"), "--format", "equ"});
+  EXPECT_EQ(r.status, 1);
+}
+
+TEST_F(VarloCli, ConvertWritesWhatTheProgramWouldSave) {
+  Put(Path("in.V95"), MacFile());
+  Result r = Run({"convert", Path("in.V95"), Path("out.equ")});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+  std::string equ = Get(Path("out.equ"));
+  ASSERT_EQ(equ.size(), 100u);
+  EXPECT_EQ(equ[1], 38);  // band 1 at -14
+  EXPECT_EQ(equ[5], 27);  // band 5 at -3
+  EXPECT_EQ(equ[30], 22);
+  EXPECT_EQ(equ.substr(47, 16), "LIVE ONE        ");
+  EXPECT_EQ(equ[98], 21);
+  EXPECT_EQ(equ[99], 3);
+
+  // Back to Mac, for a window at address 200, preset 8, named "desk 2".
+  r = Run({"convert", Path("out.equ"), Path("back.vrl"), "--address", "200", "--preset", "8",
+           "--device-name", "desk 2"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::string mac = Get(Path("back.vrl"));
+  std::string expected = MacFile();
+  expected[0] = static_cast<char>(200);
+  expected[1] = 8;
+  expected.replace(35, 16, "LIVE ONE        ");
+  expected[51] = 0;  // the writer always stores 0
+  expected.replace(52, 16, "DESK 2          ");
+  EXPECT_EQ(mac, expected);
+}
+
+TEST_F(VarloCli, BadInputIsOneLineOnStderrAndWritesNothing) {
+  Put(Path("in.V95"), MacFile());
+  Put(Path("short.V95"), MacFile().substr(0, 40));
+  Put(Path("old.equ"), "previous");
+  ExpectRefused({}, "no command");
+  ExpectRefused({"play", Path("in.V95")}, "unknown command");
+  ExpectRefused({"show", Path("missing.V95")}, "No such file");
+  ExpectRefused({"show", Path("short.V95")}, "too short");
+  ExpectRefused({"show", Path("in.V95"), "--bogus", "1"}, "unknown option --bogus");
+  ExpectRefused({"show", Path("in.V95"), "--address", "1"}, "unknown option --address");
+  ExpectRefused({"show", Path("in.V95"), "--preset", "9"}, "--preset");
+  ExpectRefused({"show", Path("in.V95"), "--preset", "2x"}, "--preset");
+  ExpectRefused({"show", Path("in.V95"), "--format", "wav"}, "--format");
+  ExpectRefused({"show", Path("in.V95"), "--preset"}, "needs a value");
+  ExpectRefused({"show"}, "FILE");
+  ExpectRefused({"convert", Path("short.V95"), Path("old.equ")}, "too short");
+  ExpectRefused({"convert", Path("in.V95"), Path("old.equ"), "--address", "241"}, "--address");
+  ExpectRefused({"convert", Path("in.V95"), Path("new.equ"), "--x"}, "unknown option");
+  ExpectRefused({"convert", Path("in.V95"), Path("in.V95/x.equ")}, "Cannot write");
+  EXPECT_EQ(Get(Path("old.equ")), "previous");
+  EXPECT_FALSE(fs::exists(Path("new.equ")));
+  std::vector<std::string> left;
+  for (const auto& e : fs::directory_iterator(dir_)) left.push_back(e.path().filename());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"in.V95", "old.equ", "short.V95"}));
+}
