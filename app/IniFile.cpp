@@ -1,20 +1,33 @@
 #include "IniFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
+#include <cstdlib>
 #include <fstream>
 
 namespace {
 constexpr size_t kMaxValueLength = 1023;
+// Only this much of a line is looked at; the rest of a longer line is
+// skipped, so a file without line breaks cannot make the reader hold it all.
+constexpr size_t kMaxLineLength = 64 * 1024;
 
-std::string Trim(const std::string& s) {
-  size_t first = s.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return "";
-  size_t last = s.find_last_not_of(" \t\r\n");
+constexpr const char* kBlanks = " \t\r\n";
+
+std::string_view Trim(std::string_view s) {
+  size_t first = s.find_first_not_of(kBlanks);
+  if (first == std::string_view::npos) return {};
+  size_t last = s.find_last_not_of(kBlanks);
   return s.substr(first, last - first + 1);
 }
 
-bool SameName(const std::string& a, const std::string& b) {
+bool SameName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)
     if (std::tolower(static_cast<unsigned char>(a[i])) !=
@@ -22,28 +35,172 @@ bool SameName(const std::string& a, const std::string& b) {
       return false;
   return true;
 }
+
+// What one line of the file is to the reader. `line` is the line without its
+// "\n" and cut to kMaxLineLength.
+struct LineInfo {
+  enum Kind { kOther, kSection, kKey } kind = kOther;
+  bool closed = false;    // for a section: the header has its "]"
+  std::string_view name;  // section name or key, blanks removed
+  size_t equals = 0;      // for a key: offset of its "=" in the line
+};
+
+LineInfo Classify(std::string_view line) {
+  LineInfo info;
+  size_t start = line.find_first_not_of(kBlanks);
+  if (start == std::string_view::npos || line[start] == ';') return info;
+  if (line[start] == '[') {
+    // A header without "]" still ends the section before it, and opens
+    // one that matches no name.
+    std::string_view text = Trim(line);
+    size_t close = text.find(']');
+    info.kind = LineInfo::kSection;
+    info.closed = close != std::string_view::npos;
+    if (info.closed) info.name = Trim(text.substr(1, close - 1));
+    return info;
+  }
+  size_t eq = line.find('=');
+  if (eq == std::string_view::npos) return info;
+  info.kind = LineInfo::kKey;
+  info.name = Trim(line.substr(0, eq));
+  info.equals = eq;
+  return info;
+}
+
+// Follows the lines of a file, one at a time, looking for one key. The
+// first line that holds the key in any section of that name wins.
+class KeyFinder {
+ public:
+  KeyFinder(const std::string& section, const std::string& key) : section_(section), key_(key) {}
+
+  // True when the line described by info holds the key.
+  bool Feed(const LineInfo& info) {
+    if (info.kind == LineInfo::kSection) {
+      inSection_ = info.closed && SameName(info.name, section_);
+      return false;
+    }
+    return inSection_ && info.kind == LineInfo::kKey && SameName(info.name, key_);
+  }
+  bool InSection() const { return inSection_; }
+
+  static std::string ValueOf(std::string_view line, const LineInfo& info) {
+    return std::string(Trim(line.substr(info.equals + 1)).substr(0, kMaxValueLength));
+  }
+
+ private:
+  const std::string& section_;
+  const std::string& key_;
+  bool inSection_ = false;
+};
+
+// Splits text into lines at "\n"; each line view excludes the "\n".
+template <typename Visit>
+void ForEachLine(std::string_view text, Visit visit) {
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t nl = text.find('\n', pos);
+    size_t end = nl == std::string_view::npos ? text.size() : nl;
+    size_t next = nl == std::string_view::npos ? text.size() : nl + 1;
+    if (!visit(text.substr(pos, std::min(end - pos, kMaxLineLength)), pos, end, next)) return;
+    pos = next;
+  }
+}
+
+bool ValidName(std::string_view name) {
+  return !name.empty() && Trim(name) == name && name.find_first_of("\r\n") == std::string_view::npos;
+}
+
+// A file this large is no settings file; it is not loaded for rewriting.
+constexpr size_t kMaxRewriteSize = 16 * 1024 * 1024;
+
+// The whole file, or false when it cannot be read. A missing file reads as
+// empty text.
+bool ReadWholeFile(const std::string& path, std::string& contents) {
+  contents.clear();
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return errno == ENOENT;
+  struct stat st {};
+  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  char buffer[8192];
+  while (ok) {
+    ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    contents.append(buffer, static_cast<size_t>(n));
+    ok = contents.size() <= kMaxRewriteSize;
+  }
+  ::close(fd);
+  return ok;
+}
+
+bool WriteAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    ssize_t n = ::write(fd, data.data(), data.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data.remove_prefix(static_cast<size_t>(n));
+  }
+  return true;
+}
+
+std::string DirectoryOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+// The file a write to path really replaces: a symbolic link's target, so
+// that the link stays a link.
+std::string WriteTarget(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (!resolved) return path;  // a dangling link is replaced by the file
+  std::string target(resolved);
+  std::free(resolved);
+  return target;
+}
+
+// The line end new lines get: that of the file's first line, else "\n".
+std::string_view LineEndOf(std::string_view text) {
+  size_t nl = text.find('\n');
+  return nl != std::string_view::npos && nl > 0 && text[nl - 1] == '\r' ? "\r\n" : "\n";
+}
 }  // namespace
+
+std::optional<std::string> FindIniValue(std::string_view text, const std::string& section,
+                                        const std::string& key) {
+  KeyFinder finder(section, key);
+  std::optional<std::string> found;
+  ForEachLine(text, [&](std::string_view line, size_t, size_t, size_t) {
+    LineInfo info = Classify(line);
+    if (finder.Feed(info)) found = KeyFinder::ValueOf(line, info);
+    return !found;
+  });
+  return found;
+}
 
 std::optional<std::string> IniFile::ReadValue(const std::string& section,
                                               const std::string& key) const {
   std::ifstream in(path_, std::ios::binary);
   if (!in) return std::nullopt;
+  std::streambuf* buf = in.rdbuf();
+  KeyFinder finder(section, key);
   std::string line;
-  bool inSection = false;
-  while (std::getline(in, line)) {
-    std::string text = Trim(line);
-    if (text.empty() || text[0] == ';') continue;
-    if (text.front() == '[') {
-      auto close = text.find(']');
-      inSection = close != std::string::npos && SameName(Trim(text.substr(1, close - 1)), section);
-      continue;
-    }
-    if (!inSection) continue;
-    auto eq = text.find('=');
-    if (eq == std::string::npos || !SameName(Trim(text.substr(0, eq)), key)) continue;
-    return Trim(text.substr(eq + 1)).substr(0, kMaxValueLength);
+  line.reserve(256);
+  for (;;) {
+    line.clear();
+    int c;
+    while ((c = buf->sbumpc()) != std::char_traits<char>::eof() && c != '\n')
+      if (line.size() < kMaxLineLength) line.push_back(static_cast<char>(c));
+    LineInfo info = Classify(line);
+    if (finder.Feed(info)) return KeyFinder::ValueOf(line, info);
+    if (c == std::char_traits<char>::eof()) return std::nullopt;
   }
-  return std::nullopt;
 }
 
 std::string IniFile::ReadString(const std::string& section, const std::string& key,
@@ -78,4 +235,125 @@ int IniFile::ReadInteger(const std::string& section, const std::string& key,
 bool IniFile::ReadBool(const std::string& section, const std::string& key,
                        bool defaultValue) const {
   return ReadInteger(section, key, defaultValue ? 1 : 0) != 0;
+}
+
+std::optional<std::string> SetIniValue(std::string_view text, const std::string& section,
+                                       const std::string& key, const std::string& value) {
+  if (!ValidName(section) || section.find(']') != std::string::npos || !ValidName(key) ||
+      key.find('=') != std::string::npos || key[0] == ';' || key[0] == '[' ||
+      value.find_first_of("\r\n") != std::string::npos)
+    return std::nullopt;
+
+  KeyFinder finder(section, key);
+  // The key's line: the part kept before the value, and where the value ends.
+  std::optional<std::pair<size_t, size_t>> keyLine;
+  // Where a missing key goes: after the header or the last key line of the
+  // first section of that name.
+  bool sectionSeen = false, inFirstSection = false;
+  size_t anchorEnd = 0, anchorNext = 0;
+  ForEachLine(text, [&](std::string_view line, size_t pos, size_t end, size_t next) {
+    LineInfo info = Classify(line);
+    if (finder.Feed(info)) {
+      size_t valueEnd = end;
+      if (valueEnd > pos + info.equals + 1 && text[valueEnd - 1] == '\r') --valueEnd;
+      keyLine.emplace(pos + info.equals + 1, valueEnd);
+      return false;
+    }
+    if (info.kind == LineInfo::kSection) {
+      inFirstSection = !sectionSeen && finder.InSection();
+      sectionSeen = sectionSeen || inFirstSection;
+      if (inFirstSection) anchorEnd = end, anchorNext = next;
+    } else if (inFirstSection && info.kind == LineInfo::kKey) {
+      anchorEnd = end, anchorNext = next;
+    }
+    return true;
+  });
+
+  std::string out;
+  out.reserve(text.size() + section.size() + key.size() + value.size() + 8);
+  if (keyLine) {
+    out.append(text.substr(0, keyLine->first)).append(value).append(text.substr(keyLine->second));
+    return out;
+  }
+  std::string_view eol = LineEndOf(text);
+  if (sectionSeen) {
+    // After the anchor line and its line end; a last line without one gets it.
+    out.append(text.substr(0, anchorNext));
+    if (anchorNext == anchorEnd) out.append(anchorEnd > 0 && text[anchorEnd - 1] == '\r' ? "\n" : eol);
+    else eol = anchorEnd > 0 && text[anchorEnd - 1] == '\r' ? "\r\n" : "\n";
+    out.append(key).append("=").append(value).append(eol).append(text.substr(anchorNext));
+    return out;
+  }
+  // A new section at the end, set off by a blank line.
+  out.append(text);
+  if (!out.empty() && out.back() != '\n') out.append(out.back() == '\r' ? "\n" : eol);
+  if (!out.empty()) {
+    size_t lastStart = out.find_last_of('\n', out.size() - 2);
+    lastStart = lastStart == std::string::npos ? 0 : lastStart + 1;
+    if (!Trim(std::string_view(out).substr(lastStart)).empty()) out.append(eol);
+  }
+  out.append("[").append(section).append("]").append(eol);
+  out.append(key).append("=").append(value).append(eol);
+  return out;
+}
+
+bool ReplaceFileContents(const std::string& path, std::string_view contents) {
+  std::string target = WriteTarget(path);
+  struct stat st {};
+  bool exists = ::stat(target.c_str(), &st) == 0;
+  if (!exists && errno != ENOENT) return false;
+  if (exists) {
+    // A file this user may not write (read-only, for an ordinary user) is
+    // not replaced behind its back.
+    if (!S_ISREG(st.st_mode)) return false;
+    int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    ::close(fd);
+  }
+
+  static std::atomic<unsigned> counter{0};
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temp = target + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) return false;
+  }
+  if (fd < 0) return false;
+  if (exists) {
+    if (st.st_uid != ::geteuid() || st.st_gid != ::getegid())
+      (void)!::fchown(fd, st.st_uid, st.st_gid);  // only root may; others keep their own
+    ::fchmod(fd, st.st_mode & 07777);
+  }
+  bool ok = WriteAll(fd, contents) && ::fsync(fd) == 0;
+  ok = ::close(fd) == 0 && ok;
+  if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
+  if (!ok) {
+    ::unlink(temp.c_str());
+    return false;
+  }
+  // The rename itself reaches the disk with the directory.
+  int dirFd = ::open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd >= 0) {
+    ::fsync(dirFd);
+    ::close(dirFd);
+  }
+  return true;
+}
+
+bool IniFile::WriteString(const std::string& section, const std::string& key,
+                          const std::string& value) {
+  std::string target = WriteTarget(path_);
+  std::string text;
+  if (!ReadWholeFile(target, text)) return false;
+  std::optional<std::string> updated = SetIniValue(text, section, key, value);
+  return updated && ReplaceFileContents(target, *updated);
+}
+
+bool IniFile::WriteInteger(const std::string& section, const std::string& key, int value) {
+  return WriteString(section, key, std::to_string(value));
+}
+
+bool IniFile::WriteBool(const std::string& section, const std::string& key, bool value) {
+  return WriteString(section, key, value ? "1" : "0");
 }

@@ -1,8 +1,10 @@
 #pragma once
 // The settings file: sectioned "key=value" text. Section and key names are
-// matched without regard to case; the file is read one key at a time.
+// matched without regard to case; the file is read and written one key at a
+// time, so keys of other versions and hand-written lines stay in the file.
 #include <optional>
 #include <string>
+#include <string_view>
 
 class IniFile {
  public:
@@ -20,9 +22,41 @@ class IniFile {
   // An integer that is true when not 0.
   bool ReadBool(const std::string& section, const std::string& key, bool defaultValue) const;
 
+  // Sets one key. The line the reader would find for it is rewritten with
+  // the new value (its key spelling and line end kept); a missing key is
+  // added at the end of its section, a missing section at the end of the
+  // file. Every other byte of the file stays as it was. The file is replaced
+  // as a whole (temporary file, then rename), so it is never left half
+  // written. False when the file cannot be read or written, and when a name
+  // or the value would not read back as written (line breaks, a "=" in a
+  // key, a "]" in a section, blanks around a name, empty names).
+  bool WriteString(const std::string& section, const std::string& key, const std::string& value);
+  // Integers are written in decimal, flags as "1" and "0".
+  bool WriteInteger(const std::string& section, const std::string& key, int value);
+  bool WriteBool(const std::string& section, const std::string& key, bool value);
+
  private:
   std::string path_;
 };
 
 // The integer a settings value stands for, or nothing when it does not parse.
 std::optional<int> ParseIniInteger(const std::string& value);
+
+// The value of a key in settings text held in memory (the same rules as
+// IniFile::ReadValue, which reads the file through it).
+std::optional<std::string> FindIniValue(std::string_view text, const std::string& section,
+                                        const std::string& key);
+
+// The settings text with one key set, by the rules of IniFile::WriteString,
+// or nothing when a name or the value is not accepted.
+std::optional<std::string> SetIniValue(std::string_view text, const std::string& section,
+                                       const std::string& key, const std::string& value);
+
+// Replaces the file at path with contents: a temporary file in the same
+// directory is written, flushed to disk and renamed over the target, so
+// readers see the old or the new file and never a partial one. An existing
+// file keeps its permissions and owner; a symbolic link keeps pointing at
+// the replaced file. False (and the old file untouched) on any failure,
+// including an existing file that is not a regular file or that this user
+// may not write.
+bool ReplaceFileContents(const std::string& path, std::string_view contents);
