@@ -1,0 +1,116 @@
+#include "Settings.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "IniFile.h"
+#include "app/TempDir.h"
+
+TEST(Settings, FirstStartWithoutAFileGivesTheDefaults) {
+  TempDir dir;
+  FrameGeometry frame{0, 1, 2, 3, 4};
+  TProgramOptions options;
+  options.SliderRange = 40;
+  options.CopyBands1_29 = false;
+  options.CopyMasterGain = true;
+  EXPECT_EQ(LoadSettings(dir / "Varlo95.ini", frame, options), 0);  // no port chosen
+  EXPECT_EQ(frame, (FrameGeometry{0, 411, 600, 100, 100}));
+  EXPECT_EQ(options, TProgramOptions{});
+  EXPECT_EQ(options.SliderRange, 24);
+  EXPECT_TRUE(options.HintsOnPage && options.TaskBarEnabled && options.CopyBands1_29);
+  EXPECT_EQ(options.TileOptions, 1);
+  EXPECT_FALSE(options.CopyHPLP || options.CopyPresetName || options.CopyMasterGain);
+}
+
+TEST(Settings, SavedFileHoldsEveryKeyInOrderAndLoadsBack) {
+  TempDir dir;
+  const std::string path = dir / "Varlo95.ini";
+  FrameGeometry frame{0, 500, 700, 20, 30};
+  TProgramOptions options;
+  options.SliderRange = 26;
+  options.HintsOnPage = false;
+  options.TileOptions = 2;
+  options.CopyPresetName = true;
+  options.SliderHeight = 99;  // never stored
+  ASSERT_EQ(SaveSettings(path, frame, options), std::nullopt);
+  EXPECT_EQ(ReadText(path),
+            "[Workspace Size]\nWindowState=0\nHeight=500\nWidth=700\nTop=20\nLeft=30\n\n"
+            "[Scaling]\nAutoScale=1\nHintsOnPage=0\nSliderRange=26\nTaskBarEnabled=1\n"
+            "TileOptions=2\n\n"
+            "[Edit]\nCopyBands1_29=1\nCopyHPLP=0\nCopyPresetName=1\nCopyMasterGain=0\n");
+
+  FrameGeometry loadedFrame;
+  TProgramOptions loaded;
+  LoadSettings(path, loadedFrame, loaded);
+  EXPECT_EQ(loadedFrame, frame);
+  options.SliderHeight = 0;
+  EXPECT_EQ(loaded, options);
+}
+
+TEST(Settings, MaximizedFrameNeitherReadsNorRewritesItsGeometry) {
+  TempDir dir;
+  const std::string path = dir / "Varlo95.ini";
+  const std::string earlier =
+      "[Workspace Size]\nWindowState=2\nHeight=480\nWidth=640\nTop=5\nLeft=6\n";
+  WriteText(path, earlier);
+  FrameGeometry frame{0, 1, 2, 3, 4};
+  TProgramOptions options;
+  LoadSettings(path, frame, options);
+  EXPECT_EQ(frame, (FrameGeometry{2, 1, 2, 3, 4}));
+
+  frame.Height = 900;
+  ASSERT_EQ(SaveSettings(path, frame, options), std::nullopt);
+  EXPECT_EQ(ReadText(path).substr(0, earlier.size()), earlier);
+
+  // A state out of range is taken as normal, and the geometry is read.
+  IniFile(path).WriteInteger("Workspace Size", "WindowState", 7);
+  LoadSettings(path, frame, options);
+  EXPECT_EQ(frame, (FrameGeometry{0, 480, 640, 5, 6}));
+}
+
+TEST(Settings, UnparsableValuesGiveEachKeysDefault) {
+  TempDir dir;
+  const std::string path = dir / "Varlo95.ini";
+  WriteText(path, "[Scaling]\nSliderRange=0x18\nTileOptions=x\nHintsOnPage=abc\n"
+                  "[Edit]\nCopyBands1_29=0x\nCopyHPLP=$1\n[Communications]\nCom Port=0X3\n");
+  FrameGeometry frame;
+  TProgramOptions options;
+  EXPECT_EQ(LoadSettings(path, frame, options), 3);
+  EXPECT_EQ(options.SliderRange, 24);
+  EXPECT_EQ(options.TileOptions, 1);
+  EXPECT_TRUE(options.HintsOnPage);
+  EXPECT_TRUE(options.CopyBands1_29);
+  EXPECT_TRUE(options.CopyHPLP);
+  WriteText(path, "[Scaling]\nSliderRange=abc\n");
+  LoadSettings(path, frame, options);
+  EXPECT_EQ(options.SliderRange, 24);
+}
+
+TEST(Settings, SavingKeepsKeysOfOtherVersionsAndThePortChoice) {
+  TempDir dir;
+  const std::string path = dir / "Varlo95.ini";
+  WriteText(path,
+            "[Communications]\r\nCom Port=2\r\nCom 2 Device=/dev/ttyUSB0\r\n\r\n"
+            "[Scaling]\r\nSliderRange=12\r\nZoom=150\r\n");
+  ASSERT_EQ(SaveSettings(path, FrameGeometry{}, TProgramOptions{}), std::nullopt);
+  std::string text = ReadText(path);
+  const std::string kept =
+      "[Communications]\r\nCom Port=2\r\nCom 2 Device=/dev/ttyUSB0\r\n\r\n"
+      "[Scaling]\r\nSliderRange=24\r\nZoom=150\r\n";
+  EXPECT_EQ(text.substr(0, kept.size()), kept);
+
+  ASSERT_EQ(SaveComPort(path, 4), std::nullopt);
+  FrameGeometry frame;
+  TProgramOptions options;
+  EXPECT_EQ(LoadSettings(path, frame, options), 4);
+  EXPECT_EQ(IniFile(path).ReadString("Communications", "Com 2 Device", ""), "/dev/ttyUSB0");
+}
+
+TEST(Settings, UnwritableFileIsReportedWithItsFullPath) {
+  TempDir dir;
+  WriteText(dir / "plain", "");
+  const std::string path = dir / "plain/Varlo95.ini";
+  EXPECT_EQ(SaveSettings(path, FrameGeometry{}, TProgramOptions{}), "Unable to write to " + path);
+  EXPECT_EQ(SaveComPort(path, 1), "Unable to write to " + path);
+}
