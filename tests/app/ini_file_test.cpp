@@ -11,7 +11,7 @@
 namespace {
 int ReadInt(const std::string& path, const std::string& value) {
   WriteText(path, "[Scaling]\nSliderRange=" + value + "\n");
-  return IniFile(path).ReadInteger("Scaling", "SliderRange", 24);
+  return IniFile(path).ReadInteger("Scaling", "SliderRange", -1);
 }
 }  // namespace
 
@@ -25,19 +25,8 @@ TEST(IniFileRead, IntegersInDecimalAndHexElseTheDefault) {
   EXPECT_EQ(ReadInt(path, "$1A"), 26);
   EXPECT_EQ(ReadInt(path, "  12  "), 12);
   for (const char* bad : {"abc", "x", "0x", "$", "", "12abc", "99999999999"})
-    EXPECT_EQ(ReadInt(path, bad), 24) << "value \"" << bad << "\"";
-  EXPECT_EQ(IniFile(dir / "missing.ini").ReadInteger("Scaling", "SliderRange", 24), 24);
-}
-
-TEST(IniFileRead, FlagsAreIntegersTrueWhenNotZero) {
-  TempDir dir;
-  const std::string path = dir / "Varlo95.ini";
-  WriteText(path, "[Edit]\nA=0\nB=2\nC=junk\n");
-  IniFile ini(path);
-  EXPECT_FALSE(ini.ReadBool("Edit", "A", true));
-  EXPECT_TRUE(ini.ReadBool("Edit", "B", false));
-  EXPECT_TRUE(ini.ReadBool("Edit", "C", true));
-  EXPECT_FALSE(ini.ReadBool("Edit", "C", false));
+    EXPECT_EQ(ReadInt(path, bad), -1) << "value \"" << bad << "\"";
+  EXPECT_EQ(IniFile(dir / "missing.ini").ReadInteger("Scaling", "SliderRange", -1), -1);
 }
 
 TEST(IniFileRead, NamesIgnoreCaseAndOnlyTheirSectionCounts) {

@@ -16,7 +16,7 @@ TEST(Settings, FirstStartWithoutAFileGivesTheDefaults) {
   options.CopyMasterGain = true;
   EXPECT_EQ(LoadSettings(dir / "Varlo95.ini", frame, options), 0);  // no port chosen
   EXPECT_EQ(frame, (FrameGeometry{0, 411, 600, 100, 100}));
-  EXPECT_EQ(options, TProgramOptions{});
+  EXPECT_EQ(options, TProgramOptions{});  // every field back to its default:
   EXPECT_EQ(options.SliderRange, 24);
   EXPECT_TRUE(options.HintsOnPage && options.TaskBarEnabled && options.CopyBands1_29);
   EXPECT_EQ(options.TileOptions, 1);
@@ -72,19 +72,21 @@ TEST(Settings, MaximizedFrameNeitherReadsNorRewritesItsGeometry) {
 TEST(Settings, UnparsableValuesGiveEachKeysDefault) {
   TempDir dir;
   const std::string path = dir / "Varlo95.ini";
-  WriteText(path, "[Scaling]\nSliderRange=0x18\nTileOptions=x\nHintsOnPage=abc\n"
-                  "[Edit]\nCopyBands1_29=0x\nCopyHPLP=$1\n[Communications]\nCom Port=0X3\n");
+  WriteText(path, "[Scaling]\nSliderRange=0x1a\nTileOptions=x\nHintsOnPage=abc\n"
+                  "[Edit]\nCopyBands1_29=0x\nCopyHPLP=$1\nCopyMasterGain=\n"
+                  "[Communications]\nCom Port=0X3\n");
   FrameGeometry frame;
   TProgramOptions options;
+  options.TileOptions = 0;  // defaults, not earlier values, replace bad ones
+  options.HintsOnPage = options.CopyBands1_29 = false;
+  options.CopyMasterGain = true;
   EXPECT_EQ(LoadSettings(path, frame, options), 3);
-  EXPECT_EQ(options.SliderRange, 24);
+  EXPECT_EQ(options.SliderRange, 26);
   EXPECT_EQ(options.TileOptions, 1);
   EXPECT_TRUE(options.HintsOnPage);
   EXPECT_TRUE(options.CopyBands1_29);
   EXPECT_TRUE(options.CopyHPLP);
-  WriteText(path, "[Scaling]\nSliderRange=abc\n");
-  LoadSettings(path, frame, options);
-  EXPECT_EQ(options.SliderRange, 24);
+  EXPECT_FALSE(options.CopyMasterGain);
 }
 
 TEST(Settings, SavingKeepsKeysOfOtherVersionsAndThePortChoice) {
