@@ -1,5 +1,7 @@
 #include "IniFile.h"
 
+#include "AtomicFile.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -134,23 +136,6 @@ bool ReadWholeFile(const std::string& path, std::string& contents) {
   }
   ::close(fd);
   return ok;
-}
-
-bool WriteAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data.remove_prefix(static_cast<size_t>(n));
-  }
-  return true;
-}
-
-std::string DirectoryOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
 }
 
 // The file a write to path really replaces: a symbolic link's target, so
@@ -298,47 +283,12 @@ std::optional<std::string> SetIniValue(std::string_view text, const std::string&
 }
 
 bool ReplaceFileContents(const std::string& path, std::string_view contents) {
-  std::string target = WriteTarget(path);
-  struct stat st {};
-  bool exists = ::stat(target.c_str(), &st) == 0;
-  if (!exists && errno != ENOENT) return false;
-  if (exists) {
-    // A file this user may not write (read-only, for an ordinary user) is
-    // not replaced behind its back.
-    if (!S_ISREG(st.st_mode)) return false;
-    int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return false;
-    ::close(fd);
-  }
-
-  static std::atomic<unsigned> counter{0};
-  std::string temp;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = target + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return false;
-  }
-  if (fd < 0) return false;
-  if (exists) {
-    if (st.st_uid != ::geteuid() || st.st_gid != ::getegid())
-      (void)!::fchown(fd, st.st_uid, st.st_gid);  // only root may; others keep their own
-    ::fchmod(fd, st.st_mode & 07777);
-  }
-  bool ok = WriteAll(fd, contents) && ::fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
-  if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
-  if (!ok) {
-    ::unlink(temp.c_str());
+  try {
+    WriteFileAtomically(path, contents);
+    return true;
+  } catch (const std::exception&) {
     return false;
   }
-  // The rename itself reaches the disk with the directory.
-  int dirFd = ::open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd >= 0) {
-    ::fsync(dirFd);
-    ::close(dirFd);
-  }
-  return true;
 }
 
 bool IniFile::WriteString(const std::string& section, const std::string& key,

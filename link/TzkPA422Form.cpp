@@ -7,6 +7,7 @@
 #include "IniFile.h"
 #include "MessageLogger.h"
 #include "PortNames.h"
+#include "SettingsLocation.h"
 
 namespace {
 void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
@@ -24,7 +25,7 @@ TzkPA422Form::TzkPA422Form(UiPoster& ui, ExceptionDisplay& exceptions, MessageBo
   ApdComPort.SetLogging(tlOn);
   ApdComPort.TapiMode = tmOff;
   ApdComPort.DeviceNameForPort = [this](uint16_t n) {
-    IniFile ini(ProgramDir + "Varlo95.ini");
+    IniFile ini(SettingsFilePath(ProgramDir));
     return DeviceForPort(n, [&](const std::string& section, const std::string& key) {
       return ini.ReadString(section, key, "");
     });
@@ -39,7 +40,7 @@ void TzkPA422Form::FormCreate() {
   PendingEdit = TPendingEdit::None;
   CommState = 0;
   Connected = false;
-  IniFile ini(ProgramDir + "Varlo95.ini");
+  IniFile ini(SettingsFilePath(ProgramDir));
   int port = ini.ReadInteger("Communications", "Com Port", 0);
   ApdComPort.SetComNumber(static_cast<uint16_t>(port < 0 || port > 0xFFFF ? 0 : port));
 }

@@ -26,7 +26,8 @@ class TzkPA422Form {
   TzkPA422Form(UiPoster& ui, ExceptionDisplay& exceptions, MessageBoxes& messages,
                std::function<EqualizerNotifications*()> activeWindow);
 
-  // Initial state; the port number from the settings file.
+  // Initial state; the port number from the settings file (the per-user
+  // file when it exists, else ProgramDir + "Varlo95.ini").
   void FormCreate();
 
   void Connect();

@@ -6,5 +6,6 @@ varlo_add_fuzzer(fuzz_settings
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/settings_fuzz.cpp
     ${CMAKE_SOURCE_DIR}/app/IniFile.cpp
+    ${CMAKE_SOURCE_DIR}/app/AtomicFile.cpp
   INCLUDES ${CMAKE_SOURCE_DIR}/app
   SEEDS ${settings_fuzz_seeds})

@@ -81,6 +81,13 @@ void WriteFileAtomically(const std::string& path, std::string_view contents) {
   bool exists = stat(target.c_str(), &existing) == 0;
   // Renaming over a device or a folder would not write a file at all.
   if (exists && !S_ISREG(existing.st_mode)) throw std::runtime_error("not a regular file");
+  if (exists) {
+    // A file this user may not write (read-only, for an ordinary user) is
+    // not replaced behind its back, although the folder would allow it.
+    int probe = open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
+    if (probe < 0) Fail(errno, "cannot write the file");
+    close(probe);
+  }
 
   const std::string folder = FolderOf(target);
   std::string tempPath;

@@ -10,5 +10,6 @@
 // the file it points at is replaced. Throws std::runtime_error naming the
 // cause (std::system_error when the system refused a step); the previous
 // file is then untouched and no temporary file is left. A target that exists
-// but is not a regular file (a folder, a device) is refused.
+// but is not a regular file (a folder, a device), or that this user may not
+// write, is refused.
 void WriteFileAtomically(const std::string& path, std::string_view contents);
