@@ -11,6 +11,9 @@
 
 namespace {
 void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+uint8_t FirstByte(const pa422::Bytes& frame) {
+  return frame.empty() ? 0 : static_cast<uint8_t>(frame[0]);
+}
 }  // namespace
 
 TzkPA422Form::TzkPA422Form(UiPoster& ui, ExceptionDisplay& exceptions, MessageBoxes& messages,
@@ -125,33 +128,30 @@ void TzkPA422Form::Disconnect() {
 }
 
 void TzkPA422Form::SendImmediateCommand(uint8_t address, const pa422::Bytes& frame) {
-  std::string name = CommandName(frame.empty() ? 0 : static_cast<uint8_t>(frame[0]));
-  std::string request = "SendImmediateCommand = " + name;
+  std::string request = "SendImmediateCommand = " + CommandName(FirstByte(frame));
   TraceLine(" " + request);
-  if (CommState != 0) {
-    TraceLine(" ERROR Entry CS=" + std::to_string(CommState) + request);
-    ShowError("ERROR - Data Transfer In Progress");
-    return;
-  }
-  if (!ApdComPort.Open()) return;
+  if (!MayStart(request)) return;
   StartTransaction(address, frame);
   ResponseLen = 0;
 }
 
 void TzkPA422Form::SendResponseCmd(uint8_t address, const pa422::Bytes& frame, int n) {
-  std::string name = CommandName(frame.empty() ? 0 : static_cast<uint8_t>(frame[0]));
-  std::string request =
-      " SendResponseCmd = " + name + " ResponseLen = " + std::to_string(ResponseLen);
+  std::string request = " SendResponseCmd = " + CommandName(FirstByte(frame)) +
+                        " ResponseLen = " + std::to_string(ResponseLen);
   TraceLine(request);
-  if (CommState != 0) {
-    TraceLine(" ERROR Entry CS=" + std::to_string(CommState) + request);
-    ShowError("ERROR - Data Transfer In Progress");
-    return;
-  }
-  if (!ApdComPort.Open()) return;
+  if (!MayStart(request)) return;
   StartTransaction(address, frame);
   ResponseLen = n + 1;
   ResponseBuffer.clear();
+}
+
+bool TzkPA422Form::MayStart(const std::string& request) {
+  if (CommState != 0) {
+    TraceLine(" ERROR Entry CS=" + std::to_string(CommState) + request);
+    ShowError("ERROR - Data Transfer In Progress");
+    return false;
+  }
+  return ApdComPort.Open();  // before Connect, or after a failed open: nothing, silently
 }
 
 void TzkPA422Form::StartTransaction(uint8_t address, const pa422::Bytes& frame) {

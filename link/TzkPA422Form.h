@@ -91,7 +91,10 @@ class TzkPA422Form {
   void Arm(uint16_t timer) { ApdComPort.SetTimerTrigger(timer, kTimerTicks, true); }
   void Disarm(uint16_t timer) { ApdComPort.SetTimerTrigger(timer, 0, false); }
   void ArmDsrTrigger() { ApdComPort.SetStatusTrigger(DsrTrigger, kDsrMask, true); }
-  // Steps 4 to 6 of both send forms: address byte, DSR trigger, timer.
+  // Refuses a send while a transaction runs (with its trace line and
+  // message); false too while the port is closed.
+  bool MayStart(const std::string& request);
+  // What both send forms share: DSR trigger, address byte, address timer.
   void StartTransaction(uint8_t address, const pa422::Bytes& frame);
   // False when a wrong DT/ID ended the transaction.
   bool HandleDtId();
