@@ -224,7 +224,13 @@ void TApdComPort::SetTimerTrigger(uint16_t handle, uint32_t ticks, bool activate
 
 void TApdComPort::SetStatusTrigger(uint16_t handle, uint16_t value, bool activate) {
   if (!session_) throw EBadTriggerHandle();
+  // The snapshot is taken against the lines as they are now. The status
+  // byte alone can be stale while the dispatch thread waits for a handler:
+  // a device that let DSR fall and raised it again in that time would then
+  // never fire a trigger armed in between.
+  uint8_t lines = activate && session_->device ? session_->device->ModemLines() & kLineStates : 0;
   std::lock_guard l(session_->lock);
+  if (activate) session_->modemStatus = static_cast<uint8_t>((session_->modemStatus & 0x0F) | lines);
   StatusTrigger* t = session_->triggers.FindStatus(handle);
   if (!t) throw EBadTriggerHandle();
   TriggerLists::SetStatus(*t, value, activate, session_->modemStatus);

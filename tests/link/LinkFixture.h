@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -71,6 +72,12 @@ class LinkFixture : public ::testing::Test {
     // Tests leave no trace files behind in the build folder.
     engine.ApdComPort.SetTracing(tlOff);
     engine.ApdComPort.SetLogging(tlOff);
+  }
+
+  // A failed test shows the engine's trace lines, which tell what happened.
+  void TearDown() override {
+    if (HasFailure())
+      for (auto& line : trace.Lines()) std::fprintf(stderr, "trace:%s\n", line.c_str());
   }
 
   bool RunUntil(const std::function<bool()>& done, int ms = 5000) {

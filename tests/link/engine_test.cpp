@@ -25,7 +25,7 @@ TEST_F(EngineTest, SendsBeforeConnectGoNowhereAndSayNothing) {
   engine.UpdateParameter(1, kDevicePassword, 26, 2);
   RunFor(300);
   EXPECT_EQ(engine.CommState, 0);
-  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_TRUE(messages.shown.empty()) << messages.shown.front();
   EXPECT_EQ(Frames(), "");
   EXPECT_EQ(engine.LastCommand, UPDATE_PARAMETER);
 }
@@ -41,7 +41,7 @@ TEST_F(EngineTest, UpdateParameterRunsTheWholeHandshake) {
   EXPECT_EQ(engine.CommState, 0);
   EXPECT_EQ(sim.Ok("wait dtr 0 2000"), "ok");
   EXPECT_EQ(Frames(), "1:" + Hex(UpdateParameterFrame(6, "KOBU", 20)));
-  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_TRUE(messages.shown.empty()) << messages.shown.front();
   EXPECT_TRUE(trace.Has(" SendImmediateCommand = UPDATE_PARAMETER"));
   EXPECT_TRUE(trace.Has(" DSR = True CommState = 2"));
   EXPECT_TRUE(trace.Has(" CommState = 3"));
@@ -91,7 +91,7 @@ TEST_F(EngineTest, DtIdInTwoPiecesIsImproper) {
   engine.MuteAllOutputs(1);
   ASSERT_TRUE(WaitNotifications(1));
   EXPECT_EQ(window.got, std::vector<std::string>{"LinkFailed"});
-  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_TRUE(messages.shown.empty()) << messages.shown.front();
   EXPECT_TRUE(trace.Has(" Improper DT/ID Response CommState = 0"));
   sim.Ok("fault clear");
   RunFor(200);
@@ -164,7 +164,7 @@ TEST_F(EngineTest, DisconnectEndsATransactionAndLeavesNoTimerBehind) {
   EXPECT_FALSE(engine.Connected);
   engine.Connect();
   RunFor(2600);  // the old address timer would have fired by now
-  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_TRUE(messages.shown.empty()) << messages.shown.front();
   EXPECT_TRUE(window.got.empty());
   ExpectRecovered();
 }
@@ -241,7 +241,7 @@ TEST_F(HandDrivenLineTest, DtIdInOneEventSendsTheFrameAtOnce) {
   ExpectReceived(Hex(LockPresetFrame(2, "KOBU")));
   sim.Ok("send 00");
   ASSERT_TRUE(WaitIdle());
-  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_TRUE(messages.shown.empty()) << messages.shown.front();
 }
 
 TEST_F(HandDrivenLineTest, ModemEventThatIsNotADsrChangeIsBogus) {

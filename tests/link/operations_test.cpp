@@ -65,7 +65,7 @@ TEST_F(OperationsTest, EachOperationReachesTheDevice) {
                           Hex(SetDeviceNameFrame("KOBU", "")) + " 1:" +
                           Hex(LockPresetFrame(8, "KOBU")) + " 1:" +
                           Hex(UpdateParameterFrame(32, "KOBU", 26)));
-  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_TRUE(messages.shown.empty()) << messages.shown.front();
   Bytes block = DeviceBlock(1, 0);
   EXPECT_EQ(block[all_data::kMute - 1], 1);
   EXPECT_EQ(block[all_data::kBypass - 1], 1);
@@ -122,7 +122,7 @@ TEST_F(OperationsTest, SetLowPassAndPresetNameChangeOnlyTheirField) {
   Bytes after = DeviceBlock(1, 3);
   EXPECT_EQ(after.substr(all_data::kPresetName - 1, 16), "ABCDEFGHIJKLMNOP");
   EXPECT_EQ(after.substr(0, 33), before.substr(0, 33));
-  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_TRUE(messages.shown.empty()) << messages.shown.front();
 }
 
 TEST_F(OperationsTest, ReadModifyWriteRefusedWhileBusyLeavesTheRunningRecallAlone) {
