@@ -7,6 +7,7 @@
 // Prints "LISTENING <port>" and "CONTROL <port>" once both are bound.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/signalfd.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -20,14 +21,6 @@
 #include "OrbSimServer.h"
 
 namespace {
-int stopPipe[2] = {-1, -1};
-
-void OnStopSignal(int) {
-  int saved = errno;
-  char c = 's';
-  [[maybe_unused]] ssize_t n = write(stopPipe[1], &c, 1);
-  errno = saved;
-}
 
 int Usage(const std::string& error) {
   std::fprintf(stderr, "orbsim: %s\n%s\n", error.c_str(), kOrbSimUsage);
@@ -40,19 +33,22 @@ int main(int argc, char** argv) {
   auto options = ParseOrbSimOptions(std::vector<std::string>(argv + 1, argv + argc), error);
   if (!options) return Usage(error);
 
-  if (pipe2(stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) return 1;
-  struct sigaction sa {};
-  sa.sa_handler = OnStopSignal;
-  sigemptyset(&sa.sa_mask);
-  sigaction(SIGTERM, &sa, nullptr);
-  sigaction(SIGINT, &sa, nullptr);
+  // SIGTERM and SIGINT arrive as a readable descriptor that the server
+  // loop polls, so stopping never depends on when a handler gets to run.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGTERM);
+  sigaddset(&stopSignals, SIGINT);
+  if (sigprocmask(SIG_BLOCK, &stopSignals, nullptr) != 0) return 1;
+  int stopFd = signalfd(-1, &stopSignals, SFD_CLOEXEC | SFD_NONBLOCK);
+  if (stopFd < 0) return 1;
   signal(SIGPIPE, SIG_IGN);
 
   try {
     OrbSimServer server(options->listen, options->control, options->bus);
     std::printf("LISTENING %d\nCONTROL %d\n", server.SerialPort(), server.ControlPort());
     std::fflush(stdout);
-    server.Run(stopPipe[0]);
+    server.Run(stopFd);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "orbsim: %s\n", e.what());
     return 1;
