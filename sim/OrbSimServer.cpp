@@ -17,6 +17,8 @@ constexpr size_t kMaxControlConnections = 32;
 // Out of file descriptors: leave pending connections waiting this long
 // instead of spinning on a listening socket that stays readable.
 constexpr int kAcceptPauseMs = 100;
+// How long a client that finds the line taken waits for it to come free.
+constexpr int kBusyGraceMs = 250;
 }  // namespace
 
 OrbSimServer::OrbSimServer(const std::string& serialAddress, const std::string& controlAddress,
@@ -38,6 +40,7 @@ OrbSimServer::OrbSimServer(const std::string& serialAddress, const std::string& 
 }
 
 OrbSimServer::~OrbSimServer() {
+  if (waitingClient_ >= 0) close(waitingClient_);
   controls_.clear();
   session_.reset();
   close(serialListen_);
@@ -57,11 +60,27 @@ void OrbSimServer::AcceptSerialClients() {
         acceptPausedUntilMs_ = MonotonicMs() + kAcceptPauseMs;
       return;
     }
+    if (session_ && waitingClient_ < 0) {
+      waitingClient_ = fd;
+      waitingUntilMs_ = MonotonicMs() + kBusyGraceMs;
+      continue;
+    }
     if (session_) {
       close(fd);  // the line is busy: one client at a time
       continue;
     }
     session_ = std::make_unique<ClientSession>(fd, line_);
+  }
+}
+
+void OrbSimServer::SettleWaitingClient(int64_t nowMs) {
+  if (waitingClient_ < 0) return;
+  if (!session_) {
+    session_ = std::make_unique<ClientSession>(waitingClient_, line_);
+    waitingClient_ = -1;
+  } else if (nowMs >= waitingUntilMs_) {
+    close(waitingClient_);  // still busy: turned away
+    waitingClient_ = -1;
   }
 }
 
@@ -90,6 +109,7 @@ int64_t OrbSimServer::PollTimeoutNs(int64_t nowNs) const {
   for (const auto& c : controls_)
     if (c->WaitDeadline() >= 0) consider(c->WaitDeadline() * kMs);
   if (acceptPausedUntilMs_ * kMs > nowNs) consider(acceptPausedUntilMs_ * kMs);
+  if (waitingClient_ >= 0) consider(waitingUntilMs_ * kMs);
   consider(timers_.NextDueNs());
   if (next < 0) return -1;
   return std::clamp<int64_t>(next - nowNs, 0, 60'000 * kMs);
@@ -146,6 +166,7 @@ void OrbSimServer::Run(int stopFd) {
 
     if (fds[1].revents & POLLIN) AcceptSerialClients();
     if (fds[2].revents & POLLIN) AcceptControlClients();
+    SettleWaitingClient(MonotonicMs());
 
     // Bytes crossing the wire, device steps and time-outs that are due.
     timers_.RunDue(MonotonicNs());
@@ -156,6 +177,7 @@ void OrbSimServer::Run(int stopFd) {
     for (auto& c : controls_) c->Advance(after);
     if (session_ && session_->Closed()) DropClient();
     std::erase_if(controls_, [](const auto& c) { return c->Finished(); });
+    SettleWaitingClient(MonotonicMs());
   }
   // Let `quit` and the replies before it reach their senders.
   const int64_t deadline = MonotonicMs() + 500;

@@ -48,4 +48,10 @@ class OrbSimServer {
   ControlContext context_;
   bool quit_ = false;
   int64_t acceptPausedUntilMs_ = 0;
+  // A client that connected while the line was taken. It waits a moment
+  // for the line to come free (the previous client may just be closing,
+  // its goodbye still unread), then is turned away as busy.
+  int waitingClient_ = -1;
+  int64_t waitingUntilMs_ = 0;
+  void SettleWaitingClient(int64_t nowMs);
 };

@@ -55,6 +55,16 @@ TEST_F(ComPortFixture, HandlesAreMultiplesOfEightAndRepeatAfterReopen) {
   EXPECT_EQ(port.AddTimerTrigger(), 32);
 }
 
+TEST_F(ComPortFixture, ClosingAndOpeningAgainAtOnceFindsTheLineFree) {
+  // The simulator may not have read the previous connection's goodbye yet
+  // when the next one arrives; the line must still be taken, not refused.
+  for (int i = 0; i < 30; ++i) {
+    port.SetOpen(true);
+    port.PutString("abc");
+    port.SetOpen(false);
+  }
+}
+
 TEST_F(ComPortFixture, WrongKindOrUnknownHandleIsBadTriggerHandle) {
   port.SetOpen(true);
   uint16_t dsr = port.AddStatusTrigger(1);
