@@ -18,12 +18,6 @@ uint8_t At(const Bytes& block, int position) {
              : 0;
 }
 
-std::string TrimBlanks(const std::string& text) {
-  size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
 std::string Text(const Bytes& block, int position, int length) {
   std::string text;
   for (int i = 0; i < length; ++i) text += static_cast<char>(At(block, position + i));

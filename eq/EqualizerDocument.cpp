@@ -68,3 +68,9 @@ std::string HighPassBoxLabel() { return "High Pass"; }
 std::string AddressText(int address) { return std::to_string(address); }
 
 std::string NameForDevice(const std::string& text) { return pa422::Name16(text); }
+
+std::string TrimBlanks(const std::string& text) {
+  size_t first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}

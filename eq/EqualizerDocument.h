@@ -72,5 +72,7 @@ std::string SlotLabel(int slot);
 std::string HighPassBoxLabel();
 // The address list's texts "0" to "240".
 std::string AddressText(int address);
+// A name as shown: leading and trailing blanks removed.
+std::string TrimBlanks(const std::string& text);
 // 16 bytes for the device: upper-cased, filtered, blank-padded, cut.
 std::string NameForDevice(const std::string& text);

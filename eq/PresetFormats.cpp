@@ -46,13 +46,6 @@ std::string FilteredName(std::string_view bytes, size_t offset) {
   return pa422::Name16(std::string(bytes.substr(offset, pa422::kNameLength)));
 }
 
-std::string TrimBlanks(const std::string& text) {
-  size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  size_t last = text.find_last_not_of(' ');
-  return text.substr(first, last - first + 1);
-}
-
 // A name cut to 16 characters and placed over the blanks at `offset`.
 void PutName(std::string& buffer, size_t offset, const std::string& name) {
   buffer.replace(offset, std::min(name.size(), size_t{pa422::kNameLength}), name, 0,
