@@ -1,7 +1,8 @@
 # Sourced by run.sh and test.sh: installs the Debian packages the build and
 # the tests need, or says how to when not running as root.
 VARLO_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev qt6-base-dev
-                python3-serial clang libclang-rt-14-dev)
+                libgl-dev python3-serial clang libclang-rt-14-dev
+                xvfb xauth xdotool fonts-dejavu-core)
 
 varlo_ensure_packages() {
   local missing=()

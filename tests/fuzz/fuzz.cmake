@@ -50,6 +50,8 @@ function(varlo_add_fuzzer name)
     set(ARG_SECONDS 10)
   endif()
   set(dir ${CMAKE_BINARY_DIR}/fuzz/${name})
+  # Ninja creates an output's folder itself; the Makefile generator does not.
+  file(MAKE_DIRECTORY ${dir})
   set(flags ${VARLO_FUZZ_FLAGS})
   foreach(include ${ARG_INCLUDES})
     list(APPEND flags -I${include})

@@ -1,0 +1,41 @@
+#pragma once
+// What the frame asks of an equalizer window: the commands of its tool bar
+// and menus that act on the active window, the layout, and the window's
+// menus for merging into the frame's menu bar. The equalizer window
+// implements it; the frame never needs to know more of it.
+#include <QList>
+#include <QString>
+#include <cstdint>
+
+#include "LinkInterfaces.h"
+
+class QMenu;
+
+// A menu with its group number: a window's menu replaces the frame's menu
+// of the same group; the others are placed in group order.
+struct MenuGroup {
+  int group = 0;
+  QMenu* menu = nullptr;
+};
+
+class EqualizerWindow {
+ public:
+  virtual ~EqualizerWindow() = default;
+
+  // The engine's notifications, taken by the window active when they arrive.
+  virtual EqualizerNotifications& Notifications() = 0;
+  // The window's own menus ("&File" 0, "&Edit" 1, "&Help" 10).
+  virtual QList<MenuGroup> Menus() = 0;
+
+  // Lays the window out again (its size, sliders and status bar).
+  virtual void FormResize() = 0;
+  // Raises max to the largest absolute position of the window's 30 sliders.
+  virtual void ScanBandExcursion(int32_t& max) = 0;
+
+  virtual void Open(const QString& path, int filterIndex) = 0;
+  virtual void Save() = 0;
+  virtual void Copy() = 0;
+  virtual void Paste() = 0;
+  virtual void Clear() = 0;
+  virtual void Print() = 0;
+};
