@@ -1,0 +1,32 @@
+#pragma once
+// Operator messages for GUI tests: records every box that would have been
+// shown and answers questions from a queue (Yes when the queue is empty).
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "OperatorMessages.h"
+#include "UiInterfaces.h"
+
+struct RecordingOperatorMessages : OperatorMessages, ExceptionDisplay {
+  struct Shown {
+    std::string caption, text;
+    MessageIcon icon;
+    bool question;
+  };
+  std::vector<Shown> shown;
+  std::vector<std::string> exceptions;
+  std::deque<bool> answers;
+
+  void ShowMessage(const std::string& caption, const std::string& text, MessageIcon icon) override {
+    shown.push_back({caption, text, icon, false});
+  }
+  bool AskYesNo(const std::string& caption, const std::string& text, MessageIcon icon) override {
+    shown.push_back({caption, text, icon, true});
+    if (answers.empty()) return true;
+    bool answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  void ShowException(const std::string& message) override { exceptions.push_back(message); }
+};
