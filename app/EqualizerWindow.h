@@ -27,6 +27,10 @@ class EqualizerWindow {
   // The window's own menus ("&File" 0, "&Edit" 1, "&Help" 10).
   virtual QList<MenuGroup> Menus() = 0;
 
+  // The window's close query, asked when it closes and when the program
+  // quits; it never refuses.
+  virtual bool FormCloseQuery() = 0;
+
   // Lays the window out again (its size, sliders and status bar).
   virtual void FormResize() = 0;
   // Raises max to the largest absolute position of the window's 30 sliders.

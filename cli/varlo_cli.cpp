@@ -3,10 +3,14 @@
 //   varlo-cli show FILE [--format mac|equ] [--preset N]
 //   varlo-cli convert IN OUT [--format mac|equ] [--address A] [--preset P]
 //                            [--device-name NAME]
+//   varlo-cli settings-file DIR
+//   varlo-cli setting FILE SECTION KEY [VALUE]
 //
 // `show` prints what the program's reader takes from a file as one JSON
 // object; `convert` writes the file the program would save for a window
-// holding that curve. Errors are one line on stderr and exit status 1.
+// holding that curve. `settings-file` prints the settings file that a
+// program installed in DIR reads; `setting` prints one key of a settings
+// file or writes it, keeping every other line. Errors are one line on stderr and exit status 1.
 #include <charconv>
 #include <cstdio>
 #include <iostream>
@@ -18,13 +22,17 @@
 #include <vector>
 
 #include "DeviceBlock.h"
+#include "IniFile.h"
 #include "PresetFiles.h"
+#include "SettingsLocation.h"
 
 namespace {
 const char* const kUsage =
     "usage: varlo-cli show FILE [--format mac|equ] [--preset N]\n"
     "       varlo-cli convert IN OUT [--format mac|equ] [--address A] [--preset P] "
-    "[--device-name NAME]\n";
+    "[--device-name NAME]\n"
+    "       varlo-cli settings-file DIR\n"
+    "       varlo-cli setting FILE SECTION KEY [VALUE]\n";
 
 struct UsageError : std::runtime_error {
   using std::runtime_error::runtime_error;
@@ -163,19 +171,44 @@ int Convert(const std::vector<std::string>& rawArgs) {
 }
 }  // namespace
 
+int SettingsFileCommand(const std::vector<std::string>& args) {
+  if (args.size() != 1) throw UsageError("settings-file takes one folder");
+  std::string dir = args[0];
+  if (!dir.empty() && dir.back() != '/') dir += '/';
+  std::cout << SettingsFilePath(dir) << "\n";
+  return 0;
+}
+
+int SettingCommand(const std::vector<std::string>& args) {
+  if (args.size() != 3 && args.size() != 4)
+    throw UsageError("setting takes FILE SECTION KEY and, to write, VALUE");
+  IniFile ini(args[0]);
+  if (args.size() == 3) {
+    const std::optional<std::string> value = ini.ReadValue(args[1], args[2]);
+    if (!value) throw std::runtime_error("no key \"" + args[2] + "\" in [" + args[1] + "]");
+    std::cout << *value << "\n";
+    return 0;
+  }
+  if (!ini.WriteString(args[1], args[2], args[3]))
+    throw std::runtime_error("cannot write " + args[0]);
+  return 0;
+}
+
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   try {
-    if (args.empty()) throw UsageError("no command given (show or convert)");
+    if (args.empty()) throw UsageError("no command given");
     const std::string command = args[0];
     args.erase(args.begin());
     if (command == "show") return Show(args);
     if (command == "convert") return Convert(args);
+    if (command == "settings-file") return SettingsFileCommand(args);
+    if (command == "setting") return SettingCommand(args);
     if (command == "--help" || command == "-h" || command == "help") {
       std::cout << kUsage;
       return 0;
     }
-    throw UsageError("unknown command \"" + command + "\" (show or convert)");
+    throw UsageError("unknown command \"" + command + "\"");
   } catch (const std::exception& e) {
     // One line, whatever the file names hold.
     std::string message = e.what();

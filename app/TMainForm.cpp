@@ -1,0 +1,545 @@
+#include "TMainForm.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusTipEvent>
+#include <QThread>
+#include <QToolButton>
+#include <algorithm>
+
+#include "ApplicationHint.h"
+#include "MenuMerge.h"
+#include "OperatorMessages.h"
+#include "SettingsLocation.h"
+#include "AboutBox.h"
+#include "ComPortDlg.h"
+#include "OptionsDlg.h"
+#include "ToolBarImages.h"
+#include "TzkPA422Form.h"
+#include "zkScale.h"
+
+namespace {
+constexpr int kDesignWidth = 600;
+constexpr int kDesignHeight = 411;
+constexpr int kButtonSize = 25;
+
+EqualizerWindow* AsEqualizerWindow(QWidget* w) { return dynamic_cast<EqualizerWindow*>(w); }
+
+QWidget* WindowOf(QMdiSubWindow* sub) { return sub ? sub->widget() : nullptr; }
+}  // namespace
+
+TMainForm::TMainForm(LongLivedObjects& objects, OperatorMessages& messages,
+                     std::string programDir)
+    : objects_(objects), messages_(messages) {
+  ProgramDir = std::move(programDir);
+  objects_.MainForm = this;
+  setWindowTitle("Varlo95");
+  QFont design = font();
+  design.setPixelSize(11);
+  setFont(design);
+  resize(kDesignWidth, kDesignHeight);
+
+  ClientPanel = new QWidget(this);
+  setCentralWidget(ClientPanel);
+  CreateToolBar();
+  MdiArea = new QMdiArea(ClientPanel);
+  MdiArea->setAccessibleName("Equalizer windows");
+  MdiArea->setBackground(QApplication::palette().brush(QPalette::Dark));
+  // Windows tiled two or three to a screen stand in columns reached by
+  // scrolling.
+  MdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  MdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  StatusBar = new QWidget(ClientPanel);
+  StatusBar->setObjectName("StatusBar");
+  StatusBar->setAccessibleName("Status bar");
+  StatusBar->setAutoFillBackground(true);
+  CreateMenus();
+
+  connect(MdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow*) {
+    UpdateMenuItems();
+    MergeActiveWindowMenus();
+  });
+  connect(qApp, &QApplication::focusChanged, this, [this] { UpdateMenuItems(); });
+
+  Timer1.setSingleShot(true);
+  Timer1.setInterval(kLayoutTimerMs);
+  connect(&Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+
+  FormCreate();
+  PlaceClientControls();
+}
+
+TMainForm::~TMainForm() { FormDestroy(); }
+
+std::string TMainForm::SettingsPath() const { return SettingsFilePath(ProgramDir); }
+
+TProgramOptions& TMainForm::Options() const { return objects_.OptionsDlg->Options; }
+
+void TMainForm::FormCreate() {
+  // ProgramDir is set by the constructor; an engine that already exists
+  // gets a copy (at start-up it comes later and keeps its own, empty).
+  if (objects_.PA422Form) objects_.PA422Form->ProgramDir = ProgramDir;
+  Timer1.start();
+  ScaleFormToScreen(*this);
+}
+
+void TMainForm::CreateToolBar() {
+  SpeedPanel = new QWidget(ClientPanel);
+  SpeedPanel->setObjectName("SpeedPanel");
+  SpeedPanel->setAccessibleName("Tool bar");
+  SpeedPanel->setAutoFillBackground(true);
+  struct Spec {
+    QToolButton** button;
+    const char* name;
+    int left;
+    const char* hint;
+    ToolGlyph glyph;
+    bool enabled;
+    void (TMainForm::*command)();
+  };
+  const Spec buttons[] = {
+      {&SpeedButton1, "SpeedButton1", 4, "New|", ToolGlyph::New, true, &TMainForm::FileNewItemClick},
+      {&OpenBtn, "OpenBtn", 29, "Open|", ToolGlyph::Open, true, &TMainForm::FileOpenItemClick},
+      {&SaveBtn, "SaveBtn", 55, "Save|", ToolGlyph::Save, false, &TMainForm::FileSaveItemClick},
+      {&SBPrintBtn, "SBPrintBtn", 80, "Print", ToolGlyph::Print, false, &TMainForm::SBPrintBtnClick},
+      {&CopyBtn, "CopyBtn", 120, "Copy|", ToolGlyph::Copy, false, &TMainForm::CopyBtnClick},
+      {&PasteBtn, "PasteBtn", 144, "Paste|", ToolGlyph::Paste, false, &TMainForm::PasteBtnClick},
+      {&SBFlatBtn, "SBFlatBtn", 168, "Clear", ToolGlyph::Clear, false, &TMainForm::SBFlatBtnClick},
+      {&SBTileBtn, "SBTileBtn", 212, "Tile|", ToolGlyph::Tile, false, &TMainForm::WindowTileItemClick},
+      {&SBComSetup, "SBComSetup", 336, "Com Setup", ToolGlyph::ComSetup, true, &TMainForm::SBComSetupClick},
+      {&ExitBtn, "ExitBtn", 396, "Exit|", ToolGlyph::Exit, true, &TMainForm::FileExitItemClick},
+  };
+  for (const Spec& s : buttons) {
+    auto* b = new QToolButton(SpeedPanel);
+    b->setObjectName(s.name);
+    b->setAutoRaise(true);  // flat until the pointer is over it
+    b->setIcon(ToolBarIcon(s.glyph));
+    b->setIconSize(QSize(16, 16));
+    b->setGeometry(s.left, (kToolBarHeight - kButtonSize) / 2, kButtonSize, kButtonSize);
+    b->setFocusPolicy(Qt::NoFocus);
+    SetHint(*b, s.hint);
+    b->setEnabled(s.enabled);
+    connect(b, &QToolButton::clicked, this, [this, command = s.command] { (this->*command)(); });
+    *s.button = b;
+  }
+  ExitBtn->hide();
+}
+
+void TMainForm::CreateMenus() {
+  auto menu = [this](const QString& title, const QString& hint, int group) {
+    auto* m = new QMenu(title, this);
+    SetHint(*m->menuAction(), hint);
+    frameMenus_.append({group, m});
+    return m;
+  };
+  auto item = [this](QMenu* m, const QString& text, const QString& hint, void (TMainForm::*command)()) {
+    QAction* a = m->addAction(text);
+    SetHint(*a, "|" + hint);
+    connect(a, &QAction::triggered, this, [this, command] { (this->*command)(); });
+    return a;
+  };
+  FileMenu = menu("&File", "File related commands", 0);
+  FileNewItem = item(FileMenu, "&New", "Create a new file", &TMainForm::FileNewItemClick);
+  FileOpenItem = item(FileMenu, "&Open", "Open an existing file", &TMainForm::FileOpenItemClick);
+  FileCloseItem = item(FileMenu, "&Close", "Close current file", &TMainForm::FileCloseItemClick);
+  FileMenu->addSeparator();
+  Properties1 = item(FileMenu, "Pr&operties", "", &TMainForm::Properties1Click);
+  FileMenu->addSeparator();
+  FileExitItem = item(FileMenu, "E&xit", "Exit the application", &TMainForm::FileExitItemClick);
+
+  WindowMenu = menu("&Window", "Window related commands such as Tile and Cascade", 9);
+  WindowCascadeItem = item(WindowMenu, "&Cascade", "Arrange windows to overlap",
+                           &TMainForm::WindowCascadeItemClick);
+  WindowTileItem = item(WindowMenu, "&Tile", "Arrange windows without overlap",
+                        &TMainForm::WindowTileItemClick);
+  WindowArrangeItem = item(WindowMenu, "&Arrange Icons",
+                           "Arrange window icons at bottom of main window",
+                           &TMainForm::WindowArrangeItemClick);
+  WindowMinimizeItem = item(WindowMenu, "&Minimize All", "Minimize all windows",
+                            &TMainForm::WindowMinimizeItemClick);
+  connect(WindowMenu, &QMenu::aboutToShow, this, [this] { FillWindowList(); });
+
+  HelpMenu = menu("&Help", "Help topics", 10);
+  HelpAboutItem = item(HelpMenu, "&About", "", &TMainForm::HelpAboutItemClick);
+  MergeActiveWindowMenus();
+}
+
+void TMainForm::MergeActiveWindowMenus() {
+  QList<MenuGroup> childMenus;
+  if (EqualizerWindow* w = ActiveEqualizerWindow()) childMenus = w->Menus();
+  QMenuBar* bar = menuBar();
+  bar->clear();
+  for (QMenu* m : MergeMenus(frameMenus_, childMenus)) bar->addMenu(m);
+}
+
+void TMainForm::FillWindowList() {
+  for (QAction* a : windowListItems_) {
+    WindowMenu->removeAction(a);
+    a->deleteLater();
+  }
+  windowListItems_.clear();
+  const QList<QWidget*> windows = EqualizerWindows();
+  if (windows.isEmpty()) return;
+  windowListItems_.append(WindowMenu->addSeparator());
+  QWidget* active = ActiveEqualizerWidget();
+  int n = 0;
+  for (QWidget* w : windows) {
+    QAction* a = WindowMenu->addAction(QString("&%1 %2").arg(++n).arg(w->windowTitle()));
+    a->setCheckable(true);
+    a->setChecked(w == active);
+    QPointer<QWidget> target(w);
+    connect(a, &QAction::triggered, this, [this, target] {
+      if (target) ActivateEqualizerWindow(target);
+    });
+    windowListItems_.append(a);
+  }
+}
+
+int TMainForm::ClientHeight() const { return ClientPanel->height(); }
+
+void TMainForm::PlaceClientControls() {
+  // The tool bar and the status strip keep their design heights; the
+  // workspace takes the rest.
+  const QSize size = ClientPanel->size();
+  const double scale = property("scaled").toBool() ? ScreenMetrics::Primary().width / 800.0 : 1.0;
+  const int toolBar = static_cast<int>(kToolBarHeight * scale);
+  const int status = static_cast<int>(kStatusBarHeight * scale);
+  SpeedPanel->setGeometry(0, 0, size.width(), toolBar);
+  StatusBar->setGeometry(0, size.height() - status, size.width(), status);
+  MdiArea->setGeometry(0, toolBar, size.width(), std::max(0, size.height() - toolBar - status));
+}
+
+void TMainForm::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  PlaceClientControls();
+}
+
+bool TMainForm::event(QEvent* event) {
+  switch (event->type()) {
+    case QEvent::StatusTip:
+      // Menu items' long hints go to the application's hint listener; the
+      // frame's own status strip stays empty.
+      ApplicationHint::Instance().Publish(static_cast<QStatusTipEvent*>(event)->tip());
+      return true;
+    case QEvent::WindowActivate:
+      FormActivate();
+      break;
+    default:
+      break;
+  }
+  return QMainWindow::event(event);
+}
+
+void TMainForm::ShowFrame() {
+  FormShow();
+  show();
+  shown_ = true;
+}
+
+void TMainForm::FormShow() { LoadSettings(SettingsPath()); }
+
+void TMainForm::LoadSettings(const std::string& path) {
+  FrameGeometry frame;
+  frame.Width = width();
+  frame.Height = height();
+  frame.Left = x();
+  frame.Top = y();
+  const int32_t port = ::LoadSettings(path, frame, Options());
+  switch (frame.WindowState) {
+    case 1: setWindowState(Qt::WindowMinimized); break;
+    case 2: setWindowState(Qt::WindowMaximized); break;
+    default:
+      setWindowState(Qt::WindowNoState);
+      // Outer size and place: the decorations, when known, come off the size.
+      {
+        const QSize margins = frameGeometry().size() - geometry().size();
+        resize(std::max(1, frame.Width - margins.width()), std::max(1, frame.Height - margins.height()));
+        move(frame.Left, frame.Top);
+      }
+      break;
+  }
+  if (objects_.PA422Form)
+    objects_.PA422Form->ApdComPort.SetComNumber(static_cast<uint16_t>(port < 0 || port > 0xFFFF ? 0 : port));
+}
+
+bool TMainForm::SaveSettings(const std::string& path) {
+  FrameGeometry frame;
+  if (isMinimized())
+    frame.WindowState = 1;
+  else if (isMaximized())
+    frame.WindowState = 2;
+  const QRect outer = frameGeometry();
+  frame.Height = outer.height();
+  frame.Width = outer.width();
+  frame.Top = outer.top();
+  frame.Left = outer.left();
+  if (auto failure = ::SaveSettings(path, frame, Options())) {
+    messages_.ShowMessage("Varlo95", *failure, MessageIcon::Error);
+    return false;
+  }
+  return true;
+}
+
+void TMainForm::FormActivate() { LayoutEqualizerWindows(); }
+
+bool TMainForm::FormCloseQuery() {
+  for (QWidget* w : EqualizerWindows())
+    if (EqualizerWindow* eq = AsEqualizerWindow(w)) eq->FormCloseQuery();
+  TzkPA422Form* engine = objects_.PA422Form;
+  if (engine && engine->Connected) {
+    engine->EnableManualControls();
+    QApplication::processEvents();
+    // The devices need a moment to take their manual controls back before
+    // the port closes.
+    QThread::msleep(kCloseWaitMs);
+  }
+  return true;
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+  if (!closeQueried_) {
+    closeQueried_ = true;
+    FormCloseQuery();
+  }
+  event->accept();
+  QMainWindow::closeEvent(event);
+}
+
+void TMainForm::FormDestroy() {
+  if (destroyed_) return;
+  destroyed_ = true;
+  disconnect(qApp, nullptr, this, nullptr);
+  if (objects_.OptionsDlg) SaveSettings(SettingsPath());
+}
+
+void TMainForm::UpdateMenuItems() {
+  const bool any = !EqualizerWindows().isEmpty();
+  for (QToolButton* b : {CopyBtn, SaveBtn, SBPrintBtn, SBFlatBtn, SBTileBtn}) b->setEnabled(any);
+}
+
+void TMainForm::Timer1Timer() {
+  Timer1.stop();
+  LayoutEqualizerWindows();
+}
+
+QList<QWidget*> TMainForm::EqualizerWindows() const {
+  QList<QWidget*> windows;
+  for (QMdiSubWindow* sub : MdiArea->subWindowList(QMdiArea::CreationOrder))
+    if (QWidget* w = WindowOf(sub); w && AsEqualizerWindow(w)) windows.append(w);
+  return windows;
+}
+
+QList<QWidget*> TMainForm::EqualizerWindowsByActivation() const {
+  QList<QWidget*> windows;
+  for (QMdiSubWindow* sub : MdiArea->subWindowList(QMdiArea::ActivationHistoryOrder))
+    if (QWidget* w = WindowOf(sub); w && AsEqualizerWindow(w)) windows.append(w);
+  // The active window comes last, whatever the history says.
+  if (QWidget* active = ActiveEqualizerWidget()) {
+    windows.removeAll(active);
+    windows.append(active);
+  }
+  return windows;
+}
+
+QWidget* TMainForm::ActiveEqualizerWidget() const {
+  QWidget* w = WindowOf(MdiArea->activeSubWindow());
+  return w && AsEqualizerWindow(w) ? w : nullptr;
+}
+
+EqualizerWindow* TMainForm::ActiveEqualizerWindow() const {
+  return AsEqualizerWindow(ActiveEqualizerWidget());
+}
+
+void TMainForm::ActivateEqualizerWindow(QWidget* window) {
+  for (QMdiSubWindow* sub : MdiArea->subWindowList())
+    if (sub->widget() == window) {
+      if (sub->isMinimized()) sub->showNormal();
+      MdiArea->setActiveSubWindow(sub);
+    }
+}
+
+void TMainForm::LayoutEqualizerWindows() {
+  for (QWidget* w : EqualizerWindows())
+    if (EqualizerWindow* eq = AsEqualizerWindow(w)) eq->FormResize();
+}
+
+QWidget* TMainForm::CreateEqualizerWindow(const QString& caption) {
+  if (!EqualizerWindowFactory) return nullptr;
+  QWidget* window = EqualizerWindowFactory(*this);
+  if (!window) return nullptr;
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  window->setWindowTitle(caption);
+  QMdiSubWindow* sub = MdiArea->addSubWindow(window);
+  sub->setAttribute(Qt::WA_DeleteOnClose);
+  connect(sub, &QObject::destroyed, this, [this] {
+    UpdateMenuItems();
+    MergeActiveWindowMenus();
+  });
+  sub->show();
+  MdiArea->setActiveSubWindow(sub);
+  UpdateMenuItems();
+  return window;
+}
+
+void TMainForm::FileNewItemClick() {
+  CreateEqualizerWindow(QString("NONAME%1").arg(EqualizerWindows().size() + 1));
+}
+
+void TMainForm::FileOpenItemClick() {
+  QWidget* active = ActiveEqualizerWidget();
+  if (!active) {
+    messages_.ShowMessage("Unconnected",
+                          "Warning - You are not connected to a ORB.  Opening a file will display "
+                          "the curve.  To download a file, connect first then open a file.",
+                          MessageIcon::Information);
+  } else if (!messages_.AskYesNo("Open File Warning",
+                                 "Warning!  This operation will overwrite the current preset.  "
+                                 "Continue?",
+                                 MessageIcon::Warning)) {
+    return;
+  }
+  std::pair<QString, int> chosen;
+  if (RunOpenDialog) {
+    chosen = RunOpenDialog();
+  } else {
+    QFileDialog dialog(this);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setDefaultSuffix("vrl");
+    const QStringList filters = {"Varlo 95 / Mac  (*.V95 *.VRL *.v95 *.vrl)",
+                                 "Varlo for Windows 3.X (*.equ) (*.equ)", "All Files (*)"};
+    dialog.setNameFilters(filters);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    chosen = {dialog.selectedFiles().first(),
+              static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1};
+  }
+  if (chosen.first.isEmpty()) return;
+  const QString name = QFileInfo(chosen.first).fileName();
+  QWidget* target = active ? active : CreateEqualizerWindow(name);
+  if (!target) return;
+  target->setWindowTitle(name);
+  if (EqualizerWindow* eq = AsEqualizerWindow(target)) eq->Open(chosen.first, chosen.second);
+}
+
+void TMainForm::FileCloseItemClick() {
+  if (QMdiSubWindow* sub = MdiArea->activeSubWindow(); sub && ActiveEqualizerWidget()) sub->close();
+}
+
+void TMainForm::FileSaveItemClick() {
+  if (EqualizerWindow* w = ActiveEqualizerWindow()) w->Save();
+}
+
+void TMainForm::FileExitItemClick() { close(); }
+
+void TMainForm::WindowCascadeItemClick() { MdiArea->cascadeSubWindows(); }
+
+void TMainForm::WindowTileItemClick() {
+  switch (Options().TileOptions) {
+    case 0: {
+      // Stacked one above another, each as wide as the workspace, while
+      // there are few; more windows share a grid.
+      const QList<QWidget*> windows = EqualizerWindowsByActivation();
+      if (windows.size() > 3) {
+        MdiArea->tileSubWindows();
+        break;
+      }
+      const QSize area = MdiArea->viewport()->size();
+      const int n = static_cast<int>(windows.size());
+      int row = 0;
+      for (QWidget* w : windows) {
+        QWidget* sub = w->parentWidget();
+        if (sub->isMinimized()) continue;
+        sub->setGeometry(0, area.height() * row / n, area.width(),
+                         area.height() * (row + 1) / n - area.height() * row / n);
+        ++row;
+      }
+      break;
+    }
+    case 1: TileColumns(2); break;
+    case 2: TileColumns(3); break;
+    default: break;
+  }
+  LayoutEqualizerWindows();
+}
+
+void TMainForm::TileColumns(int perColumn) {
+  const int h = (ClientHeight() - 2 * StatusBar->height() - SpeedPanel->height()) / perColumn;
+  const int screenWidth = ScreenMetrics::Primary().width;
+  int r = 0, c = 0;
+  for (QWidget* w : EqualizerWindowsByActivation()) {
+    if (r > perColumn - 1) {
+      r = 0;
+      ++c;
+    }
+    QWidget* sub = w->parentWidget();
+    if (sub->isMinimized() || sub->isMaximized()) sub->showNormal();
+    sub->setGeometry(c * screenWidth, h * r, screenWidth, h);
+    ++r;
+  }
+}
+
+void TMainForm::WindowArrangeItemClick() {
+  // Minimized windows in a row along the bottom of the workspace.
+  const QSize area = MdiArea->viewport()->size();
+  int left = 0, row = 0;
+  for (QMdiSubWindow* sub : MdiArea->subWindowList(QMdiArea::CreationOrder)) {
+    if (!sub->isMinimized()) continue;
+    const QSize icon = sub->size();
+    if (left > 0 && left + icon.width() > area.width()) {
+      left = 0;
+      ++row;
+    }
+    sub->move(left, area.height() - icon.height() * (row + 1));
+    left += icon.width();
+  }
+}
+
+void TMainForm::WindowMinimizeItemClick() {
+  for (QWidget* w : EqualizerWindowsByActivation()) w->parentWidget()->showMinimized();
+}
+
+void TMainForm::CopyBtnClick() {
+  if (EqualizerWindow* w = ActiveEqualizerWindow()) w->Copy();
+}
+
+void TMainForm::PasteBtnClick() {
+  if (EqualizerWindow* w = ActiveEqualizerWindow()) w->Paste();
+}
+
+void TMainForm::SBFlatBtnClick() {
+  if (EqualizerWindow* w = ActiveEqualizerWindow()) w->Clear();
+}
+
+void TMainForm::SBPrintBtnClick() {
+  if (EqualizerWindow* w = ActiveEqualizerWindow()) w->Print();
+}
+
+void TMainForm::Properties1Click() {
+  MaxBandExcursion = 0;
+  for (QWidget* w : EqualizerWindows())
+    if (EqualizerWindow* eq = AsEqualizerWindow(w)) eq->ScanBandExcursion(MaxBandExcursion);
+  objects_.OptionsDlg->exec();
+  SetShowHint(*SpeedPanel, Options().HintsOnPage);
+  SetShowHint(*StatusBar, Options().HintsOnPage);
+  LayoutEqualizerWindows();
+}
+
+void TMainForm::SBComSetupClick() {
+  TApdComPort& port = objects_.PA422Form->ApdComPort;
+  const int current = port.ComNumber();
+  objects_.ComPortDlg->SetItemIndex(std::min(current, 4) - 1);
+  if (objects_.ComPortDlg->exec() != QDialog::Accepted) return;
+  port.SetComNumber(static_cast<uint16_t>(objects_.ComPortDlg->ItemIndex() + 1));
+  if (auto failure = SaveComPort(SettingsPath(), port.ComNumber()))
+    messages_.ShowMessage("Varlo95", *failure, MessageIcon::Error);
+}
+
+void TMainForm::HelpAboutItemClick() { objects_.AboutBox->exec(); }

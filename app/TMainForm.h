@@ -1,0 +1,168 @@
+#pragma once
+// The main frame: a multiple-document window with the tool bar, the menus,
+// an empty status strip and the equalizer windows in its client area. It
+// loads the settings when first shown and saves them when destroyed, and
+// runs the commands of its tool bar and menus.
+#include <QList>
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "EqualizerWindow.h"
+#include "Settings.h"
+
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QAction;
+class QToolButton;
+class QWidget;
+class OperatorMessages;
+class TAboutBox;
+class TComPortDlg;
+class TOptionsDlg;
+class TzkPA422Form;
+struct TProgramOptions;
+
+// The program's five long-lived objects, created in this order at start-up
+// and alive until the program ends. The frame reaches the others here.
+struct LongLivedObjects {
+  class TMainForm* MainForm = nullptr;
+  TOptionsDlg* OptionsDlg = nullptr;
+  TzkPA422Form* PA422Form = nullptr;
+  TComPortDlg* ComPortDlg = nullptr;
+  TAboutBox* AboutBox = nullptr;
+};
+
+class TMainForm : public QMainWindow {
+  Q_OBJECT
+ public:
+  static constexpr int kToolBarHeight = 30;
+  static constexpr int kStatusBarHeight = 19;
+  static constexpr int kLayoutTimerMs = 1000;
+  static constexpr int kCloseWaitMs = 1000;
+
+  // programDir: the directory of the executable, with its trailing "/".
+  TMainForm(LongLivedObjects& objects, OperatorMessages& messages, std::string programDir);
+  ~TMainForm() override;
+
+  // Creates an equalizer window for the frame (set by the program once the
+  // window class exists). Without it New and Open create nothing.
+  std::function<QWidget*(TMainForm&)> EqualizerWindowFactory;
+
+  std::string ProgramDir;
+  int32_t MaxBandExcursion = 0;
+
+  // The settings file: ProgramDir + "Varlo95.ini" (or the per-user file
+  // where the program's directory cannot be written).
+  std::string SettingsPath() const;
+  TProgramOptions& Options() const;
+
+  // Reads the settings and shows the frame (the first showing).
+  void ShowFrame();
+
+  // Event handlers.
+  void FormCreate();
+  void FormShow();
+  void FormActivate();
+  // Runs the equalizer windows' close queries, then gives the devices
+  // their manual controls back while connected. Never refuses.
+  bool FormCloseQuery();
+  void FormDestroy();
+  void UpdateMenuItems();
+  void Timer1Timer();
+
+  void LoadSettings(const std::string& path);
+  // False when a key could not be written (the operator was told).
+  bool SaveSettings(const std::string& path);
+
+  // Commands.
+  void FileNewItemClick();
+  void FileOpenItemClick();
+  void FileCloseItemClick();
+  void FileSaveItemClick();
+  void FileExitItemClick();
+  void WindowCascadeItemClick();
+  void WindowTileItemClick();
+  void WindowArrangeItemClick();
+  void WindowMinimizeItemClick();
+  void CopyBtnClick();
+  void PasteBtnClick();
+  void SBFlatBtnClick();
+  void SBPrintBtnClick();
+  void Properties1Click();
+  void SBComSetupClick();
+  void HelpAboutItemClick();
+
+  // Equalizer windows.
+  QWidget* CreateEqualizerWindow(const QString& caption);
+  QList<QWidget*> EqualizerWindows() const;
+  // From the least recently active to the active one.
+  QList<QWidget*> EqualizerWindowsByActivation() const;
+  EqualizerWindow* ActiveEqualizerWindow() const;
+  QWidget* ActiveEqualizerWidget() const;
+  void ActivateEqualizerWindow(QWidget* window);
+  // Lays out every equalizer window again.
+  void LayoutEqualizerWindows();
+  // The open dialog; returns the chosen path and the 1-based filter index,
+  // or an empty path when cancelled. Tests replace it.
+  std::function<std::pair<QString, int>()> RunOpenDialog;
+
+  // Controls.
+  QWidget* ClientPanel = nullptr;  // tool bar, workspace and status strip
+  QWidget* SpeedPanel = nullptr;
+  QToolButton* SpeedButton1 = nullptr;
+  QToolButton* OpenBtn = nullptr;
+  QToolButton* SaveBtn = nullptr;
+  QToolButton* SBPrintBtn = nullptr;
+  QToolButton* CopyBtn = nullptr;
+  QToolButton* PasteBtn = nullptr;
+  QToolButton* SBFlatBtn = nullptr;
+  QToolButton* SBTileBtn = nullptr;
+  QToolButton* SBComSetup = nullptr;
+  QToolButton* ExitBtn = nullptr;
+  QMdiArea* MdiArea = nullptr;
+  QWidget* StatusBar = nullptr;
+  QMenu* FileMenu = nullptr;
+  QMenu* WindowMenu = nullptr;
+  QMenu* HelpMenu = nullptr;
+  QAction* FileNewItem = nullptr;
+  QAction* FileOpenItem = nullptr;
+  QAction* FileCloseItem = nullptr;
+  QAction* Properties1 = nullptr;
+  QAction* FileExitItem = nullptr;
+  QAction* WindowCascadeItem = nullptr;
+  QAction* WindowTileItem = nullptr;
+  QAction* WindowArrangeItem = nullptr;
+  QAction* WindowMinimizeItem = nullptr;
+  QAction* HelpAboutItem = nullptr;
+  QTimer Timer1;
+
+  // The frame's client height as the tiling rule counts it: tool bar,
+  // workspace and status strip.
+  int ClientHeight() const;
+
+ protected:
+  bool event(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void CreateToolBar();
+  void CreateMenus();
+  void PlaceClientControls();
+  void MergeActiveWindowMenus();
+  void FillWindowList();
+  void TileColumns(int perColumn);
+
+  LongLivedObjects& objects_;
+  OperatorMessages& messages_;
+  QList<MenuGroup> frameMenus_;
+  QList<QAction*> windowListItems_;
+  bool closeQueried_ = false;
+  bool destroyed_ = false;
+  bool shown_ = false;
+};

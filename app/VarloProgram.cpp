@@ -1,0 +1,62 @@
+#include "VarloProgram.h"
+
+#include <QApplication>
+#include <QPointer>
+
+#include "IniFile.h"
+#include "PortNames.h"
+#include "QtUiPoster.h"
+#include "AboutBox.h"
+#include "ComPortDlg.h"
+#include "ComSelectForm.h"
+#include "OptionsDlg.h"
+#include "TzkPA422Form.h"
+
+VarloProgram::VarloProgram(OperatorMessages& messages, ExceptionDisplay& exceptions,
+                           std::string programDir)
+    : poster_(std::make_unique<QtUiPoster>(qApp)) {
+  mainForm_ = std::make_unique<TMainForm>(Objects, messages, std::move(programDir));
+
+  optionsDlg_ = std::make_unique<TOptionsDlg>(messages);
+  Objects.OptionsDlg = optionsDlg_.get();
+  TMainForm* frame = mainForm_.get();
+  optionsDlg_->MaxBandExcursion = [frame] { return frame->MaxBandExcursion; };
+  optionsDlg_->StartLayoutTimer = [frame] { frame->Timer1.start(); };
+
+  QPointer<TMainForm> activeFrame(frame);
+  engine_ = std::make_unique<TzkPA422Form>(*poster_, exceptions, messages, [activeFrame] {
+    EqualizerWindow* w = activeFrame ? activeFrame->ActiveEqualizerWindow() : nullptr;
+    return w ? &w->Notifications() : nullptr;
+  });
+  Objects.PA422Form = engine_.get();
+  engine_->FormCreate();
+  // Port numbers map to devices through the frame's settings file.
+  auto deviceForPort = [frame](uint16_t n) {
+    IniFile ini(frame->SettingsPath());
+    return DeviceForPort(n, [&](const std::string& section, const std::string& key) {
+      return ini.ReadString(section, key, "");
+    });
+  };
+  engine_->ApdComPort.DeviceNameForPort = deviceForPort;
+  portSelector_ = std::make_unique<QtPortSelector>(deviceForPort);
+  engine_->ApdComPort.SelectPortDialog = portSelector_.get();
+
+  comPortDlg_ = std::make_unique<TComPortDlg>();
+  Objects.ComPortDlg = comPortDlg_.get();
+  aboutBox_ = std::make_unique<TAboutBox>();
+  Objects.AboutBox = aboutBox_.get();
+}
+
+VarloProgram::~VarloProgram() {
+  // The frame's destruction saves the settings: the options must still live.
+  mainForm_.reset();
+  Objects.MainForm = nullptr;
+  aboutBox_.reset();
+  comPortDlg_.reset();
+  // Closing the port writes the trace and log files.
+  engine_.reset();
+  Objects.PA422Form = nullptr;
+  portSelector_.reset();
+  optionsDlg_.reset();
+  Objects.OptionsDlg = nullptr;
+}

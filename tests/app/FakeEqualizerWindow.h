@@ -1,0 +1,48 @@
+#pragma once
+// A stand-in equalizer window for frame tests: records the commands the
+// frame forwards and offers menus of its own for merging.
+#include <QMenu>
+#include <QStringList>
+#include <QWidget>
+
+#include "EqualizerWindow.h"
+
+class FakeEqualizerWindow : public QWidget, public EqualizerWindow, public EqualizerNotifications {
+ public:
+  explicit FakeEqualizerWindow(QStringList* log) : log_(log) {
+    resize(300, 200);
+    fileMenu_ = new QMenu("&File", this);
+    editMenu_ = new QMenu("&Edit", this);
+    helpMenu_ = new QMenu("&Help", this);
+  }
+  int32_t excursion = 0;
+  int layouts = 0;
+
+  EqualizerNotifications& Notifications() override { return *this; }
+  QList<MenuGroup> Menus() override { return {{0, fileMenu_}, {1, editMenu_}, {10, helpMenu_}}; }
+  bool FormCloseQuery() override { return Record("CloseQuery"), true; }
+  void FormResize() override { ++layouts; }
+  void ScanBandExcursion(int32_t& max) override {
+    if (excursion > max) max = excursion;
+  }
+  void Open(const QString& path, int filterIndex) override {
+    Record(QString("Open %1 %2").arg(path).arg(filterIndex));
+  }
+  void Save() override { Record("Save"); }
+  void Copy() override { Record("Copy"); }
+  void Paste() override { Record("Paste"); }
+  void Clear() override { Record("Clear"); }
+  void Print() override { Record("Print"); }
+  void LinkFailed() override { Record("LinkFailed"); }
+  void PresetRecalled() override { Record("PresetRecalled"); }
+  void UpdateDone() override { Record("UpdateDone"); }
+  void AllDataReceived() override { Record("AllDataReceived"); }
+
+  QMenu* fileMenu_;
+  QMenu* editMenu_;
+  QMenu* helpMenu_;
+
+ private:
+  void Record(const QString& what) { log_->append(windowTitle() + ": " + what); }
+  QStringList* log_;
+};

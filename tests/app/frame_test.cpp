@@ -1,0 +1,394 @@
+// The frame on the offscreen platform: start-up and shutdown with the
+// settings file, the com setup command, the tool bar and menus following
+// the equalizer windows, hints, tiling, and the link to orbsim at shutdown.
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <QAction>
+#include <QDialog>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "ApplicationHint.h"
+#include "ComPortDlg.h"
+#include "ComSelectForm.h"
+#include "FakeEqualizerWindow.h"
+#include "IniFile.h"
+#include "MenuMerge.h"
+#include "QtUiPoster.h"
+#include "TApplication.h"
+#include "TzkPA422Form.h"
+#include "VarloProgram.h"
+#include "app/TempDir.h"
+#include "support/OrbSimProcess.h"
+#include "support/RecordingOperatorMessages.h"
+#include "zkScale.h"
+
+using Clock = std::chrono::steady_clock;
+
+namespace {
+int64_t MsSince(Clock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+// Runs `act` on the next modal dialog once it is shown.
+void OnNextModal(std::function<void(QWidget*)> act) {
+  auto* timer = new QTimer;
+  QObject::connect(timer, &QTimer::timeout, [timer, act] {
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+      timer->stop();
+      timer->deleteLater();
+      act(modal);
+    }
+  });
+  timer->start(10);
+}
+}  // namespace
+
+class FrameTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<TempDir> dir;
+  std::unique_ptr<RecordingOperatorMessages> messages;
+  std::unique_ptr<VarloProgram> program;
+  QStringList log;
+
+  std::string SettingsPath() { return *dir / "Varlo95.ini"; }
+  TMainForm& Frame() { return program->MainForm(); }
+  TzkPA422Form& Engine() { return program->PA422Form(); }
+
+  void Start(const std::string& ini = "") {
+    if (!ini.empty()) WriteText(SettingsPath(), ini);
+    program = std::make_unique<VarloProgram>(*messages, *messages, dir->Path());
+    // No trace files in the build folder.
+    Engine().ApdComPort.SetTracing(tlOff);
+    Engine().ApdComPort.SetLogging(tlOff);
+    Frame().EqualizerWindowFactory = [this](TMainForm&) { return new FakeEqualizerWindow(&log); };
+    Frame().ShowFrame();
+  }
+  void Stop() { program.reset(); }
+  int ReadIni(const char* section, const char* key, int fallback) {
+    return IniFile(SettingsPath()).ReadInteger(section, key, fallback);
+  }
+
+ private slots:
+  void initTestCase() {
+    static TempDir config;
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.Path()));
+    ::signal(SIGXFSZ, SIG_IGN);
+  }
+  void init() {
+    dir = std::make_unique<TempDir>();
+    messages = std::make_unique<RecordingOperatorMessages>();
+    static_cast<TApplication*>(qApp)->SetExceptionDisplay(messages.get());
+    log.clear();
+  }
+  void cleanup() {
+    program.reset();
+    static_cast<TApplication*>(qApp)->SetExceptionDisplay(nullptr);
+  }
+
+  void firstStartWithoutSettingsFile() {
+    const ScreenMetrics screen = ScreenMetrics::Primary();
+    QCOMPARE(screen.width, 800);  // the design screen: nothing is scaled
+    Start();
+    QCOMPARE(Frame().windowTitle(), QString("Varlo95"));
+    QCOMPARE(Frame().frameGeometry(), QRect(100, 100, 600, 411));
+    QCOMPARE(Frame().Options(), TProgramOptions{});
+    QCOMPARE(Engine().ApdComPort.ComNumber(), uint16_t(0));
+    Stop();
+    // Shutdown writes the frame and the options, never the port.
+    QCOMPARE(ReadIni("Workspace Size", "Width", -1), 600);
+    QCOMPARE(ReadIni("Workspace Size", "Left", -1), 100);
+    QCOMPARE(ReadIni("Scaling", "TileOptions", -1), 1);
+    QCOMPARE(ReadIni("Communications", "Com Port", -1), -1);
+  }
+
+  void maximizedFrameKeepsStoredGeometry() {
+    Start("[Workspace Size]\nWindowState=2\nHeight=300\nWidth=500\nTop=7\nLeft=9\n"
+          "[Scaling]\nSliderRange=0x18\nTileOptions=2\n[Communications]\nCom Port=3\n");
+    QVERIFY(Frame().isMaximized());
+    QCOMPARE(Frame().Options().TileOptions, 2);
+    QCOMPARE(Engine().ApdComPort.ComNumber(), uint16_t(3));
+    Stop();
+    const std::string text = ReadText(SettingsPath());
+    QVERIFY(text.find("Height=300\n") != std::string::npos);
+    QVERIFY(text.find("Left=9\n") != std::string::npos);
+    QCOMPARE(ReadIni("Workspace Size", "WindowState", -1), 2);
+    QCOMPARE(ReadIni("Scaling", "SliderRange", -1), 24);
+  }
+
+  void settingsThatCannotBeWrittenAreReported() {
+    Start();
+    // A full disk: every write of the settings file fails.
+    rlimit old{};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    rlimit none = old;
+    none.rlim_cur = 0;
+    ::setrlimit(RLIMIT_FSIZE, &none);
+    Stop();
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    QCOMPARE(messages->shown.size(), size_t(1));
+    QCOMPARE(QString::fromStdString(messages->shown[0].text),
+             QString::fromStdString("Unable to write to " + SettingsPath()));
+  }
+
+  void comSetupWritesThePortAtOnce() {
+    Start("[Communications]\nCom Port=7\n");
+    int preselected = -2;
+    OnNextModal([&](QWidget* w) {
+      auto* dlg = qobject_cast<TComPortDlg*>(w);
+      QVERIFY(dlg);
+      preselected = dlg->ItemIndex();
+      dlg->SetItemIndex(1);
+      dlg->accept();
+    });
+    Frame().SBComSetupClick();
+    QCOMPARE(preselected, 3);  // a port above 4 shows as "Com 4"
+    QCOMPARE(Engine().ApdComPort.ComNumber(), uint16_t(2));
+    QCOMPARE(ReadIni("Communications", "Com Port", -1), 2);
+    // Quitting does not write the port again, whatever it is by then.
+    Engine().ApdComPort.SetComNumber(4);
+    Stop();
+    QCOMPARE(ReadIni("Communications", "Com Port", -1), 2);
+  }
+
+  void comSetupWithoutChoiceStoresNoPortAndCancelKeepsAll() {
+    Start("[Communications]\nCom Port=2\n");
+    OnNextModal([](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
+    Frame().SBComSetupClick();
+    QCOMPARE(Engine().ApdComPort.ComNumber(), uint16_t(2));
+
+    Engine().ApdComPort.SetComNumber(0);
+    int preselected = -2;
+    OnNextModal([&](QWidget* w) {
+      preselected = static_cast<TComPortDlg*>(w)->ItemIndex();
+      static_cast<QDialog*>(w)->accept();
+    });
+    Frame().SBComSetupClick();
+    QCOMPARE(preselected, -1);
+    QCOMPARE(ReadIni("Communications", "Com Port", -1), 0);
+  }
+
+  void connectWithoutPortAsksAndCancelReachesTheExceptionDisplay() {
+    Start();
+    bool asked = false;
+    OnNextModal([&](QWidget* w) {
+      asked = qobject_cast<TComSelectForm*>(w) != nullptr;
+      static_cast<QDialog*>(w)->reject();
+    });
+    QTimer::singleShot(0, [this] { Engine().Connect(); });
+    QTRY_COMPARE_WITH_TIMEOUT(messages->exceptions.size(), size_t(1), 10000);
+    QVERIFY(asked);
+    QCOMPARE(QString::fromStdString(messages->exceptions[0]),
+             QString("The ComNumber property of the TApdComPort has not been set"));
+    QVERIFY(!Engine().ApdComPort.Open());
+  }
+
+  void shutdownWhileConnectedGivesManualControlsBackThenWaits() {
+    const std::string logPath = *dir / "orbsim.log";
+    OrbSimProcess sim({"--devices", "1", "--log", logPath});
+    Start("[Communications]\nCom Port=1\nCom 1 Device=" + sim.Url() + "\n");
+    Engine().Connect();
+    QVERIFY(Engine().Connected);
+    const auto start = Clock::now();
+    Frame().close();
+    const auto closed = Clock::now();
+    QVERIFY(MsSince(start) >= TMainForm::kCloseWaitMs);
+    const std::string frames = sim.Ok("frames");
+    QVERIFY2(frames.find("<253>") != std::string::npos, frames.c_str());
+    // The group byte was on the line before the wait ended: orbsim logged
+    // it (monotonic nanoseconds) at least most of a second before.
+    const std::string text = ReadText(logPath);
+    const auto at = text.find("\"group\"");
+    QVERIFY2(at != std::string::npos, text.c_str());
+    const auto line = text.rfind('\n', at) == std::string::npos ? 0 : text.rfind('\n', at) + 1;
+    const auto endNs = std::stoll(text.substr(text.find("\"end_ns\":", line) + 9));
+    const auto closedNs =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(closed.time_since_epoch()).count();
+    QVERIFY(closedNs - endNs >= 900'000'000LL);
+  }
+
+  void shutdownWhileNotConnectedDoesNotWait() {
+    Start();
+    const auto start = Clock::now();
+    Frame().close();
+    QVERIFY(MsSince(start) < 500);
+  }
+
+  void toolBarAndMenusFollowTheWindows() {
+    Start();
+    auto enabled = [this] {
+      QString s;
+      for (QToolButton* b : {Frame().SpeedButton1, Frame().OpenBtn, Frame().SaveBtn,
+                             Frame().SBPrintBtn, Frame().CopyBtn, Frame().PasteBtn,
+                             Frame().SBFlatBtn, Frame().SBTileBtn, Frame().SBComSetup})
+        s += b->isEnabled() ? '1' : '0';
+      return s;
+    };
+    auto bar = [this] {
+      QStringList titles;
+      for (QAction* a : Frame().menuBar()->actions()) titles << a->text();
+      return titles;
+    };
+    QCOMPARE(enabled(), QString("110000001"));
+    QVERIFY(Frame().ExitBtn->isHidden());
+    QCOMPARE(bar(), (QStringList{"&File", "&Window", "&Help"}));
+    Frame().CopyBtnClick();  // no window: nothing
+    QVERIFY(log.isEmpty());
+
+    Frame().FileNewItemClick();
+    Frame().FileNewItemClick();
+    QCOMPARE(enabled(), QString("111110111"));
+    QCOMPARE(Frame().ActiveEqualizerWidget()->windowTitle(), QString("NONAME2"));
+    auto* active = static_cast<FakeEqualizerWindow*>(Frame().ActiveEqualizerWidget());
+    QCOMPARE(Frame().menuBar()->actions().at(0), active->fileMenu_->menuAction());
+    QCOMPARE(bar(), (QStringList{"&File", "&Edit", "&Window", "&Help"}));
+    Frame().CopyBtnClick();
+    Frame().SBFlatBtnClick();
+    Frame().FileSaveItemClick();
+    QCOMPARE(log, (QStringList{"NONAME2: Copy", "NONAME2: Clear", "NONAME2: Save"}));
+
+    // Numbers count windows; they are not kept unique.
+    Frame().ActivateEqualizerWindow(Frame().EqualizerWindows().first());
+    Frame().FileCloseItemClick();
+    QTRY_COMPARE(Frame().EqualizerWindows().size(), qsizetype(1));
+    Frame().FileNewItemClick();
+    QCOMPARE(Frame().ActiveEqualizerWidget()->windowTitle(), QString("NONAME2"));
+
+    // Paste is the windows' to switch; closing them all leaves it alone.
+    Frame().PasteBtn->setEnabled(true);
+    for (QMdiSubWindow* sub : Frame().MdiArea->subWindowList()) sub->close();
+    QTRY_VERIFY(Frame().EqualizerWindows().isEmpty());
+    QCOMPARE(enabled(), QString("110001001"));
+    QCOMPARE(bar(), (QStringList{"&File", "&Window", "&Help"}));
+    log.clear();
+    Frame().PasteBtnClick();
+    QVERIFY(log.isEmpty());
+  }
+
+  void menuMergingByGroup() {
+    QMenu f0, w9, h10, c0, c1, c10, c5;
+    QCOMPARE(MergeMenus({{0, &f0}, {9, &w9}, {10, &h10}}, {{0, &c0}, {1, &c1}, {10, &c10}}),
+             (QList<QMenu*>{&c0, &c1, &w9, &c10}));
+    QCOMPARE(MergeMenus({{0, &f0}, {9, &w9}, {10, &h10}}, {{5, &c5}}),
+             (QList<QMenu*>{&f0, &c5, &w9, &h10}));
+  }
+
+  void hintsSplitIntoToolTipAndLongHint() {
+    Start();
+    QStringList heard;
+    ApplicationHint::Instance().SetListener(this, [&](const QString& h) { heard << h; });
+    auto enter = [](QWidget* w) {
+      QEnterEvent ev(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
+      QApplication::sendEvent(w, &ev);
+    };
+    enter(Frame().SBComSetup);
+    enter(Frame().SpeedButton1);
+    Frame().FileNewItem->showStatusText(&Frame());
+    QCOMPARE(heard, (QStringList{"Com Setup", "", "Create a new file"}));
+    QCOMPARE(Frame().SpeedButton1->toolTip(), QString("New"));
+    QCOMPARE(Frame().SpeedButton1->accessibleName(), QString("New"));
+    QCOMPARE(Frame().SBComSetup->toolTip(), QString("Com Setup"));
+    ApplicationHint::Instance().RemoveListener(this);
+    QVERIFY(!ApplicationHint::Instance().HasListener(this));
+
+    // The options command switches the tool bar's tool tips.
+    QVERIFY(ShowsHint(*Frame().CopyBtn));
+    Frame().Options().HintsOnPage = false;
+    OnNextModal([](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
+    Frame().Properties1Click();
+    QVERIFY(!ShowsHint(*Frame().CopyBtn));
+  }
+
+  void optionsCommandMeasuresTheWindows() {
+    Start();
+    OnNextModal([](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
+    Frame().Properties1Click();
+    QCOMPARE(Frame().MaxBandExcursion, 0);
+    Frame().FileNewItemClick();
+    static_cast<FakeEqualizerWindow*>(Frame().ActiveEqualizerWidget())->excursion = 10;
+    Frame().FileNewItemClick();
+    static_cast<FakeEqualizerWindow*>(Frame().ActiveEqualizerWidget())->excursion = 4;
+    OnNextModal([](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
+    Frame().Properties1Click();
+    QCOMPARE(Frame().MaxBandExcursion, 10);
+    for (QWidget* w : Frame().EqualizerWindows())
+      QVERIFY(static_cast<FakeEqualizerWindow*>(w)->layouts >= 1);
+  }
+
+  void tilingTwoAndThreeToAScreen() {
+    Start();
+    Frame().resize(700, 500);
+    for (int i = 0; i < 5; ++i) Frame().FileNewItemClick();
+    auto tops = [this] {
+      QList<QPoint> places;
+      for (QWidget* w : Frame().EqualizerWindowsByActivation())
+        places << w->parentWidget()->geometry().topLeft();
+      return places;
+    };
+    QCOMPARE(Frame().ActiveEqualizerWidget()->windowTitle(), QString("NONAME5"));
+    Frame().Options().TileOptions = 1;
+    Frame().WindowTileItemClick();
+    const int h2 = (Frame().ClientHeight() - 2 * 19 - 30) / 2;
+    QCOMPARE(tops(), (QList<QPoint>{{0, 0}, {0, h2}, {800, 0}, {800, h2}, {1600, 0}}));
+    QCOMPARE(Frame().EqualizerWindowsByActivation().last()->windowTitle(), QString("NONAME5"));
+    for (QWidget* w : Frame().EqualizerWindows()) {
+      QCOMPARE(w->parentWidget()->width(), 800);
+      QCOMPARE(w->parentWidget()->height(), h2);
+    }
+
+    Frame().resize(700, 400 + Frame().height() - Frame().ClientHeight());
+    QCOMPARE(Frame().ClientHeight(), 400);
+    Frame().Options().TileOptions = 2;
+    Frame().WindowTileItemClick();
+    QCOMPARE(tops(), (QList<QPoint>{{0, 0}, {0, 110}, {0, 220}, {800, 0}, {800, 110}}));
+
+    Frame().WindowMinimizeItemClick();
+    for (QWidget* w : Frame().EqualizerWindows()) QVERIFY(w->parentWidget()->isMinimized());
+  }
+
+  void posterHandsOverAndGivesUpAfterItsBound() {
+    QtUiPoster poster(qApp);
+    std::atomic<bool> ran{false}, handedOver{false};
+    std::thread worker([&] {
+      handedOver = poster.PostAndWait([&] { ran = true; }, 1000);
+    });
+    QTRY_VERIFY(ran.load());
+    worker.join();
+    QVERIFY(handedOver.load());
+
+    // A busy user-interface thread: the wait ends at its bound and the task
+    // still runs afterwards.
+    ran = false;
+    std::atomic<int64_t> waited{0};
+    worker = std::thread([&] {
+      const auto start = Clock::now();
+      handedOver = poster.PostAndWait([&] { ran = true; }, 200);
+      waited = MsSince(start);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    worker.join();
+    QVERIFY(!handedOver.load());
+    QVERIFY(waited.load() >= 200 && waited.load() < 600);
+    QVERIFY(!ran.load());
+    QTRY_VERIFY(ran.load());
+  }
+};
+
+int main(int argc, char** argv) {
+  TApplication app(argc, argv);
+  ApplicationHint::Install(app);
+  FrameTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "frame_test.moc"
