@@ -3,6 +3,7 @@
 target_sources(varlo_ui PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/ApplicationHint.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MenuMerge.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RunVarlo95.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TApplication.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TMainForm.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ToolBarImages.cpp
