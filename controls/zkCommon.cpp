@@ -11,7 +11,10 @@ void Line(QPainter& p, int x1, int y1, int x2, int y2) {
   if (x1 == x2 && y1 == y2) return;
   const int dx = (x2 > x1) - (x2 < x1);
   const int dy = (y2 > y1) - (y2 < y1);
-  p.drawLine(x1, y1, x2 - dx, y2 - dy);
+  if (x2 - dx == x1 && y2 - dy == y1)
+    p.drawPoint(x1, y1);  // one pixel long
+  else
+    p.drawLine(x1, y1, x2 - dx, y2 - dy);
 }
 }  // namespace
 
