@@ -38,6 +38,6 @@ void QtOperatorMessages::ShowException(const std::string& message) {
   std::string text = message;
   // The default display ends a message with a full stop.
   if (!text.empty() && text.back() != '.') text += '.';
-  Show(parent_, QApplication::applicationDisplayName().toStdString(), text, MessageIcon::Error,
+  Show(parent_, QApplication::applicationName().toStdString(), text, MessageIcon::Error,
        QMessageBox::Ok, QMessageBox::Ok);
 }

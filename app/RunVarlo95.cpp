@@ -14,7 +14,6 @@ int RunVarlo95(int argc, char** argv, const std::function<void(VarloProgram&)>& 
   InstallTrackBarAccessibility();
   TApplication app(argc, argv);
   QApplication::setApplicationName("Varlo95");
-  QApplication::setApplicationDisplayName("Varlo95");
   QtOperatorMessages messages;
   app.SetExceptionDisplay(&messages);
   ApplicationHint::Install(app);

@@ -77,7 +77,13 @@ TMainForm::TMainForm(LongLivedObjects& objects, OperatorMessages& messages,
   PlaceClientControls();
 }
 
-TMainForm::~TMainForm() { FormDestroy(); }
+TMainForm::~TMainForm() {
+  FormDestroy();
+  // The windows go with the frame; their going must not reach a frame that
+  // is half destroyed.
+  tearingDown_ = true;
+  disconnect(MdiArea, nullptr, this, nullptr);
+}
 
 std::string TMainForm::SettingsPath() const { return SettingsFilePath(ProgramDir); }
 
@@ -242,6 +248,15 @@ void TMainForm::ShowFrame() {
   FormShow();
   show();
   shown_ = true;
+  // The decorations are known once the frame is shown: the stored outer
+  // size is the frame's size with them.
+  if (outerGeometry_ && windowState() == Qt::WindowNoState) ApplyOuterGeometry(*outerGeometry_);
+}
+
+void TMainForm::ApplyOuterGeometry(const QRect& outer) {
+  const QSize margins = frameGeometry().size() - geometry().size();
+  resize(std::max(1, outer.width() - margins.width()), std::max(1, outer.height() - margins.height()));
+  move(outer.topLeft());
 }
 
 void TMainForm::FormShow() { LoadSettings(SettingsPath()); }
@@ -258,12 +273,8 @@ void TMainForm::LoadSettings(const std::string& path) {
     case 2: setWindowState(Qt::WindowMaximized); break;
     default:
       setWindowState(Qt::WindowNoState);
-      // Outer size and place: the decorations, when known, come off the size.
-      {
-        const QSize margins = frameGeometry().size() - geometry().size();
-        resize(std::max(1, frame.Width - margins.width()), std::max(1, frame.Height - margins.height()));
-        move(frame.Left, frame.Top);
-      }
+      outerGeometry_ = QRect(frame.Left, frame.Top, frame.Width, frame.Height);
+      ApplyOuterGeometry(*outerGeometry_);
       break;
   }
   if (objects_.PA422Form)
@@ -380,6 +391,7 @@ QWidget* TMainForm::CreateEqualizerWindow(const QString& caption) {
   QMdiSubWindow* sub = MdiArea->addSubWindow(window);
   sub->setAttribute(Qt::WA_DeleteOnClose);
   connect(sub, &QObject::destroyed, this, [this] {
+    if (tearingDown_) return;
     UpdateMenuItems();
     MergeActiveWindowMenus();
   });

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "EqualizerWindow.h"
@@ -157,6 +158,8 @@ class TMainForm : public QMainWindow {
   void MergeActiveWindowMenus();
   void FillWindowList();
   void TileColumns(int perColumn);
+  // Outer size and place: the decorations, when known, come off the size.
+  void ApplyOuterGeometry(const QRect& outer);
 
   LongLivedObjects& objects_;
   OperatorMessages& messages_;
@@ -164,5 +167,7 @@ class TMainForm : public QMainWindow {
   QList<QAction*> windowListItems_;
   bool closeQueried_ = false;
   bool destroyed_ = false;
+  bool tearingDown_ = false;
+  std::optional<QRect> outerGeometry_;
   bool shown_ = false;
 };

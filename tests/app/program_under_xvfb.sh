@@ -5,7 +5,7 @@
 # the settings file the program wrote.
 #   program_under_xvfb.sh VARLO95 ORBSIM
 set -euo pipefail
-program=$1 orbsim=$2
+program=$(realpath "$1") orbsim=$(realpath "$2")
 for tool in xvfb-run xdotool; do
   command -v $tool >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
@@ -25,9 +25,11 @@ printf '; kept as it is\n[Communications]\nCom Port=5\nCom 1 Device=rfc2217://12
 
 cat >drive.sh <<'DRIVE'
 set -euo pipefail
-fail() { echo "FAIL: $*"; xdotool search --name . getwindowname %@ 2>/dev/null | sed 's/^/window: /'; exit 1; }
+fail() { echo "FAIL: $*" >&2; command -v import >/dev/null && import -window root "${TMPDIR:-/tmp}/varlo95-xvfb-failure.png" || true; xdotool search --name . getwindowname %@ 2>/dev/null | sed 's/^/window: /' >&2; exit 1; }
 # Waits for a top-level window with exactly this title and gives it the
-# keyboard (there is no window manager to do that).
+# keyboard (there is no window manager to do that). Keys then go through
+# the X test extension like real ones: keys sent to a window directly lose
+# their release when the press closes a dialog.
 window() {
   local id
   for _ in $(seq 100); do
@@ -49,10 +51,11 @@ app=$!
 frame=$(window Varlo95)
 sleep 0.5
 
-xdotool key --window "$frame" alt+h a
-window About >/dev/null
+xdotool key alt+h a
+about=$(window About)
 xdotool key Return
 gone About
+window Varlo95 >/dev/null
 
 # The Com Setup button: the tool bar's button at 336..361, below the menu bar.
 eval "$(xdotool getwindowgeometry --shell "$frame")"
@@ -61,26 +64,27 @@ for y in 38 34 42 30 46; do
   sleep 0.5
   xdotool search --onlyvisible --name '^Com Port Setup$' >/dev/null 2>&1 && break
 done
-window "Com Port Setup" >/dev/null
+setup=$(window "Com Port Setup")
 xdotool key Return
 gone "Com Port Setup"
 grep -q '^Com Port=4' Varlo95.ini || fail "Com Port not written at once: $(cat Varlo95.ini)"
 
 window Varlo95 >/dev/null
-xdotool key --window "$frame" alt+f o
-window Options >/dev/null
+# "&Open" and "Pr&operties" share their letter: the second o reaches it.
+xdotool key alt+f o o Return
+options=$(window Options)
 xdotool key Return
 gone Options
 
 window Varlo95 >/dev/null
-xdotool key --window "$frame" alt+f x
+xdotool key alt+f x
 for _ in $(seq 100); do kill -0 $app 2>/dev/null || break; sleep 0.1; done
 kill -0 $app 2>/dev/null && fail "the program did not quit"
 wait $app || fail "the program exited with $?"
 echo "driven"
 DRIVE
 
-xvfb-run -a -s "-screen 0 800x600x24" bash drive.sh
+xvfb-run -a -s "-screen 0 800x600x24" bash ${VARLO_TRACE:+-x} drive.sh
 
 ini=$(cat Varlo95.ini)
 check() { grep -q "$1" <<<"$ini" || { echo "FAIL: settings file lacks $1:"; echo "$ini"; exit 1; }; }
