@@ -325,6 +325,30 @@ class TrackBarTest : public QObject {
     QTRY_COMPARE(bar.Stats().fullRenders, 1);
   }
 
+  void focusCallsTheHooksAndRepaintsEverything() {
+    QWidget window;
+    auto* first = new TB(&window);
+    auto* second = new TB(&window);
+    second->move(0, 60);
+    QStringList hooks;
+    first->OnEnter = [&](TB&) { hooks << "enter"; };
+    first->OnExit = [&](TB& sender) {
+      hooks << "exit";
+      sender.SetTrackColor(Qt::gray);  // as the equalizer window does
+    };
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.activateWindow();
+    if (!QTest::qWaitForWindowActive(&window)) QSKIP("no active window on this platform");
+    first->setFocus();
+    QTRY_VERIFY(first->hasFocus());
+    first->ResetStats();
+    second->setFocus();
+    QTRY_COMPARE(first->Stats().fullRenders, 1);
+    QCOMPARE(hooks, QStringList({"enter", "exit"}));
+    QCOMPARE(first->Stats().lastRegion, QRegion(first->rect()));
+  }
+
   void pointerThumbKeepsTheBackgroundInItsCorners() {
     TB bar;
     bar.SetThumbSize(TB::tsSmall);
