@@ -23,7 +23,12 @@ inline constexpr int kDesignPixelsPerInch = 96;
 inline constexpr int kDesignFontHeight = -11;
 
 // Scales form (a top-level widget laid out with absolute geometry) for the
-// given screen; nothing changes on the design screen.
+// given screen; nothing changes on the design screen. Off it, the form's
+// size follows the screen's, its controls' places, sizes and fonts grow by
+// screen width / 800; at other than 96 pixels per inch every control
+// directly on the form then has its font multiplied by whole steps of the
+// design height (form font height / -11, used only when 2 or more).
+// Fonts are scaled in their own unit (pixels or points), each once.
 void ScaleFormToScreen(QWidget& form, const ScreenMetrics& screen);
 void ScaleFormToScreen(QWidget& form);
 

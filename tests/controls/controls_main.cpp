@@ -1,0 +1,19 @@
+// Runs every test class of the controls in one process (one QApplication).
+#include <QApplication>
+
+#include "TzkTrackBarAccessible.h"
+
+int RunTrackBarTests(int argc, char** argv);
+int RunTrackBarAccessibleTests(int argc, char** argv);
+int RunScaleFrameTests(int argc, char** argv);
+
+int main(int argc, char** argv) {
+  // As the program does: before any slider exists.
+  InstallTrackBarAccessibility();
+  QApplication app(argc, argv);
+  int failed = 0;
+  failed += RunTrackBarTests(argc, argv);
+  failed += RunTrackBarAccessibleTests(argc, argv);
+  failed += RunScaleFrameTests(argc, argv);
+  return failed;
+}
