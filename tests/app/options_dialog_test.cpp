@@ -265,21 +265,6 @@ class OptionsDialogTest : public QObject {
     QVERIFY(messages.shown.empty());
   }
 
-  void ModalShowingFillsAndOkCloses() {
-    RecordingOperatorMessages messages;
-    TOptionsDlg dlg(messages);
-    dlg.Options = Unusual();
-    QString shownHeight;
-    OnModal([&](QDialog& d) {
-      auto& options = static_cast<TOptionsDlg&>(d);
-      shownHeight = options.EditSliderHeight->text();
-      options.Button1->click();
-    });
-    QCOMPARE(dlg.exec(), int(QDialog::Accepted));
-    QCOMPARE(shownHeight, QString("123"));
-    QVERIFY(dlg.Options.AutoScale);
-  }
-
   void EditPageFirstThenTheLastOneChosen() {
     RecordingOperatorMessages messages;
     TOptionsDlg dlg(messages);
