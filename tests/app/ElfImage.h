@@ -11,6 +11,7 @@
 
 struct RecordFields {
   uint32_t versionMS = 1 << 16 | 0, versionLS = 31 << 16 | 41;
+  uint32_t productMS = 1 << 16 | 0, productLS = 31 << 16 | 41;
   uint32_t flagsMask = 0, flags = 0;
   std::vector<std::string> text = {"040904E4", "ProductName", "Varlo 95", "Comments", "Hi"};
 };
@@ -30,8 +31,8 @@ inline std::vector<uint8_t> MakeRecord(const RecordFields& f = {}) {
   PutLe32(b, 8, static_cast<uint32_t>(b.size()));
   PutLe32(b, 12, f.versionMS);
   PutLe32(b, 16, f.versionLS);
-  PutLe32(b, 20, f.versionMS);
-  PutLe32(b, 24, f.versionLS);
+  PutLe32(b, 20, f.productMS);
+  PutLe32(b, 24, f.productLS);
   PutLe32(b, 28, f.flagsMask);
   PutLe32(b, 32, f.flags);
   PutLe32(b, 36, kVersionHeaderSize);

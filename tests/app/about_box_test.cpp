@@ -5,6 +5,8 @@
 
 #include "AboutBox.h"
 #include "DialogTestSupport.h"
+#include "ElfImage.h"
+#include "TempDir.h"
 #include "FormSupport.h"
 
 namespace {
@@ -62,6 +64,30 @@ class AboutBoxTest : public QObject {
     QCOMPARE(box.Version->text(), QString("Version   2.5.7.1234  Special Build"));
     QCOMPARE(box.Comments->text(), QString("Probe build"));
     QCOMPARE(box.ProductName->text(), QString("Varlo 95"));
+  }
+
+  // The version line comes from the file version, not the product version;
+  // entries missing from the record leave their labels empty.
+  void SparseRecord() {
+    RecordFields fields;
+    fields.versionMS = 3 << 16 | 4;
+    fields.versionLS = 5 << 16 | 6;
+    fields.productMS = 9 << 16 | 9;
+    fields.productLS = 9 << 16 | 9;
+    fields.flags = fields.flagsMask = 1;
+    fields.text = {"040904E4", "ProductName", "Varlo 95", "CompanyName", "ORB"};
+    const ElfImage elf = MakeElf({{".varlo_version", MakeRecord(fields)}});
+    TempDir dir;
+    const std::string path = dir / "program";
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(elf.bytes.data()), elf.bytes.size());
+
+    TAboutBox box(nullptr, QString::fromStdString(path));
+    box.FormActivate();
+    QCOMPARE(box.Version->text(), QString("Version   3.4.5.6  Debug"));
+    QCOMPARE(box.Company->text(), QString("ORB"));
+    QCOMPARE(box.Copyright->text(), QString());
+    QCOMPARE(box.Comments->text(), QString());
   }
 
   void BuildKindWord_data() {

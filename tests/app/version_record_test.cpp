@@ -158,12 +158,17 @@ TEST(VersionRecord, MalformedRecordsAreRefused) {
       {"wrong magic", with(4, 0x31524556 + 1)},
       {"size below the fixed part", with(8, kVersionHeaderSize - 1)},
       {"size beyond the bytes", with(8, size + 1)},
-      {"text overlapping the fixed part", with(36, kVersionHeaderSize - 4)},
       {"text beyond the record", with(40, textSize + 1)},
       {"text offset and size wrap", with(36, 0xFFFFFFF0)},
       {"empty text", with(40, 0)},
       {"text without its final NUL", with(40, textSize - 1)},
   };
+  // A text table starting inside the fixed part, at its own offset field:
+  // the bytes there read as a well-formed table, so only the overlap is
+  // wrong.
+  std::vector<uint8_t> overlapping = with(36, 36);
+  PutLe32(overlapping, 40, size - 36);
+  bad.push_back({"text overlapping the fixed part", overlapping});
   RecordFields missingValue;
   missingValue.text = {"040904E4", "ProductName"};
   bad.push_back({"name without value", MakeRecord(missingValue)});
