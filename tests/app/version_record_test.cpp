@@ -5,6 +5,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <random>
 
 #include "ElfImage.h"
 #include "TempDir.h"
@@ -176,6 +177,26 @@ TEST(VersionRecord, MalformedRecordsAreRefused) {
   noLanguage.text = {"", "ProductName", "Varlo 95"};
   bad.push_back({"empty language block", MakeRecord(noLanguage)});
   for (const auto& [what, bytes] : bad) EXPECT_FALSE(VersionRecord::Parse(bytes)) << what;
+}
+
+// Random damage to header, section table and record alike: the reader
+// either finds a record that fits the section or none (the sanitizer build
+// checks that nothing is read out of bounds).
+TEST(VersionRecord, RandomDamageIsSurvived) {
+  const ElfImage good = MakeElf({{".text", {1, 2, 3, 4}}, {".varlo_version", MakeRecord()}});
+  std::mt19937 random(95);
+  for (int round = 0; round < 20000; ++round) {
+    std::vector<uint8_t> image = good.bytes;
+    const int changes = 1 + static_cast<int>(random() % 4);
+    for (int i = 0; i < changes; ++i) image[random() % image.size()] = static_cast<uint8_t>(random());
+    if (auto section = FindVersionSection(image)) {
+      ASSERT_LE(section->size(), image.size());
+      if (auto record = VersionRecord::Parse(*section)) {
+        ASSERT_LE(record->Size(), section->size());
+        record->Query("\\StringFileInfo\\040904E4\\Comments");
+      }
+    }
+  }
 }
 
 TEST(VersionRecord, FileReadsAgreeWithMemoryReads) {
