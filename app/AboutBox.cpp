@@ -28,10 +28,12 @@ QPixmap ProgramPicture() {
   return picture;
 }
 
+// The link names the running program's file even after it was replaced or
+// deleted on disk, so the box shows the version that is running.
 QString OwnExecutable() {
-  QString path = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
-  if (path.isEmpty()) path = QCoreApplication::applicationFilePath();
-  return path;
+  const QString self = QStringLiteral("/proc/self/exe");
+  if (QFileInfo(self).isReadable()) return self;
+  return QCoreApplication::applicationFilePath();
 }
 }  // namespace
 

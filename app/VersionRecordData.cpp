@@ -60,9 +60,15 @@ struct Record {
 static_assert(offsetof(Record, text) == kVersionHeaderSize);
 constexpr uint32_t kTextSize = sizeof(VARLO_VERSION_TEXT);
 
-// Kept by the compiler although nothing refers to it; the about box finds it
-// by its section name in the executable file.
-__attribute__((used, section(".varlo_version"))) const Record varloVersionRecord = {
+// Kept by the compiler, and by the linker even when it drops unused
+// sections, although nothing refers to it; the about box finds it by its
+// section name in the executable file.
+#if defined(__has_attribute) && __has_attribute(retain)
+#define VARLO_KEEP __attribute__((used, retain))
+#else
+#define VARLO_KEEP __attribute__((used))
+#endif
+VARLO_KEEP __attribute__((section(".varlo_version"))) const Record varloVersionRecord = {
     {'V', 'R', 'L', 'O', 'V', 'E', 'R', '1'},
     static_cast<uint32_t>(kVersionHeaderSize + kTextSize),
     Pack(VARLO_VERSION_MAJOR, VARLO_VERSION_MINOR),

@@ -22,8 +22,8 @@ function(varlo_add_version_record target)
   list(GET parts 1 minor)
   list(GET parts 2 release)
   list(GET parts 3 build)
-  add_library(${target} OBJECT ${CMAKE_SOURCE_DIR}/app/VersionRecordData.cpp)
-  target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/app)
+  add_library(${target} OBJECT ${Varlo95_SOURCE_DIR}/app/VersionRecordData.cpp)
+  target_include_directories(${target} PRIVATE ${Varlo95_SOURCE_DIR}/app)
   target_compile_definitions(${target} PRIVATE
     VARLO_VERSION_MAJOR=${major} VARLO_VERSION_MINOR=${minor}
     VARLO_VERSION_RELEASE=${release} VARLO_VERSION_BUILD=${build})

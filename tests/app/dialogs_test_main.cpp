@@ -1,0 +1,14 @@
+// The dialog tests, one Qt Test class per dialog, in one executable.
+#include <QApplication>
+
+#include "DialogTestSupport.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  int failed = 0;
+  failed += RunComPortDialogTests(argc, argv) != 0;
+  failed += RunSelectPortTests(argc, argv) != 0;
+  failed += RunOptionsDialogTests(argc, argv) != 0;
+  failed += RunAboutBoxTests(argc, argv) != 0;
+  return failed;
+}
