@@ -13,6 +13,7 @@
 #include "DialogTestSupport.h"
 #include "FormSupport.h"
 #include "SerialDevice.h"
+#include "support/Pty.h"
 
 class ComPortDialogTest : public QObject {
   Q_OBJECT
@@ -77,17 +78,6 @@ class ComPortDialogTest : public QObject {
 };
 
 namespace {
-// A pseudo-terminal whose slave side stands in for a serial port.
-struct Pty {
-  int master = posix_openpt(O_RDWR | O_NOCTTY);
-  std::string slave;
-  Pty() {
-    grantpt(master);
-    unlockpt(master);
-    slave = ptsname(master);
-  }
-  ~Pty() { close(master); }
-};
 
 QStringList Entries(const TComSelectForm& form) {
   QStringList entries;

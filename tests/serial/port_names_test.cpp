@@ -8,6 +8,7 @@
 
 #include "PortNames.h"
 #include "SerialDevice.h"
+#include "support/Pty.h"
 
 TEST(PortNames, SettingsNameTheDeviceElseTheNthSerialPort) {
   std::map<std::string, std::string> ini = {{"Com 2 Device", "  rfc2217://127.0.0.1:7000 "},
@@ -22,20 +23,6 @@ TEST(PortNames, SettingsNameTheDeviceElseTheNthSerialPort) {
   EXPECT_EQ(DeviceForPort(3, read), "/dev/ttyS2");
   EXPECT_EQ(DeviceForPort(4, nullptr), "/dev/ttyS3");
 }
-
-namespace {
-// A pseudo-terminal whose slave side stands in for a serial port.
-struct Pty {
-  int master = posix_openpt(O_RDWR | O_NOCTTY);
-  std::string slave;
-  Pty() {
-    grantpt(master);
-    unlockpt(master);
-    slave = ptsname(master);
-  }
-  ~Pty() { close(master); }
-};
-}  // namespace
 
 TEST(PortNames, ValidPortsIncludePortsInUseAndSkipMissingOnes) {
   Pty one, two, twelve;
