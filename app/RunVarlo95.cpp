@@ -9,7 +9,8 @@
 #include "TzkTrackBarAccessible.h"
 #include "VarloProgram.h"
 
-int RunVarlo95(int argc, char** argv, const std::function<void(VarloProgram&)>& onShown) {
+int RunVarlo95(int argc, char** argv, const EqualizerWindowMaker& makeWindow,
+               const std::function<void(VarloProgram&)>& onShown) {
   // Before any slider exists: Qt keeps the first interface it makes.
   InstallTrackBarAccessibility();
   TApplication app(argc, argv);
@@ -20,6 +21,7 @@ int RunVarlo95(int argc, char** argv, const std::function<void(VarloProgram&)>& 
 
   VarloProgram program(messages, messages, ExecutableDirectory());
   messages.SetParent(&program.MainForm());
+  program.MainForm().EqualizerWindowFactory = makeWindow;
   program.MainForm().ShowFrame();
   if (onShown) QTimer::singleShot(0, &app, [&] { onShown(program); });
   const int result = app.exec();

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "CurveClipboard.h"
 #include "EqualizerWindow.h"
 #include "Settings.h"
 
@@ -56,6 +57,13 @@ class TMainForm : public QMainWindow {
 
   std::string ProgramDir;
   int32_t MaxBandExcursion = 0;
+  // The curves copied by any equalizer window, for pasting into any other.
+  TCurveClipboard CurveClipboard;
+
+  // The other long-lived objects and the operator's message boxes, for the
+  // equalizer windows.
+  LongLivedObjects& Objects() const { return objects_; }
+  OperatorMessages& Messages() const { return messages_; }
 
   // The settings file: ProgramDir + "Varlo95.ini" (or the per-user file
   // where the program's directory cannot be written).

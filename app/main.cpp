@@ -2,4 +2,4 @@
 // Reads no command-line arguments of its own.
 #include "RunVarlo95.h"
 
-int main(int argc, char** argv) { return RunVarlo95(argc, argv); }
+int main(int argc, char** argv) { return RunVarlo95(argc, argv, {}); }

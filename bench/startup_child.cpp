@@ -15,7 +15,7 @@
 int main(int argc, char** argv) {
   const bool idle = argc > 1 && std::strcmp(argv[1], "idle") == 0;
   int qtArgc = 1;
-  return RunVarlo95(qtArgc, argv, [idle](VarloProgram& program) {
+  return RunVarlo95(qtArgc, argv, {}, [idle](VarloProgram& program) {
     if (idle) {
       program.PA422Form().ApdComPort.SetTracing(tlOff);
       program.PA422Form().ApdComPort.SetLogging(tlOff);

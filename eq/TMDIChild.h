@@ -1,0 +1,172 @@
+#pragma once
+// The equalizer window: edits one preset of one ORB device. Its header row
+// chooses the device, preset and filters, thirty sliders hold the 29 bands
+// and the gain, and the status bar reads out frequency, level, filters,
+// address and range. Every change is sent to the device at once through the
+// link engine; the engine's notifications come back to the active window.
+//
+// The window's code is split by concern:
+//   TMDIChild.cpp         creation, layout, hint readout, tick drawing
+//   TMDIChildControl.cpp  the controller: handlers, notifications, keys
+//   TMDIChildFiles.cpp    opening and saving preset files
+//   TMDIChildEdit.cpp     copy, paste and clear
+//   EqualizerPrinting.*   printing the window
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <string>
+
+#include "EqualizerDocument.h"
+#include "EqualizerWindow.h"
+#include "LinkInterfaces.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QSpinBox;
+class TMainForm;
+class TzkPA422Form;
+class TzkTrackBar;
+class OperatorMessages;
+struct TProgramOptions;
+
+class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifications {
+  Q_OBJECT
+ public:
+  static constexpr int kDesignClientWidth = 792;
+  static constexpr int kDesignClientHeight = 285;
+  static constexpr int kStatusPanels = 13;
+
+  explicit TMDIChild(TMainForm& frame);
+  ~TMDIChild() override;
+
+  // The document and the window's flags.
+  TEqualizerDocument Doc;
+  bool UpdatePending = false;
+  bool RecallPending = false;
+  int RequestedPreset = 1;
+  bool PresetNameEdited = false;
+  bool AddressDroppedDown = false;
+  bool SkipPresetChange = false;
+
+  // Controls (design places in the window's client area).
+  QLabel* AddressLabel = nullptr;  // "Addr"
+  QComboBox* CBAddress = nullptr;
+  QLineEdit* EBORBName = nullptr;
+  QSpinBox* SEPresetNumber = nullptr;
+  QComboBox* CBPresetName = nullptr;
+  QLabel* HighPassPicture = nullptr;
+  QComboBox* CBHighPass = nullptr;
+  QLabel* LowPassPicture = nullptr;
+  QComboBox* CBLowPass = nullptr;
+  QCheckBox* Mute = nullptr;
+  QCheckBox* Lock = nullptr;
+  QCheckBox* Bypass = nullptr;
+  std::array<TzkTrackBar*, 30> TrackBars{};  // TrackBar1 .. TrackBar30 (Tag 1 .. 30)
+  QWidget* StatusBar1 = nullptr;
+  std::array<QLabel*, kStatusPanels> Panels{};
+
+  // The window's menus: "&File" (group 0), "&Edit" (1), "&Help" (10).
+  QMenu* FileMenu = nullptr;
+  QMenu* EditMenu = nullptr;
+  QMenu* HelpMenu = nullptr;
+  QAction* Save1 = nullptr;
+  QAction* PrintSetup1 = nullptr;
+  QAction* Print1 = nullptr;
+  QAction* Copy1 = nullptr;
+  QAction* Paste1 = nullptr;
+  QAction* Clear1 = nullptr;
+
+  // EqualizerWindow (what the frame asks of the window).
+  EqualizerNotifications& Notifications() override { return *this; }
+  QList<MenuGroup> Menus() override;
+  bool FormCloseQuery() override;
+  void FormResize() override;
+  void ScanBandExcursion(int32_t& max) override;
+  void Open(const QString& path, int filterIndex) override;
+  void Save() override { Save1Click(); }
+  void Copy() override { Copy1Click(); }
+  void Paste() override { Paste1Click(); }
+  void Clear() override { FlatClick(); }
+  void Print() override { PrintEqualizerWindow(); }
+
+  // Engine notifications (to the active window).
+  void LinkFailed() override;
+  void PresetRecalled() override;
+  void UpdateDone() override;
+  void AllDataReceived() override;
+
+  // Shared operations.
+  void EnableEditControls();
+  void DisableEditControls();
+  void ResetAddress();
+  void SelectDevicePreset(int address, int preset);
+  void ReadDeviceData(int address, int preset);
+  void CopyVarloDataToORB();
+  void CopyORBDataToWindow();
+  // Enables or disables Paste: the frame's tool bar button and Paste1.
+  void SetPasteEnabled(bool enabled);
+  // Shows the document in the controls without running any handler.
+  void ShowDocument();
+  TzkTrackBar* SliderOfSlot(int slot) const { return TrackBars[slot - 1]; }
+
+  // Handlers.
+  void TrackBar1Changing(TzkTrackBar& sender, int newPos, bool& allowChange);
+  void TrackBarChange(TzkTrackBar& sender);
+  void zkTrackBar1Enter(TzkTrackBar& sender);
+  void zkTrackBar1Exit(TzkTrackBar& sender);
+  void zkTrackBar1KeyDown(TzkTrackBar& sender, int& key);
+  void zkTrackBarDrawTick(TzkTrackBar& bar, QPainter& canvas, QPoint location, int index);
+  void zkTrackBarDrawTickWithText(TzkTrackBar& bar, QPainter& canvas, QPoint location, int index);
+  void zkTrackBar31DrawTick(TzkTrackBar& bar, QPainter& canvas, QPoint location, int index);
+  void CBHighPassChange();
+  void CBLowPassChange();
+  void CBAddressDropDown();
+  void CBAddressChange();
+  void SEPresetNumberChange();
+  void CBPresetNameClick();
+  void CBPresetNameKeyPress(int key);
+  void CBPresetNameExit();
+  void EBORBNameKeyDown(int key);
+  void EBORBNameExit();
+  void MuteClick();
+  void LockClick();
+  void BypassClick();
+  void FormCreate();
+  void FormActivate();
+  void FormDeactivate();
+  // Keyboard shortcuts; key is a Qt::Key.
+  void FormKeyDown(int key);
+  void ShowSliderHint(const QString& longHint);
+
+  // Preset files, clipboard, printing.
+  void Save1Click();
+  void Copy1Click();
+  void Paste1Click();
+  void FlatClick();
+  void PrintEqualizerWindow();
+  void PrintSetup1Click();
+
+  TMainForm& Frame() const { return frame_; }
+  TzkPA422Form& Engine() const;
+  OperatorMessages& Messages() const;
+  TProgramOptions& Options() const;
+
+ protected:
+  bool event(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void CreateControls();
+  void CreateMenus();
+  void ConnectHandlers();
+
+  TMainForm& frame_;
+  bool active_ = false;
+};
