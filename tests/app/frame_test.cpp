@@ -11,7 +11,9 @@
 #include <QMenuBar>
 #include <QTest>
 #include <QTimer>
+#include <QStyle>
 #include <QToolButton>
+#include <QToolTip>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -298,6 +300,8 @@ class FrameTest : public QObject {
     QCOMPARE(Frame().SpeedButton1->toolTip(), QString("New"));
     QCOMPARE(Frame().SpeedButton1->accessibleName(), QString("New"));
     QCOMPARE(Frame().SBComSetup->toolTip(), QString("Com Setup"));
+    QCOMPARE(QToolTip::palette().color(QPalette::ToolTipBase), QColor(255, 255, 0));
+    QCOMPARE(qApp->style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay), 1000);
     ApplicationHint::Instance().RemoveListener(this);
     QVERIFY(!ApplicationHint::Instance().HasListener(this));
 
