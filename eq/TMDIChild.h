@@ -15,6 +15,7 @@
 #include <array>
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "EqualizerDocument.h"
 #include "EqualizerWindow.h"
@@ -26,6 +27,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QPrinter;
 class QSpinBox;
 class TMainForm;
 class TzkPA422Form;
@@ -149,6 +151,16 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   void FlatClick();
   void PrintEqualizerWindow();
   void PrintSetup1Click();
+
+  // The window's dialogs; when empty, the platform's own are shown. Tests
+  // put their answers here.
+  // Save: gets the suggested file name, returns the chosen path and the
+  // 1-based filter index, or an empty path when cancelled.
+  std::function<std::pair<QString, int>(const QString& suggestedName)> RunSaveDialog;
+  // Print: may change the printer and its copies count; false on Cancel.
+  std::function<bool(QPrinter& printer)> RunPrintDialog;
+  // Printer setup: may change the printer's page settings.
+  std::function<void(QPrinter& printer)> RunPrintSetupDialog;
 
   TMainForm& Frame() const { return frame_; }
   TzkPA422Form& Engine() const;
