@@ -374,6 +374,10 @@ void TMDIChild::AllDataReceived() {
   SkipPresetChange = false;
   RecallPending = false;
   SEPresetNumber->setEnabled(true);
+  // The preset shown is the one the device now runs (its current preset
+  // when connecting): a later activation must read back that preset, not
+  // one chosen before the connection.
+  RequestedPreset = SEPresetNumber->value();
 }
 
 // --- Keyboard shortcuts -----------------------------------------------------

@@ -157,7 +157,8 @@ class WindowFixture {
 
   // Stores a document in a device's preset through the engine (which makes
   // it the device's current preset), as another program would have.
-  bool SeedDevice(int address, int preset, const TEqualizerDocument& doc) {
+  bool SeedDevice(int address, int preset, TEqualizerDocument doc) {
+    doc.CurrentPreset = preset;
     Engine().Connect();
     Engine().TransmitAllData(address, preset, CopyVarloDataToORB(doc));
     const bool done = WaitIdle();

@@ -47,7 +47,6 @@ class WindowTest : public QObject, public WindowFixture {
     stored.HighPassIndex = 5;
     stored.LowPassIndex = 10;
     stored.PresetName = "Warm Hall";
-    stored.CurrentPreset = 3;
     QVERIFY(SeedDevice(2, 3, stored));
 
     TMDIChild& w = *NewWindow();
@@ -103,6 +102,19 @@ class WindowTest : public QObject, public WindowFixture {
     QVERIFY(WaitIdle());
     QCOMPARE(Frames(), FrameWord(1, UpdateParameterFrame(32, kDevicePassword, 30)));
     QCOMPARE(w.Doc.GainSteps, -4);
+
+    // A level the device cannot take (a range a file widened) is refused
+    // by the engine before anything is sent: no UpdateDone will come, so
+    // the sliders must not wait for one.
+    Options().SliderRange = 26;
+    w.FormResize();
+    w.SliderOfSlot(2)->SetPosition(25);
+    QCOMPARE(messages->shown.size(), size_t(1));
+    QCOMPARE(messages->shown[0].text, std::string("Invalid Gain in UpdateParameter"));
+    QVERIFY(!w.UpdatePending);
+    w.SliderOfSlot(2)->SetPosition(3);
+    QVERIFY(WaitIdle());
+    QCOMPARE(Frames(), FrameWord(1, UpdateParameterFrame(3, kDevicePassword, 23)));
   }
 
   void notConnectedNothingIsSentAndNothingBlocks() {
@@ -330,21 +342,38 @@ class WindowTest : public QObject, public WindowFixture {
 
   void activatingAConnectedWindowLoadsItsPreset() {
     StartProgram("1,2");
+    TEqualizerDocument stored;
+    stored.BandSteps[0] = 4;
+    QVERIFY(SeedDevice(2, 3, stored));
     TMDIChild& first = *NewWindow();
     QVERIFY(Connect(first, 2));
-    first.SEPresetNumber->setValue(2);
-    QVERIFY(WaitIdle());
+    QCOMPARE(first.SEPresetNumber->value(), 3);
     TMDIChild& second = *NewWindow();
     QVERIFY(SlidersDisabled(first));
     QVERIFY(ApplicationHint::Instance().HasListener(&second));
     Frames();
+    // Back to the first window: its device loads the preset the window
+    // shows (the one it found current when connecting), and reads it back.
     Activate(first);
     QVERIFY(ApplicationHint::Instance().HasListener(&first));
     QVERIFY(SlidersEnabled(first) && SlidersDisabled(second));
     QVERIFY(WaitIdle());
-    QCOMPARE(Frames(), FrameWord(2, ReprogramFromMemoryFrame(2)) + " " +
-                           FrameWord(2, RecallAllDataFrame(2)));
+    QCOMPARE(Frames(), FrameWord(2, ReprogramFromMemoryFrame(3)) + " " +
+                           FrameWord(2, RecallAllDataFrame(3)));
     QVERIFY(!first.RecallPending);
+    QCOMPARE(first.SEPresetNumber->value(), 3);
+    QCOMPARE(first.SliderOfSlot(1)->Position(), 4);
+
+    first.SEPresetNumber->setValue(2);
+    QVERIFY(WaitIdle());
+    Activate(second);
+    Activate(first);
+    QVERIFY(WaitIdle());
+    QCOMPARE(Frames(), FrameWord(2, ReprogramFromMemoryFrame(2)) + " " +
+                           FrameWord(2, RecallAllDataFrame(2)) + " " +
+                           FrameWord(2, ReprogramFromMemoryFrame(2)) + " " +
+                           FrameWord(2, RecallAllDataFrame(2)));
+    QCOMPARE(first.SliderOfSlot(1)->Position(), 0);
   }
 
   void closingTheLastConnectedWindowGivesManualControlsBack() {
@@ -410,6 +439,17 @@ class WindowTest : public QObject, public WindowFixture {
   void hintReadoutShowsTheHintedSlider() {
     StartProgram("none");
     TMDIChild& w = *NewWindow();
+    // Entering a slider marks its track and reads it out.
+    TzkTrackBar* bar = w.SliderOfSlot(9);
+    bar->SetPositionNC(3);
+    QFocusEvent in(QEvent::FocusIn, Qt::TabFocusReason), out(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(bar, &in);
+    QCOMPARE(bar->TrackColor(), QColor(255, 255, 0));
+    QCOMPARE(w.Panels[1]->text(), QString("160 Hz"));
+    QCOMPARE(w.Panels[3]->text(), QString("1.5"));
+    QApplication::sendEvent(bar, &out);
+    QCOMPARE(bar->TrackColor(), QColor(Qt::white));
+
     w.SliderOfSlot(17)->SetPositionNC(-5);
     ApplicationHint::Instance().Publish("1 kHz");
     QCOMPARE(w.Panels[1]->text(), QString("1 kHz"));
