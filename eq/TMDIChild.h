@@ -164,6 +164,9 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
 
   TMainForm& Frame() const { return frame_; }
   TzkPA422Form& Engine() const;
+  // The client size the window was created with (the design size, scaled
+  // to the screen): what its sub-window first gives it.
+  QSize sizeHint() const override { return createdSize_; }
   OperatorMessages& Messages() const;
   TProgramOptions& Options() const;
 
@@ -181,4 +184,5 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
 
   TMainForm& frame_;
   bool active_ = false;
+  QSize createdSize_{kDesignClientWidth, kDesignClientHeight};
 };
