@@ -2,5 +2,4 @@
 target_sources(varlo_eqwindow PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/TMDIChild.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TMDIChildControl.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/TMDIChildStubs.cpp
 )
