@@ -83,6 +83,8 @@ TMainForm::~TMainForm() {
   // is half destroyed.
   tearingDown_ = true;
   disconnect(MdiArea, nullptr, this, nullptr);
+  for (QMdiSubWindow* sub : MdiArea->findChildren<QMdiSubWindow*>())
+    disconnect(sub, nullptr, this, nullptr);
 }
 
 std::string TMainForm::SettingsPath() const { return SettingsFilePath(ProgramDir); }

@@ -11,7 +11,7 @@ target_sources(varlo_ui PRIVATE
 )
 
 add_executable(varlo95 ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
-target_link_libraries(varlo95 PRIVATE varlo_ui)
+target_link_libraries(varlo95 PRIVATE varlo_ui varlo_eqwindow)
 if(TARGET varlo_version_record)
   target_link_libraries(varlo95 PRIVATE varlo_version_record)
 endif()

@@ -15,6 +15,7 @@
 #include <array>
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "EqualizerDocument.h"
 #include "EqualizerWindow.h"
@@ -26,6 +27,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QPrinter;
 class QSpinBox;
 class TMainForm;
 class TzkPA422Form;
@@ -150,8 +152,21 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   void PrintEqualizerWindow();
   void PrintSetup1Click();
 
+  // The window's dialogs; when empty, the platform's own are shown. Tests
+  // put their answers here.
+  // Save: gets the suggested file name, returns the chosen path and the
+  // 1-based filter index, or an empty path when cancelled.
+  std::function<std::pair<QString, int>(const QString& suggestedName)> RunSaveDialog;
+  // Print: may change the printer and its copies count; false on Cancel.
+  std::function<bool(QPrinter& printer)> RunPrintDialog;
+  // Printer setup: may change the printer's page settings.
+  std::function<void(QPrinter& printer)> RunPrintSetupDialog;
+
   TMainForm& Frame() const { return frame_; }
   TzkPA422Form& Engine() const;
+  // The client size the window was created with (the design size, scaled
+  // to the screen): what its sub-window first gives it.
+  QSize sizeHint() const override { return createdSize_; }
   OperatorMessages& Messages() const;
   TProgramOptions& Options() const;
 
@@ -169,4 +184,5 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
 
   TMainForm& frame_;
   bool active_ = false;
+  QSize createdSize_{kDesignClientWidth, kDesignClientHeight};
 };

@@ -1,0 +1,569 @@
+// The equalizer window's creation: its controls at their design places,
+// its menus, the wiring of every handler, the layout that fits the sliders
+// to the window's height, the status bar's hint readout and the drawing of
+// the sliders' tick marks and scale labels.
+#include "TMDIChild.h"
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+#include <QSpinBox>
+#include <functional>
+
+#include "ApplicationHint.h"
+#include "OptionsDlg.h"
+#include "ProgramOptions.h"
+#include "TMainForm.h"
+#include "TzkPA422Form.h"
+#include "TzkTrackBar.h"
+#include "zkScale.h"
+
+namespace {
+// Design places in the client area (800 by 600 screen at 96 pixels per inch).
+constexpr int kSliderTop = 25;
+constexpr int kSliderHeight = 241;
+constexpr int kStatusBarHeight = 19;
+constexpr int kPanelWidth = 50;
+// Below the status bar's height, the sliders keep these margins; neither
+// is scaled with the form.
+constexpr int kTopMargin = 25;
+constexpr int kNoStatusBarMargin = 28;
+
+// The address list: a drop-down list whose opening the window must know
+// about, since only a choice made in the opened list counts.
+class AddressComboBox : public QComboBox {
+ public:
+  using QComboBox::QComboBox;
+  std::function<void()> OnDropDown;
+  void showPopup() override {
+    if (OnDropDown) OnDropDown();
+    QComboBox::showPopup();
+  }
+};
+
+// The preset number box: its key releases reach the window's shortcuts,
+// and its key presses never travel on to the window (the release does).
+class PresetSpinBox : public QSpinBox {
+ public:
+  using QSpinBox::QSpinBox;
+  std::function<void(int key)> OnKeyUp;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    QSpinBox::keyPressEvent(event);
+    event->accept();
+  }
+  void keyReleaseEvent(QKeyEvent* event) override {
+    QSpinBox::keyReleaseEvent(event);
+    event->accept();
+    if (!event->isAutoRepeat() && OnKeyUp) OnKeyUp(event->key());
+  }
+};
+
+// The two small pictures before the filter boxes: a high-pass and a
+// low-pass response curve.
+QPixmap FilterPicture(bool highPass) {
+  QPixmap pixmap(33, 25);
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(Qt::black, 1.5));
+  QPainterPath path;
+  if (highPass) {
+    path.moveTo(4, 21);
+    path.cubicTo(10, 20, 12, 7, 18, 7);
+    path.lineTo(29, 7);
+  } else {
+    path.moveTo(4, 7);
+    path.lineTo(15, 7);
+    path.cubicTo(21, 7, 23, 20, 29, 21);
+  }
+  p.drawPath(path);
+  return pixmap;
+}
+
+QLabel* MakePanel(QWidget* bar, int index, const QString& text, bool centred) {
+  auto* panel = new QLabel(text, bar);
+  panel->setObjectName(QString("Panel%1").arg(index));
+  panel->setGeometry(index * kPanelWidth, 0, kPanelWidth, kStatusBarHeight);
+  panel->setFrameShape(QFrame::Panel);
+  panel->setFrameShadow(QFrame::Sunken);
+  panel->setAlignment((centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter);
+  if (!text.isEmpty()) panel->setAccessibleName(text);
+  return panel;
+}
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+}  // namespace
+
+TMDIChild::TMDIChild(TMainForm& frame) : frame_(frame) {
+  setObjectName("TMDIChild");
+  QFont design = font();
+  design.setPixelSize(11);
+  setFont(design);
+  resize(kDesignClientWidth, kDesignClientHeight);
+  setFocusPolicy(Qt::ClickFocus);
+  CreateControls();
+  CreateMenus();
+  ConnectHandlers();
+  FormCreate();
+}
+
+TMDIChild::~TMDIChild() {
+  // A hint arriving after the window is gone must not reach it.
+  ApplicationHint::Instance().RemoveListener(this);
+}
+
+TzkPA422Form& TMDIChild::Engine() const { return *frame_.Objects().PA422Form; }
+OperatorMessages& TMDIChild::Messages() const { return frame_.Messages(); }
+TProgramOptions& TMDIChild::Options() const { return frame_.Options(); }
+
+void TMDIChild::CreateControls() {
+  AddressLabel = new QLabel("Addr", this);
+  AddressLabel->setObjectName("AddressLabel");
+  AddressLabel->setGeometry(8, 8, 24, 14);
+
+  auto* address = new AddressComboBox(this);
+  CBAddress = address;
+  CBAddress->setObjectName("CBAddress");
+  CBAddress->setGeometry(40, 4, 49, 22);
+  for (int a = 0; a <= kMaxAddress; ++a) CBAddress->addItem(Q(AddressText(a)));
+  CBAddress->setMaxVisibleItems(10);
+  SetHint(*CBAddress, "ORB Address");
+  AddressLabel->setBuddy(CBAddress);
+
+  EBORBName = new QLineEdit("ORB Name", this);
+  EBORBName->setObjectName("EBORBName");
+  EBORBName->setGeometry(96, 4, 121, 22);
+  EBORBName->setAccessibleName("ORB Name");
+
+  auto* preset = new PresetSpinBox(this);
+  SEPresetNumber = preset;
+  SEPresetNumber->setObjectName("SEPresetNumber");
+  SEPresetNumber->setGeometry(232, 4, 37, 23);
+  SEPresetNumber->setRange(1, kPresetCount);
+  SEPresetNumber->setValue(1);
+  SetHint(*SEPresetNumber, "Preset No.");
+
+  CBPresetName = new QComboBox(this);
+  CBPresetName->setObjectName("CBPresetName");
+  CBPresetName->setGeometry(280, 4, 145, 22);
+  CBPresetName->setEditable(true);
+  CBPresetName->setInsertPolicy(QComboBox::NoInsert);
+  CBPresetName->setCompleter(nullptr);
+  CBPresetName->setProperty("Tag", kPresetNameSlot);
+  SetHint(*CBPresetName, Q(SlotLabel(kPresetNameSlot)));
+  CBPresetName->setAccessibleName(Q(SlotLabel(kPresetNameSlot)));
+
+  HighPassPicture = new QLabel(this);
+  HighPassPicture->setObjectName("HighPassPicture");
+  HighPassPicture->setGeometry(428, 4, 33, 25);
+  HighPassPicture->setPixmap(FilterPicture(true));
+  HighPassPicture->setAccessibleName("High pass filter");
+
+  CBHighPass = new QComboBox(this);
+  CBHighPass->setObjectName("CBHighPass");
+  CBHighPass->setGeometry(460, 4, 61, 22);
+  for (int i = 0; i < kFilterCount; ++i) CBHighPass->addItem(Q(HighPassLabel(i)));
+  CBHighPass->setMaxVisibleItems(kFilterCount);
+  CBHighPass->setProperty("Tag", kHighPassSlot);
+  SetHint(*CBHighPass, Q(HighPassBoxLabel()));
+
+  LowPassPicture = new QLabel(this);
+  LowPassPicture->setObjectName("LowPassPicture");
+  LowPassPicture->setGeometry(528, 4, 33, 25);
+  LowPassPicture->setPixmap(FilterPicture(false));
+  LowPassPicture->setAccessibleName("Low pass filter");
+
+  CBLowPass = new QComboBox(this);
+  CBLowPass->setObjectName("CBLowPass");
+  CBLowPass->setGeometry(560, 4, 61, 22);
+  for (int i = 0; i < kFilterCount; ++i) CBLowPass->addItem(Q(LowPassLabel(i)));
+  CBLowPass->setMaxVisibleItems(kFilterCount);
+  CBLowPass->setProperty("Tag", kLowPassSlot);
+  SetHint(*CBLowPass, Q(SlotLabel(kLowPassSlot)));
+
+  Mute = new QCheckBox("Mute", this);
+  Mute->setObjectName("Mute");
+  Mute->setGeometry(632, 8, 41, 17);
+  Lock = new QCheckBox("Lock", this);
+  Lock->setObjectName("Lock");
+  Lock->setGeometry(680, 8, 41, 17);
+  Bypass = new QCheckBox("Bypass", this);
+  Bypass->setObjectName("Bypass");
+  Bypass->setGeometry(728, 8, 57, 17);
+
+  for (int slot = 1; slot <= kSliderCount; ++slot) {
+    auto* bar = new TzkTrackBar(this);
+    TrackBars[slot - 1] = bar;
+    bar->Tag = slot;
+    bar->setObjectName(QString("TrackBar%1").arg(slot));
+    int left = 0, width = 30;
+    if (slot == 1) {
+      left = 8;
+      width = 49;
+    } else if (slot == kGainSlot) {
+      left = 728;
+    } else {
+      left = 40 + 24 * (slot - 2);
+    }
+    bar->setGeometry(left, kSliderTop, width, kSliderHeight);
+    bar->SetOrientation(TzkTrackBar::toVertical);
+    bar->SetThumbStyle(TzkTrackBar::tsBox);
+    bar->SetThumbSize(TzkTrackBar::tsSmall);
+    bar->SetTickStyle(TzkTrackBar::tkOwnerDraw);
+    bar->SetMax(kDefaultSliderRange);
+    bar->SetMin(-kDefaultSliderRange);
+    SetHint(*bar, Q(SlotLabel(slot)));
+  }
+  // The first slider reaches over the second and carries the scale; the
+  // second must stay clickable where they overlap.
+  TrackBars[0]->lower();
+
+  StatusBar1 = new QWidget(this);
+  StatusBar1->setObjectName("StatusBar1");
+  StatusBar1->setAccessibleName("Status bar");
+  StatusBar1->setGeometry(0, kDesignClientHeight - kStatusBarHeight, kDesignClientWidth,
+                          kStatusBarHeight);
+  const char* captions[kStatusPanels] = {"Freq", "", "Level", "", "LP",    "", "HP",
+                                         "",     "", "",      "", "",      ""};
+  captions[8] = "Address";
+  captions[10] = "Range";
+  for (int i = 0; i < kStatusPanels; ++i) {
+    const bool centred = i == 0 || i == 2 || i == 4 || i == 6;
+    Panels[i] = MakePanel(StatusBar1, i, captions[i], centred);
+  }
+  Panels[1]->setAccessibleName("Frequency");
+  Panels[3]->setAccessibleName("Level value");
+  Panels[5]->setAccessibleName("Low pass value");
+  Panels[7]->setAccessibleName("High pass value");
+  Panels[9]->setAccessibleName("Address value");
+  Panels[11]->setAccessibleName("Range value");
+  Panels[12]->setAccessibleName("Empty panel");
+}
+
+void TMDIChild::CreateMenus() {
+  auto item = [this](QMenu* menu, const QString& text, std::function<void()> command) {
+    QAction* a = menu->addAction(text);
+    if (command) connect(a, &QAction::triggered, this, [command] { command(); });
+    return a;
+  };
+  TMainForm& f = frame_;
+  FileMenu = new QMenu("&File", this);
+  item(FileMenu, "&New", [&f] { f.FileNewItemClick(); });
+  item(FileMenu, "&Open", [&f] { f.FileOpenItemClick(); });
+  item(FileMenu, "&Close", [this] {
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
+      sub->close();
+    else
+      close();
+  });
+  FileMenu->addSeparator();
+  Save1 = item(FileMenu, "&Save", [this] { Save1Click(); });
+  item(FileMenu, "Save &As", nullptr)->setEnabled(false);
+  item(FileMenu, "Save A&ll", nullptr)->setEnabled(false);
+  FileMenu->addSeparator();
+  PrintSetup1 = item(FileMenu, "P&rint Setup", [this] { PrintSetup1Click(); });
+  Print1 = item(FileMenu, "&Print", [this] { PrintEqualizerWindow(); });
+  FileMenu->addSeparator();
+  item(FileMenu, "Pr&operties", [&f] { f.Properties1Click(); });
+  FileMenu->addSeparator();
+  item(FileMenu, "&Exit", [&f] { f.FileExitItemClick(); });
+
+  EditMenu = new QMenu("&Edit", this);
+  Copy1 = item(EditMenu, "&Copy", [this] { Copy1Click(); });
+  Copy1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+  Paste1 = item(EditMenu, "&Paste", [this] { Paste1Click(); });
+  Paste1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
+  Paste1->setEnabled(false);
+  Clear1 = item(EditMenu, "C&lear", [this] { FlatClick(); });
+  Clear1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
+  item(EditMenu, "&Normalize", nullptr)->setEnabled(false);
+
+  HelpMenu = new QMenu("&Help", this);
+  item(HelpMenu, "&Help", nullptr);
+  HelpMenu->addSeparator();
+  item(HelpMenu, "&About", [&f] { f.HelpAboutItemClick(); });
+}
+
+QList<MenuGroup> TMDIChild::Menus() { return {{0, FileMenu}, {1, EditMenu}, {10, HelpMenu}}; }
+
+void TMDIChild::ConnectHandlers() {
+  for (TzkTrackBar* bar : TrackBars) {
+    bar->OnChanging = [this](TzkTrackBar& s, int p, bool& allow) { TrackBar1Changing(s, p, allow); };
+    bar->OnChange = [this](TzkTrackBar& s) { TrackBarChange(s); };
+    bar->OnEnter = [this](TzkTrackBar& s) { zkTrackBar1Enter(s); };
+    bar->OnExit = [this](TzkTrackBar& s) { zkTrackBar1Exit(s); };
+    bar->OnKeyDown = [this](TzkTrackBar& s, int& key) { zkTrackBar1KeyDown(s, key); };
+    if (bar->Tag == 1)
+      bar->OnDrawTick = [this](TzkTrackBar& b, QPainter& c, QPoint p, int i) {
+        zkTrackBarDrawTickWithText(b, c, p, i);
+      };
+    else if (bar->Tag == kGainSlot)
+      bar->OnDrawTick = [this](TzkTrackBar& b, QPainter& c, QPoint p, int i) {
+        zkTrackBar31DrawTick(b, c, p, i);
+      };
+    else
+      bar->OnDrawTick = [this](TzkTrackBar& b, QPainter& c, QPoint p, int i) {
+        zkTrackBarDrawTick(b, c, p, i);
+      };
+  }
+
+  // List boxes: only the operator's choices run handlers; the program's
+  // setCurrentIndex does not emit `activated`.
+  static_cast<AddressComboBox*>(CBAddress)->OnDropDown = [this] { CBAddressDropDown(); };
+  connect(CBAddress, &QComboBox::activated, this, [this](int) { CBAddressChange(); });
+  connect(CBHighPass, &QComboBox::activated, this, [this](int) { CBHighPassChange(); });
+  connect(CBLowPass, &QComboBox::activated, this, [this](int) { CBLowPassChange(); });
+  connect(CBPresetName, &QComboBox::activated, this, [this](int) { CBPresetNameClick(); });
+  connect(CBPresetName, &QComboBox::editTextChanged, this,
+          [this](const QString& text) { Doc.PresetName = text.toStdString(); });
+  CBPresetName->installEventFilter(this);
+
+  // The preset number: every change of its value, from anywhere.
+  connect(SEPresetNumber, &QSpinBox::valueChanged, this, [this](int) { SEPresetNumberChange(); });
+  static_cast<PresetSpinBox*>(SEPresetNumber)->OnKeyUp = [this](int key) { FormKeyDown(key); };
+
+  connect(EBORBName, &QLineEdit::textChanged, this,
+          [this](const QString& text) { Doc.DeviceName = text.toStdString(); });
+  EBORBName->installEventFilter(this);
+
+  // Check boxes: a state change from the program runs the handler too.
+  connect(Mute, &QCheckBox::toggled, this, [this](bool) { MuteClick(); });
+  connect(Lock, &QCheckBox::toggled, this, [this](bool) { LockClick(); });
+  connect(Bypass, &QCheckBox::toggled, this, [this](bool) { BypassClick(); });
+
+  // Activation among the frame's windows. A null activation (a dialog or
+  // another program took the focus) is no change of the active window.
+  connect(frame_.MdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* sub) {
+    if (!sub) return;
+    const bool mine = sub == parentWidget();
+    if (mine && !active_) {
+      active_ = true;
+      FormActivate();
+    } else if (!mine && active_) {
+      active_ = false;
+      FormDeactivate();
+    }
+  });
+}
+
+bool TMDIChild::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (watched == CBPresetName) {
+    if (type == QEvent::KeyPress) {
+      const int key = static_cast<QKeyEvent*>(event)->key();
+      CBPresetNameKeyPress(key);
+      // Enter only sends the name; the box must not treat it as a choice.
+      if (key == Qt::Key_Return || key == Qt::Key_Enter) return true;
+    } else if (type == QEvent::FocusOut) {
+      if (static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason &&
+          isAncestorOf(QApplication::focusWidget()))
+        CBPresetNameExit();
+    }
+  } else if (watched == EBORBName) {
+    if (type == QEvent::KeyPress) {
+      const int key = static_cast<QKeyEvent*>(event)->key();
+      EBORBNameKeyDown(key);
+      if (key == Qt::Key_Return || key == Qt::Key_Enter) return true;
+    } else if (type == QEvent::FocusOut) {
+      if (static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason &&
+          isAncestorOf(QApplication::focusWidget()))
+        EBORBNameExit();
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+bool TMDIChild::event(QEvent* event) { return QWidget::event(event); }
+
+void TMDIChild::keyPressEvent(QKeyEvent* event) {
+  FormKeyDown(event->key());
+  event->accept();
+}
+
+void TMDIChild::closeEvent(QCloseEvent* event) {
+  FormCloseQuery();
+  event->accept();
+}
+
+void TMDIChild::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  const int h = StatusBar1->height();
+  StatusBar1->setGeometry(0, height() - h, width(), h);
+  FormResize();
+}
+
+void TMDIChild::FormCreate() {
+  ApplicationHint::Instance().SetListener(this, [this](const QString& h) { ShowSliderHint(h); });
+  CBHighPass->setCurrentIndex(kHighPassOut);
+  Doc.HighPassIndex = kHighPassOut;
+  CBLowPass->setCurrentIndex(kLowPassOut);
+  Doc.LowPassIndex = kLowPassOut;
+  RequestedPreset = 1;
+  RecallPending = false;
+  AddressDroppedDown = false;
+  UpdatePending = false;
+  Doc.Address = 0;
+  Doc.FileName.clear();
+  ShowDocument();
+  Panels[11]->setText(Q(RangeText(Options().SliderRange)));
+  ScaleFormToScreen(*this);
+  createdSize_ = size();
+}
+
+void TMDIChild::FormResize() {
+  TProgramOptions& o = Options();
+  int sliderHeight;
+  if (o.TaskBarEnabled) {
+    sliderHeight = height() - StatusBar1->height() - kTopMargin;
+    Panels[11]->setText(Q(RangeText(o.SliderRange)));
+    StatusBar1->show();
+  } else {
+    sliderHeight = height() - kNoStatusBarMargin;
+    StatusBar1->hide();
+  }
+  TzkTrackBar* first = TrackBars[0];
+  first->setGeometry(first->x(), kSliderTop, first->width(), std::max(0, sliderHeight));
+  for (TzkTrackBar* bar : TrackBars) {
+    bar->SetMax(o.SliderRange);
+    bar->SetMin(-o.SliderRange);
+  }
+  for (TzkTrackBar* bar : TrackBars)
+    bar->setGeometry(bar->x(), first->y(), bar->width(), first->height());
+
+  auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget());
+  const QSize outer = sub ? sub->size() : frameGeometry().size();
+  o.SliderHeight = first->height();
+  o.SliderWidth = first->width();
+  o.ChildWindowHeight = outer.height();
+  o.ChildWindowWidth = outer.width();
+
+  // Tiled two or three to a screen, a window keeps the screen's width. The
+  // resize runs this layout again, which ends here since the width holds.
+  // A minimized or maximized window keeps the size its state gives it.
+  if (o.TileOptions != 0 && sub && !sub->isMinimized() && !sub->isMaximized()) {
+    const int screenWidth = ScreenMetrics::Primary().width;
+    if (sub->width() != screenWidth) sub->resize(screenWidth, sub->height());
+  }
+}
+
+void TMDIChild::ScanBandExcursion(int32_t& max) {
+  for (TzkTrackBar* bar : TrackBars)
+    if (std::abs(bar->Position()) > max) max = std::abs(bar->Position());
+}
+
+void TMDIChild::ShowSliderHint(const QString& longHint) {
+  if (frame_.EqualizerWindows().isEmpty()) return;
+  Panels[1]->setText(longHint);
+  if (longHint.isEmpty()) {
+    Panels[3]->setText(" ");
+    return;
+  }
+  for (TzkTrackBar* bar : TrackBars)
+    if (bar->toolTip() == longHint) {
+      Panels[3]->setText(
+          Q(LevelText(bar->Position(), QLocale().decimalPoint().toStdString())));
+      return;
+    }
+}
+
+namespace {
+// One tick: a line in its colour, and the highlight line just below it.
+void DrawTickLine(TzkTrackBar& bar, QPainter& canvas, int y, int length, const QColor& colour) {
+  const int w = bar.width() / 3;
+  canvas.setPen(colour);
+  canvas.drawLine(w - length, y - 1, w, y - 1);
+  canvas.setPen(bar.palette().color(QPalette::Light));
+  canvas.drawLine(w - length, y, w, y);
+}
+
+void DrawTickMark(TzkTrackBar& bar, QPainter& canvas, int y, int index) {
+  const QColor shadow = bar.palette().color(QPalette::Dark);
+  if (index == 0)
+    DrawTickLine(bar, canvas, y, 12, Qt::red);
+  else if (index % 6 == 0)
+    DrawTickLine(bar, canvas, y, 12, Qt::blue);
+  else if (index % 2 == 0)
+    DrawTickLine(bar, canvas, y, 8, shadow);
+  else
+    DrawTickLine(bar, canvas, y, 4, shadow);
+}
+
+QFont ScaleLabelFont() {
+  QFont font("Small Fonts");
+  font.setPointSize(7);
+  font.setStyleHint(QFont::SansSerif);
+  return font;
+}
+
+// A scale label ending at x = right, its top `offset` pixels below the
+// tick line plus half the (negative) font height, on the slider's own
+// background.
+void DrawScaleLabel(TzkTrackBar& bar, QPainter& canvas, int right, int y, int index, int offset) {
+  if (index % 6 != 0) return;
+  canvas.save();
+  canvas.setFont(ScaleLabelFont());
+  const QFontMetrics metrics = canvas.fontMetrics();
+  const int fontHeight = -metrics.height();
+  const QString text = QString::fromStdString(TickLabel(index));
+  const int top = y + fontHeight / 2 + offset;
+  const QRect box(right - metrics.horizontalAdvance(text), top, metrics.horizontalAdvance(text),
+                  metrics.height());
+  canvas.fillRect(box, bar.palette().color(QPalette::Window));
+  canvas.setPen(bar.palette().color(QPalette::WindowText));
+  canvas.drawText(box, Qt::AlignRight | Qt::AlignTop, text);
+  canvas.restore();
+}
+}  // namespace
+
+void TMDIChild::zkTrackBarDrawTick(TzkTrackBar& bar, QPainter& canvas, QPoint location, int index) {
+  DrawTickMark(bar, canvas, location.y(), index);
+}
+
+void TMDIChild::zkTrackBarDrawTickWithText(TzkTrackBar& bar, QPainter& canvas, QPoint location,
+                                           int index) {
+  DrawScaleLabel(bar, canvas, bar.width() / 3, location.y(), index, -3);
+}
+
+void TMDIChild::zkTrackBar31DrawTick(TzkTrackBar& bar, QPainter& canvas, QPoint location,
+                                     int index) {
+  DrawTickMark(bar, canvas, location.y(), index);
+  DrawScaleLabel(bar, canvas, 3 * (bar.width() / 3), location.y(), index, -2);
+}
+
+void TMDIChild::FormActivate() {
+  Panels[11]->setText(Q(RangeText(Options().SliderRange)));
+  ApplicationHint::Instance().SetListener(this, [this](const QString& h) { ShowSliderHint(h); });
+  if (!Lock->isChecked() && !Bypass->isChecked())
+    for (TzkTrackBar* bar : TrackBars) bar->setEnabled(true);
+  for (TzkTrackBar* bar : TrackBars) SetShowHint(*bar, Options().HintsOnPage);
+  TzkPA422Form& engine = Engine();
+  if (engine.Connected && Doc.Address != 0 && engine.CommState == 0)
+    SelectDevicePreset(Doc.Address, SEPresetNumber->value());
+}
+
+void TMDIChild::FormDeactivate() {
+  ApplicationHint::Instance().RemoveListener(this);
+  Panels[3]->setText(" ");
+  Panels[5]->setText(" ");
+  for (TzkTrackBar* bar : TrackBars) bar->setEnabled(false);
+}
+
+bool TMDIChild::FormCloseQuery() {
+  if (Engine().Connected && frame_.EqualizerWindows().size() <= 1) Engine().EnableManualControls();
+  return true;
+}

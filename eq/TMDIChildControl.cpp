@@ -1,0 +1,412 @@
+// The equalizer window's controller: every control change goes to the
+// device at once through the link engine, the engine's notifications come
+// back here, and the enabling rules keep locked or bypassed presets and
+// pending transfers from being edited over.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QSpinBox>
+#include <QToolButton>
+
+#include "ComPortDlg.h"
+#include "DeviceBlock.h"
+#include "OperatorMessages.h"
+#include "ProgramOptions.h"
+#include "TMDIChild.h"
+#include "TMainForm.h"
+#include "TzkPA422Form.h"
+#include "TzkTrackBar.h"
+
+namespace {
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+std::string LevelString(int steps) {
+  return LevelText(steps, QLocale().decimalPoint().toStdString());
+}
+const std::string kPassword = pa422::kDevicePassword;
+}  // namespace
+
+// --- Shared operations -----------------------------------------------------
+
+void TMDIChild::EnableEditControls() {
+  for (TzkTrackBar* bar : TrackBars) bar->setEnabled(true);
+  CBHighPass->setEnabled(true);
+  CBLowPass->setEnabled(true);
+  CBPresetName->setEnabled(true);
+}
+
+void TMDIChild::DisableEditControls() {
+  for (TzkTrackBar* bar : TrackBars) bar->setEnabled(false);
+  CBHighPass->setEnabled(false);
+  CBLowPass->setEnabled(false);
+  CBPresetName->setEnabled(false);
+}
+
+void TMDIChild::ResetAddress() {
+  Doc.Address = 0;
+  CBAddress->setCurrentIndex(0);
+  Panels[9]->setText("0");
+}
+
+void TMDIChild::SelectDevicePreset(int address, int preset) {
+  if (Engine().Connected) RecallPending = true;
+  Engine().RecallPreset(address, preset);
+}
+
+void TMDIChild::ReadDeviceData(int address, int preset) {
+  Engine().PendingEdit = TPendingEdit::None;
+  Engine().RecallAllData(address, preset);
+}
+
+void TMDIChild::CopyVarloDataToORB() {
+  if (!Engine().Connected) return;
+  Engine().TransmitAllData(Doc.Address, Doc.CurrentPreset, ::CopyVarloDataToORB(Doc));
+}
+
+void TMDIChild::CopyORBDataToWindow() {
+  const SliderPolicy sliders{Options().SliderRange, UpdatePending};
+  const BlockReadResult read = ::CopyORBDataToWindow(
+      Doc, Engine().ResponseBuffer, sliders, static_cast<uint8_t>(Engine().LastCommand));
+  const TEqualizerDocument received = Doc;
+  // The preset number's change runs its handler, as every change does.
+  SEPresetNumber->setValue(received.CurrentPreset);
+  Doc = received;
+  Doc.CurrentPreset = SEPresetNumber->value();
+  // The check boxes keep their states until their handlers run below.
+  Doc.Mute = Mute->isChecked();
+  Doc.Bypass = Bypass->isChecked();
+  Doc.Lock = Lock->isChecked();
+  ShowDocument();
+  // Check boxes whose state changed run their click handlers, as a click
+  // by the operator would, in the order the copy gives.
+  if (read.changed.mute) Mute->setChecked(received.Mute);
+  if (read.changed.bypass) Bypass->setChecked(received.Bypass);
+  if (read.changed.lock) Lock->setChecked(received.Lock);
+  SetPasteEnabled(read.pasteEnabled);
+}
+
+void TMDIChild::SetPasteEnabled(bool enabled) {
+  if (frame_.PasteBtn) frame_.PasteBtn->setEnabled(enabled);
+  Paste1->setEnabled(enabled);
+}
+
+void TMDIChild::ShowDocument() {
+  const QSignalBlocker address(CBAddress);
+  CBAddress->setCurrentIndex(Doc.Address);
+  Panels[9]->setText(QString::number(Doc.Address));
+  {
+    const QSignalBlocker block(SEPresetNumber);
+    SEPresetNumber->setValue(Doc.CurrentPreset);
+  }
+  {
+    const QSignalBlocker block(CBPresetName);
+    for (int i = 0; i < kPresetCount; ++i) {
+      if (i < CBPresetName->count())
+        CBPresetName->setItemText(i, Q(Doc.PresetNames[i]));
+      else
+        CBPresetName->addItem(Q(Doc.PresetNames[i]));
+    }
+    CBPresetName->setCurrentIndex(Doc.CurrentPreset - 1);
+    CBPresetName->setEditText(Q(Doc.PresetName));
+  }
+  {
+    const QSignalBlocker block(EBORBName);
+    EBORBName->setText(Q(Doc.DeviceName));
+  }
+  CBHighPass->setCurrentIndex(Doc.HighPassIndex);
+  CBLowPass->setCurrentIndex(Doc.LowPassIndex);
+  // The sliders may refuse (an update is pending) or clamp: the document
+  // keeps what they show.
+  for (TzkTrackBar* bar : TrackBars) {
+    bar->SetPositionNC(Doc.SliderSteps(bar->Tag));
+    Doc.SetSliderSteps(bar->Tag, bar->Position());
+  }
+  const QSignalBlocker mute(Mute), lock(Lock), bypass(Bypass);
+  Mute->setChecked(Doc.Mute);
+  Lock->setChecked(Doc.Lock);
+  Bypass->setChecked(Doc.Bypass);
+}
+
+// --- Sliders ----------------------------------------------------------------
+
+void TMDIChild::TrackBar1Changing(TzkTrackBar&, int, bool& allowChange) {
+  allowChange = !UpdatePending;
+}
+
+void TMDIChild::TrackBarChange(TzkTrackBar& sender) {
+  Doc.SetSliderSteps(sender.Tag, sender.Position());
+  TzkPA422Form& engine = Engine();
+  if (engine.CommState != 0) {
+    // A transfer is running: the move stays on screen, nothing is sent.
+    UpdatePending = false;
+    return;
+  }
+  Panels[3]->setText(Q(LevelString(sender.Position())));
+  if (!engine.Connected) return;
+  UpdatePending = true;
+  engine.UpdateParameter(Doc.Address, kPassword, DeviceGainCode(sender.Position()),
+                         DeviceBandNumber(sender.Tag));
+  // A command the engine refused outright (a value it does not accept)
+  // never gets its UpdateDone; the sliders must not wait for it.
+  if (engine.CommState == 0) UpdatePending = false;
+}
+
+void TMDIChild::zkTrackBar1Enter(TzkTrackBar& sender) {
+  sender.SetTrackColor(QColor(0xFF, 0xFF, 0x00));
+  Panels[1]->setText(Q(SlotLabel(sender.Tag)));
+  Panels[3]->setText(Q(LevelString(sender.Position())));
+}
+
+void TMDIChild::zkTrackBar1Exit(TzkTrackBar& sender) { sender.SetTrackColor(Qt::white); }
+
+void TMDIChild::zkTrackBar1KeyDown(TzkTrackBar& sender, int& key) {
+  switch (key) {
+    case Qt::Key_Left:
+    case Qt::Key_Right: {
+      // The neighbouring control of this window in tab order.
+      const bool next = key == Qt::Key_Right;
+      QWidget* w = &sender;
+      for (int guard = 0; guard < 1000; ++guard) {
+        w = next ? w->nextInFocusChain() : w->previousInFocusChain();
+        if (!w || w == &sender) break;
+        if (isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) && w->isEnabled() &&
+            w->isVisibleTo(this) && !w->focusProxy()) {
+          w->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+          break;
+        }
+      }
+      key = 0;
+      break;
+    }
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+      break;  // the slider's own keys
+    default:
+      FormKeyDown(key);
+      key = 0;  // taken here; it must not reach the window a second time
+      break;
+  }
+}
+
+// --- Filters ----------------------------------------------------------------
+
+void TMDIChild::CBHighPassChange() {
+  Doc.HighPassIndex = CBHighPass->currentIndex();
+  TzkPA422Form& engine = Engine();
+  const bool connected = engine.Connected;
+  if (connected) UpdatePending = true;
+  Panels[7]->setText(Q(HighPassLabel(Doc.HighPassIndex)));
+  engine.SetHighPass(Doc.Address, SEPresetNumber->value(), Doc.HighPassIndex, kPassword);
+  if (connected && engine.CommState == 0) UpdatePending = false;
+}
+
+void TMDIChild::CBLowPassChange() {
+  Doc.LowPassIndex = CBLowPass->currentIndex();
+  TzkPA422Form& engine = Engine();
+  const bool connected = engine.Connected;
+  if (connected) UpdatePending = true;
+  Panels[5]->setText(Q(LowPassLabel(Doc.LowPassIndex)));
+  engine.SetLowPass(Doc.Address, SEPresetNumber->value(), Doc.LowPassIndex, kPassword);
+  if (connected && engine.CommState == 0) UpdatePending = false;
+}
+
+// --- Address ----------------------------------------------------------------
+
+void TMDIChild::CBAddressDropDown() { AddressDroppedDown = true; }
+
+void TMDIChild::CBAddressChange() {
+  if (!AddressDroppedDown) {
+    // Changed with the keys while closed: undone.
+    CBAddress->setCurrentIndex(Doc.Address);
+    return;
+  }
+  SEPresetNumber->setEnabled(true);
+  Doc.Address = CBAddress->currentIndex();
+  AddressDroppedDown = false;
+  TzkPA422Form& engine = Engine();
+  if (Doc.Address == 0) {
+    engine.Disconnect();
+    return;
+  }
+  if (engine.ApdComPort.ComNumber() == 0) {
+    TComPortDlg& dialog = *frame_.Objects().ComPortDlg;
+    if (dialog.exec() != QDialog::Accepted) {
+      Messages().ShowMessage("Com Setup Error", "Invalid Com Port selected.  Connect Aborted.",
+                             MessageIcon::Error);
+      ResetAddress();
+      return;
+    }
+    engine.ApdComPort.SetComNumber(static_cast<uint16_t>(dialog.ItemIndex() + 1));
+  }
+  engine.Connect();
+  Panels[9]->setText(QString::number(Doc.Address));
+  if (engine.Connected) SkipPresetChange = true;
+  ReadDeviceData(Doc.Address, 0);
+  if (TrackBars[0]->isEnabled()) TrackBars[0]->setFocus(Qt::OtherFocusReason);
+  UpdatePending = false;
+  PresetNameEdited = false;
+}
+
+// --- Preset number and names --------------------------------------------------
+
+void TMDIChild::SEPresetNumberChange() {
+  const int number = SEPresetNumber->value();
+  if (SkipPresetChange) {
+    SkipPresetChange = false;
+    Doc.CurrentPreset = number;
+    return;
+  }
+  if (RecallPending) {
+    // A recall is under way: the preset cannot change until its data came.
+    SEPresetNumber->setValue(RequestedPreset);
+    return;
+  }
+  Doc.CurrentPreset = number;
+  RequestedPreset = number;
+  CBPresetName->setCurrentIndex(number - 1);
+  if (Engine().Connected) {
+    RecallPending = true;
+    SEPresetNumber->setEnabled(false);
+  }
+  SelectDevicePreset(Doc.Address, RequestedPreset);
+}
+
+void TMDIChild::CBPresetNameClick() {
+  const int n = CBPresetName->currentIndex() + 1;
+  if (n < 1) return;
+  RequestedPreset = n;
+  SEPresetNumber->setValue(n);
+}
+
+void TMDIChild::CBPresetNameKeyPress(int key) {
+  if (key != Qt::Key_Return && key != Qt::Key_Enter) {
+    PresetNameEdited = true;
+    return;
+  }
+  TzkPA422Form& engine = Engine();
+  const bool connected = engine.Connected;
+  if (connected) UpdatePending = true;
+  const int preset = SEPresetNumber->value();
+  const QString text = CBPresetName->currentText();
+  Doc.PresetNames[preset - 1] = text.toStdString();
+  CBPresetName->setItemText(preset - 1, text);
+  engine.SetPresetName(Doc.Address, preset, text.toStdString(), kPassword);
+  PresetNameEdited = false;
+  if (connected && engine.CommState == 0) UpdatePending = false;
+}
+
+void TMDIChild::CBPresetNameExit() {
+  const int preset = SEPresetNumber->value();
+  const QString text = CBPresetName->currentText();
+  Doc.PresetNames[preset - 1] = text.toStdString();
+  {
+    const QSignalBlocker block(CBPresetName);
+    CBPresetName->setItemText(preset - 1, text);
+    CBPresetName->setEditText(text);
+  }
+  if (PresetNameEdited) {
+    Engine().SetPresetName(Doc.Address, preset, text.toStdString(), kPassword);
+    PresetNameEdited = false;
+  }
+}
+
+// --- Device name ------------------------------------------------------------
+
+void TMDIChild::EBORBNameKeyDown(int key) {
+  if (key == Qt::Key_Return || key == Qt::Key_Enter)
+    Engine().SetDeviceName(Doc.Address, kPassword, EBORBName->text().toStdString());
+}
+
+void TMDIChild::EBORBNameExit() {
+  Engine().SetDeviceName(Doc.Address, kPassword, EBORBName->text().toStdString());
+}
+
+// --- Check boxes ------------------------------------------------------------
+
+void TMDIChild::MuteClick() {
+  Doc.Mute = Mute->isChecked();
+  if (Doc.Mute)
+    Engine().MuteAllOutputs(Doc.Address);
+  else
+    Engine().UnmuteAllOutputs(Doc.Address);
+}
+
+void TMDIChild::LockClick() {
+  Doc.Lock = Lock->isChecked();
+  if (Doc.Lock) {
+    Engine().LockPreset(Doc.Address, SEPresetNumber->value(), kPassword);
+    DisableEditControls();
+    SetPasteEnabled(false);
+  } else {
+    Engine().UnlockPreset(Doc.Address, SEPresetNumber->value(), kPassword);
+    EnableEditControls();
+    SetPasteEnabled(true);
+  }
+}
+
+void TMDIChild::BypassClick() {
+  Doc.Bypass = Bypass->isChecked();
+  if (Doc.Bypass) {
+    Engine().BypassChannel(Doc.Address, kPassword);
+    DisableEditControls();
+  } else {
+    Engine().UnbypassChannel(Doc.Address, kPassword);
+    EnableEditControls();
+  }
+}
+
+// --- Engine notifications ---------------------------------------------------
+
+void TMDIChild::LinkFailed() { ResetAddress(); }
+
+void TMDIChild::PresetRecalled() { ReadDeviceData(Doc.Address, RequestedPreset); }
+
+void TMDIChild::UpdateDone() { UpdatePending = false; }
+
+void TMDIChild::AllDataReceived() {
+  CopyORBDataToWindow();
+  SkipPresetChange = false;
+  RecallPending = false;
+  SEPresetNumber->setEnabled(true);
+  // The preset shown is the one the device now runs (its current preset
+  // when connecting): a later activation must read back that preset, not
+  // one chosen before the connection.
+  RequestedPreset = SEPresetNumber->value();
+}
+
+// --- Keyboard shortcuts -----------------------------------------------------
+
+void TMDIChild::FormKeyDown(int key) {
+  if (Engine().CommState != 0) return;
+  int preset = 0;
+  if (key >= Qt::Key_1 && key <= Qt::Key_8)
+    preset = key - Qt::Key_1 + 1;
+  else if (key >= Qt::Key_F1 && key <= Qt::Key_F8)
+    preset = key - Qt::Key_F1 + 1;
+  if (preset != 0) {
+    if (RecallPending) return;
+    RequestedPreset = preset;
+    SEPresetNumber->setValue(preset);
+    CBPresetName->setCurrentIndex(preset - 1);
+    return;
+  }
+  switch (key) {
+    case Qt::Key_Space:
+      Mute->toggle();
+      break;
+    case Qt::Key_0:
+      Bypass->toggle();
+      break;
+    case Qt::Key_L:
+      Lock->toggle();
+      break;
+    default:
+      break;
+  }
+}

@@ -1,0 +1,124 @@
+// The equalizer window's preset files: opening one sends its curve to the
+// window's device at once; saving writes the curve the window shows.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QPointer>
+#include <QTimer>
+
+#include "OperatorMessages.h"
+#include "PresetFiles.h"
+#include "ProgramOptions.h"
+#include "TMDIChild.h"
+#include "TMainForm.h"
+#include "TzkPA422Form.h"
+#include "TzkTrackBar.h"
+#include "WindowCurve.h"
+
+namespace {
+// How long a loaded curve waits for the unlock command sent before it; a
+// transaction that has not ended by then has failed on its own.
+constexpr int kIdleWaitMs = 10000;
+constexpr int kIdlePollMs = 10;
+
+std::string LocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+// The platform's save dialog with the window's two formats.
+std::pair<QString, int> RunPlatformSaveDialog(QWidget* parent, const QString& suggestedName) {
+  const QStringList filters = {"Varlo 95 / Mac (*.vrl)", "Varlo for Windows 3.X (*.equ)"};
+  QFileDialog dialog(parent, "Save As");
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilters(filters);
+  dialog.setDefaultSuffix("V95");
+  // The preset name as the file name; a "/" in it would name a folder.
+  QString name = suggestedName;
+  dialog.selectFile(name.replace('/', '-'));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return {dialog.selectedFiles().front(), int(filters.indexOf(dialog.selectedNameFilter())) + 1};
+}
+
+// Sends the loaded curve once the engine is free: the unlock command that
+// clearing the Lock box sent is still on its way, and the device would
+// refuse a curve for a locked preset anyway.
+void TransmitWhenIdle(TMDIChild& window, pa422::Bytes payload) {
+  TzkPA422Form& engine = window.Engine();
+  if (engine.CommState == 0) {
+    engine.TransmitAllData(window.Doc.Address, window.Doc.CurrentPreset, payload);
+    return;
+  }
+  auto* timer = new QTimer(&window);
+  auto waited = std::make_shared<int>(0);
+  QPointer<TMDIChild> target(&window);
+  QObject::connect(timer, &QTimer::timeout, timer, [timer, waited, target, payload] {
+    *waited += kIdlePollMs;
+    if (!target) return;
+    TzkPA422Form& engine = target->Engine();
+    if (engine.CommState != 0 && *waited < kIdleWaitMs) return;
+    timer->stop();
+    timer->deleteLater();
+    // Still busy: the engine refuses and says so, as for any overlap.
+    if (target->Doc.Address != 0)
+      engine.TransmitAllData(target->Doc.Address, target->Doc.CurrentPreset, payload);
+  });
+  timer->start(kIdlePollMs);
+}
+}  // namespace
+
+void TMDIChild::Open(const QString& path, int filterIndex) {
+  const PresetFormat format = ReaderForOpenFilterIndex(filterIndex);
+  TEqualizerDocument loaded = CurveShown(*this);
+  PresetLoadResult result;
+  try {
+    result = OpenPresetFile(loaded, LocalPath(path), format,
+                            SliderPolicy{Options().SliderRange, UpdatePending});
+  } catch (const PresetFileError& e) {
+    Doc.FileName = loaded.FileName;
+    Messages().ShowMessage("Open File Error", e.what(), MessageIcon::Error);
+    return;
+  }
+
+  Frame().MaxBandExcursion = result.maxExcursion;
+  if (result.sliderRangeRaised) {
+    Messages().ShowMessage("Slider Range Error",
+                           "Warning!  Slider range too small for file.  Readjusting Slider range.",
+                           MessageIcon::Warning);
+    Options().SliderRange = result.sliderRange;
+    for (TzkTrackBar* slider : TrackBars) {
+      slider->SetMax(result.sliderRange);
+      slider->SetMin(-result.sliderRange);
+    }
+  }
+
+  // Sliders, name and filters as the file has them; the check boxes stay
+  // until the Lock box is cleared below, with its handler.
+  const bool lockWasChecked = Lock->isChecked();
+  loaded.Lock = lockWasChecked;
+  Doc = loaded;
+  ShowCurve(*this);
+  if (result.lockCleared && lockWasChecked) Lock->click();
+  Doc.Lock = Lock->isChecked();
+  if (result.pasteEnabled) SetPasteEnabled(*result.pasteEnabled);
+  FormResize();
+
+  if (result.lockCleared && lockWasChecked)
+    TransmitWhenIdle(*this, result.payload);
+  else
+    Engine().TransmitAllData(Doc.Address, Doc.CurrentPreset, result.payload);
+}
+
+void TMDIChild::Save1Click() {
+  const QString suggested = CBPresetName->currentText();
+  const auto [path, filterIndex] =
+      RunSaveDialog ? RunSaveDialog(suggested) : RunPlatformSaveDialog(this, suggested);
+  if (path.isEmpty()) return;
+
+  TEqualizerDocument shown = CurveShown(*this);
+  try {
+    SavePresetFile(shown, LocalPath(path), WriterForSaveFilterIndex(filterIndex));
+  } catch (const PresetFileError& e) {
+    Messages().ShowMessage("Save File Error", e.what(), MessageIcon::Error);
+  }
+  Doc.FileName = shown.FileName;
+}

@@ -1,0 +1,19 @@
+#pragma once
+// Between an equalizer window's controls and its document, for the
+// commands that replace a whole curve (open, paste, clear) and those that
+// take it (save, copy).
+#include "EqualizerDocument.h"
+
+class TMDIChild;
+
+// The window's document with the curve as its controls show it: slider
+// positions, filter selections (a box without a valid selection keeps the
+// document's index), the preset-name and device-name texts.
+TEqualizerDocument CurveShown(const TMDIChild& window);
+
+// Shows the document's curve in the controls without running any handler:
+// sliders set without notification (each slider clamps, and refuses while
+// an update is pending; the document then takes what the sliders show),
+// the filter selections, the preset name as the edit text and as the
+// current preset's entry of the list.
+void ShowCurve(TMDIChild& window);

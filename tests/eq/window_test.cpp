@@ -1,0 +1,548 @@
+// Equalizer windows driven as the operator drives them, through the real
+// engine and serial component against orbsim: what reaches the devices,
+// what the windows show, and which controls they let the operator use.
+#include <QAccessible>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenu>
+#include <QSpinBox>
+#include <QToolButton>
+
+#include "ComPortDlg.h"
+#include "WindowFixture.h"
+#include "TzkTrackBarAccessible.h"
+
+using namespace pa422;
+
+class WindowTest : public QObject, public WindowFixture {
+  Q_OBJECT
+
+  static bool SlidersEnabled(TMDIChild& w) {
+    for (TzkTrackBar* bar : w.TrackBars)
+      if (!bar->isEnabled()) return false;
+    return true;
+  }
+  static bool SlidersDisabled(TMDIChild& w) {
+    for (TzkTrackBar* bar : w.TrackBars)
+      if (bar->isEnabled()) return false;
+    return true;
+  }
+  void Key(QWidget* w, Qt::Key key) {
+    w->setFocus();
+    QTest::keyClick(w, key);
+  }
+
+ private slots:
+  void initTestCase() { SetUpTestCase(); }
+  void init() { SetUp(); }
+  void cleanup() { TearDown(); }
+
+  void connectingShowsTheDevicesCurrentData() {
+    StartProgram("1,2");
+    TEqualizerDocument stored;
+    stored.BandSteps[4] = 6;
+    stored.GainSteps = -24;
+    stored.HighPassIndex = 5;
+    stored.LowPassIndex = 10;
+    stored.PresetName = "Warm Hall";
+    QVERIFY(SeedDevice(2, 3, stored));
+
+    TMDIChild& w = *NewWindow();
+    QVERIFY(Connect(w, 2));
+    QCOMPARE(Frames(), FrameWord(2, RecallAllDataFrame(0)));
+    QCOMPARE(w.Doc.Address, 2);
+    QCOMPARE(w.Panels[9]->text(), QString("2"));
+    QCOMPARE(w.SliderOfSlot(5)->Position(), 6);
+    QCOMPARE(w.SliderOfSlot(30)->Position(), -24);
+    QCOMPARE(w.CBHighPass->currentText(), QString("31.5 Hz"));
+    QCOMPARE(w.CBLowPass->currentText(), QString("6.3 kHz"));
+    QCOMPARE(w.CBPresetName->currentText(), QString("WARM HALL"));
+    QCOMPARE(w.CBPresetName->itemText(2), QString("WARM HALL"));
+    QCOMPARE(w.EBORBName->text(), QString("ORB 2"));
+    // The device's current preset shows without starting a recall.
+    QCOMPARE(w.SEPresetNumber->value(), 3);
+    QVERIFY(!w.RecallPending && !w.SkipPresetChange && w.SEPresetNumber->isEnabled());
+    QVERIFY(w.Paste1->isEnabled() && Frame().PasteBtn->isEnabled());
+    QCOMPARE(w.focusWidget(), w.TrackBars[0]);
+    QVERIFY(messages->shown.empty());
+
+    // The next preset change loads the chosen preset.
+    w.SEPresetNumber->setValue(4);
+    QVERIFY(WaitIdle());
+    QCOMPARE(Frames(), FrameWord(2, ReprogramFromMemoryFrame(4)) + " " +
+                           FrameWord(2, RecallAllDataFrame(4)));
+    QCOMPARE(w.SEPresetNumber->value(), 4);
+    QCOMPARE(w.SliderOfSlot(5)->Position(), 0);
+    QCOMPARE(w.CBPresetName->currentText(), QString("PRESET 4"));
+  }
+
+  void connectedSliderMoveIsSentAndBlocksUntilDone() {
+    StartProgram("1");
+    TMDIChild& w = *NewWindow();
+    QVERIFY(Connect(w, 1));
+    Frames();
+    TzkTrackBar* band5 = w.SliderOfSlot(5);
+    Key(band5, Qt::Key_PageUp);  // one step: the page size is 1
+    QCOMPARE(band5->Position(), 1);
+    QVERIFY(w.UpdatePending);
+    QCOMPARE(w.Panels[3]->text(), QString("0.5"));
+    // Every slider of the window refuses to move until UpdateDone.
+    QTest::keyClick(band5, Qt::Key_Up);
+    w.SliderOfSlot(30)->SetPosition(4);
+    QCOMPARE(band5->Position(), 1);
+    QCOMPARE(w.SliderOfSlot(30)->Position(), 0);
+    QVERIFY(WaitIdle());
+    QVERIFY(!w.UpdatePending);
+    QCOMPARE(Frames(), FrameWord(1, UpdateParameterFrame(6, kDevicePassword, 25)));
+    QCOMPARE(uint8_t(DeviceBlock(1, 0)[4]), uint8_t(25));
+
+    w.SliderOfSlot(30)->SetPosition(-4);
+    QVERIFY(WaitIdle());
+    QCOMPARE(Frames(), FrameWord(1, UpdateParameterFrame(32, kDevicePassword, 30)));
+    QCOMPARE(w.Doc.GainSteps, -4);
+
+    // A level the device cannot take (a range a file widened) is refused
+    // by the engine before anything is sent: no UpdateDone will come, so
+    // the sliders must not wait for one.
+    Options().SliderRange = 26;
+    w.FormResize();
+    w.SliderOfSlot(2)->SetPosition(25);
+    QCOMPARE(messages->shown.size(), size_t(1));
+    QCOMPARE(messages->shown[0].text, std::string("Invalid Gain in UpdateParameter"));
+    QVERIFY(!w.UpdatePending);
+    w.SliderOfSlot(2)->SetPosition(3);
+    QVERIFY(WaitIdle());
+    QCOMPARE(Frames(), FrameWord(1, UpdateParameterFrame(3, kDevicePassword, 23)));
+  }
+
+  void notConnectedNothingIsSentAndNothingBlocks() {
+    StartProgram("1");
+    TMDIChild& w = *NewWindow();
+    TzkTrackBar* band = w.SliderOfSlot(17);
+    Key(band, Qt::Key_Down);
+    Key(band, Qt::Key_Down);
+    QCOMPARE(band->Position(), -2);
+    QCOMPARE(w.Panels[3]->text(), QString("-1"));
+    QVERIFY(!w.UpdatePending);
+    Key(w.CBHighPass, Qt::Key_Down);
+    QCOMPARE(w.Panels[7]->text(), QString("20 Hz"));
+    QCOMPARE(w.Doc.HighPassIndex, 1);
+    Key(w.CBPresetName, Qt::Key_X);
+    QTest::keyClick(w.CBPresetName, Qt::Key_Return);
+    QVERIFY(!w.UpdatePending);
+    Key(band, Qt::Key_Up);
+    QCOMPARE(band->Position(), -1);
+    // Released in the preset number box, 0 reaches the shortcuts.
+    Key(w.SEPresetNumber, Qt::Key_0);
+    QVERIFY(w.Bypass->isChecked());
+    QVERIFY(SlidersDisabled(w));
+    QVERIFY(!Engine().Connected);
+    QCOMPARE(Frames(), QString());
+  }
+
+  void addressListAcceptsOnlyChoicesFromTheOpenList() {
+    StartProgram("1");
+    TMDIChild& w = *NewWindow();
+    Key(w.CBAddress, Qt::Key_Down);
+    QCOMPARE(w.CBAddress->currentIndex(), 0);
+    QCOMPARE(w.Doc.Address, 0);
+    QVERIFY(!Engine().Connected);
+
+    QVERIFY(Connect(w, 1));
+    QCOMPARE(w.Doc.Address, 1);
+    Key(w.CBAddress, Qt::Key_Down);
+    QCOMPARE(w.CBAddress->currentIndex(), 1);
+    QCOMPARE(w.Doc.Address, 1);
+    // Setting the index from the program runs no handler.
+    w.CBAddress->setCurrentIndex(5);
+    QCOMPARE(w.Doc.Address, 1);
+  }
+
+  void addressZeroDisconnectsEveryWindow() {
+    StartProgram("1,2");
+    TMDIChild& first = *NewWindow();
+    QVERIFY(Connect(first, 1));
+    TMDIChild& second = *NewWindow();
+    QVERIFY(Connect(second, 2));
+    QVERIFY(Engine().Connected);
+    ChooseAddress(second, 0);
+    QVERIFY(!Engine().Connected);
+    QCOMPARE(second.Doc.Address, 0);
+    // The other window keeps its address but can send nothing now.
+    Activate(first);
+    Frames();
+    Key(first.SliderOfSlot(1), Qt::Key_Up);
+    QVERIFY(!first.UpdatePending);
+    QTest::qWait(100);
+    QCOMPARE(Frames(), QString());
+  }
+
+  void noPortNumberAsksForOneAndCancelResetsTheAddress() {
+    StartProgram("1", false);
+    TMDIChild& w = *NewWindow();
+    OnNextModal([](QWidget* d) { static_cast<QDialog*>(d)->reject(); });
+    ChooseAddress(w, 1);
+    QCOMPARE(messages->shown.size(), size_t(1));
+    QCOMPARE(messages->shown[0].caption, std::string("Com Setup Error"));
+    QCOMPARE(messages->shown[0].text, std::string("Invalid Com Port selected.  Connect Aborted."));
+    QCOMPARE(w.CBAddress->currentIndex(), 0);
+    QCOMPARE(w.Panels[9]->text(), QString("0"));
+    QVERIFY(!Engine().Connected);
+
+    OnNextModal([](QWidget* d) {
+      static_cast<TComPortDlg*>(d)->SetItemIndex(0);
+      static_cast<QDialog*>(d)->accept();
+    });
+    ChooseAddress(w, 1);
+    QVERIFY(WaitIdle());
+    QCOMPARE(Engine().ApdComPort.ComNumber(), uint16_t(1));
+    QVERIFY(Engine().Connected);
+    QCOMPARE(w.EBORBName->text(), QString("ORB 1"));
+  }
+
+  void presetKeysAndAStuckRecall() {
+    StartProgram("1");
+    TMDIChild& w = *NewWindow();
+    QVERIFY(Connect(w, 1));
+    Frames();
+    // 5 on a slider selects preset 5; 6 before its data came does nothing.
+    w.SliderOfSlot(3)->setFocus();
+    QTest::keyClick(w.SliderOfSlot(3), Qt::Key_5);
+    QVERIFY(w.RecallPending);
+    QVERIFY(!w.SEPresetNumber->isEnabled());
+    QTest::keyClick(w.SliderOfSlot(3), Qt::Key_6);
+    QVERIFY(WaitIdle());
+    QCOMPARE(Frames(), FrameWord(1, ReprogramFromMemoryFrame(5)) + " " +
+                           FrameWord(1, RecallAllDataFrame(5)));
+    QCOMPARE(w.SEPresetNumber->value(), 5);
+    QCOMPARE(w.CBPresetName->currentText(), QString("PRESET 5"));
+    QVERIFY(!w.RecallPending && w.SEPresetNumber->isEnabled());
+
+    // A recall whose data never comes leaves the preset number stuck.
+    sim->Ok("fault 1 short-reply");
+    QTest::keyClick(w.SliderOfSlot(3), Qt::Key_F2);
+    QVERIFY(WaitIdle());
+    QVERIFY(w.RecallPending);
+    QCOMPARE(w.Doc.Address, 0);  // LinkFailed
+    QCOMPARE(messages->shown.size(), size_t(1));
+    QCOMPARE(messages->shown[0].caption, std::string("PA422 Error"));
+    w.SEPresetNumber->setValue(7);
+    QCOMPARE(w.SEPresetNumber->value(), 2);
+    QTest::keyClick(&w, Qt::Key_7);
+    QCOMPARE(w.RequestedPreset, 2);
+    // Choosing the address again reads the device's data and frees it.
+    sim->Ok("fault clear");
+    QVERIFY(Connect(w, 1));
+    QVERIFY(!w.RecallPending && w.SEPresetNumber->isEnabled());
+    QCOMPARE(w.SEPresetNumber->value(), 2);
+  }
+
+  void lockKeyTogglesLockAndPaste() {
+    StartProgram("1");
+    TMDIChild& w = *NewWindow();
+    QVERIFY(Connect(w, 1));
+    Frames();
+    Key(w.SliderOfSlot(10), Qt::Key_L);
+    QVERIFY(w.Lock->isChecked());
+    QVERIFY(!w.Paste1->isEnabled() && !Frame().PasteBtn->isEnabled());
+    QVERIFY(SlidersDisabled(w) && !w.CBHighPass->isEnabled() && !w.CBPresetName->isEnabled());
+    // Keys are ignored while the transfer runs.
+    QTest::keyClick(&w, Qt::Key_L);
+    QVERIFY(w.Lock->isChecked());
+    QVERIFY(WaitIdle());
+    QCOMPARE(Frames(), FrameWord(1, LockPresetFrame(1, kDevicePassword)));
+    QCOMPARE(uint8_t(DeviceBlock(1, 1)[all_data::kLock - 1]), uint8_t(1));
+
+    QTest::keyClick(&w, Qt::Key_L);
+    QVERIFY(!w.Lock->isChecked());
+    QVERIFY(w.Paste1->isEnabled() && Frame().PasteBtn->isEnabled());
+    QVERIFY(SlidersEnabled(w) && w.CBLowPass->isEnabled());
+    QVERIFY(WaitIdle());
+    QCOMPARE(Frames(), FrameWord(1, UnlockPresetFrame(1, kDevicePassword)));
+
+    // Space mutes.
+    QTest::keyClick(&w, Qt::Key_Space);
+    QVERIFY(WaitIdle());
+    QCOMPARE(Frames(), FrameWord(1, MuteAllOutputsFrame()));
+    QVERIFY(sim->Ok("device 1").find("mute=1") != std::string::npos);
+  }
+
+  void clearingEitherBoxEnablesTheEditControls() {
+    StartProgram("none");
+    TMDIChild& w = *NewWindow();
+    w.Lock->setChecked(true);
+    w.Bypass->setChecked(true);
+    QVERIFY(SlidersDisabled(w));
+    w.Bypass->setChecked(false);
+    QVERIFY(SlidersEnabled(w) && w.CBHighPass->isEnabled() && w.CBPresetName->isEnabled());
+    QVERIFY(w.Lock->isChecked());
+    QVERIFY(!w.Paste1->isEnabled());
+  }
+
+  void filterChangeReachesTheStoredPreset() {
+    StartProgram("1");
+    TMDIChild& w = *NewWindow();
+    QVERIFY(Connect(w, 1));
+    Frames();
+    Key(w.CBLowPass, Qt::Key_Up);  // "OUT" to "20 kHz"
+    QVERIFY(w.UpdatePending);
+    QCOMPARE(w.Panels[5]->text(), QString("20 kHz"));
+    QVERIFY(WaitIdle());
+    QVERIFY(!w.UpdatePending);
+    QCOMPARE(uint8_t(DeviceBlock(1, 1)[all_data::kLowPass - 1]), uint8_t(20));
+    QVERIFY(Frames().startsWith(FrameWord(1, RecallAllDataFrame(1)) + " 1:81"));
+
+    // The preset name: typed, then Enter sends it; leaving does not again.
+    w.CBPresetName->setFocus();
+    w.CBPresetName->lineEdit()->selectAll();
+    QTest::keyClicks(w.CBPresetName, "Stage");
+    QVERIFY(w.PresetNameEdited);
+    QTest::keyClick(w.CBPresetName, Qt::Key_Return);
+    QVERIFY(!w.PresetNameEdited);
+    QVERIFY(WaitIdle());
+    w.EBORBName->setFocus();
+    QVERIFY(WaitIdle());
+    QCOMPARE(Frames().count("1:81"), 1);
+    QCOMPARE(DeviceBlock(1, 1).substr(all_data::kPresetName - 1, 16), Name16("Stage"));
+    QCOMPARE(w.CBPresetName->itemText(0), QString("Stage"));
+    QVERIFY(messages->shown.empty());
+  }
+
+  void deviceNameGoesOutOnEnterAndOnLeaving() {
+    StartProgram("1");
+    TMDIChild& w = *NewWindow();
+    QVERIFY(Connect(w, 1));
+    Frames();
+    w.EBORBName->setFocus();
+    w.EBORBName->selectAll();
+    QTest::keyClicks(w.EBORBName, "Front fill");
+    QTest::keyClick(w.EBORBName, Qt::Key_Return);
+    QVERIFY(WaitIdle());
+    w.CBHighPass->setFocus();
+    QVERIFY(WaitIdle());
+    const QString once = FrameWord(1, SetDeviceNameFrame(kDevicePassword, "Front fill"));
+    QCOMPARE(Frames(), once + " " + once);
+    QVERIFY(sim->Ok("device 1").find("name=" + Hex(Name16("Front fill"))) != std::string::npos);
+  }
+
+  void linkFailureResetsTheActiveWindow() {
+    StartProgram("1");
+    TMDIChild& w = *NewWindow();
+    ChooseAddress(w, 7);  // nobody answers there
+    QCOMPARE(w.Panels[9]->text(), QString("7"));
+    QVERIFY(WaitIdle());
+    QCOMPARE(w.Doc.Address, 0);
+    QCOMPARE(w.CBAddress->currentIndex(), 0);
+    QCOMPARE(w.Panels[9]->text(), QString("0"));
+    QCOMPARE(messages->shown.size(), size_t(1));
+    QVERIFY(Engine().Connected);  // the port stays open
+  }
+
+  void activatingAConnectedWindowLoadsItsPreset() {
+    StartProgram("1,2");
+    TEqualizerDocument stored;
+    stored.BandSteps[0] = 4;
+    QVERIFY(SeedDevice(2, 3, stored));
+    TMDIChild& first = *NewWindow();
+    QVERIFY(Connect(first, 2));
+    QCOMPARE(first.SEPresetNumber->value(), 3);
+    TMDIChild& second = *NewWindow();
+    QVERIFY(SlidersDisabled(first));
+    QVERIFY(ApplicationHint::Instance().HasListener(&second));
+    Frames();
+    // Back to the first window: its device loads the preset the window
+    // shows (the one it found current when connecting), and reads it back.
+    Activate(first);
+    QVERIFY(ApplicationHint::Instance().HasListener(&first));
+    QVERIFY(SlidersEnabled(first) && SlidersDisabled(second));
+    QVERIFY(WaitIdle());
+    QCOMPARE(Frames(), FrameWord(2, ReprogramFromMemoryFrame(3)) + " " +
+                           FrameWord(2, RecallAllDataFrame(3)));
+    QVERIFY(!first.RecallPending);
+    QCOMPARE(first.SEPresetNumber->value(), 3);
+    QCOMPARE(first.SliderOfSlot(1)->Position(), 4);
+
+    first.SEPresetNumber->setValue(2);
+    QVERIFY(WaitIdle());
+    Activate(second);
+    Activate(first);
+    QVERIFY(WaitIdle());
+    QCOMPARE(Frames(), FrameWord(2, ReprogramFromMemoryFrame(2)) + " " +
+                           FrameWord(2, RecallAllDataFrame(2)) + " " +
+                           FrameWord(2, ReprogramFromMemoryFrame(2)) + " " +
+                           FrameWord(2, RecallAllDataFrame(2)));
+    QCOMPARE(first.SliderOfSlot(1)->Position(), 0);
+  }
+
+  void closingTheLastConnectedWindowGivesManualControlsBack() {
+    StartProgram("1");
+    TMDIChild& first = *NewWindow();
+    QVERIFY(Connect(first, 1));
+    NewWindow();
+    Frames();
+    Frame().FileCloseItemClick();
+    QTRY_COMPARE(Frame().EqualizerWindows().size(), qsizetype(1));
+    // The window left takes over and loads its preset; nothing else goes.
+    QCOMPARE(SettledFrames(), FrameWord(1, ReprogramFromMemoryFrame(1)) + " " +
+                                  FrameWord(1, RecallAllDataFrame(1)));
+    Frame().FileCloseItemClick();
+    QTRY_VERIFY(Frame().EqualizerWindows().isEmpty());
+    QCOMPARE(SettledFrames(), QString("<253>"));
+    // No window is left to hear hints.
+    ApplicationHint::Instance().Publish("1 kHz");
+  }
+
+  void layoutFollowsTheOptions() {
+    StartProgram("none");
+    TMDIChild& w = *NewWindow();
+    QMdiSubWindow* sub = SubWindow(w);
+    sub->resize(sub->width(), sub->height() + 285 - w.height());
+    QCOMPARE(w.height(), 285);
+    QCOMPARE(w.TrackBars[0]->height(), 241);
+    QCOMPARE(w.TrackBars[29]->geometry(), QRect(728, 25, 30, 241));
+    QCOMPARE(w.TrackBars[2]->geometry(), QRect(64, 25, 30, 241));
+    QCOMPARE(w.StatusBar1->geometry().bottom(), 284);
+    QCOMPARE(Options().SliderHeight, 241);
+    QCOMPARE(Options().SliderWidth, 49);
+    QCOMPARE(Options().ChildWindowHeight, sub->height());
+    // Tiled two to a screen, a window keeps the screen's width.
+    QCOMPARE(sub->width(), 800);
+    sub->resize(500, sub->height());
+    QCOMPARE(sub->width(), 800);
+    Options().TileOptions = 0;
+    sub->resize(500, sub->height());
+    QCOMPARE(sub->width(), 500);
+    QCOMPARE(Options().ChildWindowWidth, 500);
+
+    Options().TaskBarEnabled = false;
+    Options().SliderRange = 12;
+    w.FormResize();
+    QVERIFY(w.StatusBar1->isHidden());
+    QCOMPARE(w.TrackBars[0]->height(), 285 - 28);
+    QCOMPARE(w.TrackBars[17]->height(), 285 - 28);
+    QCOMPARE(w.TrackBars[17]->Max(), 12);
+    QCOMPARE(w.TrackBars[17]->Min(), -12);
+    Options().TaskBarEnabled = true;
+    Options().SliderRange = 25;
+    w.FormResize();
+    QVERIFY(!w.StatusBar1->isHidden());
+    QCOMPARE(w.Panels[11]->text(), QString("12"));
+
+    int32_t max = 3;
+    w.SliderOfSlot(30)->SetPositionNC(-9);
+    w.ScanBandExcursion(max);
+    QCOMPARE(max, 9);
+  }
+
+  void hintReadoutShowsTheHintedSlider() {
+    StartProgram("none");
+    TMDIChild& w = *NewWindow();
+    // Entering a slider marks its track and reads it out.
+    TzkTrackBar* bar = w.SliderOfSlot(9);
+    bar->SetPositionNC(3);
+    QFocusEvent in(QEvent::FocusIn, Qt::TabFocusReason), out(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(bar, &in);
+    QCOMPARE(bar->TrackColor(), QColor(255, 255, 0));
+    QCOMPARE(w.Panels[1]->text(), QString("160 Hz"));
+    QCOMPARE(w.Panels[3]->text(), QString("1.5"));
+    QApplication::sendEvent(bar, &out);
+    QCOMPARE(bar->TrackColor(), QColor(Qt::white));
+
+    w.SliderOfSlot(17)->SetPositionNC(-5);
+    ApplicationHint::Instance().Publish("1 kHz");
+    QCOMPARE(w.Panels[1]->text(), QString("1 kHz"));
+    QCOMPARE(w.Panels[3]->text(), QString("-2.5"));
+    ApplicationHint::Instance().Publish("Preset Name");
+    QCOMPARE(w.Panels[1]->text(), QString("Preset Name"));
+    QCOMPARE(w.Panels[3]->text(), QString("-2.5"));
+    ApplicationHint::Instance().Publish("");
+    QCOMPARE(w.Panels[3]->text(), QString(" "));
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    w.SliderOfSlot(30)->SetPositionNC(7);
+    ApplicationHint::Instance().Publish("Gain");
+    QLocale::setDefault(QLocale::c());
+    QCOMPARE(w.Panels[3]->text(), QString("3,5"));
+  }
+
+  void ticksAndScaleLabelsAreDrawn() {
+    StartProgram("none");
+    TMDIChild& w = *NewWindow();
+    auto pixel = [](TzkTrackBar* bar, int x, int y) { return bar->grab().toImage().pixel(x, y); };
+    TzkTrackBar* band = w.SliderOfSlot(5);
+    const int x = band->width() / 3 - 2;
+    QCOMPARE(pixel(band, x, band->TickLine(0) - 1), QColor(Qt::red).rgb());
+    QCOMPARE(pixel(band, x, band->TickLine(6) - 1), QColor(Qt::blue).rgb());
+    QCOMPARE(pixel(band, x, band->TickLine(-12) - 1), QColor(Qt::blue).rgb());
+    const QRgb shadow = band->palette().color(QPalette::Dark).rgb();
+    QCOMPARE(pixel(band, x, band->TickLine(2) - 1), shadow);
+    // Half-decibel ticks are 4 pixels long, whole decibels 8.
+    QCOMPARE(pixel(band, band->width() / 3 - 6, band->TickLine(3) - 1), band->palette().color(QPalette::Window).rgb());
+    QCOMPARE(pixel(band, band->width() / 3 - 6, band->TickLine(4) - 1), shadow);
+    QCOMPARE(pixel(band, x, band->TickLine(0)), band->palette().color(QPalette::Light).rgb());
+    // The first slider draws labels, no tick lines.
+    TzkTrackBar* scale = w.SliderOfSlot(1);
+    const QImage image = scale->grab().toImage();
+    bool red = false, ink = false;
+    for (int y = 0; y < image.height(); ++y)
+      for (int xx = 0; xx < scale->width() / 3; ++xx) {
+        red = red || image.pixel(xx, y) == QColor(Qt::red).rgb();
+        ink = ink || image.pixel(xx, y) == scale->palette().color(QPalette::WindowText).rgb();
+      }
+    QVERIFY(!red);
+    QVERIFY(ink);
+  }
+
+  void controlsAreNamedForAssistiveTools() {
+    StartProgram("none");
+    TMDIChild& w = *NewWindow();
+    for (int slot = 1; slot <= 30; ++slot) {
+      QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w.SliderOfSlot(slot));
+      QVERIFY(a);
+      QCOMPARE(a->text(QAccessible::Name), QString::fromStdString(SlotLabel(slot)));
+    }
+    QCOMPARE(w.CBAddress->accessibleDescription(), QString("ORB Address"));
+    QCOMPARE(w.CBHighPass->accessibleDescription(), QString("High Pass"));
+    QCOMPARE(w.CBLowPass->accessibleDescription(), QString("Low Pass"));
+    QCOMPARE(w.CBPresetName->accessibleDescription(), QString("Preset Name"));
+    QCOMPARE(w.SEPresetNumber->accessibleName(), QString("Preset No."));
+    QVERIFY(!w.EBORBName->accessibleName().isEmpty());
+    // Left and right arrows move through the window's controls.
+    w.SliderOfSlot(5)->setFocus();
+    QTest::keyClick(w.SliderOfSlot(5), Qt::Key_Right);
+    QVERIFY(w.SliderOfSlot(6)->hasFocus());
+    QTest::keyClick(w.SliderOfSlot(6), Qt::Key_Left);
+    QTest::keyClick(w.SliderOfSlot(5), Qt::Key_Left);
+    QVERIFY(w.SliderOfSlot(4)->hasFocus());
+  }
+
+  void menusOfTheWindow() {
+    StartProgram("none");
+    TMDIChild& w = *NewWindow();
+    QStringList file;
+    for (QAction* a : w.FileMenu->actions()) file << (a->isSeparator() ? "-" : a->text());
+    QCOMPARE(file, (QStringList{"&New", "&Open", "&Close", "-", "&Save", "Save &As", "Save A&ll",
+                                "-", "P&rint Setup", "&Print", "-", "Pr&operties", "-", "&Exit"}));
+    QCOMPARE(w.Copy1->shortcut(), QKeySequence("Ctrl+C"));
+    QCOMPARE(w.Clear1->shortcut(), QKeySequence("Ctrl+X"));
+    QVERIFY(!w.Paste1->isEnabled());
+    QCOMPARE(w.Menus().size(), qsizetype(3));
+    w.FileMenu->actions().at(0)->trigger();  // New
+    QCOMPARE(Frame().EqualizerWindows().size(), qsizetype(2));
+    Activate(w);
+    w.FileMenu->actions().at(2)->trigger();  // Close
+    QTRY_COMPARE(Frame().EqualizerWindows().size(), qsizetype(1));
+  }
+};
+
+int main(int argc, char** argv) {
+  InstallTrackBarAccessibility();
+  TApplication app(argc, argv);
+  ApplicationHint::Install(app);
+  QLocale::setDefault(QLocale::c());
+  WindowTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "window_test.moc"
