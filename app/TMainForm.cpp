@@ -363,7 +363,9 @@ QList<QWidget*> TMainForm::EqualizerWindowsByActivation() const {
 }
 
 QWidget* TMainForm::ActiveEqualizerWidget() const {
-  QWidget* w = WindowOf(MdiArea->activeSubWindow());
+  // The current sub-window stays the active one while a dialog or another
+  // program has the focus: the engine's notifications must still reach it.
+  QWidget* w = WindowOf(MdiArea->currentSubWindow());
   return w && AsEqualizerWindow(w) ? w : nullptr;
 }
 
@@ -444,7 +446,7 @@ void TMainForm::FileOpenItemClick() {
 }
 
 void TMainForm::FileCloseItemClick() {
-  if (QMdiSubWindow* sub = MdiArea->activeSubWindow(); sub && ActiveEqualizerWidget()) sub->close();
+  if (QMdiSubWindow* sub = MdiArea->currentSubWindow(); sub && ActiveEqualizerWidget()) sub->close();
 }
 
 void TMainForm::FileSaveItemClick() {

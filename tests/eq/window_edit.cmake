@@ -8,4 +8,7 @@ varlo_add_qtest(eq_window_edit_tests
     ${CMAKE_CURRENT_LIST_DIR}/PdfProbe.h
     ${CMAKE_CURRENT_LIST_DIR}/curve_editing_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/printing_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/window_files_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/window_print_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/WindowFixture.h
   LIBS varlo_eqwindow varlo_ui varlo_testsupport)

@@ -1,13 +1,21 @@
 // The equalizer window's files, Edit menu and printing, one Qt Test class
 // per concern, in one executable.
-#include <QApplication>
+#include <QLocale>
 
+#include "ApplicationHint.h"
+#include "TApplication.h"
+#include "TzkTrackBarAccessible.h"
 #include "WindowEditTests.h"
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
+  InstallTrackBarAccessibility();
+  TApplication app(argc, argv);
+  ApplicationHint::Install(app);
+  QLocale::setDefault(QLocale::c());
   int failed = 0;
   failed += RunCurveEditingTests(argc, argv) != 0;
   failed += RunPrintingTests(argc, argv) != 0;
+  failed += RunWindowFilesTests(argc, argv) != 0;
+  failed += RunWindowPrintTests(argc, argv) != 0;
   return failed;
 }

@@ -376,6 +376,25 @@ class WindowTest : public QObject, public WindowFixture {
     QCOMPARE(first.SliderOfSlot(1)->Position(), 0);
   }
 
+  void answersReachTheWindowWhileAnotherProgramHasTheFocus() {
+    StartProgram("1");
+    TMDIChild& w = *NewWindow();
+    QVERIFY(Connect(w, 1));
+    Frames();
+    w.SEPresetNumber->setValue(6);
+    // The operator switches to another window before the device answers.
+    QWidget other;
+    other.show();
+    QApplication::setActiveWindow(&other);
+    QVERIFY(QApplication::activeWindow() != &Frame());
+    QVERIFY(WaitIdle());
+    QCOMPARE(Frames(), FrameWord(1, ReprogramFromMemoryFrame(6)) + " " +
+                           FrameWord(1, RecallAllDataFrame(6)));
+    QVERIFY(!w.RecallPending && w.SEPresetNumber->isEnabled());
+    QCOMPARE(w.CBPresetName->currentText(), QString("PRESET 6"));
+    QCOMPARE(Frame().ActiveEqualizerWidget(), &w);
+  }
+
   void closingTheLastConnectedWindowGivesManualControlsBack() {
     StartProgram("1");
     TMDIChild& first = *NewWindow();
