@@ -76,12 +76,19 @@ void TriggerLists::SetStatus(StatusTrigger& t, uint16_t value, bool activate,
     t.mask = static_cast<uint8_t>(value & 0xFF);
     t.snapshot = t.mask & modemStatus;
   }
+  t.changedSinceArmed = 0;
   t.armed = true;
+}
+
+void TriggerLists::NoteLineChanges(uint8_t changedLines) {
+  for (auto& t : statuses_)
+    if (t.armed) t.changedSinceArmed |= changedLines;
 }
 
 std::optional<uint16_t> TriggerLists::TakeFiredStatus(uint8_t modemStatus) {
   for (auto& t : statuses_) {
-    if (t.armed && t.kind == stModem && ((t.snapshot ^ modemStatus) & t.mask) != 0) {
+    if (t.armed && t.kind == stModem &&
+        (((t.snapshot ^ modemStatus) | t.changedSinceArmed) & t.mask) != 0) {
       t.armed = false;
       return t.handle;
     }

@@ -37,6 +37,9 @@ struct StatusTrigger {
   uint16_t kind = stModem;
   uint8_t mask = 0;
   uint8_t snapshot = 0;
+  // Lines seen changing since the trigger was armed, including a change
+  // that went both ways before the lines were read.
+  uint8_t changedSinceArmed = 0;
   bool armed = false;
 };
 
@@ -59,8 +62,11 @@ class TriggerLists {
   // Arms a status trigger against the current modem status byte, or disarms it.
   static void SetStatus(StatusTrigger& t, uint16_t value, bool activate, uint8_t modemStatus);
 
+  // Records lines (state bits) that changed in one reading of the lines.
+  void NoteLineChanges(uint8_t changedLines);
   // Disarms and returns the first armed modem-status trigger that fires on
-  // this modem status byte, if any.
+  // this modem status byte, or on a masked line that changed since arming
+  // and is back at its armed state, if any.
   std::optional<uint16_t> TakeFiredStatus(uint8_t modemStatus);
   // Disarms and returns the first armed timer that has expired, in creation order.
   std::optional<uint16_t> TakeExpiredTimer(uint32_t nowTick);

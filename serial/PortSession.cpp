@@ -186,8 +186,10 @@ void PortSession::RefreshModemStatus() {
   }
   if (!dev) return;
   uint8_t lines = dev->ModemLines() & kLineStates;
+  const uint8_t pulses = dev->TakeLineChanges() & kLineStates;
   std::lock_guard l(lock);
-  uint8_t changed = (lines ^ modemStatus) & kLineStates;
+  uint8_t changed = ((lines ^ modemStatus) | pulses) & kLineStates;
+  triggers.NoteLineChanges(changed);
   // Each line's change bit sits four places below its state bit.
   modemStatus = static_cast<uint8_t>(lines | (modemStatus & 0x0F) | (changed >> 4));
 }

@@ -79,6 +79,7 @@ class Rfc2217Device final : public SerialDevice, private telnet::TelnetSink {
   void SetRTS(bool on) override;
   uint8_t ModemLines() override;
   bool HasModemLines() override { return true; }
+  uint8_t TakeLineChanges() override;
   unsigned WaitEvent(int timeoutMs) override;
   size_t Read(uint8_t* buffer, size_t max) override;
   size_t Write(const uint8_t* data, size_t count, int timeoutMs) override;
@@ -509,6 +510,11 @@ void Rfc2217Device::SetRTS(bool on) {
 uint8_t Rfc2217Device::ModemLines() {
   std::lock_guard lock(mu_);
   return gone_ ? 0 : modem_.Levels();
+}
+
+uint8_t Rfc2217Device::TakeLineChanges() {
+  std::lock_guard lock(mu_);
+  return modem_.TakeChanges();
 }
 
 unsigned Rfc2217Device::WaitEvent(int timeoutMs) {

@@ -52,6 +52,11 @@ class SerialDevice {
   virtual uint8_t ModemLines() = 0;
   // False when the device has no modem lines at all.
   virtual bool HasModemLines() = 0;
+  // Lines (kLine* bits) that changed since the last call, a line that went
+  // both ways between two readings of ModemLines() included; 0 where the
+  // device cannot tell. A device that answers a handshake by letting DSR
+  // fall and raising it again at once is seen that way.
+  virtual uint8_t TakeLineChanges() { return 0; }
 
   // Blocks until an event, Abort() or the time-out (milliseconds, -1 for
   // none); returns the events (0 on time-out or after Abort). Once the line

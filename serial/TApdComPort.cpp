@@ -229,6 +229,10 @@ void TApdComPort::SetStatusTrigger(uint16_t handle, uint16_t value, bool activat
   // a device that let DSR fall and raised it again in that time would then
   // never fire a trigger armed in between.
   uint8_t lines = activate && session_->device ? session_->device->ModemLines() & kLineStates : 0;
+  // Changes the device noted up to this reading are in these lines already;
+  // only later ones may fire the trigger. Lines first, then the changes: a
+  // change in between then shows as a difference from the snapshot.
+  if (activate && session_->device) session_->device->TakeLineChanges();
   std::lock_guard l(session_->lock);
   if (activate) session_->modemStatus = static_cast<uint8_t>((session_->modemStatus & 0x0F) | lines);
   StatusTrigger* t = session_->triggers.FindStatus(handle);

@@ -22,6 +22,7 @@
 #include "TermiosWakePipe.h"
 
 #ifdef __linux__
+#include <linux/serial.h>
 #include <sys/sysmacros.h>
 #endif
 
@@ -100,6 +101,7 @@ class TermiosDevice : public SerialDevice {
   void SetRTS(bool on) override { SetModemBit(TIOCM_RTS, on); }
   uint8_t ModemLines() override;
   bool HasModemLines() override { return hasModemLines_; }
+  uint8_t TakeLineChanges() override;
   unsigned WaitEvent(int timeoutMs) override;
   size_t Read(uint8_t* buffer, size_t max) override;
   size_t Write(const uint8_t* data, size_t count, int timeoutMs) override;
@@ -128,6 +130,13 @@ class TermiosDevice : public SerialDevice {
   std::atomic<bool> gone_{false};
   std::atomic<bool> goneReported_{false};
   std::atomic<bool> modemChanged_{false};
+#ifdef TIOCGICOUNT
+  // The driver's counts of input-line transitions at the last look: a line
+  // that fell and rose between two readings still moved its count.
+  std::mutex countsMutex_;
+  serial_icounter_struct lastCounts_{};
+  bool haveCounts_ = false;
+#endif
 
   // Received-data reporting, shared by WaitEvent and Read.
   std::mutex rxMutex_;
@@ -159,6 +168,7 @@ TermiosDevice::TermiosDevice(PortFd fd, const std::string& path)
   int lines = 0;
   hasModemLines_ = ::ioctl(Fd(), TIOCMGET, &lines) == 0;
   if (hasModemLines_) {
+    TakeLineChanges();  // the counts so far are history
     watcher_ = std::make_unique<TermiosModemWatcher>(
         ModemProbeForFd(Fd()),
         [this] {
@@ -242,6 +252,27 @@ void TermiosDevice::SetLine(const LineSettings& settings) {
 void TermiosDevice::SetModemBit(int bit, bool on) {
   if (!hasModemLines_) return;
   if (::ioctl(Fd(), on ? TIOCMBIS : TIOCMBIC, &bit) != 0 && IsGoneError(errno)) MarkGone();
+}
+
+uint8_t TermiosDevice::TakeLineChanges() {
+#ifdef TIOCGICOUNT
+  if (!hasModemLines_) return 0;
+  serial_icounter_struct now{};
+  if (::ioctl(Fd(), TIOCGICOUNT, &now) != 0) return 0;  // the driver keeps no counts
+  std::lock_guard lock(countsMutex_);
+  uint8_t changes = 0;
+  if (haveCounts_) {
+    if (now.cts != lastCounts_.cts) changes |= kLineCTS;
+    if (now.dsr != lastCounts_.dsr) changes |= kLineDSR;
+    if (now.rng != lastCounts_.rng) changes |= kLineRI;
+    if (now.dcd != lastCounts_.dcd) changes |= kLineDCD;
+  }
+  lastCounts_ = now;
+  haveCounts_ = true;
+  return changes;
+#else
+  return 0;
+#endif
 }
 
 uint8_t TermiosDevice::ModemLines() {

@@ -172,6 +172,35 @@ TEST_F(ComPortFixture, TriggerArmedWhileTheDispatchThreadWaitsSeesTheLinesAsThey
   ASSERT_TRUE(RunUntil([&] { return modemEvents == 1; }));
 }
 
+TEST_F(ComPortFixture, DsrThatFellAndRoseWhileTheDispatchThreadWaitedStillFires) {
+  // A device that lets DSR fall after one transaction and raises it for the
+  // next at once: both reports arrive while a handler holds the dispatch
+  // thread, and the lines read the same afterwards as when the trigger was
+  // armed. The handshake must still be seen.
+  int modemEvents = 0;
+  bool pulse = false;
+  uint16_t dsr = 0;
+  port.OnTriggerModemStatus = [&](TApdComPort&) { ++modemEvents; };
+  port.OnTriggerAvail = [&](TApdComPort& cp, uint16_t count) {
+    for (uint16_t i = 0; i < count; ++i) cp.GetChar();
+    if (!pulse) return;
+    cp.SetStatusTrigger(dsr, 0x20, true);  // DSR is up
+    sim.Ok("dsr 0");
+    sim.Ok("dsr 1");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  };
+  port.SetOpen(true);
+  dsr = port.AddStatusTrigger(1);
+  sim.Ok("dsr 1");
+  RunFor(200);
+  EXPECT_TRUE(port.DSR());
+  pulse = true;
+  sim.Ok("send 01");
+  ASSERT_TRUE(RunUntil([&] { return modemEvents == 1; }));
+  EXPECT_TRUE(port.DeltaDSR());
+  EXPECT_TRUE(port.DSR());
+}
+
 TEST_F(ComPortFixture, UnreadBytesAreCountedAgainAtTheNextArrival) {
   std::vector<uint16_t> counts;
   std::vector<uint8_t> taken;

@@ -180,4 +180,11 @@ TEST(Rfc2217ModemState, FirstReportIsTheBaselineThenLevelsAndPulses) {
   EXPECT_TRUE(t.Update(0x20 | 0x02));   // down and up again between reports
   EXPECT_TRUE(t.Update(0x00));          // DSR down, no change bit sent (old servers)
   EXPECT_EQ(t.Levels(), 0x00);
+  // Changes add up until taken, by level or change bit, per line.
+  EXPECT_EQ(t.TakeChanges(), 0x20);
+  EXPECT_EQ(t.TakeChanges(), 0x00);
+  t.Update(0x20);
+  t.Update(0x00);
+  t.Update(0x00 | 0x01);                // CTS went both ways unseen
+  EXPECT_EQ(t.TakeChanges(), 0x30);
 }

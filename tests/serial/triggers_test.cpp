@@ -70,4 +70,15 @@ TEST(TriggerLists, ModemTriggerComparesMaskedLinesWithItsSnapshot) {
   EXPECT_FALSE(t.TakeFiredStatus(0x02));                          // a change bit alone is not a level
   EXPECT_EQ(t.TakeFiredStatus(0x20), h);
   EXPECT_FALSE(t.TakeFiredStatus(0x00));
+
+  // A masked line that moved and came back fires; changes noted before the
+  // arming or outside the mask do not.
+  TriggerLists::SetStatus(*t.FindStatus(h), 0x20, true, 0x20);
+  t.NoteLineChanges(0x10);
+  EXPECT_FALSE(t.TakeFiredStatus(0x20));
+  t.NoteLineChanges(0x20);
+  EXPECT_EQ(t.TakeFiredStatus(0x20), h);
+  t.NoteLineChanges(0x20);
+  TriggerLists::SetStatus(*t.FindStatus(h), 0x20, true, 0x20);
+  EXPECT_FALSE(t.TakeFiredStatus(0x20));
 }

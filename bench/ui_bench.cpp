@@ -1,0 +1,204 @@
+// From a key on a connected band slider to the device: the time from a
+// synthetic key press (posted into the event loop) to the address byte
+// leaving the serial component, and to UpdateDone in the window, median over
+// a number of moves, beside what the line allows for the UPDATE_PARAMETER
+// transaction; then the area a drag over a slider's whole range repaints.
+//
+//   ui_bench [--moves N]
+//
+// UI_BENCH_LOG=1 writes the engine's log beside orbsim's; both are kept
+// when a move fails.
+//
+// Runs on the offscreen platform against orbsim with byte pacing on. Last
+// line: "worst ratio=X.XXX" (the key-to-UpdateDone median over the line's
+// limit; target <= 1.03; key-to-address-byte target: median under 2 ms).
+#include <stdlib.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "ApplicationHint.h"
+#include "TApplication.h"
+#include "TMDIChild.h"
+#include "TzkPA422Form.h"
+#include "TzkTrackBar.h"
+#include "VarloProgram.h"
+#include "support/OrbSimProcess.h"
+#include "support/RecordingOperatorMessages.h"
+
+using Clock = std::chrono::steady_clock;
+
+namespace {
+constexpr double kByteMs = 11.0 * 1000.0 / 19200.0;
+// UPDATE_PARAMETER: address, DT/ID, an 8-byte frame and the status byte on
+// the wire, and the engine's 100 ms pause before raising DTR.
+const double kUpdateLimitMs = (1 + 2 + 8 + 1) * kByteMs + 100.0;
+
+int64_t NowNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// Runs the event loop as the program does, sleeping between events (a
+// spinning loop would take a core from the serial threads and orbsim),
+// until done() or the time-out.
+bool RunUntil(const std::function<bool()>& done, int ms) {
+  QTimer wake;  // rechecks the time-out while no event comes
+  wake.start(10);
+  const auto end = Clock::now() + std::chrono::milliseconds(ms);
+  while (!done()) {
+    if (Clock::now() > end) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  }
+  return true;
+}
+
+// When each UPDATE_PARAMETER transaction orbsim logged began (the address
+// byte in) and ended, in order.
+struct DeviceSpan {
+  int64_t startNs, endNs;
+};
+std::vector<DeviceSpan> UpdateSpans(const std::string& logPath) {
+  std::vector<DeviceSpan> spans;
+  std::ifstream in(logPath);
+  for (std::string line; std::getline(in, line);) {
+    if (line.find("\"UPDATE_PARAMETER\"") == std::string::npos) continue;
+    const auto start = line.find("\"start_ns\":");
+    const auto end = line.find("\"end_ns\":");
+    if (start != std::string::npos && end != std::string::npos)
+      spans.push_back({std::stoll(line.substr(start + 11)), std::stoll(line.substr(end + 9))});
+  }
+  return spans;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  int moves = 100;
+  for (int i = 1; i + 1 < argc; i += 2)
+    if (std::strcmp(argv[i], "--moves") == 0) moves = std::max(1, std::atoi(argv[i + 1]));
+  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  char pattern[] = "/tmp/varlo-ui-bench-XXXXXX";
+  const std::string dir = std::string(mkdtemp(pattern)) + "/";
+  setenv("XDG_CONFIG_HOME", (dir + "config").c_str(), 1);
+  const std::string logPath = dir + "orbsim.log";
+
+  int qtArgc = 1;
+  TApplication app(qtArgc, argv);
+  ApplicationHint::Install(app);
+  int result = 0;
+  {
+    OrbSimProcess sim({"--devices", "1", "--log", logPath});
+    std::ofstream(dir + "Varlo95.ini") << "[Communications]\nCom Port=1\nCom 1 Device=" << sim.Url()
+                                       << "\n";
+    RecordingOperatorMessages messages;
+    VarloProgram program(messages, messages, dir);
+    TzkPA422Form& engine = program.PA422Form();
+    engine.ApdComPort.SetTracing(tlOff);
+    engine.ApdComPort.SetLogging(getenv("UI_BENCH_LOG") ? tlOn : tlOff);
+    engine.ApdComPort.LogName = dir + "engine.log";
+    TMainForm& frame = program.MainForm();
+    frame.EqualizerWindowFactory = [](TMainForm& f) { return new TMDIChild(f); };
+    frame.ShowFrame();
+    frame.FileNewItemClick();
+    auto* window = static_cast<TMDIChild*>(frame.ActiveEqualizerWidget());
+    if (!window) {
+      std::fprintf(stderr, "ui_bench: no equalizer window\n");
+      return 1;
+    }
+
+    // A drag over the whole range of a slider before the window has a
+    // device (nothing is sent, nothing blocks the slider).
+    TzkTrackBar* bar = window->TrackBars[10];
+    // Focus first: gaining it repaints the whole control once.
+    bar->setFocus();
+    RunUntil([&] { return bar->Stats().paintEvents > 0 && bar->hasFocus(); }, 2000);
+    RunUntil([&] { return false; }, 20);
+    const QRect thumb = bar->ThumbRect();
+    bar->ResetStats();
+    QTest::mousePress(bar, Qt::LeftButton, Qt::NoModifier, thumb.center());
+    for (int y = 0; y < bar->height(); y += 2) {
+      QMouseEvent move(QEvent::MouseMove, QPointF(thumb.center().x(), y), bar->mapToGlobal(QPointF(thumb.center().x(), y)),
+                       Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+      QCoreApplication::sendEvent(bar, &move);
+      RunUntil([&] { return false; }, 1);
+    }
+    QTest::mouseRelease(bar, Qt::LeftButton, Qt::NoModifier, QPoint(thumb.center().x(), bar->height() - 1));
+    RunUntil([&] { return false; }, 20);
+    const TzkTrackBar::PaintStats stats = bar->Stats();
+    const int64_t whole = int64_t(bar->width()) * bar->height();
+
+    // Connect to device 1 as the operator does: drop the list down, choose.
+    window->CBAddressDropDown();
+    window->CBAddress->setCurrentIndex(1);
+    window->CBAddressChange();
+    if (!engine.Connected || !RunUntil([&] { return engine.CommState == 0 && !window->RecallPending; }, 5000)) {
+      std::fprintf(stderr, "ui_bench: could not connect to orbsim\n");
+      return 1;
+    }
+    TzkTrackBar* slider = window->TrackBars[4];  // "63 Hz"
+    slider->setFocus();
+    QCoreApplication::processEvents();
+
+    std::vector<int64_t> keyNs;
+    std::vector<double> doneMs;
+    for (int i = 0; i < moves; ++i) {
+      const int key = i % 2 == 0 ? Qt::Key_Up : Qt::Key_Down;
+      // As between an operator's key presses, the device lets go of the
+      // line (DSR falls) before the next move; held keys are timed apart.
+      RunUntil([&] { return !engine.ApdComPort.DSR(); }, 1000);
+      const int64_t pressed = NowNs();
+      QCoreApplication::postEvent(slider, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier));
+      if (!RunUntil([&] { return window->UpdatePending; }, 1000) ||
+          !RunUntil([&] { return !window->UpdatePending && engine.CommState == 0; }, 5000)) {
+        std::fprintf(stderr, "ui_bench: move %d did not complete%s%s\n", i,
+                     messages.shown.empty() ? "" : ": ",
+                     messages.shown.empty() ? "" : messages.shown.back().text.c_str());
+        result = 1;
+        break;
+      }
+      doneMs.push_back((NowNs() - pressed) / 1e6);
+      keyNs.push_back(pressed);
+    }
+    // orbsim logs a transaction when it ends; give the last one a moment.
+    RunUntil([&] { return UpdateSpans(logPath).size() >= keyNs.size(); }, 2000);
+    const std::vector<DeviceSpan> spans = UpdateSpans(logPath);
+    std::vector<double> addressMs, deviceMs;
+    for (size_t i = 0; i < keyNs.size() && i < spans.size(); ++i) {
+      // The device sees the address byte one byte time after it left.
+      addressMs.push_back((spans[i].startNs - keyNs[i]) / 1e6 - kByteMs);
+      deviceMs.push_back((spans[i].endNs - spans[i].startNs) / 1e6);
+    }
+
+    std::printf("moves: %zu, UPDATE_PARAMETER line limit %.1f ms\n", doneMs.size(), kUpdateLimitMs);
+    std::printf("key to address byte leaving: median %.3f ms (target < 2 ms)\n", Median(addressMs));
+    std::printf("key to UpdateDone: median %.1f ms\n", Median(doneMs));
+    std::printf("device side (address byte in to line released): median %.1f ms\n", Median(deviceMs));
+    std::printf("drag over the range: %d paint events, %d full redraws, %lld pixels painted "
+                "(%.2f whole controls of %lld pixels)\n",
+                stats.paintEvents, stats.fullRenders, static_cast<long long>(stats.pixels),
+                double(stats.pixels) / double(whole), static_cast<long long>(whole));
+    std::printf("worst ratio=%.3f\n", Median(doneMs) / kUpdateLimitMs);
+  }
+  // A failed run keeps the logs for a look.
+  if (result == 0)
+    std::filesystem::remove_all(dir);
+  else
+    std::fprintf(stderr, "ui_bench: logs kept in %s\n", dir.c_str());
+  return result;
+}
