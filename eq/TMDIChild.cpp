@@ -423,6 +423,9 @@ void TMDIChild::FormCreate() {
   Panels[11]->setText(Q(RangeText(Options().SliderRange)));
   ScaleFormToScreen(*this);
   createdSize_ = size();
+  // A new window starts at its address list, so that the keyboard alone
+  // can choose the device (Alt+Down drops the list down).
+  CBAddress->setFocus(Qt::OtherFocusReason);
 }
 
 void TMDIChild::FormResize() {

@@ -50,6 +50,7 @@ class WindowTest : public QObject, public WindowFixture {
     QVERIFY(SeedDevice(2, 3, stored));
 
     TMDIChild& w = *NewWindow();
+    QTRY_COMPARE(QApplication::focusWidget(), w.CBAddress);
     QVERIFY(Connect(w, 2));
     QCOMPARE(Frames(), FrameWord(2, RecallAllDataFrame(0)));
     QCOMPARE(w.Doc.Address, 2);
