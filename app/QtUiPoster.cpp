@@ -4,18 +4,17 @@
 #include <QThread>
 #include <chrono>
 #include <condition_variable>
-#include <memory>
-#include <mutex>
 
-namespace {
 // Shared between the waiting thread and the queued call: the call may run
 // after the waiter gave up.
-struct Handover {
+struct QtUiPoster::Handover {
+  std::function<void()> task;
   std::mutex mutex;
   std::condition_variable done;
   bool finished = false;
 };
-}  // namespace
+
+QtUiPoster::QtUiPoster(QObject* target) : target_(target) { moveToThread(target->thread()); }
 
 bool QtUiPoster::PostAndWait(std::function<void()> task, int timeoutMs) {
   if (QThread::currentThread() == target_->thread()) {
@@ -23,22 +22,35 @@ bool QtUiPoster::PostAndWait(std::function<void()> task, int timeoutMs) {
     return true;
   }
   auto handover = std::make_shared<Handover>();
-  QMetaObject::invokeMethod(
-      target_,
-      [handover, task = std::move(task)] {
-        // Marks the hand-over finished even when the task throws.
-        struct Finish {
-          Handover& h;
-          ~Finish() {
-            std::lock_guard<std::mutex> lock(h.mutex);
-            h.finished = true;
-            h.done.notify_all();
-          }
-        } finish{*handover};
-        task();
-      },
-      Qt::QueuedConnection);
+  handover->task = std::move(task);
+  {
+    std::lock_guard<std::mutex> lock(queueMutex_);
+    queue_.push_back(handover);
+  }
+  QMetaObject::invokeMethod(this, "RunQueued", Qt::QueuedConnection);
   std::unique_lock<std::mutex> lock(handover->mutex);
   return handover->done.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                                  [&] { return handover->finished; });
+}
+
+void QtUiPoster::RunQueued() {
+  for (;;) {
+    std::shared_ptr<Handover> next;
+    {
+      std::lock_guard<std::mutex> lock(queueMutex_);
+      if (queue_.empty()) return;
+      next = std::move(queue_.front());
+      queue_.pop_front();
+    }
+    // Marks the hand-over finished even when the task throws.
+    struct Finish {
+      Handover& h;
+      ~Finish() {
+        std::lock_guard<std::mutex> lock(h.mutex);
+        h.finished = true;
+        h.done.notify_all();
+      }
+    } finish{*next};
+    next->task();
+  }
 }
