@@ -4,22 +4,7 @@
 # dialog with the keyboard and the mouse, quits from the menu, and checks
 # the settings file the program wrote.
 #   program_under_xvfb.sh VARLO95 ORBSIM
-set -euo pipefail
-program=$(realpath "$1") orbsim=$(realpath "$2")
-for tool in xvfb-run xdotool; do
-  command -v $tool >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
-work=$(mktemp -d)
-trap 'kill $sim 2>/dev/null || true; rm -rf "$work"' EXIT
-# The program reads the settings file beside its executable.
-cp "$program" "$work/varlo95"
-export XDG_CONFIG_HOME="$work/config"
-cd "$work"
-
-"$orbsim" --listen 127.0.0.1:0 --control 127.0.0.1:0 --devices 1 >sim.out &
-sim=$!
-for _ in $(seq 50); do grep -q '^CONTROL ' sim.out && break; sleep 0.1; done
-port=$(sed -n 's/^LISTENING //p' sim.out)
+source "$(dirname "$0")/xvfb_setup.sh" "$@"
 # Port 5 is beyond the dialog's four: it shows as "Com 4", and OK stores 4.
 printf '; kept as it is\n[Communications]\nCom Port=5\nCom 1 Device=rfc2217://127.0.0.1:%s\n' "$port" >Varlo95.ini
 

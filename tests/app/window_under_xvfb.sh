@@ -5,22 +5,7 @@
 # the read of its data, the band's new level in its memory, and the byte
 # that gives the manual controls back at shutdown.
 #   window_under_xvfb.sh VARLO95 ORBSIM
-set -euo pipefail
-program=$(realpath "$1") orbsim=$(realpath "$2")
-for tool in xvfb-run xdotool; do
-  command -v $tool >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
-work=$(mktemp -d)
-trap 'kill $sim 2>/dev/null || true; rm -rf "$work"' EXIT
-cp "$program" "$work/varlo95"
-export XDG_CONFIG_HOME="$work/config"
-cd "$work"
-
-"$orbsim" --listen 127.0.0.1:0 --control 127.0.0.1:0 --devices 1 >sim.out &
-sim=$!
-for _ in $(seq 50); do grep -q '^CONTROL ' sim.out && break; sleep 0.1; done
-port=$(sed -n 's/^LISTENING //p' sim.out)
-control=$(sed -n 's/^CONTROL //p' sim.out)
+source "$(dirname "$0")/xvfb_setup.sh" "$@"
 printf '[Communications]\nCom Port=1\nCom 1 Device=rfc2217://127.0.0.1:%s\n' "$port" >Varlo95.ini
 
 cat >drive.sh <<DRIVE
