@@ -21,6 +21,7 @@
 #include <QPainterPath>
 #include <QPixmap>
 #include <QSpinBox>
+#include <algorithm>
 #include <functional>
 
 #include "ApplicationHint.h"
@@ -144,6 +145,10 @@ void TMDIChild::CreateControls() {
   CBAddress->setMaxVisibleItems(10);
   SetHint(*CBAddress, "ORB Address");
   AddressLabel->setBuddy(CBAddress);
+  // As the check boxes below: room for the caption up to the list.
+  AddressLabel->resize(std::max(AddressLabel->width(),
+                                std::min(AddressLabel->sizeHint().width(), CBAddress->x() - 1 - AddressLabel->x())),
+                       AddressLabel->height());
 
   EBORBName = new QLineEdit("ORB Name", this);
   EBORBName->setObjectName("EBORBName");
@@ -205,6 +210,16 @@ void TMDIChild::CreateControls() {
   Bypass = new QCheckBox("Bypass", this);
   Bypass->setObjectName("Bypass");
   Bypass->setGeometry(728, 8, 57, 17);
+  // The design widths fit the captions in the design font; a wider font
+  // would cut them ("Mut"). Each box may grow into the gap before the next
+  // control, never over it.
+  const int rightEdges[] = {Lock->x() - 1, Bypass->x() - 1, kDesignClientWidth - 1};
+  QCheckBox* boxes[] = {Mute, Lock, Bypass};
+  for (int i = 0; i < 3; ++i) {
+    const int room = rightEdges[i] - boxes[i]->x();
+    const int wanted = std::min(boxes[i]->sizeHint().width(), room);
+    if (wanted > boxes[i]->width()) boxes[i]->resize(wanted, boxes[i]->height());
+  }
 
   for (int slot = 1; slot <= kSliderCount; ++slot) {
     auto* bar = new TzkTrackBar(this);

@@ -424,6 +424,15 @@ class WindowTest : public QObject, public WindowFixture {
     QCOMPARE(w.TrackBars[29]->geometry(), QRect(728, 25, 30, 241));
     QCOMPARE(w.TrackBars[2]->geometry(), QRect(64, 25, 30, 241));
     QCOMPARE(w.StatusBar1->geometry().bottom(), 284);
+    // The check boxes keep their places and show their whole captions
+    // without reaching the next box.
+    QCOMPARE(w.Mute->pos(), QPoint(632, 8));
+    QCOMPARE(w.Bypass->pos(), QPoint(728, 8));
+    QVERIFY(w.Mute->width() >= std::min(w.Mute->sizeHint().width(), 47));
+    QVERIFY(w.Mute->geometry().right() < w.Lock->x());
+    QVERIFY(w.Lock->geometry().right() < w.Bypass->x());
+    QVERIFY(w.Bypass->geometry().right() < 792);
+    QVERIFY(w.AddressLabel->geometry().right() < w.CBAddress->x());
     QCOMPARE(Options().SliderHeight, 241);
     QCOMPARE(Options().SliderWidth, 49);
     QCOMPARE(Options().ChildWindowHeight, sub->height());
