@@ -123,9 +123,7 @@ void TAboutBox::SetCaption(QLabel* label, const QString& text) {
   // An empty label keeps its design caption as its accessible name.
   if (!text.trimmed().isEmpty()) label->setAccessibleName(text.trimmed());
   // Labels grow with their text, as far as the panel's inner edge.
-  const int room = Panel1->width() - Panel1->frameWidth() - label->x();
-  label->resize(std::clamp(label->sizeHint().width(), label->width(), std::max(room, label->width())),
-                label->height());
+  GrowToCaption(*label, Panel1->width() - Panel1->frameWidth());
 }
 
 void TAboutBox::OKButtonClick() { accept(); }

@@ -1,6 +1,7 @@
 #include "FormSupport.h"
 
 #include <QButtonGroup>
+#include <algorithm>
 #include <QDialog>
 #include <QGuiApplication>
 #include <QRadioButton>
@@ -21,6 +22,12 @@ void EndForm(QDialog& form) {
   // scaling from resizing the form.
   ScaleFormToScreen(form);
   form.setFixedSize(form.size());
+}
+
+void GrowToCaption(QWidget& control, int rightEdge) {
+  const int room = rightEdge - control.x();
+  const int wanted = std::min(control.sizeHint().width(), room);
+  if (wanted > control.width()) control.resize(wanted, control.height());
 }
 
 void CentreOnScreen(QWidget& form) {

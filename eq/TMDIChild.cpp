@@ -27,6 +27,7 @@
 #include "ApplicationHint.h"
 #include "OptionsDlg.h"
 #include "ProgramOptions.h"
+#include "FormSupport.h"
 #include "TMainForm.h"
 #include "TzkPA422Form.h"
 #include "TzkTrackBar.h"
@@ -145,10 +146,10 @@ void TMDIChild::CreateControls() {
   CBAddress->setMaxVisibleItems(10);
   SetHint(*CBAddress, "ORB Address");
   AddressLabel->setBuddy(CBAddress);
-  // As the check boxes below: room for the caption up to the list.
-  AddressLabel->resize(std::max(AddressLabel->width(),
-                                std::min(AddressLabel->sizeHint().width(), CBAddress->x() - 1 - AddressLabel->x())),
-                       AddressLabel->height());
+  // The design widths fit the captions in the design font; a wider font
+  // would cut them ("Mut"), so the label and the check boxes below may grow
+  // into the gap before the next control.
+  GrowToCaption(*AddressLabel, CBAddress->x() - 1);
 
   EBORBName = new QLineEdit("ORB Name", this);
   EBORBName->setObjectName("EBORBName");
@@ -210,16 +211,9 @@ void TMDIChild::CreateControls() {
   Bypass = new QCheckBox("Bypass", this);
   Bypass->setObjectName("Bypass");
   Bypass->setGeometry(728, 8, 57, 17);
-  // The design widths fit the captions in the design font; a wider font
-  // would cut them ("Mut"). Each box may grow into the gap before the next
-  // control, never over it.
-  const int rightEdges[] = {Lock->x() - 1, Bypass->x() - 1, kDesignClientWidth - 1};
-  QCheckBox* boxes[] = {Mute, Lock, Bypass};
-  for (int i = 0; i < 3; ++i) {
-    const int room = rightEdges[i] - boxes[i]->x();
-    const int wanted = std::min(boxes[i]->sizeHint().width(), room);
-    if (wanted > boxes[i]->width()) boxes[i]->resize(wanted, boxes[i]->height());
-  }
+  GrowToCaption(*Mute, Lock->x() - 1);
+  GrowToCaption(*Lock, Bypass->x() - 1);
+  GrowToCaption(*Bypass, kDesignClientWidth - 1);
 
   for (int slot = 1; slot <= kSliderCount; ++slot) {
     auto* bar = new TzkTrackBar(this);

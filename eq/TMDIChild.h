@@ -181,6 +181,9 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   void CreateControls();
   void CreateMenus();
   void ConnectHandlers();
+  // Sends one update while connected, holding every slider until its
+  // UpdateDone arrives.
+  void SendHoldingSliders(const std::function<void()>& send);
 
   TMainForm& frame_;
   bool active_ = false;

@@ -129,6 +129,17 @@ void TMDIChild::ShowDocument() {
   Bypass->setChecked(Doc.Bypass);
 }
 
+void TMDIChild::SendHoldingSliders(const std::function<void()>& send) {
+  TzkPA422Form& engine = Engine();
+  const bool connected = engine.Connected;
+  if (connected) UpdatePending = true;
+  send();
+  // A command the engine refused outright (a value it does not accept, a
+  // transfer already running) never gets its UpdateDone; the sliders must
+  // not wait for it.
+  if (connected && engine.CommState == 0) UpdatePending = false;
+}
+
 // --- Sliders ----------------------------------------------------------------
 
 void TMDIChild::TrackBar1Changing(TzkTrackBar&, int, bool& allowChange) {
@@ -145,12 +156,10 @@ void TMDIChild::TrackBarChange(TzkTrackBar& sender) {
   }
   Panels[3]->setText(Q(LevelString(sender.Position())));
   if (!engine.Connected) return;
-  UpdatePending = true;
-  engine.UpdateParameter(Doc.Address, kPassword, DeviceGainCode(sender.Position()),
-                         DeviceBandNumber(sender.Tag));
-  // A command the engine refused outright (a value it does not accept)
-  // never gets its UpdateDone; the sliders must not wait for it.
-  if (engine.CommState == 0) UpdatePending = false;
+  SendHoldingSliders([&] {
+    engine.UpdateParameter(Doc.Address, kPassword, DeviceGainCode(sender.Position()),
+                           DeviceBandNumber(sender.Tag));
+  });
 }
 
 void TMDIChild::zkTrackBar1Enter(TzkTrackBar& sender) {
@@ -198,22 +207,18 @@ void TMDIChild::zkTrackBar1KeyDown(TzkTrackBar& sender, int& key) {
 
 void TMDIChild::CBHighPassChange() {
   Doc.HighPassIndex = CBHighPass->currentIndex();
-  TzkPA422Form& engine = Engine();
-  const bool connected = engine.Connected;
-  if (connected) UpdatePending = true;
   Panels[7]->setText(Q(HighPassLabel(Doc.HighPassIndex)));
-  engine.SetHighPass(Doc.Address, SEPresetNumber->value(), Doc.HighPassIndex, kPassword);
-  if (connected && engine.CommState == 0) UpdatePending = false;
+  SendHoldingSliders([&] {
+    Engine().SetHighPass(Doc.Address, SEPresetNumber->value(), Doc.HighPassIndex, kPassword);
+  });
 }
 
 void TMDIChild::CBLowPassChange() {
   Doc.LowPassIndex = CBLowPass->currentIndex();
-  TzkPA422Form& engine = Engine();
-  const bool connected = engine.Connected;
-  if (connected) UpdatePending = true;
   Panels[5]->setText(Q(LowPassLabel(Doc.LowPassIndex)));
-  engine.SetLowPass(Doc.Address, SEPresetNumber->value(), Doc.LowPassIndex, kPassword);
-  if (connected && engine.CommState == 0) UpdatePending = false;
+  SendHoldingSliders([&] {
+    Engine().SetLowPass(Doc.Address, SEPresetNumber->value(), Doc.LowPassIndex, kPassword);
+  });
 }
 
 // --- Address ----------------------------------------------------------------
@@ -289,16 +294,13 @@ void TMDIChild::CBPresetNameKeyPress(int key) {
     PresetNameEdited = true;
     return;
   }
-  TzkPA422Form& engine = Engine();
-  const bool connected = engine.Connected;
-  if (connected) UpdatePending = true;
   const int preset = SEPresetNumber->value();
   const QString text = CBPresetName->currentText();
   Doc.PresetNames[preset - 1] = text.toStdString();
   CBPresetName->setItemText(preset - 1, text);
-  engine.SetPresetName(Doc.Address, preset, text.toStdString(), kPassword);
+  SendHoldingSliders(
+      [&] { Engine().SetPresetName(Doc.Address, preset, text.toStdString(), kPassword); });
   PresetNameEdited = false;
-  if (connected && engine.CommState == 0) UpdatePending = false;
 }
 
 void TMDIChild::CBPresetNameExit() {

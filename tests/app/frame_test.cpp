@@ -31,6 +31,7 @@
 #include "VarloProgram.h"
 #include "app/TempDir.h"
 #include "support/OrbSimProcess.h"
+#include "support/OnNextModal.h"
 #include "support/RecordingOperatorMessages.h"
 #include "zkScale.h"
 
@@ -41,18 +42,6 @@ int64_t MsSince(Clock::time_point start) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
-// Runs `act` on the next modal dialog once it is shown.
-void OnNextModal(std::function<void(QWidget*)> act) {
-  auto* timer = new QTimer;
-  QObject::connect(timer, &QTimer::timeout, [timer, act] {
-    if (QWidget* modal = QApplication::activeModalWidget()) {
-      timer->stop();
-      timer->deleteLater();
-      act(modal);
-    }
-  });
-  timer->start(10);
-}
 }  // namespace
 
 class FrameTest : public QObject {

@@ -28,20 +28,9 @@
 #include "app/TempDir.h"
 #include "support/Hex.h"
 #include "support/OrbSimProcess.h"
+#include "support/OnNextModal.h"
 #include "support/RecordingOperatorMessages.h"
 
-// Runs `act` on the next modal dialog once it is shown.
-inline void OnNextModal(std::function<void(QWidget*)> act) {
-  auto* timer = new QTimer;
-  QObject::connect(timer, &QTimer::timeout, [timer, act] {
-    if (QWidget* modal = QApplication::activeModalWidget()) {
-      timer->stop();
-      timer->deleteLater();
-      act(modal);
-    }
-  });
-  timer->start(10);
-}
 
 class WindowFixture {
  public:

@@ -2,7 +2,6 @@
 // orbsim: what the devices store afterwards and what the windows show.
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFile>
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QToolButton>
@@ -16,16 +15,6 @@
 using namespace pa422;
 
 namespace {
-std::string ReadBytes(const std::string& path) {
-  QFile f(QString::fromStdString(path));
-  if (!f.open(QIODevice::ReadOnly)) return {};
-  return f.readAll().toStdString();
-}
-void WriteBytes(const std::string& path, const std::string& bytes) {
-  QFile f(QString::fromStdString(path));
-  QVERIFY(f.open(QIODevice::WriteOnly));
-  f.write(bytes.data(), qint64(bytes.size()));
-}
 // A device's stored level byte of a band (30: the gain).
 uint8_t LevelByte(const Bytes& block, int slot) { return uint8_t(block[all_data::kFirstBand - 1 + slot - 1]); }
 }  // namespace
@@ -68,7 +57,7 @@ class WindowFilesTest : public QObject, public WindowFixture {
     std::string mac = BuildMacPreset(Curve());
     mac[2 + 5] = 0;  // band 6 at +26 steps: beyond the range of 24
     const std::string path = *dir / "loud.vrl";
-    WriteBytes(path, mac);
+    WriteText(path, mac);
 
     OpenThroughFrame(path, 1);
     QCOMPARE(messages->shown.size(), size_t(2));
@@ -101,7 +90,7 @@ class WindowFilesTest : public QObject, public WindowFixture {
     QVERIFY(!w.Paste1->isEnabled());
     Frames();
     const std::string path = *dir / "open.v95";
-    WriteBytes(path, BuildMacPreset(Curve()));  // lock byte 0
+    WriteText(path, BuildMacPreset(Curve()));  // lock byte 0
 
     OpenThroughFrame(path, 1);
     QVERIFY(!w.Lock->isChecked());
@@ -125,7 +114,7 @@ class WindowFilesTest : public QObject, public WindowFixture {
     QVERIFY(WaitIdle());
     Frames();
     const std::string path = *dir / "old.equ";
-    WriteBytes(path, BuildEquPreset(Curve()));
+    WriteText(path, BuildEquPreset(Curve()));
 
     OpenThroughFrame(path, 2);
     QCOMPARE(w.SliderOfSlot(1)->Position(), 3);
@@ -155,7 +144,7 @@ class WindowFilesTest : public QObject, public WindowFixture {
       };
       source.Save1Click();
       QCOMPARE(suggested, QString("FILE CURVE"));
-      QCOMPARE(ReadBytes(path).size(), filter == 1 ? kMacFileSize : kEquFileSize);
+      QCOMPARE(ReadText(path).size(), filter == 1 ? kMacFileSize : kEquFileSize);
 
       TMDIChild& reader = *NewWindow();
       reader.Open(QString::fromStdString(path), filter);
@@ -185,7 +174,7 @@ class WindowFilesTest : public QObject, public WindowFixture {
     QCOMPARE(messages->shown[0].caption, std::string("Open File Error"));
     QVERIFY(messages->shown[0].text.find("missing.vrl") != std::string::npos);
     const std::string shortFile = *dir / "short.equ";
-    WriteBytes(shortFile, std::string(40, ' '));
+    WriteText(shortFile, std::string(40, ' '));
     w.Open(QString::fromStdString(shortFile), 2);
     QCOMPARE(messages->shown.size(), size_t(2));
     QVERIFY(messages->shown[1].text.find("short.equ") != std::string::npos);
