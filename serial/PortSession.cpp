@@ -84,6 +84,7 @@ bool PortSession::Stop() {
     eventSignal.notify_all();
     eventHandled.notify_all();
     outputReady.notify_all();
+    handlerReturned.notify_all();
   }
   if (dev) dev->Abort();
   dev.reset();
@@ -217,18 +218,29 @@ void PortSession::ReadDriver() {
 void PortSession::Deliver(std::function<void(TApdComPort&)> call) {
   if (stopping) return;
   auto self = shared_from_this();
+  // The wait is our own rather than the poster's, so that closing the port
+  // (on the user-interface thread, which then cannot run this task) ends it
+  // at once instead of after the full delivery wait.
+  auto returned = std::make_shared<bool>(false);
   ui.PostAndWait(
-      [self, call = std::move(call)] {
-        if (self->closed) return;
-        try {
-          call(*self->owner);
-        } catch (const std::exception& e) {
-          self->exceptions.ShowException(e.what());
-        } catch (...) {
-          self->exceptions.ShowException("Unknown exception in an event handler");
+      [self, returned, call = std::move(call)] {
+        if (!self->closed) {
+          try {
+            call(*self->owner);
+          } catch (const std::exception& e) {
+            self->exceptions.ShowException(e.what());
+          } catch (...) {
+            self->exceptions.ShowException("Unknown exception in an event handler");
+          }
         }
+        std::lock_guard l(self->lock);
+        *returned = true;
+        self->handlerReturned.notify_all();
       },
-      kDeliveryWaitMs);
+      0);
+  std::unique_lock l(lock);
+  handlerReturned.wait_for(l, std::chrono::milliseconds(kDeliveryWaitMs),
+                           [&] { return *returned || stopping; });
 }
 
 void PortSession::EvaluateStatusTriggers() {

@@ -58,9 +58,9 @@ struct PortSession : std::enable_shared_from_this<PortSession> {
   // not report running within 3000 ms.
   bool StartThreads();
   // Stops the threads and releases the device. Each thread is waited for
-  // up to 200 ms; one still busy (the dispatch thread waiting for the
-  // handler that asked for this close) is left to end on its own, and
-  // Stop returns false.
+  // up to 200 ms; one still busy (inside a device call that does not give
+  // way at once) is left to end on its own, and Stop returns false. A
+  // dispatch thread waiting for a handler stops waiting.
   bool Stop();
   // Whether every thread has ended; joins those that have.
   bool Reap();
@@ -99,6 +99,8 @@ struct PortSession : std::enable_shared_from_this<PortSession> {
   unsigned pendingEvents = 0;
   std::condition_variable eventSignal;
   std::condition_variable eventHandled;
+  // Dispatch thread <- user-interface thread: a delivered handler returned.
+  std::condition_variable handlerReturned;
 
   std::atomic<bool> stopping{false};
   bool closed = false;  // set on the user-interface thread when the port closes
@@ -115,8 +117,9 @@ struct PortSession : std::enable_shared_from_this<PortSession> {
   void EvaluateTimers();
   void EvaluateDataAvailable();
   // Hands one event to the user-interface thread and waits for its handler
-  // (at most kDeliveryWaitMs). `call` runs there only while the port is
-  // still open; exceptions escaping it are shown, not propagated.
+  // (at most kDeliveryWaitMs, less when the port closes meanwhile). `call`
+  // runs there only while the port is still open; exceptions escaping it
+  // are shown, not propagated.
   void Deliver(std::function<void(TApdComPort&)> call);
 
   struct Worker {

@@ -24,11 +24,22 @@ std::string Fault(const std::vector<std::string>& words, DeviceBus& bus) {
     return "ok";
   }
   auto address = words.size() >= 3 ? Number(words[1], 1, 255) : std::nullopt;
-  if (!address) return "error usage: fault <addr> <fault> | fault clear";
-  DeviceFaults* faults = bus.Faults(static_cast<uint8_t>(*address));
+  if (!address) return "error usage: fault <addr> [after <frames>] <fault> | fault clear";
+  const uint8_t at = static_cast<uint8_t>(*address);
+  DeviceFaults* faults = bus.Faults(at);
   if (!faults) return "error no device at address " + words[1];
   std::vector<std::string> rest(words.begin() + 2, words.end());
+  if (rest[0] == "after") {
+    auto frames = rest.size() >= 3 ? Number(rest[1], 1, 999) : std::nullopt;
+    if (!frames) return "error usage: fault <addr> after <1..999> <fault>";
+    DeviceFaults later;
+    auto error = ApplyFaultWords(later, std::vector<std::string>(rest.begin() + 2, rest.end()));
+    if (error) return *error;
+    bus.DelayFaults(at, *frames, later);
+    return "ok";
+  }
   auto error = ApplyFaultWords(*faults, rest);
+  if (!error) bus.CancelDelayedFaults(at);
   return error ? *error : "ok";
 }
 

@@ -85,7 +85,16 @@ DeviceFaults* DeviceBus::Faults(uint8_t address) {
   return &faults_[address];
 }
 
-void DeviceBus::ClearAllFaults() { faults_.clear(); }
+bool DeviceBus::DelayFaults(uint8_t address, int frames, const DeviceFaults& faults) {
+  if (!devices_.count(address)) return false;
+  delayed_[address] = DelayedFaults{frames, faults};
+  return true;
+}
+
+void DeviceBus::ClearAllFaults() {
+  faults_.clear();
+  delayed_.clear();
+}
 
 std::vector<std::string> DeviceBus::TakeFrames() {
   std::vector<std::string> out(frames_.begin(), frames_.end());
@@ -139,6 +148,11 @@ void DeviceBus::OnClient(bool attached) {
 DeviceReply DeviceBus::Execute(uint8_t address, const std::string& frame) {
   OrbDevice& device = devices_.at(address);
   DeviceReply reply = device.Execute(frame);
+  // A delayed fault starts with the address byte of the next transaction.
+  if (auto it = delayed_.find(address); it != delayed_.end() && --it->second.framesLeft <= 0) {
+    faults_[address] = it->second.faults;
+    delayed_.erase(it);
+  }
   // Stored before the reply goes out: a reply means the change is kept.
   if (reply.memoryChanged) SaveState();
   return reply;

@@ -38,6 +38,11 @@ class DeviceBus {
   // nullptr when no device has this address.
   const OrbDevice* Device(uint8_t address) const;
   DeviceFaults* Faults(uint8_t address);
+  // `faults` replaces the address's faults once `frames` more frames for it
+  // have been executed (a fault switched on halfway through a run); nothing
+  // when no device has this address. A later fault or clear cancels it.
+  bool DelayFaults(uint8_t address, int frames, const DeviceFaults& faults);
+  void CancelDelayedFaults(uint8_t address) { delayed_.erase(address); }
   void ClearAllFaults();
   // "<address>:<frame hex>" for each complete frame, and "<253>" for a
   // group byte, since the last call.
@@ -61,6 +66,11 @@ class DeviceBus {
   const BusConfig config_;
   std::map<uint8_t, OrbDevice> devices_;
   std::map<uint8_t, DeviceFaults> faults_;
+  struct DelayedFaults {
+    int framesLeft = 0;
+    DeviceFaults faults;
+  };
+  std::map<uint8_t, DelayedFaults> delayed_;
   DeviceMemories carried_;  // from the state file, for devices not on this bus
   std::deque<std::string> frames_;
   bool toldSaveFailure_ = false;

@@ -1,62 +1,12 @@
 // varlo-cli as operators run it: the built binary, its output and exit status.
-#include <gtest/gtest.h>
-#include <sys/wait.h>
-
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <vector>
+
+#include "CliRunner.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-struct Result {
-  int status = -1;
-  std::string out, err;
-};
-
-class VarloCli : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/varlo-cli-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-  static void Put(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-  }
-  static std::string Get(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-
-  // Runs the binary through the shell, each argument quoted.
-  Result Run(const std::vector<std::string>& args) {
-    std::string command = VARLO_CLI_PATH;
-    for (const auto& arg : args) command += " '" + arg + "'";
-    command += " >" + Path(".out") + " 2>" + Path(".err");
-    int status = std::system(command.c_str());
-    Result r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, Get(Path(".out")), Get(Path(".err"))};
-    fs::remove(Path(".out"));
-    fs::remove(Path(".err"));
-    return r;
-  }
-
-  // Fails with one line on stderr, nothing on stdout.
-  void ExpectRefused(const std::vector<std::string>& args, const std::string& words) {
-    Result r = Run(args);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "");
-    ASSERT_FALSE(r.err.empty());
-    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
-    EXPECT_NE(r.err.find(words), std::string::npos) << r.err;
-  }
-
-  fs::path dir_;
-};
+using VarloCli = CliFixture;
 
 // Band 1 at -14 steps (byte 40), band 5 at -3, gain +2, high-pass 3,
 // low-pass OUT, preset name " live.one", lock byte 1.
@@ -85,7 +35,7 @@ std::string Flat29Except(int band, int steps) {
 
 TEST_F(VarloCli, ShowPrintsWhatEachReaderMakesOfTheFile) {
   Put(Path("a.V95"), MacFile());
-  Result r = Run({"show", Path("a.V95")});
+  CliResult r = Run({"show", Path("a.V95")});
   EXPECT_EQ(r.status, 0) << r.err;
   std::string payload = "01" "4b4f4255" "28" "1a1a1a" "1d";  // channel, password, bands 1 to 5
   for (int band = 6; band <= 29; ++band) payload += "1a";
@@ -126,7 +76,7 @@ TEST_F(VarloCli, ShowPrintsWhatEachReaderMakesOfTheFile) {
 
 TEST_F(VarloCli, ConvertWritesWhatTheProgramWouldSave) {
   Put(Path("in.V95"), MacFile());
-  Result r = Run({"convert", Path("in.V95"), Path("out.equ")});
+  CliResult r = Run({"convert", Path("in.V95"), Path("out.equ")});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "");
   std::string equ = Get(Path("out.equ"));

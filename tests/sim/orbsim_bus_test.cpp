@@ -424,3 +424,23 @@ TEST(OrbSimBus, FuzzingHostNeverStopsTheBus) {
   Pa422TestHost host(sim.SerialPort());
   EXPECT_EQ(host.Transact(1, MuteAllOutputsFrame(), 1).reply, kOk);
 }
+
+TEST(OrbSimBus, FaultSwitchedOnAfterSomeFrames) {
+  OrbSimProcess sim({"--no-pacing", "--devices", "1,2"});
+  Pa422TestHost host(sim.SerialPort());
+  sim.Ok("fault 1 after 2 status 9");
+  EXPECT_NE(sim.Command("fault 1 after 0 absent").rfind("error", 0), std::string::npos);
+  EXPECT_NE(sim.Command("fault 1 after 2").rfind("error", 0), std::string::npos);
+  EXPECT_EQ(host.Transact(1, UnmuteAllOutputsFrame(), 1).reply, kOk);
+  EXPECT_EQ(host.Transact(2, UnmuteAllOutputsFrame(), 1).reply, kOk);  // counts per address
+  EXPECT_EQ(host.Transact(1, UnmuteAllOutputsFrame(), 1).reply, kOk);
+  EXPECT_EQ(host.Transact(1, UnmuteAllOutputsFrame(), 1).reply, "\x09");
+  EXPECT_EQ(host.Transact(1, UnmuteAllOutputsFrame(), 1).reply, "\x09");
+
+  // A fault set now, or a clear, cancels one still waiting.
+  sim.Ok("fault clear");
+  sim.Ok("fault 1 after 1 status 7");
+  sim.Ok("fault 1 clear");
+  EXPECT_EQ(host.Transact(1, UnmuteAllOutputsFrame(), 1).reply, kOk);
+  EXPECT_EQ(host.Transact(1, UnmuteAllOutputsFrame(), 1).reply, kOk);
+}

@@ -1,0 +1,11 @@
+#pragma once
+// The varlo-cli commands that talk to devices on the line: devices,
+// backup and restore. Each returns the exit status; failures that end the
+// run are thrown as std::runtime_error (one line), usage errors as
+// UsageError.
+#include <string>
+#include <vector>
+
+int DevicesCommand(const std::vector<std::string>& args);
+int BackupCommand(const std::vector<std::string>& args);
+int RestoreCommand(const std::vector<std::string>& args);

@@ -1,0 +1,137 @@
+#include "DeviceSession.h"
+
+#include <chrono>
+#include <stdexcept>
+
+#include "ApdExceptions.h"
+#include "EventLoopPoster.h"
+#include "SettingsLocation.h"
+#include "TzkPA422Form.h"
+
+namespace {
+// Longer than the engine's own time-outs (three timers of about two
+// seconds each): the engine always ends a transaction before this.
+constexpr auto kTransactionLimit = std::chrono::seconds(30);
+}  // namespace
+
+// Collects what the engine would show in boxes and tell the window.
+struct DeviceSession::Engine : MessageBoxes, ExceptionDisplay, EqualizerNotifications {
+  Engine() : form(loop, *this, *this, [this] { return this; }) {}
+
+  void ShowMessage(const std::string&, const std::string& text, MessageIcon) override {
+    messages.push_back(text);
+  }
+  void ShowException(const std::string& message) override { messages.push_back(message); }
+  void LinkFailed() override {}
+  void PresetRecalled() override {}
+  void UpdateDone() override {}
+  void AllDataReceived() override {}
+
+  EventLoopPoster loop;
+  std::vector<std::string> messages;
+  TzkPA422Form form;
+};
+
+DeviceSession::DeviceSession(const LineChoice& line) : engine_(std::make_unique<Engine>()) {
+  TzkPA422Form& form = engine_->form;
+  form.ProgramDir = ExecutableDirectory();
+  form.FormCreate();  // the port number of the settings file
+  form.ApdComPort.SetTracing(tlOff);
+  form.ApdComPort.SetLogging(tlOff);
+  if (!line.device.empty()) {
+    const std::string device = line.device;
+    form.ApdComPort.DeviceNameForPort = [device](uint16_t) { return device; };
+    form.ApdComPort.SetComNumber(1);
+  } else if (line.port > 0) {
+    form.ApdComPort.SetComNumber(static_cast<uint16_t>(line.port));
+  }
+  const uint16_t port = form.ApdComPort.ComNumber();
+  if (port == 0)
+    throw std::runtime_error("no serial line chosen: give --port N or --device PATH");
+  deviceName_ = form.ApdComPort.DeviceNameForPort(port);
+  try {
+    form.Connect();
+  } catch (const std::exception& e) {
+    throw std::runtime_error("cannot open " + deviceName_ + ": " + e.what());
+  }
+  if (!form.Connected) {
+    std::string why = engine_->messages.empty() ? "the port did not open" : engine_->messages.front();
+    throw std::runtime_error("cannot open " + deviceName_ + ": " + why);
+  }
+}
+
+DeviceSession::~DeviceSession() {
+  try {
+    engine_->form.Disconnect();
+  } catch (const std::exception&) {
+    // Closing cannot fail in a way the caller could still act on.
+  }
+}
+
+template <typename Start>
+LinkResult DeviceSession::Run(Start start) {
+  TzkPA422Form& form = engine_->form;
+  engine_->messages.clear();
+  start(form);
+  LinkResult result;
+  if (form.CommState == 0 && engine_->messages.empty()) {
+    // Refused without a message: the port closed under us.
+    result.message = "the serial line is closed";
+    return result;
+  }
+  if (!engine_->loop.RunUntil([&] { return form.CommState == 0; }, kTransactionLimit)) {
+    form.Disconnect();
+    result.message = "no end of the transaction within 30 s";
+    return result;
+  }
+  if (!engine_->messages.empty()) {
+    result.message = engine_->messages.front();
+    result.notFound = result.message == "ORB Not Found.";
+    return result;
+  }
+  result.ok = true;
+  return result;
+}
+
+LinkResult DeviceSession::RecallAllData(int address, int preset) {
+  LinkResult r = Run([&](TzkPA422Form& f) {
+    f.PendingEdit = TPendingEdit::None;
+    f.RecallAllData(address, preset);
+  });
+  if (r.ok) r.block = engine_->form.ResponseBuffer;
+  if (r.ok && r.block.size() != static_cast<size_t>(pa422::kAllDataLength + 1)) {
+    r.ok = false;
+    r.message = "the device sent a block of " + std::to_string(r.block.size()) + " bytes";
+  }
+  return r;
+}
+
+LinkResult DeviceSession::TransmitAllData(int address, int preset, const pa422::Bytes& block) {
+  return Run([&](TzkPA422Form& f) { f.TransmitAllData(address, preset, block); });
+}
+
+LinkResult DeviceSession::LockPreset(int address, int preset) {
+  return Run([&](TzkPA422Form& f) { f.LockPreset(address, preset, pa422::kDevicePassword); });
+}
+
+LinkResult DeviceSession::UnlockPreset(int address, int preset) {
+  return Run([&](TzkPA422Form& f) { f.UnlockPreset(address, preset, pa422::kDevicePassword); });
+}
+
+LinkResult DeviceSession::SetDeviceName(int address, const std::string& name) {
+  return Run([&](TzkPA422Form& f) { f.SetDeviceName(address, pa422::kDevicePassword, name); });
+}
+
+uint8_t BlockByte(const pa422::Bytes& block, int position) {
+  return position >= 1 && static_cast<size_t>(position) <= block.size()
+             ? static_cast<uint8_t>(block[position - 1])
+             : 0;
+}
+
+std::string BlockName(const pa422::Bytes& block, int position) {
+  std::string name;
+  for (int i = 0; i < pa422::kNameLength; ++i) name += static_cast<char>(BlockByte(block, position + i));
+  const size_t first = name.find_first_not_of(' ');
+  if (first == std::string::npos) return "";
+  return name.substr(first, name.find_last_not_of(' ') - first + 1);
+}

@@ -1,0 +1,63 @@
+#pragma once
+// One serial line to the ORB devices for a command-line run: the link
+// engine and the port component of the program, driven without a window.
+// Each call runs one transaction to its end and says how it ended, with the
+// engine's own message when it failed.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "PA422Messages.h"
+
+struct LinkResult {
+  bool ok = false;
+  // The engine's message ("ORB Not Found.", "ComStat Error -4", ...) when
+  // the transaction failed.
+  std::string message;
+  // Nobody raised DSR for the address: there is no device there.
+  bool notFound = false;
+  // The recalled all-data block (70 data bytes and the status byte) of a
+  // successful RecallAllData.
+  pa422::Bytes block;
+};
+
+// Which line to open: a device path or rfc2217:// address, or a port number
+// looked up in the settings file as the program does. Neither: the
+// program's own "Com Port" setting.
+struct LineChoice {
+  std::string device;
+  int port = 0;
+};
+
+class DeviceSession {
+ public:
+  // Opens the line; throws std::runtime_error with the engine's message
+  // when it cannot.
+  explicit DeviceSession(const LineChoice& line);
+  ~DeviceSession();
+  DeviceSession(const DeviceSession&) = delete;
+  DeviceSession& operator=(const DeviceSession&) = delete;
+
+  // The device path or address that was opened.
+  const std::string& DeviceName() const { return deviceName_; }
+
+  LinkResult RecallAllData(int address, int preset);
+  LinkResult TransmitAllData(int address, int preset, const pa422::Bytes& block);
+  LinkResult LockPreset(int address, int preset);
+  LinkResult UnlockPreset(int address, int preset);
+  LinkResult SetDeviceName(int address, const std::string& name);
+
+ private:
+  struct Engine;
+  template <typename Start>
+  LinkResult Run(Start start);
+
+  std::unique_ptr<Engine> engine_;
+  std::string deviceName_;
+};
+
+// Reading a recalled block (positions from 1 as the protocol counts them).
+uint8_t BlockByte(const pa422::Bytes& block, int position);
+// 16 bytes from `position`, trimmed of leading and trailing spaces.
+std::string BlockName(const pa422::Bytes& block, int position);

@@ -1,0 +1,232 @@
+// varlo-cli against a simulated bus: listing devices, backing a device up
+// and restoring it, with the faults an installed system meets (an empty
+// bus, a missing address, a locked preset, a device that stops answering
+// halfway). What reached the devices is read back from orbsim.
+#include <filesystem>
+
+#include "BackupSet.h"
+#include "CliRunner.h"
+#include "Json.h"
+#include "PA422Messages.h"
+#include "support/Hex.h"
+#include "support/OrbSimProcess.h"
+
+namespace fs = std::filesystem;
+namespace all = pa422::all_data;
+
+namespace {
+class VarloCliDevices : public CliFixture {
+ protected:
+  // The bus for one test: orbsim without byte pacing, devices as given.
+  OrbSimProcess& Bus(const std::string& devices) {
+    sim_ = std::make_unique<OrbSimProcess>(std::vector<std::string>{"--no-pacing", "--devices", devices});
+    return *sim_;
+  }
+  std::vector<std::string> With(std::vector<std::string> args) {
+    args.insert(args.end(), {"--device", sim_->Url()});
+    return args;
+  }
+  std::string Block(int address, int preset) {
+    return Unhex(sim_->Ok("preset " + std::to_string(address) + " " + std::to_string(preset)).substr(3));
+  }
+  // Rewrites a backup's preset file and its manifest entry.
+  void ReplacePresetFile(const std::string& dir, int preset, const std::string& bytes, bool locked) {
+    Put(dir + "/" + PresetFileName(preset), bytes);
+    BackupManifest m = ParseManifest(Get(dir + "/manifest.json"));
+    for (BackupPreset& p : m.presets)
+      if (p.preset == preset) {
+        p.crc32 = Crc32(bytes);
+        p.locked = locked;
+      }
+    Put(dir + "/manifest.json", ManifestJson(m));
+  }
+
+  std::unique_ptr<OrbSimProcess> sim_;
+};
+
+uint8_t At(const std::string& block, int position) { return static_cast<uint8_t>(block.at(position - 1)); }
+
+// A Mac file of preset 3 with band 2 at level 10, low-pass 12, named "RIDE".
+std::string RideFile(const std::string& original) {
+  std::string file = original;
+  file[3] = 10;
+  file[34] = 12;
+  file.replace(35, 16, "RIDE            ");
+  return file;
+}
+}  // namespace
+
+TEST_F(VarloCliDevices, ListsWhatAnswersAsATableOrJson) {
+  Bus("2,4");
+  CliResult r = Run(With({"devices", "--addresses", "2-4", "--json"}));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");  // no progress bar when stderr is not a terminal
+  auto json = ParseJson(r.out);
+  ASSERT_TRUE(json && json->Array()) << r.out;
+  ASSERT_EQ(json->Array()->size(), 2u);
+  const JsonValue& second = json->Array()->at(1);
+  EXPECT_EQ(second.Member("address")->Integer(1, 240), 4);
+  EXPECT_EQ(*second.Member("deviceName")->String(), "ORB 4");
+  EXPECT_EQ(second.Member("currentPreset")->Integer(0, 8), 1);
+  EXPECT_FALSE(*second.Member("mute")->Bool());
+  ASSERT_EQ(second.Member("presets")->Array()->size(), 8u);
+  EXPECT_EQ(*second.Member("presets")->Array()->at(7).Member("name")->String(), "PRESET 8");
+  // Address 3 was asked and nobody answered; nothing else went out.
+  std::string frames = sim_->Ok("frames");
+  EXPECT_NE(frames.find("2:010100"), std::string::npos);
+  EXPECT_NE(frames.find("4:010108"), std::string::npos);
+  EXPECT_EQ(frames.find("3:"), std::string::npos);
+
+  r = Run(With({"devices", "--addresses", "4"}));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.substr(0, 4), "ADDR");
+  EXPECT_NE(r.out.find("\n   4  ORB 4 "), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("8:PRESET 8\n"), std::string::npos) << r.out;
+}
+
+TEST_F(VarloCliDevices, EmptyBusAndUnusableLines) {
+  Bus("none");
+  CliResult r = Run(With({"devices", "--addresses", "1-2", "--json"}));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "[]\n");
+  r = Run(With({"devices", "--addresses", "7"}));
+  EXPECT_EQ(r.out, "no device answered\n");
+
+  ExpectFailure({"devices", "--device", "/dev/no-such-tty"}, "cannot open /dev/no-such-tty");
+  ExpectFailure({"devices", "--device", "rfc2217://127.0.0.1:1"}, "cannot open rfc2217://127.0.0.1:1");
+  ExpectFailure(With({"devices", "--port", "2"}), "not both");
+  ExpectFailure(With({"devices", "--addresses", "5-3"}), "ends before it starts");
+  ExpectFailure(With({"backup", "--out", Path("b")}), "--address N is required");
+  ExpectFailure(With({"restore", "--address", "1"}), "--from DIR is required");
+}
+
+TEST_F(VarloCliDevices, PortNumberIsLookedUpInTheSettingsFile) {
+  Bus("5");
+  fs::create_directories(Path("config/Varlo95"));
+  Put(Path("config/Varlo95/Varlo95.ini"),
+      "[Communications]\nCom Port=3\nCom 7 Device=" + sim_->Url() + "\nCom 3 Device=" + sim_->Url() + "\n");
+  const std::string env = "XDG_CONFIG_HOME=" + Path("config");
+  CliResult r = Run({"devices", "--addresses", "5", "--json", "--port", "7"}, env);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("\"ORB 5\""), std::string::npos) << r.out;
+  // Without --port the program's own port setting is used.
+  r = Run({"devices", "--addresses", "5", "--json"}, env);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("\"ORB 5\""), std::string::npos) << r.out;
+}
+
+TEST_F(VarloCliDevices, BackupThenRestoreToAReplacedUnit) {
+  Bus("1,3");
+  CliResult r = Run(With({"backup", "--address", "1", "--out", Path("backup")}));
+  ASSERT_EQ(r.status, 0) << r.err;
+  for (int preset = 1; preset <= 8; ++preset) {
+    std::string file = Get(Path("backup/" + PresetFileName(preset)));
+    ASSERT_EQ(file.size(), 68u);
+    EXPECT_EQ(file.substr(52, 16), "ORB 1           ");
+    EXPECT_EQ(file.substr(2, 30), Block(1, preset).substr(0, 30));
+  }
+  BackupManifest manifest = ParseManifest(Get(Path("backup/manifest.json")));
+  EXPECT_EQ(manifest.address, 1);
+  EXPECT_EQ(manifest.deviceName, "ORB 1");
+  ASSERT_EQ(manifest.presets.size(), 8u);
+
+  // The backup is edited: preset 3 gets another curve and is to be locked.
+  ReplacePresetFile(Path("backup"), 3, RideFile(Get(Path("backup/preset-3.V95"))), true);
+  sim_->Ok("frames");
+  r = Run(With({"restore", "--address", "3", "--from", Path("backup")}));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("preset 3  RIDE (locked)  written and verified"), std::string::npos) << r.out;
+  std::string block = Block(3, 3);
+  EXPECT_EQ(At(block, all::kFirstBand + 1), 10);
+  EXPECT_EQ(At(block, all::kLowPass), 12);
+  EXPECT_EQ(block.substr(all::kPresetName - 1, 16), "RIDE            ");
+  EXPECT_EQ(At(block, all::kLock), 1);
+  EXPECT_EQ(Block(3, 5).substr(0, 49), Block(1, 5).substr(0, 49));
+  EXPECT_EQ(Block(3, 0).substr(all::kDeviceName - 1, 16), "ORB 1           ");  // renamed once
+  std::string frames = sim_->Ok("frames");
+  EXPECT_EQ(frames.find("1:"), std::string::npos);  // device 1 left alone
+  EXPECT_NE(frames.find("3:93"), std::string::npos);
+  EXPECT_NE(frames.find("3:940103"), std::string::npos);  // lock preset 3
+
+  // The locked preset is backed up as locked, and a restore that says
+  // "unlocked" unlocks it first and leaves it unlocked.
+  r = Run(With({"backup", "--address", "3", "--out", Path("second")}));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("preset 3  RIDE (locked)"), std::string::npos) << r.out;
+  EXPECT_TRUE(ParseManifest(Get(Path("second/manifest.json"))).Find(3)->locked);
+  r = Run(With({"restore", "--address", "3", "--from", Path("backup"), "--preset", "2"}));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "preset 2  PRESET 2  written and verified\nrestored 1 preset to address 3\n");
+  ReplacePresetFile(Path("backup"), 3, Get(Path("backup/preset-3.V95")), false);
+  sim_->Ok("frames");
+  r = Run(With({"restore", "--address", "3", "--from", Path("backup"), "--preset", "3"}));
+  ASSERT_EQ(r.status, 0) << r.err;
+  frames = sim_->Ok("frames");
+  EXPECT_LT(frames.find("3:950103"), frames.find("3:81"));  // unlocked, then written
+  EXPECT_EQ(At(Block(3, 3), all::kLock), 0);
+}
+
+TEST_F(VarloCliDevices, NothingIsSentFromAFileThatDoesNotCheckOut) {
+  Bus("1");
+  ASSERT_EQ(Run(With({"backup", "--address", "1", "--out", Path("b")})).status, 0);
+  std::string file = Get(Path("b/preset-6.V95"));
+  file[10] = 30;  // changed after the backup: the CRC no longer matches
+  Put(Path("b/preset-6.V95"), file);
+  sim_->Ok("frames");
+  CliResult r = ExpectFailure(With({"restore", "--address", "1", "--from", Path("b")}), "preset-6.V95: its CRC-32");
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(sim_->Ok("frames"), "ok");  // not even preset 1 went out
+  ExpectFailure(With({"restore", "--address", "1", "--from", Path("nothing")}), "cannot read");
+  fs::remove(Path("b/preset-2.V95"));
+  ExpectFailure(With({"restore", "--address", "1", "--from", Path("b"), "--preset", "2"}), "cannot read");
+  // The one preset asked for does check out.
+  r = Run(With({"restore", "--address", "1", "--from", Path("b"), "--preset", "4"}));
+  EXPECT_EQ(r.status, 0) << r.err;
+}
+
+TEST_F(VarloCliDevices, MissingAddressWritesNothing) {
+  Bus("1");
+  ExpectFailure(With({"backup", "--address", "2", "--out", Path("b")}),
+                "no device answers at address 2");
+  EXPECT_FALSE(fs::exists(Path("b")));
+  ASSERT_EQ(Run(With({"backup", "--address", "1", "--out", Path("b")})).status, 0);
+  ExpectFailure(With({"restore", "--address", "2", "--from", Path("b")}),
+                "no device answers at address 2");
+}
+
+TEST_F(VarloCliDevices, DeviceThatStopsAnsweringHalfwayThroughABackup) {
+  Bus("1");
+  ASSERT_EQ(Run(With({"backup", "--address", "1", "--out", Path("b")})).status, 0);
+  const std::string manifest = Get(Path("b/manifest.json"));
+  sim_->Ok("fault 1 after 3 absent");
+  CliResult r = ExpectFailure(With({"backup", "--address", "1", "--out", Path("b")}),
+                              "stopped answering while reading preset 4 (ORB Not Found.); nothing was written");
+  EXPECT_EQ(Get(Path("b/manifest.json")), manifest);  // the earlier backup is intact
+
+  // A reply that loses its status byte is a device that stopped answering too.
+  sim_->Ok("fault clear");
+  sim_->Ok("fault 1 after 1 short-reply");
+  ExpectFailure(With({"backup", "--address", "1", "--out", Path("c")}),
+                "stopped answering while reading preset 2 (Timeout - Waiting for Data from ORB.)");
+  EXPECT_FALSE(fs::exists(Path("c")));
+}
+
+TEST_F(VarloCliDevices, DeviceThatStopsAnsweringHalfwayThroughARestore) {
+  Bus("1,3");
+  ASSERT_EQ(Run(With({"backup", "--address", "1", "--out", Path("b")})).status, 0);
+  // Preset 1: recall, rename, write, read back; preset 2: recall, write,
+  // read back; preset 3: recall, then the write meets nobody.
+  sim_->Ok("fault 3 after 8 absent");
+  CliResult r = ExpectFailure(With({"restore", "--address", "3", "--from", Path("b")}),
+                              "device at address 3 stopped answering while writing preset 3 "
+                              "(ORB Not Found.); written and verified: presets 1, 2; "
+                              "preset 3 may be partly written");
+  EXPECT_NE(r.out.find("preset 2  PRESET 2  written and verified"), std::string::npos);
+
+  // A device that answers with an error is named as such.
+  sim_->Ok("fault clear");
+  sim_->Ok("fault 3 after 1 status 2");
+  ExpectFailure(With({"restore", "--address", "3", "--from", Path("b"), "--preset", "5"}),
+                "device at address 3 failed while writing preset 5 (ComStat Error -2); "
+                "no preset was written; preset 5 may be partly written");
+}
