@@ -1,0 +1,79 @@
+// varlo-cli backup: presets 1 to 8 of one device into a backup folder.
+#include <ctime>
+#include <iostream>
+#include <stdexcept>
+
+#include "AtomicFile.h"
+#include "BackupSet.h"
+#include "DeviceCommandSupport.h"
+#include "DeviceCommands.h"
+#include "EqualizerDocument.h"
+
+namespace fs = std::filesystem;
+namespace all = pa422::all_data;
+
+namespace {
+std::string UtcNow() {
+  std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  gmtime_r(&now, &utc);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  return text;
+}
+}  // namespace
+
+int BackupCommand(const std::vector<std::string>& rawArgs) {
+  Arguments args = ParseArguments(rawArgs, WithLineOptions({"--address", "--out"}));
+  NoPositional(args, "backup");
+  const int address = RequiredAddress(args);
+  const fs::path dir = RequiredPath(args, "--out");
+  DeviceSession session(LineFrom(args));
+
+  // Everything is read before anything is written, so that a device that
+  // stops answering leaves an earlier backup in the folder as it was.
+  std::vector<pa422::Bytes> blocks;
+  for (int preset = 1; preset <= kPresetCount; ++preset) {
+    LinkResult r = session.RecallAllData(address, preset);
+    if (r.ok) {
+      blocks.push_back(r.block);
+      continue;
+    }
+    if (preset == 1 && r.notFound)
+      throw std::runtime_error("no device answers at address " + std::to_string(address) + " on " +
+                               session.DeviceName() + " (" + r.message + ")");
+    throw std::runtime_error("device at address " + std::to_string(address) +
+                             (StoppedAnswering(r) ? " stopped answering" : " failed") +
+                             " while reading preset " + std::to_string(preset) + " (" +
+                             r.message + "); nothing was written to " + dir.string());
+  }
+
+  BackupManifest manifest;
+  manifest.address = address;
+  manifest.created = UtcNow();
+  manifest.deviceName = DeviceFormName(blocks[0].substr(all::kDeviceName - 1, pa422::kNameLength));
+  manifest.mute = BlockByte(blocks[0], all::kMute) != 0;
+  manifest.bypass = BlockByte(blocks[0], all::kBypass) != 0;
+  std::error_code error;
+  fs::create_directories(dir, error);
+  if (error) throw std::runtime_error("cannot create " + dir.string() + ": " + error.message());
+  for (int preset = 1; preset <= kPresetCount; ++preset) {
+    const pa422::Bytes& block = blocks[preset - 1];
+    BackupPreset entry;
+    entry.preset = preset;
+    entry.file = PresetFileName(preset);
+    const std::string file = MacFileFromBlock(address, preset, block);
+    entry.name = DeviceFormName(file.substr(35, pa422::kNameLength));
+    entry.locked = BlockByte(block, all::kLock) != 0;
+    entry.crc32 = Crc32(file);
+    WriteFileAtomically((dir / entry.file).string(), file);
+    manifest.presets.push_back(entry);
+    std::cout << "preset " << preset << "  " << entry.name << (entry.locked ? " (locked)" : "")
+              << "  -> " << (dir / entry.file).string() << "\n";
+  }
+  // The manifest last: a folder whose manifest lists a preset holds its file.
+  WriteFileAtomically((dir / kManifestName).string(), ManifestJson(manifest));
+  std::cout << "backup of address " << address << " (" << manifest.deviceName << ") in "
+            << (dir / kManifestName).string() << "\n";
+  return 0;
+}

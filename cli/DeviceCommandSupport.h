@@ -1,0 +1,28 @@
+#pragma once
+// What the device commands of varlo-cli share: the line options, the
+// required options, and how an engine message is told apart.
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "CliArguments.h"
+#include "DeviceSession.h"
+
+// `options` and the line options --port and --device.
+std::set<std::string> WithLineOptions(std::set<std::string> options);
+// The line the options choose; UsageError when both are given.
+LineChoice LineFrom(const Arguments& args);
+
+int RequiredAddress(const Arguments& args);
+std::string RequiredPath(const Arguments& args, const std::string& name);
+void NoPositional(const Arguments& args, const std::string& command);
+
+// The engine's messages that mean nobody answered, rather than a device
+// that answered with an error.
+bool StoppedAnswering(const LinkResult& r);
+
+// A name as the device keeps it (upper-cased, filtered), trimmed as shown.
+std::string DeviceFormName(const std::string& text);
+
+// Throws std::runtime_error naming the file when it cannot be read.
+std::string ReadWholeFile(const std::filesystem::path& path);

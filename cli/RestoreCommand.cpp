@@ -1,0 +1,127 @@
+// varlo-cli restore: a backup folder back into a device, each preset read
+// back to verify it.
+#include <iostream>
+#include <stdexcept>
+
+#include "BackupSet.h"
+#include "DeviceCommandSupport.h"
+#include "DeviceCommands.h"
+#include "EqualizerDocument.h"
+
+namespace fs = std::filesystem;
+namespace all = pa422::all_data;
+namespace tx = pa422::transmit;
+
+namespace {
+std::string ListOfPresets(const std::vector<int>& presets) {
+  std::string text;
+  for (int p : presets) text += (text.empty() ? "" : ", ") + std::to_string(p);
+  return text;
+}
+
+// What a restore has done so far, for the message when it stops.
+struct RestoreProgress {
+  int address = 0;
+  std::vector<int> written;  // written and read back the same
+  int current = 0;
+  bool sent = false;      // the current preset's block went out
+  bool unlocked = false;  // the current preset was unlocked for it
+
+  std::string Summary() const {
+    std::string text = written.empty() ? "no preset was written"
+                                       : "written and verified: presets " + ListOfPresets(written);
+    if (current && sent) text += "; preset " + std::to_string(current) + " may be partly written";
+    if (current && unlocked && !sent)
+      text += "; preset " + std::to_string(current) + " was left unlocked";
+    return text;
+  }
+  [[noreturn]] void Stop(const std::string& step, const LinkResult& r) const {
+    throw std::runtime_error("device at address " + std::to_string(address) +
+                             (StoppedAnswering(r) ? " stopped answering" : " failed") + " while " +
+                             step + " preset " + std::to_string(current) + " (" + r.message +
+                             "); " + Summary());
+  }
+};
+}  // namespace
+
+int RestoreCommand(const std::vector<std::string>& rawArgs) {
+  Arguments args = ParseArguments(rawArgs, WithLineOptions({"--address", "--from", "--preset"}));
+  NoPositional(args, "restore");
+  const int address = RequiredAddress(args);
+  const fs::path dir = RequiredPath(args, "--from");
+  const int only = IntegerOption(args, "--preset", 0, 1, kPresetCount);
+
+  // Every file to be sent is read and checked before the line is opened.
+  const BackupManifest manifest = ParseManifest(ReadWholeFile(dir / kManifestName));
+  struct Planned {
+    BackupPreset entry;
+    pa422::Bytes block;
+  };
+  std::vector<Planned> plan;
+  for (int preset = 1; preset <= kPresetCount; ++preset) {
+    if (only && preset != only) continue;
+    const BackupPreset* entry = manifest.Find(preset);
+    if (!entry) {
+      if (only) throw std::runtime_error(dir.string() + " holds no preset " + std::to_string(only));
+      continue;
+    }
+    plan.push_back({*entry, CheckedPresetBlock(*entry, ReadWholeFile(dir / entry->file))});
+  }
+  if (plan.empty()) throw std::runtime_error(dir.string() + " holds no presets");
+
+  DeviceSession session(LineFrom(args));
+  RestoreProgress progress;
+  progress.address = address;
+  const std::string wantedName = DeviceFormName(manifest.deviceName);
+  bool renamed = false;
+  for (const Planned& step : plan) {
+    const int preset = step.entry.preset;
+    progress.current = preset;
+    progress.sent = progress.unlocked = false;
+    LinkResult before = session.RecallAllData(address, preset);
+    if (!before.ok) {
+      if (progress.written.empty() && before.notFound)
+        throw std::runtime_error("no device answers at address " + std::to_string(address) +
+                                 " on " + session.DeviceName() + " (" + before.message +
+                                 "); nothing was sent");
+      progress.Stop("reading", before);
+    }
+    // A whole restore gives a replaced unit the device name of the backup.
+    if (!only && !renamed && BlockName(before.block, all::kDeviceName) != wantedName) {
+      LinkResult r = session.SetDeviceName(address, manifest.deviceName);
+      if (!r.ok) progress.Stop("naming the device before", r);
+      renamed = true;
+    }
+    if (BlockByte(before.block, all::kLock)) {
+      LinkResult r = session.UnlockPreset(address, preset);
+      if (!r.ok) progress.Stop("unlocking", r);
+      progress.unlocked = true;
+    }
+    progress.sent = true;
+    LinkResult sent = session.TransmitAllData(address, preset, step.block);
+    if (!sent.ok) progress.Stop("writing", sent);
+    if (step.entry.locked) {
+      LinkResult r = session.LockPreset(address, preset);
+      if (!r.ok) progress.Stop("locking", r);
+    }
+    LinkResult after = session.RecallAllData(address, preset);
+    if (!after.ok) progress.Stop("reading back", after);
+    std::string difference = DifferenceFromSent(after.block, step.block);
+    if (difference.empty() && (BlockByte(after.block, all::kLock) != 0) != step.entry.locked)
+      difference = step.entry.locked ? "the preset is not locked" : "the preset is still locked";
+    if (difference.empty() && !only && BlockName(after.block, all::kDeviceName) != wantedName)
+      difference = "the device name is \"" + BlockName(after.block, all::kDeviceName) + "\"";
+    if (!difference.empty())
+      throw std::runtime_error("preset " + std::to_string(preset) + " read back different from " +
+                               (dir / step.entry.file).string() + " (" + difference + "); " +
+                               progress.Summary());
+    progress.written.push_back(preset);
+    progress.current = 0;
+    std::cout << "preset " << preset << "  "
+              << DeviceFormName(step.block.substr(tx::kPresetName - 1, pa422::kNameLength))
+              << (step.entry.locked ? " (locked)" : "") << "  written and verified\n";
+  }
+  std::cout << "restored " << plan.size() << (plan.size() == 1 ? " preset" : " presets")
+            << " to address " << address << "\n";
+  return 0;
+}
