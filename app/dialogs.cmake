@@ -1,9 +1,6 @@
 # The dialogs of the desktop program: com port setup, select port, options
 # and the about box, with the version record the about box shows.
 
-# The program's version, in one place: file version major.minor.release.build.
-set(VARLO_FILE_VERSION 1.0.31.41)
-
 # Reads the version record of an executable file (plain C++, no Qt).
 add_library(varlo_version STATIC ${CMAKE_CURRENT_LIST_DIR}/VersionRecord.cpp)
 target_include_directories(varlo_version PUBLIC ${CMAKE_CURRENT_LIST_DIR})

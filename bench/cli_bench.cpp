@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchOptions.h"
 #include "support/ChildProcess.h"
 #include "support/OrbSimProcess.h"
 
@@ -21,7 +22,9 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 constexpr double kByteMs = 11.0 * 1000.0 / 19200.0;
-const char* const kUsage = "usage: cli_bench [--runs N] [--latency-ms N]\n";
+const char* const kUsage =
+    "usage: cli_bench [--runs N] [--latency-ms N]\n"
+    "       cli_bench --help | --version\n";
 
 // One recall: address, DT/ID, the 3-byte frame, the 71-byte reply, the two
 // pauses and three waits of the simulator.
@@ -31,19 +34,7 @@ double RecallLimitMs(double latencyMs) { return (1 + 2 + 3 + 71) * kByteMs + 100
 int main(int argc, char** argv) try {
   int runs = 5;
   double latencyMs = 0;
-  for (int i = 1; i < argc; ++i) {
-    std::string a = argv[i];
-    if (a == "--help") {
-      std::printf("%s", kUsage);
-      return 0;
-    }
-    if (a == "--runs" && i + 1 < argc) runs = std::max(1, std::stoi(argv[++i]));
-    else if (a == "--latency-ms" && i + 1 < argc) latencyMs = std::stod(argv[++i]);
-    else {
-      std::fprintf(stderr, "%s", kUsage);
-      return 2;
-    }
-  }
+  BenchOptions("cli_bench", kUsage).Integer("--runs", runs, 1).Number("--latency-ms", latencyMs).Parse(argc, argv);
   std::vector<std::string> simArgs = {"--devices", "1"};
   if (latencyMs > 0) simArgs.insert(simArgs.end(), {"--latency-ms", std::to_string(latencyMs)});
   OrbSimProcess sim(simArgs);

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchOptions.h"
 #include "EventLoopPoster.h"
 #include "TzkPA422Form.h"
 #include "support/ChildProcess.h"
@@ -60,18 +61,14 @@ int main(int argc, char** argv) try {
   std::string port;
   int address = 1, runs = 50;
   double latencyMs = 0;
-  for (int i = 1; i < argc; ++i) {
-    std::string a = argv[i];
-    if (a == "--port" && i + 1 < argc) port = argv[++i];
-    else if (a == "--address" && i + 1 < argc) address = std::stoi(argv[++i]);
-    else if (a == "--latency-ms" && i + 1 < argc) latencyMs = std::stod(argv[++i]);
-    else if (a == "--runs" && i + 1 < argc) runs = std::max(1, std::stoi(argv[++i]));
-    else {
-      std::fprintf(stderr, "usage: link_bench [--port rfc2217://HOST:PORT --address N] "
-                           "[--latency-ms N] [--runs N]\n");
-      return 2;
-    }
-  }
+  BenchOptions("link_bench",
+               "usage: link_bench [--port rfc2217://HOST:PORT --address N] [--latency-ms N] [--runs N]\n"
+               "       link_bench --help | --version\n")
+      .Text("--port", port)
+      .Integer("--address", address, 1)
+      .Number("--latency-ms", latencyMs)
+      .Integer("--runs", runs, 1)
+      .Parse(argc, argv);
   std::unique_ptr<OrbSimProcess> sim;
   if (port.empty()) {
     std::vector<std::string> args = {"--devices", std::to_string(address)};

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchOptions.h"
 #include "EventLoopPoster.h"
 #include "TApdComPort.h"
 #include "support/OrbSimProcess.h"
@@ -47,7 +48,8 @@ double Sample(EventLoopPoster& loop, OrbSimProcess& sim, const std::string& comm
 }
 }  // namespace
 
-int main() try {
+int main(int argc, char** argv) try {
+  BenchOptions("serial_bench", "usage: serial_bench\n       serial_bench --help | --version\n").Parse(argc, argv);
   OrbSimProcess sim({"--devices", "none", "--no-pacing"});
   EventLoopPoster loop;
   StderrExceptionDisplay exceptions;

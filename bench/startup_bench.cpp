@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "BenchOptions.h"
 #include "support/ChildProcess.h"
 #include "support/OrbSimProcess.h"
 
@@ -136,10 +137,12 @@ void MeasureIdleCpu(const std::string& child, int seconds) {
 
 int main(int argc, char** argv) {
   int runs = 10, idleSeconds = 10;
-  for (int i = 1; i + 1 < argc; i += 2) {
-    if (std::strcmp(argv[i], "--runs") == 0) runs = std::max(1, std::atoi(argv[i + 1]));
-    if (std::strcmp(argv[i], "--idle-seconds") == 0) idleSeconds = std::max(1, std::atoi(argv[i + 1]));
-  }
+  BenchOptions("startup_bench",
+               "usage: startup_bench [--runs N] [--idle-seconds N]\n"
+               "       startup_bench --help | --version\n")
+      .Integer("--runs", runs, 1)
+      .Integer("--idle-seconds", idleSeconds, 1)
+      .Parse(argc, argv);
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
   // A settings file of this run only, so that nothing of the user's counts.
   char pattern[] = "/tmp/varlo-bench-XXXXXX";

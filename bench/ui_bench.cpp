@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "ApplicationHint.h"
+#include "BenchOptions.h"
 #include "TApplication.h"
 #include "TMDIChild.h"
 #include "TzkPA422Form.h"
@@ -90,8 +91,9 @@ std::vector<DeviceSpan> UpdateSpans(const std::string& logPath) {
 
 int main(int argc, char** argv) {
   int moves = 100;
-  for (int i = 1; i + 1 < argc; i += 2)
-    if (std::strcmp(argv[i], "--moves") == 0) moves = std::max(1, std::atoi(argv[i + 1]));
+  BenchOptions("ui_bench", "usage: ui_bench [--moves N]\n       ui_bench --help | --version\n")
+      .Integer("--moves", moves, 1)
+      .Parse(argc, argv);
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
   char pattern[] = "/tmp/varlo-ui-bench-XXXXXX";
   const std::string dir = std::string(mkdtemp(pattern)) + "/";

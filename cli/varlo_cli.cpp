@@ -5,12 +5,14 @@
 // and serial port component on the line given by --port (a port number of
 // the settings file) or --device (a device path or rfc2217://host:port).
 // Every failure is one line on stderr; the exit status is 0 only when all
-// that was asked for succeeded.
+// that was asked for succeeded, 2 for a command line that cannot be used
+// (then the usage follows the line).
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "CliArguments.h"
+#include "CommandLine.h"
 #include "DeviceCommands.h"
 #include "FileCommands.h"
 
@@ -24,11 +26,20 @@ const char* const kUsage =
     "       varlo-cli devices [--addresses A-B] [--json] [LINE]\n"
     "       varlo-cli backup --address N --out DIR [LINE]\n"
     "       varlo-cli restore --address N --from DIR [--preset K] [LINE]\n"
+    "       varlo-cli --help | --version\n"
     "LINE is --port N (a port of the settings file) or --device PATH|rfc2217://HOST:PORT;\n"
     "without it the program's own port setting is used.\n";
+
+// One line, whatever the file names and device messages hold.
+std::string OneLine(std::string message) {
+  for (char& c : message)
+    if (c == '\n' || c == '\r') c = ' ';
+  return message;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (AnswersHelpOrVersion(argc, argv, "varlo-cli", kUsage)) return 0;
   std::vector<std::string> args(argv + 1, argv + argc);
   try {
     if (args.empty()) throw UsageError("no command given");
@@ -41,17 +52,15 @@ int main(int argc, char** argv) {
     if (command == "devices") return DevicesCommand(args);
     if (command == "backup") return BackupCommand(args);
     if (command == "restore") return RestoreCommand(args);
-    if (command == "--help" || command == "-h" || command == "help") {
+    if (command == "help") {
       std::cout << kUsage;
       return 0;
     }
     throw UsageError("unknown command \"" + command + "\"");
+  } catch (const UsageError& e) {
+    return BadUsage("varlo-cli", OneLine(e.what()), kUsage);
   } catch (const std::exception& e) {
-    // One line, whatever the file names and device messages hold.
-    std::string message = e.what();
-    for (char& c : message)
-      if (c == '\n' || c == '\r') c = ' ';
-    std::cerr << "varlo-cli: " << message << "\n";
+    std::cerr << "varlo-cli: " << OneLine(e.what()) << "\n";
     return 1;
   }
 }

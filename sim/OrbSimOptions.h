@@ -14,7 +14,8 @@ struct OrbSimOptions {
 
 constexpr const char* kOrbSimUsage =
     "usage: orbsim [--listen HOST:PORT] [--control HOST:PORT] [--devices A,B,...|none]\n"
-    "              [--state FILE] [--log FILE] [--latency-ms N] [--no-pacing]";
+    "              [--state FILE] [--log FILE] [--latency-ms N] [--no-pacing]\n"
+    "       orbsim --help | --version\n";
 
 // The options after the program name; nothing, with `error` set, when they
 // are not valid.

@@ -3,6 +3,7 @@
 //
 //   orbsim [--listen HOST:PORT] [--control HOST:PORT] [--devices 1,2,5|none]
 //          [--state FILE] [--log FILE] [--latency-ms N] [--no-pacing]
+//   orbsim --help | --version
 //
 // Prints "LISTENING <port>" and "CONTROL <port>" once both are bound.
 #include <fcntl.h>
@@ -17,21 +18,15 @@
 #include <string>
 #include <vector>
 
+#include "CommandLine.h"
 #include "OrbSimOptions.h"
 #include "OrbSimServer.h"
 
-namespace {
-
-int Usage(const std::string& error) {
-  std::fprintf(stderr, "orbsim: %s\n%s\n", error.c_str(), kOrbSimUsage);
-  return 2;
-}
-}  // namespace
-
 int main(int argc, char** argv) {
+  if (AnswersHelpOrVersion(argc, argv, "orbsim", kOrbSimUsage)) return 0;
   std::string error;
   auto options = ParseOrbSimOptions(std::vector<std::string>(argv + 1, argv + argc), error);
-  if (!options) return Usage(error);
+  if (!options) return BadUsage("orbsim", error, kOrbSimUsage);
 
   // SIGTERM and SIGINT arrive as a readable descriptor that the server
   // loop polls, so stopping never depends on when a handler gets to run.

@@ -59,6 +59,17 @@ class CliFixture : public ::testing::Test {
     return r;
   }
 
+  // A command line that cannot be used: exit status 2, a first line on
+  // stderr that holds `words`, then the usage.
+  void ExpectUsageError(const std::vector<std::string>& args, const std::string& words) {
+    CliResult r = Run(args);
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_EQ(r.out, "");
+    const std::string first = r.err.substr(0, r.err.find('\n'));
+    EXPECT_NE(first.find(words), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("\nusage: varlo-cli"), std::string::npos) << r.err;
+  }
+
   // Fails as above and writes nothing on stdout.
   void ExpectRefused(const std::vector<std::string>& args, const std::string& words) {
     EXPECT_EQ(ExpectFailure(args, words).out, "");

@@ -94,10 +94,10 @@ TEST_F(VarloCliDevices, EmptyBusAndUnusableLines) {
 
   ExpectFailure({"devices", "--device", "/dev/no-such-tty"}, "cannot open /dev/no-such-tty");
   ExpectFailure({"devices", "--device", "rfc2217://127.0.0.1:1"}, "cannot open rfc2217://127.0.0.1:1");
-  ExpectFailure(With({"devices", "--port", "2"}), "not both");
-  ExpectFailure(With({"devices", "--addresses", "5-3"}), "ends before it starts");
-  ExpectFailure(With({"backup", "--out", Path("b")}), "--address N is required");
-  ExpectFailure(With({"restore", "--address", "1"}), "--from DIR is required");
+  ExpectUsageError(With({"devices", "--port", "2"}), "not both");
+  ExpectUsageError(With({"devices", "--addresses", "5-3"}), "ends before it starts");
+  ExpectUsageError(With({"backup", "--out", Path("b")}), "--address N is required");
+  ExpectUsageError(With({"restore", "--address", "1"}), "--from DIR is required");
 }
 
 TEST_F(VarloCliDevices, PortNumberIsLookedUpInTheSettingsFile) {

@@ -106,17 +106,32 @@ TEST_F(VarloCli, BadInputIsOneLineOnStderrAndWritesNothing) {
   Put(Path("in.V95"), MacFile());
   Put(Path("short.V95"), MacFile().substr(0, 40));
   Put(Path("old.equ"), "previous");
-  ExpectRefused({}, "no command");
-  ExpectRefused({"play", Path("in.V95")}, "unknown command");
+  ExpectUsageError({}, "no command");
+  ExpectUsageError({"play", Path("in.V95")}, "unknown command");
   ExpectRefused({"show", Path("missing.V95")}, "No such file");
-  ExpectRefused({"show", Path("in.V95"), "--address", "1"}, "unknown option --address");
-  ExpectRefused({"show", Path("in.V95"), "--preset", "2x"}, "--preset");
-  ExpectRefused({"show", Path("in.V95"), "--preset"}, "needs a value");
+  ExpectUsageError({"show", Path("in.V95"), "--address", "1"}, "unknown option --address");
+  ExpectUsageError({"show", Path("in.V95"), "--preset", "2x"}, "--preset");
+  ExpectUsageError({"show", Path("in.V95"), "--preset"}, "needs a value");
   ExpectRefused({"convert", Path("short.V95"), Path("old.equ")}, "too short");
-  ExpectRefused({"convert", Path("in.V95"), Path("old.equ"), "--address", "241"}, "--address");
-  ExpectRefused({"convert", Path("in.V95"), Path("new.equ"), "--x"}, "unknown option");
+  ExpectUsageError({"convert", Path("in.V95"), Path("old.equ"), "--address", "241"}, "--address");
+  ExpectUsageError({"convert", Path("in.V95"), Path("new.equ"), "--x"}, "unknown option");
   ExpectRefused({"convert", Path("in.V95"), Path("in.V95/x.equ")}, "Cannot write");
   EXPECT_EQ(Get(Path("old.equ")), "previous");
   EXPECT_FALSE(fs::exists(Path("new.equ")));
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 3);
+}
+
+TEST_F(VarloCli, HelpAndVersionFollowTheConventions) {
+  CliResult r = Run({"--help"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out.rfind("usage: varlo-cli show", 0), 0u) << r.out;
+  EXPECT_EQ(r.err, "");
+  r = Run({"backup", "--help"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("varlo-cli backup --address N --out DIR"), std::string::npos);
+  r = Run({"--version"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out.rfind("varlo-cli 1.", 0), 0u) << r.out;
+  // After "--" they are file names.
+  ExpectRefused({"show", "--", "--help"}, "--help");
 }

@@ -33,8 +33,11 @@ for dep in libqt6widgets6 libqt6printsupport6 qt6-qpa-plugins; do
 done
 grep -q '^Version: 1\.0\.31\.41$' <<<"$control" || fail "version: $(grep ^Version <<<"$control")"
 
-# varlo-cli: its usage, exit 0.
+# varlo-cli and orbsim: their usage and version, exit 0.
 "$usr/bin/varlo-cli" --help | grep -q '^usage: varlo-cli' || fail "varlo-cli --help"
+for tool in varlo-cli orbsim; do
+  [ "$("$usr/bin/$tool" --version)" = "$tool 1.0.31.41" ] || fail "$tool --version"
+done
 
 # orbsim serves a line.
 "$usr/bin/orbsim" --listen 127.0.0.1:0 --control 127.0.0.1:0 --devices 1 >"$work/sim.out" 2>&1 &
