@@ -89,7 +89,13 @@ std::string OpenFailureText(int apdCode) {
 }  // namespace
 
 void TzkPA422Form::Connect() {
-  if (Connected) return;
+  if (Connected) {
+    // A line that went away (a dropped network connection, a vanished
+    // device) stays dead while its port is open: open it anew, so that the
+    // next transaction reaches the line once it is back.
+    if (!ApdComPort.LineGone()) return;
+    Disconnect();
+  }
   std::string failure;
   bool linkFailed = false;
   try {

@@ -149,6 +149,16 @@ bool ReadDsrBit(PortSession& s, uint8_t bit) {
 }
 }  // namespace
 
+bool TApdComPort::LineGone() const {
+  if (!session_) return false;
+  std::shared_ptr<SerialDevice> device;
+  {
+    std::lock_guard l(session_->lock);
+    device = session_->device;
+  }
+  return device && device->Gone();
+}
+
 bool TApdComPort::DSR() { return session_ ? ReadDsrBit(*session_, kLineDSR) : false; }
 
 bool TApdComPort::DeltaDSR() { return session_ ? ReadDsrBit(*session_, 0x02) : false; }

@@ -73,6 +73,10 @@ class TApdComPort {
 
   bool Open() const { return session_ != nullptr; }
   void SetOpen(bool open);
+  // The port is open but its line went away (a network connection that
+  // dropped, a device that vanished): it stays so until closed and opened
+  // again.
+  bool LineGone() const;
 
   TTraceLogState Tracing() const { return tracing_; }
   void SetTracing(TTraceLogState s) { tracing_ = s; }

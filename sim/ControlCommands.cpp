@@ -86,6 +86,11 @@ CommandResult RunControlCommand(const std::string& line, ControlContext& context
     context.dropClient();
     return Reply("ok");
   }
+  if (name == "drop") {
+    if (words.size() != 3 || words[1] != "at" || !context.bus.DropClientAt(words[2]))
+      return Reply("error usage: drop [at dsr|dtid|frame|reply]");
+    return Reply("ok");
+  }
   if (name == "quit" && words.size() == 1) {
     context.quit();
     return Reply("ok");

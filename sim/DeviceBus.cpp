@@ -9,6 +9,7 @@
 
 DeviceBus::DeviceBus(SimLine& line, TimerQueue& timers, const BusConfig& config)
     : line_(line),
+      timers_(timers),
       config_(config),
       log_(config.logPath),
       out_(line, timers, WireTiming(config.pacing)),
@@ -19,7 +20,14 @@ DeviceBus::DeviceBus(SimLine& line, TimerQueue& timers, const BusConfig& config)
                               ToHex(reinterpret_cast<const uint8_t*>(frame.data()), frame.size()));
                      },
                      [this](uint8_t address, const std::string& frame) { return Execute(address, frame); },
-                     [this](const TransactionRecord& record) { log_.Write(record); }}),
+                     [this](const TransactionRecord& record) { log_.Write(record); },
+                     [this](const std::string& step) {
+                       if (step != dropAtStep_ || !dropClient_) return false;
+                       dropAtStep_.clear();
+                       // Not from inside the handshake: the drop ends it.
+                       timers_.At(MonotonicNs(), dropClient_);
+                       return true;
+                     }}),
       in_(line, timers, WireTiming(config.pacing), [this](uint8_t byte) { OnByte(byte); }) {
   LoadState();
   if (devices_.empty()) return;  // a plain line: nothing listens
@@ -103,6 +111,12 @@ std::vector<std::string> DeviceBus::TakeFrames() {
 }
 
 void DeviceBus::Stray(const std::string& bytes) { out_.Write(bytes); }
+
+bool DeviceBus::DropClientAt(const std::string& step) {
+  if (step != "dsr" && step != "dtid" && step != "frame" && step != "reply") return false;
+  dropAtStep_ = step;
+  return true;
+}
 
 void DeviceBus::Record(std::string entry) {
   if (frames_.size() >= kMaxFrames) frames_.pop_front();

@@ -5,6 +5,7 @@
 // frames for the control channel and logs each transaction.
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -49,6 +50,13 @@ class DeviceBus {
   std::vector<std::string> TakeFrames();
   // Puts bytes on the line towards the client, through the wire.
   void Stray(const std::string& bytes);
+  // How the server drops its client; called from a timer, never from
+  // inside the bus.
+  void SetClientDropper(std::function<void()> drop) { dropClient_ = std::move(drop); }
+  // The next transaction that takes `step` ("dsr", "dtid", "frame" or
+  // "reply", see Handshake) drops the client's connection right after it,
+  // a reply after its first half; once. False for an unknown step.
+  bool DropClientAt(const std::string& step);
 
   // Frames kept for TakeFrames; older ones are dropped beyond it.
   static constexpr size_t kMaxFrames = 10000;
@@ -63,6 +71,7 @@ class DeviceBus {
   void Record(std::string entry);
 
   SimLine& line_;
+  TimerQueue& timers_;
   const BusConfig config_;
   std::map<uint8_t, OrbDevice> devices_;
   std::map<uint8_t, DeviceFaults> faults_;
@@ -71,6 +80,8 @@ class DeviceBus {
     DeviceFaults faults;
   };
   std::map<uint8_t, DelayedFaults> delayed_;
+  std::function<void()> dropClient_;
+  std::string dropAtStep_;
   DeviceMemories carried_;  // from the state file, for devices not on this bus
   std::deque<std::string> frames_;
   bool toldSaveFailure_ = false;

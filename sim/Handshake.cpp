@@ -55,6 +55,7 @@ void Handshake::RaiseDsr() {
     DtrRose();
   else
     ExpireAt(wire_.DrainedAtNs() + kTimeoutNs, "no-dtr");
+  Step("dsr");
 }
 
 void Handshake::OnDtr(bool on) {
@@ -98,6 +99,7 @@ void Handshake::SendDtId() {
     wire_.Write(dtId);  // both bytes in one write
     ExpireAt(wire_.DrainedAtNs() + kTimeoutNs, "frame-timeout");
   }
+  Step("dtid");
 }
 
 void Handshake::OnByte(uint8_t byte) {
@@ -123,14 +125,18 @@ void Handshake::FrameComplete() {
   if (statusSent) record_.status = faults_.status.value_or(answer.status);
   phase_ = Phase::BeforeReply;
   After(latencyNs_, &Handshake::SendReply);
+  Step("frame");
 }
 
 void Handshake::SendReply() {
+  if (Step("reply")) reply_.resize(reply_.size() / 2);
   wire_.Write(reply_);
   record_.reply = reply_;
   phase_ = Phase::AwaitDtrDrop;
   ExpireAt(wire_.DrainedAtNs() + kTimeoutNs, "no-dtr-drop");
 }
+
+bool Handshake::Step(const char* step) { return hooks_.stepTaken && hooks_.stepTaken(step); }
 
 void Handshake::ClientGone() {
   if (Active()) Finish("client-gone");

@@ -24,6 +24,11 @@ class Handshake {
     std::function<DeviceReply(uint8_t address, const std::string& frame)> execute;
     // The transaction is over; the device is idle again.
     std::function<void(const TransactionRecord&)> finished;
+    // A step is taken: "dsr" (DSR raised), "dtid" (DT/ID handed to the
+    // wire), "frame" (the frame carried out, before the reply), "reply"
+    // (the reply about to go out). True when the connection drops here: a
+    // reply is then cut after its first half.
+    std::function<bool(const std::string& step)> stepTaken;
   };
 
   // How long a device waits for the host at each step.
@@ -56,6 +61,7 @@ class Handshake {
   void FrameComplete();
   void SendReply();
   void Finish(const char* outcome);
+  bool Step(const char* step);
   void After(int64_t delayNs, void (Handshake::*step)());
   void ExpireAt(int64_t atNs, const char* outcome);
   void CancelTimers();

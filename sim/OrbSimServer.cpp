@@ -33,6 +33,7 @@ OrbSimServer::OrbSimServer(const std::string& serialAddress, const std::string& 
     close(serialListen_);
     throw std::runtime_error(error);
   }
+  bus_.SetClientDropper([this] { DropClient(); });
   line_.OnBytesFromClient([this](const uint8_t* data, size_t count) {
     size_t room = kMaxReceived - std::min(received_.size(), kMaxReceived);
     received_.insert(received_.end(), data, data + std::min(count, room));

@@ -3,5 +3,6 @@ varlo_add_gtest(link_tests
     ${CMAKE_CURRENT_LIST_DIR}/messages_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/message_logger_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/engine_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/line_loss_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/operations_test.cpp
   LIBS varlo_link varlo_testsupport)
