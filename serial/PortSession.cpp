@@ -35,7 +35,7 @@ PortSession::PortSession(TApdComPort& owner, UiPoster& ui, ExceptionDisplay& exc
 
 PortSession::~PortSession() {
   // A thread that still runs here holds the last reference itself.
-  for (Worker* w : {&eventWorker_, &dispatchWorker_, &outputWorker_}) {
+  for (Worker* w : {&dispatchWorker_, &outputWorker_}) {
     if (!w->thread.joinable()) continue;
     if (w->thread.get_id() == std::this_thread::get_id())
       w->thread.detach();
@@ -65,11 +65,10 @@ void PortSession::Launch(Worker& worker, std::function<void()> body) {
 
 bool PortSession::StartThreads() {
   std::shared_ptr<SerialDevice> dev = device;
-  Launch(eventWorker_, [this, dev] { EventThread(dev); });
-  Launch(dispatchWorker_, [this] { DispatchThread(); });
+  Launch(dispatchWorker_, [this, dev] { DispatchThread(dev); });
   Launch(outputWorker_, [this, dev] { OutputThread(dev); });
   std::unique_lock l(lock);
-  for (Worker* w : {&eventWorker_, &dispatchWorker_, &outputWorker_}) {
+  for (Worker* w : {&dispatchWorker_, &outputWorker_}) {
     if (!workerState_.wait_for(l, 3000ms, [w] { return w->running.load(); })) return false;
   }
   return true;
@@ -81,8 +80,6 @@ bool PortSession::Stop() {
     std::lock_guard l(lock);
     stopping = true;
     dev = device;
-    eventSignal.notify_all();
-    eventHandled.notify_all();
     outputReady.notify_all();
     handlerReturned.notify_all();
   }
@@ -90,7 +87,7 @@ bool PortSession::Stop() {
   dev.reset();
   {
     std::unique_lock l(lock);
-    for (Worker* w : {&eventWorker_, &dispatchWorker_, &outputWorker_})
+    for (Worker* w : {&dispatchWorker_, &outputWorker_})
       if (w->thread.joinable()) workerState_.wait_for(l, 200ms, [w] { return w->finished.load(); });
     device.reset();
   }
@@ -99,7 +96,7 @@ bool PortSession::Stop() {
 
 bool PortSession::Reap() {
   bool all = true;
-  for (Worker* w : {&eventWorker_, &dispatchWorker_, &outputWorker_}) {
+  for (Worker* w : {&dispatchWorker_, &outputWorker_}) {
     if (!w->thread.joinable()) continue;
     if (w->finished && w->thread.get_id() != std::this_thread::get_id())
       w->thread.join();
@@ -110,41 +107,22 @@ bool PortSession::Reap() {
 }
 
 void PortSession::JoinAll() {
-  for (Worker* w : {&eventWorker_, &dispatchWorker_, &outputWorker_})
+  for (Worker* w : {&dispatchWorker_, &outputWorker_})
     if (w->thread.joinable() && w->thread.get_id() != std::this_thread::get_id()) w->thread.join();
 }
 
-void PortSession::EventThread(std::shared_ptr<SerialDevice> dev) {
+void PortSession::DispatchThread(std::shared_ptr<SerialDevice> dev) {
+  // The thread waits on the device itself, so an event reaches its handler
+  // with one hand-over (to the user-interface thread), and evaluates the
+  // timers at least every kEvaluateEveryMs.
   while (!stopping) {
-    unsigned events = dev->WaitEvent(200);
+    unsigned events = dev->WaitEvent(kEvaluateEveryMs);
     if (stopping) break;
-    if (events == 0) continue;
-    std::unique_lock l(lock);
-    pendingEvents |= events;
-    eventSignal.notify_all();
-    eventHandled.wait(l, [&] { return pendingEvents == 0 || stopping; });
-  }
-}
-
-void PortSession::DispatchThread() {
-  while (!stopping) {
-    unsigned events;
-    {
-      std::unique_lock l(lock);
-      eventSignal.wait_for(l, std::chrono::milliseconds(kEvaluateEveryMs),
-                           [&] { return pendingEvents != 0 || stopping; });
-      if (stopping) break;
-      events = pendingEvents;
-    }
-    if (events != 0) {
+    if (events != 0)
       Receive(events);
-      std::lock_guard l(lock);
-      pendingEvents = 0;
-      eventHandled.notify_all();
-    } else {
+    else
       EvaluateStatusTriggers();
-      EvaluateTimers();
-    }
+    EvaluateTimers();
   }
 }
 

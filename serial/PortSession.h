@@ -1,7 +1,7 @@
 #pragma once
 // Everything that exists only while a port is open: the device, the receive
 // ring, the output queue, the triggers, the modem status byte, the trace and
-// log, and the three background threads. The threads share ownership, so a
+// log, and the two background threads (dispatch and output). The threads share ownership, so a
 // close requested from inside an event handler leaves the session alive
 // until the delivery in progress has returned.
 #include <atomic>
@@ -54,7 +54,7 @@ struct PortSession : std::enable_shared_from_this<PortSession> {
               std::shared_ptr<SerialDevice> device, uint16_t outSize);
   ~PortSession();
 
-  // Starts the port-event, dispatch and output threads; false when one did
+  // Starts the dispatch and output threads; false when one did
   // not report running within 3000 ms.
   bool StartThreads();
   // Stops the threads and releases the device. Each thread is waited for
@@ -95,10 +95,6 @@ struct PortSession : std::enable_shared_from_this<PortSession> {
   TraceRecorder trace;
   LogRecorder log;
 
-  // Port-event thread -> dispatch thread hand-over.
-  unsigned pendingEvents = 0;
-  std::condition_variable eventSignal;
-  std::condition_variable eventHandled;
   // Dispatch thread <- user-interface thread: a delivered handler returned.
   std::condition_variable handlerReturned;
 
@@ -106,8 +102,7 @@ struct PortSession : std::enable_shared_from_this<PortSession> {
   bool closed = false;  // set on the user-interface thread when the port closes
 
  private:
-  void EventThread(std::shared_ptr<SerialDevice> device);
-  void DispatchThread();
+  void DispatchThread(std::shared_ptr<SerialDevice> device);
   void OutputThread(std::shared_ptr<SerialDevice> device);
 
   void Receive(unsigned events);
@@ -129,6 +124,6 @@ struct PortSession : std::enable_shared_from_this<PortSession> {
   };
   void Launch(Worker& worker, std::function<void()> body);
   void Finish(Worker& worker);
-  Worker eventWorker_, dispatchWorker_, outputWorker_;
+  Worker dispatchWorker_, outputWorker_;
   std::condition_variable workerState_;
 };

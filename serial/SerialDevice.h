@@ -2,7 +2,7 @@
 // The device layer under the serial port component: one open serial line,
 // either a local port through termios or a network line through RFC 2217.
 // Every operation may be called from any thread; the component calls
-// WaitEvent from its port-event thread, Write from its output thread and the
+// WaitEvent from its dispatch thread, Write from its output thread and the
 // rest from the user-interface thread.
 #include <cstddef>
 #include <cstdint>

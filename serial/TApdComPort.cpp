@@ -175,15 +175,30 @@ void TApdComPort::PutString(const std::string& bytes) {
   if (bytes.empty()) return;
   if (!session_) throw EInOutError(EBADF, "The serial port is not open");
   auto& s = *session_;
-  std::lock_guard l(s.lock);
-  if (bytes.size() > s.output.Free()) throw EOutputBufferTooSmall();
   auto data = reinterpret_cast<const uint8_t*>(bytes.data());
-  s.output.Append(data, bytes.size());
+  std::shared_ptr<SerialDevice> device;
+  {
+    std::lock_guard l(s.lock);
+    if (bytes.size() > s.output.Free()) throw EOutputBufferTooSmall();
+    s.Log(ltDispatch, lsWriteCom, static_cast<uint32_t>(bytes.size()), data,
+          static_cast<uint32_t>(bytes.size()));
+    if (s.trace.Active())
+      for (uint8_t b : bytes) s.trace.Add('T', b);
+    // With nothing queued, the bytes go to the device from here, without
+    // waking the output thread; what the device cannot take at once is
+    // queued for it. Otherwise they queue behind what is there.
+    if (s.output.Count() != 0 || !s.device) {
+      s.output.Append(data, bytes.size());
+      s.outputReady.notify_all();
+      return;
+    }
+    device = s.device;
+  }
+  const size_t written = device->Write(data, bytes.size(), 0);
+  if (written == bytes.size()) return;
+  std::lock_guard l(s.lock);
+  s.output.Append(data + written, bytes.size() - written);
   s.outputReady.notify_all();
-  s.Log(ltDispatch, lsWriteCom, static_cast<uint32_t>(bytes.size()), data,
-        static_cast<uint32_t>(bytes.size()));
-  if (s.trace.Active())
-    for (uint8_t b : bytes) s.trace.Add('T', b);
 }
 
 uint8_t TApdComPort::GetChar() {

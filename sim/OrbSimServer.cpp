@@ -19,6 +19,8 @@ constexpr size_t kMaxControlConnections = 32;
 constexpr int kAcceptPauseMs = 100;
 // How long a client that finds the line taken waits for it to come free.
 constexpr int kBusyGraceMs = 250;
+// How long before a due time the loop stops sleeping (see Run).
+constexpr int64_t kAwakeBeforeDueNs = 100'000;
 }  // namespace
 
 OrbSimServer::OrbSimServer(const std::string& serialAddress, const std::string& controlAddress,
@@ -133,7 +135,18 @@ void OrbSimServer::Run(int stopFd) {
     for (const auto& c : controls_) fds.push_back({c->Fd(), c->PollEvents(), 0});
 
     // Timers need better than poll's milliseconds: a byte lasts 0.57 ms.
-    const int64_t waitNs = PollTimeoutNs(nowNs);
+    // A sleeping thread wakes tens of microseconds late, which would add
+    // to every paced step, so the last stretch before a due time is waited
+    // out awake.
+    int64_t waitNs = PollTimeoutNs(nowNs);
+    if (waitNs > 0 && waitNs <= kAwakeBeforeDueNs) {
+      const int64_t dueNs = nowNs + waitNs;
+      while (MonotonicNs() < dueNs) {
+      }
+      waitNs = 0;
+    } else if (waitNs > kAwakeBeforeDueNs) {
+      waitNs -= kAwakeBeforeDueNs;
+    }
     timespec wait{waitNs / 1'000'000'000, waitNs % 1'000'000'000};
     if (ppoll(fds.data(), fds.size(), waitNs < 0 ? nullptr : &wait, nullptr) < 0) {
       if (errno == EINTR) continue;
