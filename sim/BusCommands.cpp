@@ -78,7 +78,11 @@ std::optional<std::string> RunBusCommand(const std::vector<std::string>& words, 
   if (name == "device") return Device(words, bus);
   if (name == "frames") {
     if (words.size() != 1) return "error usage: frames";
-    return JoinedAfterOk(bus.TakeFrames());
+    FrameRecord::Taken taken = bus.TakeFrames();
+    // Frames dropped to keep the record bounded came before the ones listed.
+    if (taken.dropped > 0)
+      taken.entries.insert(taken.entries.begin(), "dropped=" + std::to_string(taken.dropped));
+    return JoinedAfterOk(taken.entries);
   }
   if (name == "devices") {
     if (words.size() != 1) return "error usage: devices";
@@ -90,7 +94,8 @@ std::optional<std::string> RunBusCommand(const std::vector<std::string>& words, 
     auto bytes = words.size() == 2 ? FromHex(words[1]) : std::nullopt;
     if (!bytes || bytes->empty() || bytes->size() > kMaxStrayBytes)
       return "error usage: stray <hex of 1.." + std::to_string(kMaxStrayBytes) + " bytes>";
-    bus.Stray(std::string(bytes->begin(), bytes->end()));
+    if (!bus.Stray(std::string(bytes->begin(), bytes->end())))
+      return "error the line is still busy with earlier stray bytes";
     return "ok";
   }
   return std::nullopt;

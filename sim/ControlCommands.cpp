@@ -56,9 +56,11 @@ CommandResult RunControlCommand(const std::string& line, ControlContext& context
     return Reply(Ok(sim.Transmit(bytes->data(), bytes->size())));
   }
   if (name == "recv" && words.size() == 1) {
-    std::string hex = ToHex(context.received.data(), context.received.size());
-    context.received.clear();
-    return Reply("ok " + hex);
+    ReceivedBytes::Taken taken = context.received.Take();
+    std::string reply = "ok " + ToHex(taken.bytes.data(), taken.bytes.size());
+    // Bytes that found the capture full came after the ones shown.
+    if (taken.lost > 0) reply += " dropped=" + std::to_string(taken.lost);
+    return Reply(reply);
   }
   if (name == "state" && words.size() == 1) {
     const SimLineSettings& s = sim.Settings();

@@ -7,13 +7,14 @@
 #include <vector>
 
 #include "DeviceBus.h"
+#include "Observed.h"
 #include "SimLine.h"
 
 // What the commands act on.
 struct ControlContext {
   SimLine& line;
-  // Serial bytes the client sent since the last `recv`, capped by the server.
-  std::vector<uint8_t>& received;
+  // Serial bytes the client sent since the last `recv`.
+  ReceivedBytes& received;
   std::function<void()> dropClient;
   std::function<void()> quit;
   DeviceBus& bus;

@@ -11,8 +11,16 @@
 namespace {
 // A `send` of 512 KiB fits; anything longer is refused, not buffered.
 constexpr size_t kMaxLine = 1024 * 1024 + 64;
-// Replies not yet taken by the peer; beyond it commands wait.
-constexpr size_t kMaxPendingReplies = 4 * 1024 * 1024;
+// Replies not yet taken by the peer; beyond it commands wait. The longest
+// reply (`recv` of a full capture) is an eighth of it.
+constexpr size_t kMaxPendingReplies = 1024 * 1024;
+// A buffer emptied after holding more than this gives its memory back, so
+// that one long line or reply does not stay with the connection.
+constexpr size_t kKeptCapacity = 64 * 1024;
+
+void ReleaseIfLarge(std::string& buffer) {
+  if (buffer.empty() && buffer.capacity() > kKeptCapacity) std::string().swap(buffer);
+}
 }  // namespace
 
 ControlConnection::ControlConnection(int fd, ControlContext& context) : fd_(fd), context_(context) {}
@@ -90,6 +98,7 @@ void ControlConnection::RunLines(int64_t nowMs) {
     else
       Reply(result.reply);
   }
+  ReleaseIfLarge(in_);
   Flush();
 }
 
@@ -108,6 +117,7 @@ void ControlConnection::Flush() {
     }
     out_.erase(0, static_cast<size_t>(n));
   }
+  ReleaseIfLarge(out_);
 }
 
 void ControlConnection::FlushBefore(int64_t deadlineMs) {

@@ -16,8 +16,8 @@ DeviceBus::DeviceBus(SimLine& line, TimerQueue& timers, const BusConfig& config)
       handshake_(line, out_, timers, config.latencyNs,
                  Handshake::Hooks{
                      [this](uint8_t address, const std::string& frame) {
-                       Record(std::to_string(address) + ":" +
-                              ToHex(reinterpret_cast<const uint8_t*>(frame.data()), frame.size()));
+                       frames_.Add(std::to_string(address) + ":" +
+                                   ToHex(reinterpret_cast<const uint8_t*>(frame.data()), frame.size()));
                      },
                      [this](uint8_t address, const std::string& frame) { return Execute(address, frame); },
                      [this](const TransactionRecord& record) { log_.Write(record); },
@@ -104,23 +104,16 @@ void DeviceBus::ClearAllFaults() {
   delayed_.clear();
 }
 
-std::vector<std::string> DeviceBus::TakeFrames() {
-  std::vector<std::string> out(frames_.begin(), frames_.end());
-  frames_.clear();
-  return out;
-}
-
-void DeviceBus::Stray(const std::string& bytes) { out_.Write(bytes); }
-
 bool DeviceBus::DropClientAt(const std::string& step) {
   if (step != "dsr" && step != "dtid" && step != "frame" && step != "reply") return false;
   dropAtStep_ = step;
   return true;
 }
 
-void DeviceBus::Record(std::string entry) {
-  if (frames_.size() >= kMaxFrames) frames_.pop_front();
-  frames_.push_back(std::move(entry));
+bool DeviceBus::Stray(const std::string& bytes) {
+  if (out_.QueuedBytes() + bytes.size() > kMaxStrayBacklog) return false;
+  out_.Write(bytes);
+  return true;
 }
 
 void DeviceBus::OnByte(uint8_t byte) {
@@ -143,7 +136,7 @@ void DeviceBus::OnByte(uint8_t byte) {
 // Sent alone, without a handshake or a reply; every device hears it.
 void DeviceBus::OnGroupByte(uint8_t code) {
   for (auto& [address, device] : devices_) device.SetManual(code == pa422::GROUP_ENABLE_MANUAL_CONTROLS);
-  Record("<" + std::to_string(code) + ">");
+  frames_.Add("<" + std::to_string(code) + ">");
   TransactionRecord record;
   record.startNs = record.endNs = MonotonicNs();
   record.address = code;

@@ -4,7 +4,6 @@
 // every device, keeps the devices' memories in the state file, records
 // frames for the control channel and logs each transaction.
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <map>
 #include <string>
@@ -14,6 +13,7 @@
 #include "DeviceMemory.h"
 #include "Handshake.h"
 #include "InboundWire.h"
+#include "Observed.h"
 #include "OrbDevice.h"
 #include "OutboundWire.h"
 #include "SimLine.h"
@@ -46,10 +46,13 @@ class DeviceBus {
   void CancelDelayedFaults(uint8_t address) { delayed_.erase(address); }
   void ClearAllFaults();
   // "<address>:<frame hex>" for each complete frame, and "<253>" for a
-  // group byte, since the last call.
-  std::vector<std::string> TakeFrames();
-  // Puts bytes on the line towards the client, through the wire.
-  void Stray(const std::string& bytes);
+  // group byte, since the last call (the oldest dropped beyond the record's
+  // bounds, and counted).
+  FrameRecord::Taken TakeFrames() { return frames_.Take(); }
+  // Puts bytes on the line towards the client, through the wire; false
+  // (and nothing sent) while earlier stray bytes would keep the wire busy
+  // beyond kMaxStrayBacklog.
+  bool Stray(const std::string& bytes);
   // How the server drops its client; called from a timer, never from
   // inside the bus.
   void SetClientDropper(std::function<void()> drop) { dropClient_ = std::move(drop); }
@@ -58,8 +61,9 @@ class DeviceBus {
   // a reply after its first half; once. False for an unknown step.
   bool DropClientAt(const std::string& step);
 
-  // Frames kept for TakeFrames; older ones are dropped beyond it.
-  static constexpr size_t kMaxFrames = 10000;
+  // Bytes waiting for the wire towards the client beyond which stray bytes
+  // are refused: 9.4 s at 19200 baud.
+  static constexpr size_t kMaxStrayBacklog = 16 * 1024;
 
  private:
   void LoadState();
@@ -68,7 +72,6 @@ class DeviceBus {
   void OnGroupByte(uint8_t code);
   void OnClient(bool attached);
   DeviceReply Execute(uint8_t address, const std::string& frame);
-  void Record(std::string entry);
 
   SimLine& line_;
   TimerQueue& timers_;
@@ -83,7 +86,7 @@ class DeviceBus {
   std::function<void()> dropClient_;
   std::string dropAtStep_;
   DeviceMemories carried_;  // from the state file, for devices not on this bus
-  std::deque<std::string> frames_;
+  FrameRecord frames_;
   bool toldSaveFailure_ = false;
   TransactionLog log_;
   OutboundWire out_;

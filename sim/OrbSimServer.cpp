@@ -11,8 +11,6 @@
 #include "MonotonicClock.h"
 
 namespace {
-// Serial bytes kept for `recv`; more is lost, like an overrun.
-constexpr size_t kMaxReceived = 1024 * 1024;
 constexpr size_t kMaxControlConnections = 32;
 // Out of file descriptors: leave pending connections waiting this long
 // instead of spinning on a listening socket that stays readable.
@@ -36,10 +34,7 @@ OrbSimServer::OrbSimServer(const std::string& serialAddress, const std::string& 
     throw std::runtime_error(error);
   }
   bus_.SetClientDropper([this] { DropClient(); });
-  line_.OnBytesFromClient([this](const uint8_t* data, size_t count) {
-    size_t room = kMaxReceived - std::min(received_.size(), kMaxReceived);
-    received_.insert(received_.end(), data, data + std::min(count, room));
-  });
+  line_.OnBytesFromClient([this](const uint8_t* data, size_t count) { received_.Append(data, count); });
 }
 
 OrbSimServer::~OrbSimServer() {

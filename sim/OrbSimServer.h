@@ -44,7 +44,7 @@ class OrbSimServer {
   int controlListen_ = -1;
   std::unique_ptr<ClientSession> session_;
   std::vector<std::unique_ptr<ControlConnection>> controls_;
-  std::vector<uint8_t> received_;  // from the client, for `recv`
+  ReceivedBytes received_;  // from the client, for `recv`
   ControlContext context_;
   bool quit_ = false;
   int64_t acceptPausedUntilMs_ = 0;

@@ -14,6 +14,7 @@ void OutboundWire::Write(const std::string& bytes) {
   const int64_t start = std::max(MonotonicNs(), lastDueNs_);
   const int64_t wireNs = timing_.ByteNs(line_.Settings().baud) * static_cast<int64_t>(bytes.size());
   lastDueNs_ = start + wireNs;
+  queuedBytes_ += bytes.size();
   items_.push_back({lastDueNs_, bytes});
   Arm();
 }
@@ -31,6 +32,7 @@ void OutboundWire::Reset() {
   timer_ = 0;
   std::deque<Item> pending;
   pending.swap(items_);
+  queuedBytes_ = 0;
   for (const Item& item : pending)
     if (item.bytes.empty()) line_.SetModemLine(item.modemLine, item.on);
   lastDueNs_ = 0;
@@ -57,6 +59,7 @@ void OutboundWire::Fire() {
   while (!items_.empty() && items_.front().dueNs <= now) {
     Item item = std::move(items_.front());
     items_.pop_front();
+    queuedBytes_ -= item.bytes.size();
     Put(item);
   }
   Arm();

@@ -25,6 +25,8 @@ class OutboundWire {
   void Reset();
   // When everything queued so far will have reached the client.
   int64_t DrainedAtNs() const;
+  // Data bytes queued that have not reached the client yet.
+  size_t QueuedBytes() const { return queuedBytes_; }
 
  private:
   struct Item {
@@ -42,5 +44,6 @@ class OutboundWire {
   const WireTiming timing_;
   std::deque<Item> items_;
   int64_t lastDueNs_ = 0;
+  size_t queuedBytes_ = 0;
   TimerQueue::Id timer_ = 0;
 };

@@ -407,6 +407,24 @@ TEST(OrbSimBus, LogHasOneJsonLinePerTransaction) {
   fs::remove_all(dir);
 }
 
+TEST(OrbSimBus, ControlChannelRecordsStayBounded) {
+  OrbSimProcess sim;  // paced: stray bytes hold the wire
+  Pa422TestHost host(sim.SerialPort());
+  // Group bytes are one entry each; a transaction behind them settles them all.
+  host.Write(std::string(200, static_cast<char>(GROUP_ENABLE_MANUAL_CONTROLS)));
+  host.Write(std::string(1000, static_cast<char>(GROUP_DISABLE_MANUAL_CONTROLS)));
+  EXPECT_EQ(host.Transact(1, MuteAllOutputsFrame(), 1).reply, kOk);
+  std::string expected = "ok dropped=201";
+  for (int i = 0; i < 999; ++i) expected += " <254>";
+  EXPECT_EQ(sim.Ok("frames"), expected + " 1:89");
+  EXPECT_EQ(sim.Ok("frames"), "ok");
+
+  // Stray bytes wait for the wire; beyond the backlog they are refused.
+  const std::string kilobyte = "stray " + std::string(2048, 'a');
+  for (int i = 0; i < 16; ++i) ASSERT_EQ(sim.Command(kilobyte), "ok") << i;
+  EXPECT_EQ(sim.Command("stray 01").rfind("error", 0), 0u);
+}
+
 TEST(OrbSimBus, FuzzingHostNeverStopsTheBus) {
   OrbSimProcess sim;
   std::mt19937 random(422);

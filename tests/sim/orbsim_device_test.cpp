@@ -1,6 +1,7 @@
 // The simulated devices in-process: what each command does to a device's
-// memory, the status it answers with, the all-data block, reply faults and
-// the state file's text.
+// memory, the status it answers with, the all-data block, reply faults,
+// the state file's text and the bounded records kept for the control
+// channel.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -9,6 +10,7 @@
 
 #include "DeviceFaults.h"
 #include "Hex.h"
+#include "Observed.h"
 #include "OrbDevice.h"
 #include "OrbSimOptions.h"
 #include "PA422Messages.h"
@@ -293,4 +295,52 @@ TEST(TimerQueue, RunsInDueOrderAndHonoursCancel) {
   EXPECT_EQ(ran, "bBnc");
   EXPECT_TRUE(q.Empty());
   EXPECT_EQ(q.NextDueNs(), -1);
+}
+
+TEST(OrbSimObserved, FrameRecordDropsTheOldestBeyondEitherBound) {
+  FrameRecord record;
+  const size_t extra = 5;
+  for (size_t i = 0; i < FrameRecord::kMaxEntries + extra; ++i) record.Add("1:" + std::to_string(i));
+  FrameRecord::Taken taken = record.Take();
+  ASSERT_EQ(taken.entries.size(), FrameRecord::kMaxEntries);
+  EXPECT_EQ(taken.dropped, extra);
+  EXPECT_EQ(taken.entries.front(), "1:" + std::to_string(extra));
+  EXPECT_EQ(taken.entries.back(), "1:" + std::to_string(FrameRecord::kMaxEntries + extra - 1));
+  // Taking starts afresh: nothing kept, nothing counted as dropped.
+  record.Add("<253>");
+  taken = record.Take();
+  EXPECT_EQ(taken.entries, std::vector<std::string>{"<253>"});
+  EXPECT_EQ(taken.dropped, 0u);
+
+  // Long frames reach the text bound well before the count.
+  const std::string transmit = "1:" + std::string(112, 'a');
+  const size_t fit = FrameRecord::kMaxTextBytes / transmit.size();
+  for (size_t i = 0; i < fit + 40; ++i) record.Add(transmit);
+  record.Add("2:8a");
+  EXPECT_LE(record.TextBytes(), FrameRecord::kMaxTextBytes);
+  taken = record.Take();
+  EXPECT_EQ(taken.entries.size() + taken.dropped, fit + 41);
+  EXPECT_GE(taken.dropped, 40u);
+  EXPECT_EQ(taken.entries.back(), "2:8a");
+}
+
+TEST(OrbSimObserved, ReceivedBytesStopGrowingAndCountWhatWasLost) {
+  ReceivedBytes received;
+  std::vector<uint8_t> chunk(40 * 1024);
+  for (size_t i = 0; i < chunk.size(); ++i) chunk[i] = static_cast<uint8_t>(i);
+  received.Append(chunk.data(), chunk.size());
+  received.Append(chunk.data(), chunk.size());
+  received.Append(chunk.data(), 10);
+  EXPECT_EQ(received.Size(), ReceivedBytes::kMaxBytes);
+  ReceivedBytes::Taken taken = received.Take();
+  ASSERT_EQ(taken.bytes.size(), ReceivedBytes::kMaxBytes);
+  EXPECT_EQ(taken.lost, 2 * chunk.size() + 10 - ReceivedBytes::kMaxBytes);
+  // What was kept is what came first, in order.
+  EXPECT_TRUE(std::equal(chunk.begin(), chunk.end(), taken.bytes.begin()));
+  EXPECT_TRUE(std::equal(taken.bytes.begin() + static_cast<long>(chunk.size()), taken.bytes.end(), chunk.begin()));
+  // Emptied by the take, it captures again.
+  received.Append(chunk.data() + 1, 2);
+  taken = received.Take();
+  EXPECT_EQ(taken.bytes, (std::vector<uint8_t>{1, 2}));
+  EXPECT_EQ(taken.lost, 0u);
 }
