@@ -7,11 +7,14 @@
 #include <filesystem>
 #include <fstream>
 
+#include "DeviceBus.h"
 #include "DeviceFaults.h"
 #include "Hex.h"
 #include "OrbDevice.h"
 #include "OrbSimOptions.h"
+#include "MonotonicClock.h"
 #include "PA422Messages.h"
+#include "SimLine.h"
 #include "StateFile.h"
 #include "TimerQueue.h"
 
@@ -293,4 +296,37 @@ TEST(TimerQueue, RunsInDueOrderAndHonoursCancel) {
   EXPECT_EQ(ran, "bBnc");
   EXPECT_TRUE(q.Empty());
   EXPECT_EQ(q.NextDueNs(), -1);
+}
+
+namespace {
+// A client's end of the line that keeps the serial data it is sent.
+struct RecordingPeer : SimLinePeer {
+  std::string received;
+  int64_t SendSerialData(const uint8_t* data, size_t count) override {
+    received.append(reinterpret_cast<const char*>(data), count);
+    return MonotonicNs();
+  }
+  int64_t NotifyModemState(uint8_t, uint8_t, uint8_t) override { return -1; }
+};
+}  // namespace
+
+TEST(DeviceBus, StrayBytesOnTheWireWhenTheClientLeavesNeverReachTheNextClient) {
+  // On a bus and on a plain line without devices alike.
+  for (const std::vector<uint8_t>& addresses : {std::vector<uint8_t>{1}, std::vector<uint8_t>{}}) {
+    SimLine line;
+    TimerQueue timers;
+    BusConfig config;
+    config.addresses = addresses;
+    DeviceBus bus(line, timers, config);  // paced: 16 bytes take 9 ms at 19200 baud
+    RecordingPeer first, second;
+    line.Attach(&first);
+    bus.Stray(std::string(16, 'x'));
+    line.Detach(&first);
+    EXPECT_TRUE(timers.Empty()) << addresses.size();
+    line.Attach(&second);
+    timers.RunDue(MonotonicNs() + 1'000'000'000);
+    EXPECT_EQ(first.received, "") << addresses.size();
+    EXPECT_EQ(second.received, "") << addresses.size();
+    line.Detach(&second);
+  }
 }
