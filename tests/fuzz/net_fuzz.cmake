@@ -43,3 +43,14 @@ varlo_add_fuzzer(fuzz_orbsim_server
   INCLUDES ${orbsim_fuzz_includes}
   DEFINES ORBSIM_SIMULATED_CLOCK
   SEEDS ${orbsim_server_fuzz_seeds})
+
+file(GLOB orbsim_control_fuzz_seeds ${CMAKE_CURRENT_LIST_DIR}/seeds/orbsim_control/*)
+varlo_add_fuzzer(fuzz_orbsim_control
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/orbsim_control_fuzz.cpp
+    ${CMAKE_SOURCE_DIR}/sim/ControlCommands.cpp
+    ${CMAKE_SOURCE_DIR}/sim/ControlConnection.cpp
+    ${orbsim_fuzz_sources}
+  INCLUDES ${orbsim_fuzz_includes}
+  DEFINES ORBSIM_SIMULATED_CLOCK
+  SEEDS ${orbsim_control_fuzz_seeds})
