@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "ControlCommands.h"
 #include "DeviceBus.h"
 #include "DeviceFaults.h"
 #include "Hex.h"
@@ -328,5 +329,23 @@ TEST(DeviceBus, StrayBytesOnTheWireWhenTheClientLeavesNeverReachTheNextClient) {
     EXPECT_EQ(first.received, "") << addresses.size();
     EXPECT_EQ(second.received, "") << addresses.size();
     line.Detach(&second);
+  }
+}
+
+TEST(ControlCommands, WaitsLastAtMostADay) {
+  SimLine line;
+  TimerQueue timers;
+  DeviceBus bus(line, timers, BusConfig{});
+  std::vector<uint8_t> received;
+  ControlContext context{line, received, [] {}, [] {}, bus};
+  const int64_t now = 5'000'000;
+  CommandResult longest = RunControlCommand("wait dtr 1 86400000", context, now);
+  ASSERT_TRUE(longest.wait);
+  EXPECT_EQ(longest.wait->deadlineMs, now + 86'400'000);
+  // Longer ones, up to those whose deadline would not fit in 64 bits.
+  for (const char* tooLong : {"wait dtr 1 86400001", "wait rts 1 9223372036854", "wait dtr 1 9223372036854775807"}) {
+    CommandResult result = RunControlCommand(tooLong, context, now);
+    EXPECT_FALSE(result.wait) << tooLong;
+    EXPECT_EQ(result.reply, "error bad timeout") << tooLong;
   }
 }
