@@ -130,7 +130,7 @@ class Harness {
   void Send() {
     for (size_t at = 0; at < typed_.size();) {
       ssize_t n = send(peer_, typed_.data() + at, typed_.size() - at, MSG_NOSIGNAL);
-      FUZZ_CHECK(n > 0 || errno == EAGAIN);
+      FUZZ_CHECK(n > 0 || errno == EAGAIN || errno == EINTR);
       if (n > 0) {
         lines_ += static_cast<size_t>(std::count(typed_.begin() + at, typed_.begin() + at + n, '\n'));
         at += static_cast<size_t>(n);
@@ -146,7 +146,10 @@ class Harness {
     for (int turn = 0; turn < 1000; ++turn) {
       const short events = connection_->PollEvents();
       pollfd p{connection_->Fd(), events, 0};
-      FUZZ_CHECK(poll(&p, 1, 0) >= 0);
+      int ready;
+      do ready = poll(&p, 1, 0);  // libFuzzer's time-out alarm may interrupt it
+      while (ready < 0 && errno == EINTR);
+      FUZZ_CHECK(ready >= 0);
       bool moved = false;
       if (p.revents & POLLOUT) connection_->OnWritable();
       if (p.revents & (POLLIN | POLLHUP)) {
@@ -165,6 +168,7 @@ class Harness {
     bool any = false;
     for (;;) {
       ssize_t n = recv(peer_, buffer, sizeof buffer, MSG_DONTWAIT);
+      if (n < 0 && errno == EINTR) continue;
       if (n <= 0) break;
       any = true;
       out_.append(buffer, static_cast<size_t>(n));

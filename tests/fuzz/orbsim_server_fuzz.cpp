@@ -350,7 +350,7 @@ class Harness {
         FUZZ_CHECK(tries < 1000);
         ssize_t w = send(peer_, pending_.data() + at + written, n - written, MSG_NOSIGNAL);
         if (w > 0) written += static_cast<size_t>(w);
-        FUZZ_CHECK(w > 0 || errno == EAGAIN);
+        FUZZ_CHECK(w > 0 || errno == EAGAIN || errno == EINTR);
         Pump();
       }
       at += n;
@@ -382,6 +382,7 @@ class Harness {
     bool any = false;
     for (;;) {
       ssize_t n = recv(peer_, buffer, sizeof buffer, MSG_DONTWAIT);
+      if (n < 0 && errno == EINTR) continue;
       if (n <= 0) break;
       parser_.Feed(buffer, static_cast<size_t>(n), output_);
       FUZZ_CHECK(parser_.DroppedSubnegotiations() == 0);
