@@ -1,8 +1,9 @@
 // Network serial line: an RFC 2217 client behind the SerialDevice interface.
 //
 // One I/O thread per device owns the receiving side of the socket: it feeds
-// the Telnet parser, answers option negotiation, keeps received data in a
-// bounded buffer and turns modem-state notifications into events. Everything
+// what it reads to the ClientReceiver, which decodes it, answers option
+// negotiation through our output queue, keeps received data in a bounded
+// buffer and turns modem-state notifications into events. Everything
 // sent goes through one output queue (under the device mutex), so data and
 // commands never interleave mid-frame and no caller blocks on a full socket:
 // callers queue and try a non-blocking send, the I/O thread sends the rest.
@@ -17,38 +18,33 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <deque>
 #include <mutex>
 #include <thread>
 
 #include "ApdExceptions.h"
 #include "Rfc2217Connect.h"
 #include "Rfc2217LineCodes.h"
-#include "Rfc2217ModemState.h"
 #include "Rfc2217Options.h"
 #include "Rfc2217OutputQueue.h"
+#include "Rfc2217Receiver.h"
 #include "SerialDevice.h"
 #include "TelnetCodec.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using rfc2217::ClientReceiver;
 using telnet::OptionNegotiator;
 using telnet::OutputQueue;
 
 constexpr int kConnectTimeoutMs = 5000;
 constexpr int kReplyTimeoutMs = 3000;
-// Received data kept for Read(); when full the socket is left unread, so TCP
-// holds the server back instead of us buffering without end.
-constexpr size_t kReceiveCapacity = 64 * 1024;
 // Escaped data queued for sending; Write waits (up to its time-out) beyond it.
 constexpr size_t kSendDataCapacity = 64 * 1024;
 // Commands queued for sending. Beyond it the peer is not reading: we stop
 // reading its requests, and drop further commands of our own.
 constexpr size_t kSendControlCapacity = 16 * 1024;
 constexpr size_t kWriteChunk = 4096;
-// SET-CONTROL answers we still expect (DTR/RTS changes are not waited for).
-constexpr size_t kMaxExpectedControl = 64;
 
 // LineSettings travel as four commands answered in this order.
 constexpr std::array<uint8_t, 4> kSettingCommands = {telnet::kSetBaudRate, telnet::kSetDataSize,
@@ -64,7 +60,7 @@ const char* SettingName(uint8_t command) {
   }
 }
 
-class Rfc2217Device final : public SerialDevice, private telnet::TelnetSink {
+class Rfc2217Device final : public SerialDevice {
  public:
   Rfc2217Device(int fd, std::string hostPort);
   ~Rfc2217Device() override;
@@ -88,19 +84,7 @@ class Rfc2217Device final : public SerialDevice, private telnet::TelnetSink {
   bool Gone() override;
 
  private:
-  // The answer to a command we wait for. Only the first answer after the
-  // request counts; unasked-for answers are ignored.
-  struct Reply {
-    bool awaited = false;
-    bool answered = false;
-    std::vector<uint8_t> value;
-  };
-
-  // TelnetSink, called by the I/O thread with mu_ held.
-  void OnData(const uint8_t* data, size_t count) override;
-  void OnOptionCommand(uint8_t command, uint8_t option) override;
-  void OnSubnegotiation(uint8_t option, const uint8_t* payload, size_t count) override;
-  void OnComPortAnswer(uint8_t code, const uint8_t* value, size_t count);
+  using Reply = ClientReceiver::Reply;
 
   void IoLoop();
   void ReceiveFromSocket(uint8_t* buffer, size_t room);
@@ -114,7 +98,6 @@ class Rfc2217Device final : public SerialDevice, private telnet::TelnetSink {
   // the answers and records the settings in force. Raises EInOutError.
   void ApplySettingsLocked(std::unique_lock<std::mutex>& lock, const LineSettings& wanted,
                            uint8_t control);
-  void ExpectReply(uint8_t command);
   const Reply& WaitReply(std::unique_lock<std::mutex>& lock, uint8_t command);
   [[noreturn]] void RaiseLost();
 
@@ -131,34 +114,32 @@ class Rfc2217Device final : public SerialDevice, private telnet::TelnetSink {
   std::condition_variable changed_;  // events, answers, gone, abort
   std::condition_variable sendSpace_;
 
-  telnet::TelnetParser parser_;
-  OptionNegotiator options_;
   OutputQueue out_;
-  std::deque<uint8_t> received_;
-  rfc2217::ModemStateTracker modem_;
-  std::array<Reply, 13> replies_;  // by command code 0..12
-  std::deque<uint8_t> expectedControl_;
+  // What the server sent, decoded; called with mu_ held.
+  ClientReceiver in_;
   LineSettings inForce_;
   unsigned pending_ = 0;
-  bool opened_ = false;  // the connect sequence finished
   bool gone_ = false;
   bool aborted_ = false;
   bool stopping_ = false;
   bool receiveStalled_ = false;  // the I/O thread left the socket unread
-  bool loggedControlMismatch_ = false;
   bool loggedControlBacklog_ = false;
 };
 
-Rfc2217Device::Rfc2217Device(int fd, std::string hostPort) : fd_(fd), hostPort_(std::move(hostPort)) {
+Rfc2217Device::Rfc2217Device(int fd, std::string hostPort)
+    : fd_(fd),
+      hostPort_(std::move(hostPort)),
+      in_([this](const std::vector<uint8_t>& frame) { QueueControl(frame); },
+          [this](const std::string& text) { Log(text); }) {
   wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (wakeFd_ < 0) {
     close(fd_);
     throw ENoHandles();
   }
   using telnet::kOptBinary, telnet::kOptComPort, telnet::kOptSuppressGoAhead;
-  options_.Accept(kOptBinary, true, true);
-  options_.Accept(kOptSuppressGoAhead, true, true);
-  options_.Accept(kOptComPort, true, true);
+  in_.Options().Accept(kOptBinary, true, true);
+  in_.Options().Accept(kOptSuppressGoAhead, true, true);
+  in_.Options().Accept(kOptComPort, true, true);
   io_ = std::thread([this] { IoLoop(); });
 }
 
@@ -229,7 +210,7 @@ void Rfc2217Device::IoLoop() {
     {
       std::lock_guard lock(mu_);
       if (stopping_ || gone_) return;
-      room = kReceiveCapacity - std::min(received_.size(), kReceiveCapacity);
+      room = in_.Room();
       bool canRead = room > 0 && out_.ControlBytes() <= kSendControlCapacity;
       receiveStalled_ = !canRead;
       if (canRead) events |= POLLIN;
@@ -272,7 +253,9 @@ void Rfc2217Device::ReceiveFromSocket(uint8_t* buffer, size_t room) {
     MarkGoneLocked();
     return;
   }
-  parser_.Feed(buffer, static_cast<size_t>(n), *this);
+  // Option answers were queued while parsing; events count once the port is open.
+  pending_ |= in_.Feed(buffer, static_cast<size_t>(n));
+  changed_.notify_all();  // events, answers awaited, DO COM-PORT-OPTION for Negotiate
   FlushLocked();  // answers to what we just parsed
 }
 
@@ -280,71 +263,9 @@ void Rfc2217Device::MarkGoneLocked() {
   if (gone_) return;
   gone_ = true;
   out_.Clear();
-  if (opened_) pending_ |= kEventGone;
+  if (in_.Opened()) pending_ |= kEventGone;
   changed_.notify_all();
   sendSpace_.notify_all();
-}
-
-void Rfc2217Device::OnData(const uint8_t* data, size_t count) {
-  // Anything before the port is open (a server's banner) is not line data.
-  if (!opened_) return;
-  size_t room = kReceiveCapacity - std::min(received_.size(), kReceiveCapacity);
-  received_.insert(received_.end(), data, data + std::min(count, room));
-  pending_ |= kEventRxChar;
-  changed_.notify_all();
-}
-
-void Rfc2217Device::OnOptionCommand(uint8_t command, uint8_t option) {
-  std::vector<uint8_t> answer;
-  options_.Receive(command, option, answer);
-  QueueControl(answer);
-  changed_.notify_all();  // Negotiate waits for DO COM-PORT-OPTION
-}
-
-void Rfc2217Device::OnSubnegotiation(uint8_t option, const uint8_t* payload, size_t count) {
-  if (option != telnet::kOptComPort || count == 0) return;
-  const uint8_t code = payload[0];
-  if (code < telnet::kServerOffset) return;  // only server codes come this way
-  OnComPortAnswer(static_cast<uint8_t>(code - telnet::kServerOffset), payload + 1, count - 1);
-}
-
-void Rfc2217Device::OnComPortAnswer(uint8_t command, const uint8_t* value, size_t count) {
-  switch (command) {
-    case telnet::kNotifyModemState:
-      if (count >= 1 && modem_.Update(value[0]) && opened_) {
-        pending_ |= kEventModem;
-        changed_.notify_all();
-      }
-      return;
-    case telnet::kNotifyLineState:
-      // Overrun, parity, framing or break (only with a line-state mask set).
-      if (count >= 1 && (value[0] & 0x1E) != 0 && opened_) {
-        pending_ |= kEventLineError;
-        changed_.notify_all();
-      }
-      return;
-    case telnet::kFlowControlSuspend:
-    case telnet::kFlowControlResume:
-      // The data path has TCP flow control; the server's own is not honoured.
-      return;
-    default:
-      break;
-  }
-  if (command >= replies_.size()) return;
-  if (command == telnet::kSetControl && count >= 1 && !expectedControl_.empty()) {
-    uint8_t expected = expectedControl_.front();
-    expectedControl_.pop_front();
-    if (value[0] != expected && !loggedControlMismatch_) {
-      loggedControlMismatch_ = true;
-      Log("server answered SET-CONTROL " + std::to_string(expected) + " with " +
-          std::to_string(value[0]));
-    }
-  }
-  Reply& reply = replies_[command];
-  if (!reply.awaited || reply.answered) return;
-  reply.answered = true;
-  reply.value.assign(value, value + count);
-  changed_.notify_all();
 }
 
 // ---------------------------------------------------------------- connect sequence
@@ -352,24 +273,25 @@ void Rfc2217Device::OnComPortAnswer(uint8_t command, const uint8_t* value, size_
 void Rfc2217Device::Negotiate() {
   std::unique_lock lock(mu_);
   using Side = OptionNegotiator::Side;
+  OptionNegotiator& options = in_.Options();
   std::vector<uint8_t> offer;
   // Clients say WILL COM-PORT-OPTION; servers answer DO. Many servers refuse
   // a client's DO, so it is not asked for.
-  options_.Request(Side::Local, telnet::kOptComPort, offer);
-  options_.Request(Side::Local, telnet::kOptBinary, offer);
-  options_.Request(Side::Remote, telnet::kOptBinary, offer);
-  options_.Request(Side::Local, telnet::kOptSuppressGoAhead, offer);
-  options_.Request(Side::Remote, telnet::kOptSuppressGoAhead, offer);
+  options.Request(Side::Local, telnet::kOptComPort, offer);
+  options.Request(Side::Local, telnet::kOptBinary, offer);
+  options.Request(Side::Remote, telnet::kOptBinary, offer);
+  options.Request(Side::Local, telnet::kOptSuppressGoAhead, offer);
+  options.Request(Side::Remote, telnet::kOptSuppressGoAhead, offer);
   QueueControl(offer);
   FlushLocked();
 
   auto deadline = Clock::now() + std::chrono::milliseconds(kReplyTimeoutMs);
   changed_.wait_until(lock, deadline, [&] {
-    return gone_ || options_.Enabled(Side::Local, telnet::kOptComPort) ||
-           options_.Refused(Side::Local, telnet::kOptComPort);
+    return gone_ || options.Enabled(Side::Local, telnet::kOptComPort) ||
+           options.Refused(Side::Local, telnet::kOptComPort);
   });
   if (gone_) throw EAlreadyOpen();  // a busy network port closes at once
-  if (!options_.Enabled(Side::Local, telnet::kOptComPort))
+  if (!options.Enabled(Side::Local, telnet::kOptComPort))
     throw EInOutError(EPROTONOSUPPORT,
                       "The server at " + hostPort_ +
                           " does not speak RFC 2217 (no remote serial port control)");
@@ -385,7 +307,7 @@ void Rfc2217Device::Negotiate() {
   // answer is not needed (some servers never send one).
   QueueControl(telnet::ComPortFrame(telnet::kSetModemStateMask, {0xFF}));
   FlushLocked();
-  opened_ = true;
+  in_.Open();
   pending_ = 0;
 }
 
@@ -396,14 +318,9 @@ void Rfc2217Device::RaiseLost() {
   throw EInOutError(EIO, "The network serial line " + hostPort_ + " has gone");
 }
 
-void Rfc2217Device::ExpectReply(uint8_t command) {
-  replies_[command].awaited = true;
-  replies_[command].answered = false;
-}
-
 const Rfc2217Device::Reply& Rfc2217Device::WaitReply(std::unique_lock<std::mutex>& lock,
                                                       uint8_t command) {
-  const Reply& reply = replies_[command];
+  const Reply& reply = in_.ReplyTo(command);
   auto deadline = Clock::now() + std::chrono::milliseconds(kReplyTimeoutMs);
   changed_.wait_until(lock, deadline, [&] { return gone_ || aborted_ || reply.answered; });
   if (reply.answered) return reply;
@@ -424,7 +341,7 @@ void Rfc2217Device::ApplySettingsLocked(std::unique_lock<std::mutex>& lock,
                             rfc2217::ParityCode(wanted.parity),
                             rfc2217::StopSizeCode(wanted.stopBits, wanted.dataBits)};
   for (uint8_t command : kSettingCommands) {
-    ExpectReply(command);
+    in_.ExpectReply(command);
     if (command == telnet::kSetBaudRate)
       QueueControl(telnet::ComPortFrame(command, telnet::BaudBytes(static_cast<uint32_t>(wanted.baud))
                                                      .data(), 4));
@@ -432,7 +349,7 @@ void Rfc2217Device::ApplySettingsLocked(std::unique_lock<std::mutex>& lock,
       QueueControl(telnet::ComPortFrame(command, {codes[command - 1]}));
   }
   if (control != 0xFF) {
-    ExpectReply(telnet::kSetControl);
+    in_.ExpectReply(telnet::kSetControl);
     QueueControl(telnet::ComPortFrame(telnet::kSetControl, {control}));
   }
   FlushLocked();
@@ -491,8 +408,7 @@ void Rfc2217Device::SetDTR(bool on) {
   std::lock_guard lock(mu_);
   if (gone_) return;
   uint8_t value = on ? telnet::kControlDtrOn : telnet::kControlDtrOff;
-  if (expectedControl_.size() >= kMaxExpectedControl) expectedControl_.pop_front();
-  expectedControl_.push_back(value);
+  in_.ExpectControl(value);
   SendSetControl(value);
 }
 
@@ -500,8 +416,7 @@ void Rfc2217Device::SetRTS(bool on) {
   std::lock_guard lock(mu_);
   if (gone_) return;
   uint8_t value = on ? telnet::kControlRtsOn : telnet::kControlRtsOff;
-  if (expectedControl_.size() >= kMaxExpectedControl) expectedControl_.pop_front();
-  expectedControl_.push_back(value);
+  in_.ExpectControl(value);
   SendSetControl(value);
 }
 
@@ -509,12 +424,12 @@ void Rfc2217Device::SetRTS(bool on) {
 
 uint8_t Rfc2217Device::ModemLines() {
   std::lock_guard lock(mu_);
-  return gone_ ? 0 : modem_.Levels();
+  return gone_ ? 0 : in_.Modem().Levels();
 }
 
 uint8_t Rfc2217Device::TakeLineChanges() {
   std::lock_guard lock(mu_);
-  return modem_.TakeChanges();
+  return in_.TakeLineChanges();
 }
 
 unsigned Rfc2217Device::WaitEvent(int timeoutMs) {
@@ -535,9 +450,7 @@ unsigned Rfc2217Device::WaitEvent(int timeoutMs) {
 
 size_t Rfc2217Device::Read(uint8_t* buffer, size_t max) {
   std::lock_guard lock(mu_);
-  size_t n = std::min(max, received_.size());
-  std::copy_n(received_.begin(), n, buffer);
-  received_.erase(received_.begin(), received_.begin() + static_cast<ptrdiff_t>(n));
+  size_t n = in_.Read(buffer, max);
   if (n > 0 && receiveStalled_) Wake();  // room again: the I/O thread resumes reading
   return n;
 }

@@ -30,6 +30,10 @@ std::string StopText(uint8_t stopSize) {
 
 std::string Ok(int64_t ns) { return "ok " + std::to_string(ns); }
 
+// The longest `wait`: a day. Much longer ones would overflow the deadline
+// (milliseconds) or the server's poll time-out (nanoseconds).
+constexpr long kMaxWaitMs = 24L * 60 * 60 * 1000;
+
 CommandResult Reply(std::string text) { return CommandResult{std::move(text), std::nullopt}; }
 }  // namespace
 
@@ -76,7 +80,8 @@ CommandResult RunControlCommand(const std::string& line, ControlContext& context
     try {
       size_t used = 0;
       timeoutMs = std::stol(words[3], &used);
-      if (used != words[3].size() || timeoutMs < 0) throw std::invalid_argument("negative");
+      if (used != words[3].size() || timeoutMs < 0 || timeoutMs > kMaxWaitMs)
+        throw std::invalid_argument("out of range");
     } catch (const std::exception&) {
       return Reply("error bad timeout");
     }

@@ -30,10 +30,11 @@ DeviceBus::DeviceBus(SimLine& line, TimerQueue& timers, const BusConfig& config)
                      }}),
       in_(line, timers, WireTiming(config.pacing), [this](uint8_t byte) { OnByte(byte); }) {
   LoadState();
+  // Stray bytes still on the wire are the leaving client's, on a plain line too.
+  line_.OnClient([this](bool attached) { OnClient(attached); });
   if (devices_.empty()) return;  // a plain line: nothing listens
   line_.OnBytesFromClient([this](const uint8_t* data, size_t count) { in_.Accept(data, count); });
   line_.OnControlLines([this](bool dtr, bool) { handshake_.OnDtr(dtr); });
-  line_.OnClient([this](bool attached) { OnClient(attached); });
 }
 
 void DeviceBus::LoadState() {

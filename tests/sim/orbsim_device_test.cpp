@@ -8,12 +8,16 @@
 #include <filesystem>
 #include <fstream>
 
+#include "ControlCommands.h"
+#include "DeviceBus.h"
 #include "DeviceFaults.h"
 #include "Hex.h"
 #include "Observed.h"
 #include "OrbDevice.h"
 #include "OrbSimOptions.h"
+#include "MonotonicClock.h"
 #include "PA422Messages.h"
+#include "SimLine.h"
 #include "StateFile.h"
 #include "TimerQueue.h"
 
@@ -343,4 +347,55 @@ TEST(OrbSimObserved, ReceivedBytesStopGrowingAndCountWhatWasLost) {
   taken = received.Take();
   EXPECT_EQ(taken.bytes, (std::vector<uint8_t>{1, 2}));
   EXPECT_EQ(taken.lost, 0u);
+}
+
+namespace {
+// A client's end of the line that keeps the serial data it is sent.
+struct RecordingPeer : SimLinePeer {
+  std::string received;
+  int64_t SendSerialData(const uint8_t* data, size_t count) override {
+    received.append(reinterpret_cast<const char*>(data), count);
+    return MonotonicNs();
+  }
+  int64_t NotifyModemState(uint8_t, uint8_t, uint8_t) override { return -1; }
+};
+}  // namespace
+
+TEST(DeviceBus, StrayBytesOnTheWireWhenTheClientLeavesNeverReachTheNextClient) {
+  // On a bus and on a plain line without devices alike.
+  for (const std::vector<uint8_t>& addresses : {std::vector<uint8_t>{1}, std::vector<uint8_t>{}}) {
+    SimLine line;
+    TimerQueue timers;
+    BusConfig config;
+    config.addresses = addresses;
+    DeviceBus bus(line, timers, config);  // paced: 16 bytes take 9 ms at 19200 baud
+    RecordingPeer first, second;
+    line.Attach(&first);
+    bus.Stray(std::string(16, 'x'));
+    line.Detach(&first);
+    EXPECT_TRUE(timers.Empty()) << addresses.size();
+    line.Attach(&second);
+    timers.RunDue(MonotonicNs() + 1'000'000'000);
+    EXPECT_EQ(first.received, "") << addresses.size();
+    EXPECT_EQ(second.received, "") << addresses.size();
+    line.Detach(&second);
+  }
+}
+
+TEST(ControlCommands, WaitsLastAtMostADay) {
+  SimLine line;
+  TimerQueue timers;
+  DeviceBus bus(line, timers, BusConfig{});
+  ReceivedBytes received;
+  ControlContext context{line, received, [] {}, [] {}, bus};
+  const int64_t now = 5'000'000;
+  CommandResult longest = RunControlCommand("wait dtr 1 86400000", context, now);
+  ASSERT_TRUE(longest.wait);
+  EXPECT_EQ(longest.wait->deadlineMs, now + 86'400'000);
+  // Longer ones, up to those whose deadline would not fit in 64 bits.
+  for (const char* tooLong : {"wait dtr 1 86400001", "wait rts 1 9223372036854", "wait dtr 1 9223372036854775807"}) {
+    CommandResult result = RunControlCommand(tooLong, context, now);
+    EXPECT_FALSE(result.wait) << tooLong;
+    EXPECT_EQ(result.reply, "error bad timeout") << tooLong;
+  }
 }
