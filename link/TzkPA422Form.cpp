@@ -193,8 +193,12 @@ void TzkPA422Form::ApdComPortTriggerModemStatus(TApdComPort&) {
     // up the trigger armed for the next transaction (the port had not yet
     // seen it when the trigger was armed), arm it again so that the next
     // device's DSR is seen.
-    if (CommState == 1) ArmDsrTrigger();
-    return;
+    if (CommState != 1) return;
+    ArmDsrTrigger();
+    // A rise that came between the reading above and the arming is part of
+    // the trigger's starting state and would never fire it: look again, and
+    // take such a rise now.
+    if (!ApdComPort.DSR()) return;
   }
   TraceLine(" DSR = True CommState = 2");
   Disarm(AddressTimer);
