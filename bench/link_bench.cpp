@@ -16,6 +16,7 @@
 
 #include "BenchOptions.h"
 #include "EventLoopPoster.h"
+#include "HeadlessEngine.h"
 #include "TzkPA422Form.h"
 #include "support/ChildProcess.h"
 #include "support/OrbSimProcess.h"
@@ -81,12 +82,7 @@ int main(int argc, char** argv) try {
   Silent silent;
   Window window;
   TzkPA422Form engine(loop, silent, silent, [&] { return &window; });
-  engine.ApdComPort.DeviceNameForPort = [&](uint16_t) { return port; };
-  engine.ApdComPort.SetComNumber(1);
-  engine.ApdComPort.SetTracing(tlOff);
-  engine.ApdComPort.SetLogging(tlOff);
-  engine.Connect();
-  if (!engine.Connected) throw std::runtime_error("cannot open " + port);
+  ConnectHeadless(engine, port);
 
   auto waitIdle = [&] {
     loop.RunUntil([&] { return engine.CommState == 0; }, std::chrono::seconds(10));

@@ -15,9 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "EventLoopPoster.h"
-#include "TzkPA422Form.h"
 #include "BenchOptions.h"
+#include "EventLoopPoster.h"
+#include "HeadlessEngine.h"
+#include "TzkPA422Form.h"
 #include "support/OrbSimProcess.h"
 
 using namespace pa422;
@@ -95,12 +96,7 @@ int main(int argc, char** argv) try {
   Silent silent;
   Window window;
   TzkPA422Form engine(loop, silent, silent, [&] { return &window; });
-  engine.ApdComPort.DeviceNameForPort = [&](uint16_t) { return port; };
-  engine.ApdComPort.SetComNumber(1);
-  engine.ApdComPort.SetTracing(tlOff);
-  engine.ApdComPort.SetLogging(tlOff);
-  engine.Connect();
-  if (!engine.Connected) throw std::runtime_error("cannot open " + port);
+  ConnectHeadless(engine, port);
 
   TransmitSettings settings;
   settings.levels.fill(kFlatLevel);

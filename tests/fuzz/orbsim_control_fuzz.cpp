@@ -37,19 +37,8 @@
 #include "SimLine.h"
 #include "TimerQueue.h"
 #include "fuzz_input.h"
+#include "simulated_clock.h"
 
-namespace {
-int64_t simulatedNow = 0;
-}  // namespace
-
-int64_t MonotonicNs() { return simulatedNow; }
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  // orbsim's notes on stderr would bury the fuzzer's own output; its
-  // reports and ours go to fd 2.
-  if (FILE* sink = std::fopen("/dev/null", "w")) stderr = sink;
-  return 0;
-}
 
 namespace {
 

@@ -43,23 +43,11 @@
 #include "TelnetCodec.h"
 #include "TimerQueue.h"
 #include "fuzz_input.h"
+#include "simulated_clock.h"
 
 using namespace telnet;
 using Bytes = std::vector<uint8_t>;
 
-namespace {
-int64_t simulatedNow = 0;
-}  // namespace
-
-int64_t MonotonicNs() { return simulatedNow; }
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  // orbsim tells on stderr, once per wire or session, that the devices
-  // ignore bytes at the wrong line settings and the like; millions of runs
-  // would bury the fuzzer's own output. Its reports and ours go to fd 2.
-  if (FILE* sink = std::fopen("/dev/null", "w")) stderr = sink;
-  return 0;
-}
 
 namespace {
 
