@@ -1,6 +1,9 @@
 #pragma once
 // What the network fuzzers share: reading a fuzzer's input as a script of
 // small operations, and stopping the run when a checked property fails.
+#include <sys/socket.h>
+
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -44,3 +47,18 @@ class FuzzInput {
   size_t size_;
   size_t at_ = 0;
 };
+
+// Reads what a socket holds, without blocking, handing each piece to
+// onBytes(data, count); true when there was anything.
+template <typename OnBytes>
+bool DrainSocket(int fd, OnBytes onBytes) {
+  unsigned char buffer[8192];
+  bool any = false;
+  for (;;) {
+    ssize_t n = recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return any;
+    any = true;
+    onBytes(buffer, static_cast<size_t>(n));
+  }
+}

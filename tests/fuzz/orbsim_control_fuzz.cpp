@@ -149,15 +149,9 @@ class Harness {
 
   // Reads and checks the replies sent so far; true when there were any.
   bool Collect() {
-    char buffer[65536];
-    bool any = false;
-    for (;;) {
-      ssize_t n = recv(peer_, buffer, sizeof buffer, MSG_DONTWAIT);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;
-      any = true;
-      out_.append(buffer, static_cast<size_t>(n));
-    }
+    const bool any = DrainSocket(peer_, [this](const unsigned char* data, size_t count) {
+      out_.append(reinterpret_cast<const char*>(data), count);
+    });
     for (size_t newline; (newline = out_.find('\n')) != std::string::npos;) {
       CheckReply(out_.substr(0, newline));
       out_.erase(0, newline + 1);

@@ -366,17 +366,10 @@ class Harness {
   }
 
   bool ReadOutput() {
-    uint8_t buffer[8192];
-    bool any = false;
-    for (;;) {
-      ssize_t n = recv(peer_, buffer, sizeof buffer, MSG_DONTWAIT);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;
-      parser_.Feed(buffer, static_cast<size_t>(n), output_);
+    return DrainSocket(peer_, [this](const uint8_t* data, size_t count) {
+      parser_.Feed(data, count, output_);
       FUZZ_CHECK(parser_.DroppedSubnegotiations() == 0);
-      any = true;
-    }
-    return any;
+    });
   }
 
   // Runs the timers due by now + delay, each at its own time.
