@@ -2,7 +2,8 @@
 # the tests need, or says how to when not running as root.
 VARLO_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev qt6-base-dev
                 libgl-dev python3-serial clang libclang-rt-14-dev
-                xvfb xauth xdotool fonts-dejavu-core desktop-file-utils dpkg-dev)
+                xvfb xauth xdotool fonts-dejavu-core desktop-file-utils dpkg-dev
+                poppler-utils groff-base)
 
 varlo_ensure_packages() {
   local missing=()

@@ -7,7 +7,7 @@
 set -euo pipefail
 program=$(realpath "$1") orbsim=$(realpath "$2")
 for tool in xvfb-run xdotool; do
-  command -v $tool >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+  command -v $tool >/dev/null || { echo "FAIL: $tool is not installed (scripts/ensure-packages.sh installs it)" >&2; exit 1; }
 done
 work=$(mktemp -d)
 trap 'kill $sim 2>/dev/null || true; rm -rf "$work"' EXIT

@@ -31,7 +31,7 @@ bool WaitModem(SerialDevice& d, uint8_t mask, uint8_t lines) {
 }  // namespace
 
 TEST(Rfc2217Pyserial, OurClientAgainstPyserialServer) {
-  if (!HavePyserial()) GTEST_SKIP() << "needs Debian's python3-serial";
+  ASSERT_TRUE(HavePyserial()) << "needs Debian's python3-serial (scripts/ensure-packages.sh installs it)";
   ChildProcess server({kPython, VARLO_SOURCE_DIR "/tests/serial/rfc2217_pyserial_server.py"});
   int port = PortFromLine(server.ReadLine(10000), "LISTENING");
   ASSERT_GT(port, 0);

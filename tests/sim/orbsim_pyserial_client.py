@@ -10,8 +10,8 @@ import time
 try:
     import serial
 except ImportError:
-    print("needs Debian's python3-serial")
-    sys.exit(77)  # reported as skipped
+    print("FAIL: needs Debian's python3-serial (scripts/ensure-packages.sh installs it)")
+    sys.exit(1)
 
 
 def wait_until(check, timeout=2.0):

@@ -13,4 +13,4 @@ varlo_add_gtest(orbsim_device_test
 
 add_test(NAME OrbSimPyserial.PyserialClientAgainstOrbsim
          COMMAND /usr/bin/python3 ${CMAKE_CURRENT_LIST_DIR}/orbsim_pyserial_client.py $<TARGET_FILE:orbsim>)
-set_tests_properties(OrbSimPyserial.PyserialClientAgainstOrbsim PROPERTIES TIMEOUT 60 SKIP_RETURN_CODE 77)
+set_tests_properties(OrbSimPyserial.PyserialClientAgainstOrbsim PROPERTIES TIMEOUT 60)
