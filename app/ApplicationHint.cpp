@@ -6,22 +6,23 @@
 #include <QEvent>
 #include <QMenu>
 #include <QPalette>
-#include <QProxyStyle>
 #include <QToolTip>
 #include <QWidget>
+
+#include "ProgramStyle.h"
 
 namespace {
 constexpr const char* kLongHintProperty = "varloLongHint";
 constexpr const char* kShowHintProperty = "varloShowHint";
 constexpr int kToolTipDelayMs = 1000;
 
-// The application's style with the tool-tip delay of the program.
-class HintStyle : public QProxyStyle {
+// The program's style with the tool-tip delay of the program.
+class HintStyle : public ProgramStyle {
  public:
   int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
                 QStyleHintReturn* returnData) const override {
     if (hint == SH_ToolTip_WakeUpDelay) return kToolTipDelayMs;
-    return QProxyStyle::styleHint(hint, option, widget, returnData);
+    return ProgramStyle::styleHint(hint, option, widget, returnData);
   }
 };
 }  // namespace

@@ -19,8 +19,9 @@ void BeginForm(QDialog& form, const QString& caption, int clientWidth, int clien
 
 void EndForm(QDialog& form) {
   // The size is fixed only after scaling: a fixed size would keep the
-  // scaling from resizing the form.
-  ScaleFormToScreen(form);
+  // scaling from resizing the form. A dialog never grows taller than the
+  // screen: its buttons must stay on it.
+  ScaleFormToScreen(form, FormFit::WithinScreenHeight);
   form.setFixedSize(form.size());
 }
 

@@ -47,14 +47,13 @@ std::string UnableToWriteMessage(const std::string& path) { return "Unable to wr
 
 int32_t LoadSettings(const std::string& path, FrameGeometry& frame, TProgramOptions& options) {
   const IniFile ini(path);
-  const FrameGeometry frameDefaults;
   const TProgramOptions optionDefaults;
 
-  frame.WindowState = ini.ReadInteger(kWorkspace, "WindowState", frameDefaults.WindowState);
+  frame.WindowState = ini.ReadInteger(kWorkspace, "WindowState", frame.WindowState);
   if (frame.WindowState < 0 || frame.WindowState > 2) frame.WindowState = 0;
   if (frame.WindowState == 0)
     for (const GeometryKey& g : kGeometryKeys)
-      frame.*g.field = ini.ReadInteger(kWorkspace, g.key, frameDefaults.*g.field);
+      frame.*g.field = ini.ReadInteger(kWorkspace, g.key, frame.*g.field);
 
   for (const OptionKey& o : kOptionKeys) {
     if (auto* integer = std::get_if<int32_t TProgramOptions::*>(&o.field))

@@ -21,9 +21,10 @@ struct FrameGeometry {
 };
 
 // Reads the settings at path into frame and options, key by key; a missing
-// file, key or unparsable value leaves that key's default. The geometry is
-// read only when the window state is normal; otherwise frame keeps its size
-// and place. A state outside 0 to 2 is taken as normal. Returns the "Com
+// file, key or unparsable value leaves that key's default. The frame's
+// defaults are the values frame holds on entry (the design's, scaled to the
+// screen by the caller). The geometry is read only when the window state is
+// normal; otherwise frame keeps its size and place. A state outside 0 to 2 is taken as normal. Returns the "Com
 // Port" value for the serial port component, unchecked (0: no port chosen).
 int32_t LoadSettings(const std::string& path, FrameGeometry& frame, TProgramOptions& options);
 

@@ -14,6 +14,7 @@
 #include <QThread>
 #include <QToolButton>
 #include <algorithm>
+#include <cstdint>
 
 #include "ApplicationHint.h"
 #include "MenuMerge.h"
@@ -22,14 +23,25 @@
 #include "AboutBox.h"
 #include "ComPortDlg.h"
 #include "OptionsDlg.h"
+#include "ProgramIcon.h"
 #include "ToolBarImages.h"
+#include "WindowPlacement.h"
 #include "TzkPA422Form.h"
 #include "zkScale.h"
 
 namespace {
+// The frame's design size and place, for a first start.
 constexpr int kDesignWidth = 600;
 constexpr int kDesignHeight = 411;
+constexpr int kDesignLeft = 100;
+constexpr int kDesignTop = 100;
+// The least a restored frame keeps: its tool bar up to Com Setup, and the
+// menu bar, tool bar and status strip around a strip of workspace.
+constexpr int kMinimumWidth = 370;
+constexpr int kMinimumHeight = 150;
 constexpr int kButtonSize = 25;
+constexpr int kIconSize = 16;
+constexpr char kGlyphProperty[] = "glyph";
 
 EqualizerWindow* AsEqualizerWindow(QWidget* w) { return dynamic_cast<EqualizerWindow*>(w); }
 
@@ -96,7 +108,18 @@ void TMainForm::FormCreate() {
   // gets a copy (at start-up it comes later and keeps its own, empty).
   if (objects_.PA422Form) objects_.PA422Form->ProgramDir = ProgramDir;
   Timer1.start();
-  ScaleFormToScreen(*this);
+  // Menus, tool tips, message boxes and the file dialogs grow with the
+  // forms; the windows carry the program's icon.
+  const ScreenMetrics screen = ScreenMetrics::Primary();
+  ScaleApplicationToScreen(screen);
+  QApplication::setWindowIcon(ProgramIcon());
+  ScaleFormToScreen(*this, screen);
+  // The button images at the buttons' scaled size, drawn for it.
+  const int icon = ScaleOf(*this).Of(kIconSize);
+  for (QToolButton* b : SpeedPanel->findChildren<QToolButton*>()) {
+    b->setIconSize(QSize(icon, icon));
+    b->setIcon(ToolBarIcon(static_cast<ToolGlyph>(b->property(kGlyphProperty).toInt()), icon));
+  }
 }
 
 void TMainForm::CreateToolBar() {
@@ -129,8 +152,9 @@ void TMainForm::CreateToolBar() {
     auto* b = new QToolButton(SpeedPanel);
     b->setObjectName(s.name);
     b->setAutoRaise(true);  // flat until the pointer is over it
-    b->setIcon(ToolBarIcon(s.glyph));
-    b->setIconSize(QSize(16, 16));
+    b->setProperty(kGlyphProperty, static_cast<int>(s.glyph));
+    b->setIcon(ToolBarIcon(s.glyph, kIconSize));
+    b->setIconSize(QSize(kIconSize, kIconSize));
     b->setGeometry(s.left, (kToolBarHeight - kButtonSize) / 2, kButtonSize, kButtonSize);
     b->setFocusPolicy(Qt::NoFocus);
     SetHint(*b, s.hint);
@@ -217,9 +241,9 @@ void TMainForm::PlaceClientControls() {
   // The tool bar and the status strip keep their design heights; the
   // workspace takes the rest.
   const QSize size = ClientPanel->size();
-  const double scale = property("scaled").toBool() ? ScreenMetrics::Primary().width / 800.0 : 1.0;
-  const int toolBar = static_cast<int>(kToolBarHeight * scale);
-  const int status = static_cast<int>(kStatusBarHeight * scale);
+  const FormScale scale = ScaleOf(*this);
+  const int toolBar = scale.Of(kToolBarHeight);
+  const int status = scale.Of(kStatusBarHeight);
   SpeedPanel->setGeometry(0, 0, size.width(), toolBar);
   StatusBar->setGeometry(0, size.height() - status, size.width(), status);
   MdiArea->setGeometry(0, toolBar, size.width(), std::max(0, size.height() - toolBar - status));
@@ -264,23 +288,41 @@ void TMainForm::ApplyOuterGeometry(const QRect& outer) {
 void TMainForm::FormShow() { LoadSettings(SettingsPath()); }
 
 void TMainForm::LoadSettings(const std::string& path) {
+  // Without stored keys the frame takes the design's size and place, grown
+  // with the frame's contents: unscaled, they would cut off the scaled
+  // tool bar.
+  const FormScale scale = ScaleOf(*this);
   FrameGeometry frame;
-  frame.Width = width();
-  frame.Height = height();
-  frame.Left = x();
-  frame.Top = y();
+  frame.Width = scale.Of(kDesignWidth);
+  frame.Height = scale.Of(kDesignHeight);
+  frame.Left = scale.Of(kDesignLeft);
+  frame.Top = scale.Of(kDesignTop);
   const int32_t port = ::LoadSettings(path, frame, Options());
   switch (frame.WindowState) {
     case 1: setWindowState(Qt::WindowMinimized); break;
     case 2: setWindowState(Qt::WindowMaximized); break;
     default:
       setWindowState(Qt::WindowNoState);
-      outerGeometry_ = QRect(frame.Left, frame.Top, frame.Width, frame.Height);
+      outerGeometry_ = FitOnScreen(frame.Left, frame.Top, frame.Width, frame.Height,
+                                   AvailableScreenArea(frame),
+                                   QSize(scale.Of(kMinimumWidth), scale.Of(kMinimumHeight)));
       ApplyOuterGeometry(*outerGeometry_);
       break;
   }
   if (objects_.PA422Form)
     objects_.PA422Form->ApdComPort.SetComNumber(static_cast<uint16_t>(port < 0 || port > 0xFFFF ? 0 : port));
+}
+
+QRect TMainForm::AvailableScreenArea(const FrameGeometry& frame) const {
+  // The screen under the middle of the stored place, so that a frame kept
+  // on a second screen stays there; the primary screen otherwise.
+  auto middle = [](int32_t start, int32_t length) {
+    return int(std::clamp<int64_t>(int64_t(start) + length / 2, INT32_MIN, INT32_MAX));
+  };
+  QScreen* screen = QGuiApplication::screenAt(
+      QPoint(middle(frame.Left, frame.Width), middle(frame.Top, frame.Height)));
+  if (!screen) screen = QGuiApplication::primaryScreen();
+  return screen ? screen->availableGeometry() : QRect();
 }
 
 bool TMainForm::SaveSettings(const std::string& path) {
@@ -462,7 +504,10 @@ void TMainForm::WindowTileItemClick() {
     case 0: {
       // Stacked one above another, each as wide as the workspace, while
       // there are few; more windows share a grid.
-      const QList<QWidget*> windows = EqualizerWindowsByActivation();
+      // Minimized windows keep their icons and take no share.
+      QList<QWidget*> windows;
+      for (QWidget* w : EqualizerWindowsByActivation())
+        if (!w->parentWidget()->isMinimized()) windows.append(w);
       if (windows.size() > 3) {
         MdiArea->tileSubWindows();
         break;
@@ -472,7 +517,6 @@ void TMainForm::WindowTileItemClick() {
       int row = 0;
       for (QWidget* w : windows) {
         QWidget* sub = w->parentWidget();
-        if (sub->isMinimized()) continue;
         sub->setGeometry(0, area.height() * row / n, area.width(),
                          area.height() * (row + 1) / n - area.height() * row / n);
         ++row;

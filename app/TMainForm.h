@@ -168,6 +168,8 @@ class TMainForm : public QMainWindow {
   void TileColumns(int perColumn);
   // Outer size and place: the decorations, when known, come off the size.
   void ApplyOuterGeometry(const QRect& outer);
+  // The available area of the screen a stored frame place belongs to.
+  QRect AvailableScreenArea(const FrameGeometry& frame) const;
 
   LongLivedObjects& objects_;
   OperatorMessages& messages_;

@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <QPixmap>
+#include <algorithm>
 
 namespace {
 constexpr int kSize = 16;
@@ -92,15 +93,17 @@ void Draw(QPainter& p, ToolGlyph glyph) {
 }
 }  // namespace
 
-QImage ToolGlyphImage(ToolGlyph glyph) {
-  QImage image(kSize, kSize, QImage::Format_ARGB32);
+QImage ToolGlyphImage(ToolGlyph glyph, int size) {
+  QImage image(size, size, QImage::Format_ARGB32);
   image.fill(Qt::transparent);
   QPainter p(&image);
+  // Drawn in the 16 by 16 grid; lines and edges grow with the picture.
+  if (size != kSize) p.scale(double(size) / kSize, double(size) / kSize);
   Draw(p, glyph);
   return image;
 }
 
-QImage DisabledImage(const QImage& normal) {
+QImage DisabledImage(const QImage& normal, int shadowOffset) {
   QImage out(normal.size(), QImage::Format_ARGB32);
   out.fill(Qt::transparent);
   // Dark pixels of the picture make the shape; light ones stay open, as in
@@ -114,16 +117,22 @@ QImage DisabledImage(const QImage& normal) {
     for (int x = 0; x < out.width(); ++x) {
       if (shape(x, y))
         out.setPixelColor(x, y, QColor(128, 128, 128));
-      else if (shape(x - 1, y - 1))
+      else if (shape(x - shadowOffset, y - shadowOffset))
         out.setPixelColor(x, y, Qt::white);
     }
   return out;
 }
 
-QIcon ToolBarIcon(ToolGlyph glyph) {
-  const QImage normal = ToolGlyphImage(glyph);
+QIcon ToolBarIcon(ToolGlyph glyph, int size) {
   QIcon icon;
-  icon.addPixmap(QPixmap::fromImage(normal), QIcon::Normal);
-  icon.addPixmap(QPixmap::fromImage(DisabledImage(normal)), QIcon::Disabled);
+  // Drawn for each device pixel ratio a screen may have, so that the icon
+  // is sharp wherever Qt scales the program.
+  for (int ratio = 1; ratio <= 3; ++ratio) {
+    const int pixels = size * ratio;
+    const QImage normal = ToolGlyphImage(glyph, pixels);
+    icon.addPixmap(QPixmap::fromImage(normal), QIcon::Normal);
+    icon.addPixmap(QPixmap::fromImage(DisabledImage(normal, std::max(1, pixels / kSize))),
+                   QIcon::Disabled);
+  }
   return icon;
 }

@@ -1,14 +1,17 @@
 #pragma once
-// The tool bar's button images, drawn by the program: each a 16 by 16
-// picture in a normal and a disabled (grey, embossed) state.
+// The tool bar's button images, drawn by the program: each a picture in a
+// 16 by 16 grid, drawn at the size the tool bar asks for, in a normal and
+// a disabled (grey, embossed) state.
 #include <QIcon>
 #include <QImage>
 
 enum class ToolGlyph { New, Open, Save, Print, Copy, Paste, Clear, Tile, ComSetup, Exit };
 
-QImage ToolGlyphImage(ToolGlyph glyph);
+// The picture at size by size pixels (drawn in the 16 by 16 design grid).
+QImage ToolGlyphImage(ToolGlyph glyph, int size = 16);
 // The disabled state of an image: its shape in grey with a white shadow
-// one pixel down and right.
-QImage DisabledImage(const QImage& normal);
-// Both states in one icon.
-QIcon ToolBarIcon(ToolGlyph glyph);
+// shadowOffset pixels down and right.
+QImage DisabledImage(const QImage& normal, int shadowOffset = 1);
+// Both states in one icon of size by size pixels, sharp at device pixel
+// ratios 1 to 3.
+QIcon ToolBarIcon(ToolGlyph glyph, int size = 16);

@@ -12,9 +12,8 @@
 #include <QStyleOptionFocusRect>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
-
-#include "zkCommon.h"
 
 namespace {
 
@@ -117,6 +116,78 @@ QImage VerticalPointerMask(QSize s) {
     for (int x = 0; x < w; ++x) img.setPixel(x, y, x < x0 ? kWhite : kBlack);
   }
   return img;
+}
+
+// Resizes image by taking for every new pixel the source pixel under its
+// centre: a bitmap stays sharp-edged, each of its pixels becoming a block
+// with no blended colours.
+QImage ScaledNearest(const QImage& image, QSize size) {
+  if (size == image.size()) return image.convertToFormat(QImage::Format_RGB32);
+  const QImage src = image.convertToFormat(QImage::Format_RGB32);
+  QImage out(size, QImage::Format_RGB32);
+  if (out.isNull() || src.isNull()) return out;
+  const int sw = src.width(), sh = src.height(), dw = size.width(), dh = size.height();
+  std::vector<int> column(dw);
+  for (int x = 0; x < dw; ++x) column[x] = int((2 * int64_t(x) + 1) * sw / (2 * int64_t(dw)));
+  for (int y = 0; y < dh; ++y) {
+    const int sy = int((2 * int64_t(y) + 1) * sh / (2 * int64_t(dh)));
+    const auto* in = reinterpret_cast<const QRgb*>(src.constScanLine(sy));
+    auto* row = reinterpret_cast<QRgb*>(out.scanLine(y));
+    for (int x = 0; x < dw; ++x) row[x] = in[column[x]];
+  }
+  return out;
+}
+
+// The pixel of an image scaled by ScaledNearest from `from` to `to` that
+// shows source pixel p: the one at the middle of p's block.
+QPoint ScaledPoint(QPoint p, QSize from, QSize to) {
+  return {int((2 * int64_t(p.x()) + 1) * to.width() / (2 * int64_t(from.width()))),
+          int((2 * int64_t(p.y()) + 1) * to.height() / (2 * int64_t(from.height())))};
+}
+
+// Copies src into dst with its top-left corner at `at`, both 32-bit images,
+// leaving out what falls outside dst. No painter: the pixels land exactly
+// where they are meant to, whatever dst's device pixel ratio.
+void CopyPixels(QImage& dst, QPoint at, const QImage& src) {
+  const QRect area = QRect(at, src.size()) & dst.rect();
+  if (area.isEmpty()) return;
+  for (int y = area.top(); y <= area.bottom(); ++y)
+    std::memcpy(reinterpret_cast<QRgb*>(dst.scanLine(y)) + area.left(),
+                reinterpret_cast<const QRgb*>(src.constScanLine(y - at.y())) + (area.left() - at.x()),
+                size_t(area.width()) * sizeof(QRgb));
+}
+
+// Tiles rect of image with pattern, aligned with the image's top-left
+// corner.
+void TilePixels(QImage& image, const QRect& rect, const QImage& pattern) {
+  const QRect area = rect & image.rect();
+  if (area.isEmpty() || pattern.isNull()) return;
+  const int pw = pattern.width(), ph = pattern.height();
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+    const auto* in = reinterpret_cast<const QRgb*>(pattern.constScanLine(y % ph));
+    for (int x = area.left(); x <= area.right(); ++x) row[x] = in[x % pw];
+  }
+}
+
+// A two-line sunken frame just inside rect, each line t pixels thick, in
+// the palette's three-dimensional colours: shadow and dark outside at the
+// top and left, highlight and face at the bottom and right. Drawn with
+// filled rectangles, which cover whole device pixels at any device pixel
+// ratio where a pen's line would straddle them.
+void DrawScaledSunkenFrame(QPainter& p, const QRect& rect, const QPalette& palette, int t) {
+  const int l = rect.left(), tp = rect.top(), r = rect.left() + rect.width(), b = rect.top() + rect.height();
+  auto fill = [&](int x0, int y0, int x1, int y1, QPalette::ColorRole role) {
+    if (x1 > x0 && y1 > y0) p.fillRect(QRect(x0, y0, x1 - x0, y1 - y0), palette.color(QPalette::Active, role));
+  };
+  fill(r - t, tp + t, r, b, QPalette::Light);                  // outer right
+  fill(l + t, b - t, r, b, QPalette::Light);                   // outer bottom
+  fill(l, tp, l + t, b, QPalette::Dark);                       // outer left
+  fill(l, tp, r, tp + t, QPalette::Dark);                      // outer top
+  fill(r - 2 * t, tp + 2 * t, r - t, b - t, QPalette::Button);  // inner right
+  fill(l + 2 * t, b - 2 * t, r - t, b - t, QPalette::Button);   // inner bottom
+  fill(l + t, tp + t, l + 2 * t, b - t, QPalette::ButtonText);  // inner left
+  fill(l + t, tp + t, r - t, tp + 2 * t, QPalette::ButtonText); // inner top
 }
 
 // Fills the silver area of image containing seed, four-connected, with the
@@ -285,17 +356,44 @@ void TzkTrackBar::SetTrackWidth(int value) {
   Invalidate();
 }
 
+void TzkTrackBar::SetScale(double scale) {
+  if (!std::isfinite(scale) || scale <= 0 || scale == scale_) return;
+  scale_ = scale;
+  LoadThumbImages();
+  Invalidate();
+}
+
+int TzkTrackBar::ScaledTrackWidth() const { return std::max(1, int(std::lround(trackWidth_ * scale_))); }
+
+int TzkTrackBar::LineWidth() const { return std::max(1, int(std::lround(scale_))); }
+
 void TzkTrackBar::LoadThumbImages() {
   thumbImage_ = MakeThumbImage(thumbSize_, thumbStyle_, orientation_);
   thumbMask_ = thumbStyle_ == tsPointer ? MakeThumbMask(thumbSize_, orientation_) : QImage();
+  auto scaled = [this](int design) { return std::max(1, int(std::lround(design * scale_))); };
   if (orientation_ == toVertical) {
-    thumbLength_ = thumbImage_.height();
-    thumbBreadth_ = thumbImage_.width();
+    thumbLength_ = scaled(thumbImage_.height());
+    thumbBreadth_ = scaled(thumbImage_.width());
   } else {
-    thumbLength_ = thumbImage_.width();
-    thumbBreadth_ = thumbImage_.height();
+    thumbLength_ = scaled(thumbImage_.width());
+    thumbBreadth_ = scaled(thumbImage_.height());
   }
   halfLength_ = thumbLength_ / 2;
+  edgeMargin_ = int(std::lround(kEdgeMargin * scale_));
+  BuildDrawnImages(devicePixelRatioF());
+}
+
+void TzkTrackBar::BuildDrawnImages(qreal ratio) {
+  drawnRatio_ = ratio;
+  const QSize logical = orientation_ == toVertical ? QSize(thumbBreadth_, thumbLength_)
+                                                   : QSize(thumbLength_, thumbBreadth_);
+  const QSize device(std::max(1, qRound(logical.width() * ratio)), std::max(1, qRound(logical.height() * ratio)));
+  drawnThumbImage_ = ScaledNearest(thumbImage_, device);
+  drawnThumbImage_.setDevicePixelRatio(ratio);
+  drawnThumbMask_ = thumbMask_.isNull() ? QImage() : ScaledNearest(thumbMask_, device);
+  if (!drawnThumbMask_.isNull()) drawnThumbMask_.setDevicePixelRatio(ratio);
+  const int cell = std::max(1, qRound(scale_ * ratio));
+  drawnPattern_ = ScaledNearest(disabledPattern_, disabledPattern_.size() * cell);
 }
 
 void TzkTrackBar::BuildDisabledPattern() {
@@ -304,6 +402,7 @@ void TzkTrackBar::BuildDisabledPattern() {
   disabledPattern_ = QImage(8, 8, QImage::Format_RGB32);
   for (int y = 0; y < 8; ++y)
     for (int x = 0; x < 8; ++x) disabledPattern_.setPixel(x, y, (x + y) % 2 ? odd : base | 0xFF000000);
+  if (drawnRatio_ > 0) BuildDrawnImages(drawnRatio_);
 }
 
 void TzkTrackBar::FollowShape() {
@@ -316,20 +415,20 @@ void TzkTrackBar::FollowShape() {
 
 QRect TzkTrackBar::TrackRect() const {
   const_cast<TzkTrackBar*>(this)->FollowShape();
-  const int m = kEdgeMargin, h = halfLength_, W = width(), H = height();
+  const int m = edgeMargin_, h = halfLength_, W = width(), H = height(), breadth = ScaledTrackWidth();
   if (orientation_ == toVertical) {
-    const int left = (W - trackWidth_) / 2;
+    const int left = (W - breadth) / 2;
     const int top = h + m, bottom = H - m - h;
-    return QRect(left, top, trackWidth_, bottom - top);
+    return QRect(left, top, breadth, bottom - top);
   }
-  const int top = (H - trackWidth_) / 2;
+  const int top = (H - breadth) / 2;
   const int left = h + m, right = W - m - h;
-  return QRect(left, top, right - left, trackWidth_);
+  return QRect(left, top, right - left, breadth);
 }
 
 QRect TzkTrackBar::ThumbRect() const {
   const_cast<TzkTrackBar*>(this)->FollowShape();
-  const int64_t m = kEdgeMargin, L = thumbLength_, B = thumbBreadth_, W = width(), H = height();
+  const int64_t m = edgeMargin_, L = thumbLength_, B = thumbBreadth_, W = width(), H = height();
   const int64_t along = int64_t(position_) - min_;
   if (orientation_ == toVertical) {
     const int64_t left = (W - B) / 2;
@@ -343,14 +442,14 @@ QRect TzkTrackBar::ThumbRect() const {
 
 double TzkTrackBar::TickSpacing() const {
   const_cast<TzkTrackBar*>(this)->FollowShape();
-  const int travel = (orientation_ == toVertical ? height() : width()) - thumbLength_ - 2 * kEdgeMargin;
+  const int travel = (orientation_ == toVertical ? height() : width()) - thumbLength_ - 2 * edgeMargin_;
   return double(travel) / double(Range());
 }
 
 int TzkTrackBar::TickLine(int64_t v) const {
   const int64_t c = int64_t(TickSpacing() * double(v - min_));  // toward zero
-  if (orientation_ == toVertical) return int(height() - thumbLength_ - c - kEdgeMargin + halfLength_);
-  return int(c + kEdgeMargin + halfLength_);
+  if (orientation_ == toVertical) return int(height() - thumbLength_ - c - edgeMargin_ + halfLength_);
+  return int(c + edgeMargin_ + halfLength_);
 }
 
 // ---- Painting ----
@@ -360,11 +459,40 @@ void TzkTrackBar::Invalidate() {
   update();
 }
 
+bool TzkTrackBar::CanvasCurrent() const {
+  const qreal ratio = devicePixelRatioF();
+  return canvasValid_ && !canvas_.isNull() && canvas_.devicePixelRatio() == ratio && drawnRatio_ == ratio &&
+         canvas_.size() == size() * ratio;
+}
+
+// The canvas's pixel ratio is a whole number on most screens, where both
+// directions are exact; for a fractional one the thumb's device rectangle
+// keeps the drawn image's size, and the repainted logical rectangle covers
+// all of it.
+QRect TzkTrackBar::ToDevice(const QRect& logical) const {
+  const qreal d = canvas_.devicePixelRatio();
+  return {qRound(logical.x() * d), qRound(logical.y() * d), qRound(logical.width() * d),
+          qRound(logical.height() * d)};
+}
+
+QRect TzkTrackBar::ToLogical(const QRect& device) const {
+  const qreal d = canvas_.devicePixelRatio();
+  return QRectF(device.x() / d, device.y() / d, device.width() / d, device.height() / d).toAlignedRect();
+}
+
 void TzkTrackBar::RenderAll() {
   FollowShape();
-  canvas_ = QImage(size(), QImage::Format_RGB32);
+  const qreal ratio = devicePixelRatioF();
+  if (drawnRatio_ != ratio) BuildDrawnImages(ratio);
+  canvas_ = QImage(size() * ratio, QImage::Format_RGB32);
   if (canvas_.isNull()) return;
+  canvas_.setDevicePixelRatio(ratio);
   canvas_.fill(palette().color(backgroundRole()));
+  const QRect track = TrackRect();
+  // The disabled track's checker goes on pixel by pixel, its cells whole
+  // device pixels from the control's top-left corner; the frame follows.
+  if (!isEnabled() && track.width() > 0 && track.height() > 0)
+    TilePixels(canvas_, ToDevice(track), drawnPattern_);
   {
     QPainter p(&canvas_);
     p.setRenderHint(QPainter::Antialiasing, false);
@@ -376,33 +504,34 @@ void TzkTrackBar::RenderAll() {
       style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &p, this);
     }
 
-    const QRect track = TrackRect();
     if (track.width() > 0 && track.height() > 0) {
-      p.fillRect(track, isEnabled() ? QBrush(trackColor_) : QBrush(disabledPattern_));
-      DrawSunkenFrame(p, track, palette());
+      if (isEnabled()) p.fillRect(track, trackColor_);
+      DrawScaledSunkenFrame(p, track, palette(), LineWidth());
     }
 
     if (showTicks_) {
-      p.setPen(QPen(Qt::black, 0));
       const bool vertical = orientation_ == toVertical;
       const bool bothSides = thumbStyle_ == tsBox;
-      const int m = kEdgeMargin, W = width(), H = height();
+      const int m = edgeMargin_, reach = int(std::lround(kTickReach * scale_)), W = width(), H = height();
+      // A tick is LineWidth() thick, centred on its line: the thumb's middle.
+      const int thick = LineWidth(), before = thick / 2;
       // Lines leave out their end points: from a up to b - 1.
       auto line = [&](int a, int b, int across) {
         if (b <= a) return;
         if (vertical)
-          p.drawLine(a, across, b - 1, across);
+          p.fillRect(QRect(a, across - before, b - a, thick), Qt::black);
         else
-          p.drawLine(across, a, across, b - 1);
+          p.fillRect(QRect(across - before, a, thick, b - a), Qt::black);
       };
+      p.setPen(QPen(Qt::black, 0));
       for (int64_t v = min_; v <= max_; ++v) {
         const int at = TickLine(v);
         if (tickStyle_ == tkOwnerDraw) {
           if (OnDrawTick) OnDrawTick(*this, p, vertical ? QPoint(0, at) : QPoint(at, 0), int(v));
           continue;
         }
-        line(m, 10, at);
-        if (bothSides) line((vertical ? W : H) - 10, (vertical ? W : H) - m, at);
+        line(m, reach, at);
+        if (bothSides) line((vertical ? W : H) - reach, (vertical ? W : H) - m, at);
       }
     }
   }
@@ -411,61 +540,66 @@ void TzkTrackBar::RenderAll() {
 }
 
 // Saves what lies under the thumb's place on the canvas and draws the thumb
-// there.
+// there, all in device pixels.
 void TzkTrackBar::DrawThumb() {
-  const QRect r = ThumbRect();
-  savedBackground_ = canvas_.copy(r);
-  savedRect_ = r;
+  const QRect dr = ToDevice(ThumbRect());
+  savedBackground_ = canvas_.copy(dr);
+  savedDeviceRect_ = dr;
 
   QImage composed;
-  if (thumbStyle_ == tsPointer && !thumbMask_.isNull()) {
+  if (thumbStyle_ == tsPointer && !drawnThumbMask_.isNull()) {
     composed = savedBackground_.convertToFormat(QImage::Format_RGB32);
-    for (int y = 0; y < composed.height(); ++y) {
+    const int w = std::min(composed.width(), drawnThumbImage_.width());
+    const int h = std::min(composed.height(), drawnThumbImage_.height());
+    for (int y = 0; y < h; ++y) {
       auto* row = reinterpret_cast<QRgb*>(composed.scanLine(y));
-      const auto* mask = reinterpret_cast<const QRgb*>(thumbMask_.constScanLine(y));
-      const auto* image = reinterpret_cast<const QRgb*>(thumbImage_.constScanLine(y));
-      for (int x = 0; x < composed.width(); ++x) row[x] = ((row[x] & mask[x]) | image[x]) | 0xFF000000;
+      const auto* mask = reinterpret_cast<const QRgb*>(drawnThumbMask_.constScanLine(y));
+      const auto* image = reinterpret_cast<const QRgb*>(drawnThumbImage_.constScanLine(y));
+      for (int x = 0; x < w; ++x) row[x] = ((row[x] & mask[x]) | image[x]) | 0xFF000000;
     }
   } else {
-    composed = thumbImage_.copy();
+    composed = drawnThumbImage_.copy();
   }
-  if (!isEnabled()) FloodFillSilver(composed, QPoint(composed.width() - 3, composed.height() - 3), disabledPattern_);
-
-  QPainter p(&canvas_);
-  p.drawImage(r.topLeft(), composed);
+  if (!isEnabled()) {
+    // The seed lies on the face in the design image; in the drawn one it is
+    // the middle of that pixel's block.
+    const QSize design = thumbImage_.size();
+    const QPoint seed = ScaledPoint(QPoint(design.width() - 3, design.height() - 3), design, composed.size());
+    FloodFillSilver(composed, seed, drawnPattern_);
+  }
+  CopyPixels(canvas_, dr.topLeft(), composed);
 }
 
 // After a position change: puts the saved background back at the old thumb
 // rectangle, draws the thumb at the new one and repaints just those two.
 void TzkTrackBar::MoveThumb() {
-  if (!canvasValid_ || canvas_.size() != size()) {
+  if (!CanvasCurrent()) {
     update();
     return;
   }
-  const QRect old = savedRect_;
-  if (!old.isEmpty()) {
-    QPainter p(&canvas_);
-    p.drawImage(old.topLeft(), savedBackground_);
-  }
+  const QRect old = savedDeviceRect_;
+  if (!old.isEmpty()) CopyPixels(canvas_, old.topLeft(), savedBackground_);
   DrawThumb();
-  if (!old.isEmpty()) update(old);
-  update(savedRect_);
+  if (!old.isEmpty()) update(ToLogical(old));
+  update(ToLogical(savedDeviceRect_));
 }
 
 void TzkTrackBar::paintEvent(QPaintEvent* event) {
   FollowShape();
   ++stats_.paintEvents;
-  if (!canvasValid_ || canvas_.size() != size()) {
+  // Also after a move to a screen of another device pixel ratio.
+  if (!CanvasCurrent()) {
     RenderAll();
     ++stats_.fullRenders;
   }
   stats_.lastRegion = event->region();
   if (canvas_.isNull()) return;
   QPainter p(this);
-  for (const QRect& r : event->region()) {
-    p.drawImage(r, canvas_, r);
-    stats_.pixels += int64_t(r.width()) * r.height();
-  }
+  // The canvas has the widget's device pixel ratio: drawn whole at the
+  // origin it lands pixel for pixel, and the clip keeps it to the region.
+  p.setClipRegion(event->region());
+  p.drawImage(QPoint(0, 0), canvas_);
+  for (const QRect& r : event->region()) stats_.pixels += int64_t(r.width()) * r.height();
 }
 
 void TzkTrackBar::resizeEvent(QResizeEvent* event) {
@@ -517,6 +651,17 @@ bool IsNavigationKey(int key) {
 }  // namespace
 
 bool TzkTrackBar::event(QEvent* event) {
+  // On another screen the device pixel ratio may differ: the drawn thumb
+  // images and the canvas are made again for it (a paint event also checks
+  // the ratio, for changes that come without these events).
+  if (event->type() == QEvent::ScreenChangeInternal
+#if QT_VERSION >= QT_VERSION_CHECK(6, 6, 0)
+      || event->type() == QEvent::DevicePixelRatioChange
+#endif
+  ) {
+    BuildDrawnImages(devicePixelRatioF());
+    Invalidate();
+  }
   // The slider wants its navigation keys even where a shortcut of the
   // window would take them.
   if (event->type() == QEvent::ShortcutOverride) {
@@ -578,10 +723,10 @@ void TzkTrackBar::mousePressEvent(QMouseEvent* event) {
   if (!TrackRect().contains(p)) return;
   const double s = TickSpacing();
   if (Orientation() == toVertical) {
-    const int64_t thumbTop = int64_t(s * double(int64_t(max_) - position_)) + kEdgeMargin;
+    const int64_t thumbTop = int64_t(s * double(int64_t(max_) - position_)) + edgeMargin_;
     SetPositionValue(int64_t(position_) + (p.y() < thumbTop ? pageSize_ : -int64_t(pageSize_)), true);
   } else {
-    const int64_t thumbLeft = int64_t(s * double(int64_t(position_) - min_)) + kEdgeMargin;
+    const int64_t thumbLeft = int64_t(s * double(int64_t(position_) - min_)) + edgeMargin_;
     SetPositionValue(int64_t(position_) + (p.x() < thumbLeft ? -int64_t(pageSize_) : pageSize_), true);
   }
 }

@@ -7,6 +7,13 @@
 //
 // Positions are steps from Min (bottom or left) to Max (top or right); Max
 // is always greater than Min.
+//
+// Sizes are designed in pixels for an 800 by 600 screen. Scale() multiplies
+// the thumb, the edge margin, the track's breadth and the standard ticks so
+// the slider grows with the form it sits on. Drawing happens in logical
+// pixels on a canvas at the screen's device pixel ratio, and the bitmap
+// thumb is enlarged pixel for pixel, so the slider stays sharp on a screen
+// Qt scales itself.
 #include <QColor>
 #include <QCursor>
 #include <QImage>
@@ -27,8 +34,12 @@ class TzkTrackBar : public QWidget {
   enum TThumbStyle { tsBox, tsPointer };
   enum TTickStyle { tkStandard, tkOwnerDraw };
 
-  // Pixels between the control's edges and the ends of the thumb's travel.
+  // Pixels between the control's edges and the ends of the thumb's travel,
+  // at scale 1 (EdgeMargin() is the scaled value).
   static constexpr int kEdgeMargin = 4;
+  // Standard ticks run from the edge margin to this many pixels from the
+  // edge, at scale 1.
+  static constexpr int kTickReach = 10;
   static constexpr int kMinTrackWidth = 6;
 
   explicit TzkTrackBar(QWidget* parent = nullptr);
@@ -82,9 +93,21 @@ class TzkTrackBar : public QWidget {
   void SetShowTicks(bool value);
   QColor TrackColor() const { return trackColor_; }
   void SetTrackColor(const QColor& value);
+  // The design breadth of the track; ScaledTrackWidth() is the drawn one.
   int TrackWidth() const { return trackWidth_; }
   // Values below 6 become 6.
   void SetTrackWidth(int value);
+
+  // The factor the form was scaled by; 1 draws the design sizes. Values
+  // that are not positive or not finite are ignored.
+  double Scale() const { return scale_; }
+  void SetScale(double scale);
+  // Scaled sizes: round(design size x Scale()); the track and the thumb
+  // keep at least 1 pixel.
+  int EdgeMargin() const { return edgeMargin_; }
+  int ScaledTrackWidth() const;
+  // The thickness of the track's frame lines and of the standard ticks.
+  int LineWidth() const;
 
   // Geometry as the control draws it now (right and bottom exclusive, as
   // QRect's width and height count them).
@@ -95,18 +118,26 @@ class TzkTrackBar : public QWidget {
   // Where the tick line of value v lies: y for a vertical slider, x for a
   // horizontal one.
   int TickLine(int64_t v) const;
-  // Thumb length along the track, breadth across it, half length.
+  // Thumb length along the track and breadth across it, scaled.
   int ThumbLength() const { return thumbLength_; }
   int ThumbBreadth() const { return thumbBreadth_; }
 
   // The thumb image in use and, for tsPointer, its mask (white keeps the
-  // background). Every style, size and orientation has its own pair.
+  // background), at their design sizes. Every style, size and orientation
+  // has its own pair.
   const QImage& ThumbImage() const { return thumbImage_; }
   const QImage& ThumbMask() const { return thumbMask_; }
+  // The same pair enlarged pixel for pixel to the thumb's size in device
+  // pixels (scaled length and breadth times the device pixel ratio), as
+  // they are drawn, and the device pixel ratio they were made for.
+  const QImage& DrawnThumbImage() const { return drawnThumbImage_; }
+  const QImage& DrawnThumbMask() const { return drawnThumbMask_; }
+  qreal DrawnPixelRatio() const { return drawnRatio_; }
   static QImage MakeThumbImage(TThumbSize size, TThumbStyle style, TTrackOrientation orientation);
   static QImage MakeThumbMask(TThumbSize size, TTrackOrientation orientation);
   // The 8 by 8 pattern that fills the track and the thumb's face while the
-  // control is disabled.
+  // control is disabled, at its design size; drawn, each of its cells is
+  // round(Scale() x device pixel ratio) device pixels square.
   const QImage& DisabledPattern() const { return disabledPattern_; }
   const QCursor& ThumbCursor() const { return thumbCursor_; }
 
@@ -114,7 +145,8 @@ class TzkTrackBar : public QWidget {
 
   // What the paint events covered, so the cost of a thumb move can be
   // measured: a move repaints the old and the new thumb rectangles only,
-  // a full repaint redraws the whole control off screen first.
+  // a full repaint redraws the whole control off screen first. Regions and
+  // pixels are logical, whatever the device pixel ratio.
   struct PaintStats {
     int paintEvents = 0;     // paint events handled
     int fullRenders = 0;     // of which rebuilt the whole control
@@ -147,11 +179,21 @@ class TzkTrackBar : public QWidget {
   // After Min or Max moved past the position.
   void ClampPositionToRange();
   void LoadThumbImages();
+  // The thumb images and the disabled pattern as drawn at the given device
+  // pixel ratio.
+  void BuildDrawnImages(qreal ratio);
   void BuildDisabledPattern();
   // Orientation from the current shape if the size changed since the last
   // look (a hidden widget gets its resize event only when shown).
   void FollowShape();
   void Invalidate();
+  // Whether the canvas is drawn and matches the control's size and device
+  // pixel ratio, so a thumb move may draw into it.
+  bool CanvasCurrent() const;
+  // A logical rectangle in the canvas's device pixels, and back to the
+  // smallest logical rectangle covering device pixels.
+  QRect ToDevice(const QRect& logical) const;
+  QRect ToLogical(const QRect& device) const;
   void RenderAll();
   void DrawThumb();
   void MoveThumb();
@@ -169,13 +211,19 @@ class TzkTrackBar : public QWidget {
   bool showTicks_ = true;
   QColor trackColor_ = Qt::white;
   int trackWidth_ = 8;
+  double scale_ = 1.0;
+  int edgeMargin_ = kEdgeMargin;
 
   QImage thumbImage_;
   QImage thumbMask_;
   int thumbLength_ = 0;
   int thumbBreadth_ = 0;
   int halfLength_ = 0;
+  QImage drawnThumbImage_;
+  QImage drawnThumbMask_;
+  qreal drawnRatio_ = 0;
   QImage disabledPattern_;
+  QImage drawnPattern_;
   QCursor thumbCursor_;
   bool dragging_ = false;
   QSize shapeSeen_;
@@ -183,8 +231,9 @@ class TzkTrackBar : public QWidget {
   // The control as it is on screen: every paint event copies from here.
   QImage canvas_;
   bool canvasValid_ = false;
-  // What lay under the thumb when it was last drawn, and where.
+  // What lay under the thumb when it was last drawn, and where, both in the
+  // canvas's device pixels.
   QImage savedBackground_;
-  QRect savedRect_;
+  QRect savedDeviceRect_;
   PaintStats stats_;
 };

@@ -1,5 +1,8 @@
 #include "zkScale.h"
 
+#include "ProgramStyle.h"
+
+#include <QApplication>
 #include <QFont>
 #include <QGuiApplication>
 #include <QHash>
@@ -15,9 +18,12 @@ ScreenMetrics ScreenMetrics::Primary() {
     m.width = screen->geometry().width();
     m.height = screen->geometry().height();
     m.pixelsPerInch = static_cast<int>(screen->logicalDotsPerInch() + 0.5);
+    m.availableHeight = screen->availableGeometry().height();
   }
   return m;
 }
+
+int FormScale::Of(int designLength) const { return int(int64_t(designLength) * Num / Den); }
 
 int FontHeight(const QWidget& widget, int pixelsPerInch) {
   const QFont& font = widget.font();
@@ -94,22 +100,36 @@ void ScaleBy(QWidget& widget, int num, int den, const QHash<QWidget*, FontSize>&
 }
 }  // namespace
 
-void ScaleFormToScreen(QWidget& form, const ScreenMetrics& screen) {
+namespace {
+constexpr char kScaleNum[] = "scaleNum";
+constexpr char kScaleDen[] = "scaleDen";
+// A dialog may take up to this share of the screen's available height.
+constexpr int kDialogHeightShare = 90;
+}  // namespace
+
+FormScale ScaleFormToScreen(QWidget& form, const ScreenMetrics& screen, FormFit fit) {
+  FormScale scale;
+  // Whole steps of the design font are counted on the font as designed:
+  // counted after the width scaling they would enlarge again text that the
+  // width scaling already made as large as the form.
+  const int designFontHeight = FontHeight(form, screen.pixelsPerInch);
   if (screen.width != kDesignScreenWidth || screen.pixelsPerInch != kDesignPixelsPerInch) {
     form.setProperty("scaled", true);
-    const int height = int(int64_t(screen.height) * form.height() / kDesignScreenHeight);
-    const int width = int(int64_t(screen.width) * form.width() / kDesignScreenWidth);
-    form.resize(width, height);
+    scale = {screen.width, kDesignScreenWidth};
+    const int limit = int(int64_t(screen.AvailableHeight()) * kDialogHeightShare / 100);
+    if (fit == FormFit::WithinScreenHeight && form.height() > 0 && scale.Of(form.height()) > limit)
+      scale = {std::max(1, limit), form.height()};
+    form.resize(scale.Of(form.width()), scale.Of(form.height()));
     QHash<QWidget*, FontSize> before;
     CollectFontSizes(form, before);
-    ScaleBy(form, screen.width, kDesignScreenWidth, before, false);
+    ScaleBy(form, scale.Num, scale.Den, before, false);
   }
+  form.setProperty(kScaleNum, scale.Num);
+  form.setProperty(kScaleDen, scale.Den);
   if (screen.pixelsPerInch != kDesignPixelsPerInch) {
     // Whole multiples of the design font height: 1 for -11 to -21, 2 for
-    // -22 to -32. A form font smaller than the design's (a screen narrower
-    // than 800 pixels) gives 0, which would shrink every control's text to
-    // nothing; such fonts stay as step 1 made them, as they do for 1.
-    const int k = FontHeight(form, screen.pixelsPerInch) / kDesignFontHeight;
+    // -22 to -32; only a form designed with a larger font gets them.
+    const int k = designFontHeight / kDesignFontHeight;
     if (k > 1) {
       const QObjectList children = form.children();
       for (auto it = children.rbegin(); it != children.rend(); ++it)
@@ -117,6 +137,38 @@ void ScaleFormToScreen(QWidget& form, const ScreenMetrics& screen) {
           SetFontSize(*w, Scaled(SizeOf(w->font()), k, 1));
     }
   }
+  return scale;
 }
 
-void ScaleFormToScreen(QWidget& form) { ScaleFormToScreen(form, ScreenMetrics::Primary()); }
+FormScale ScaleFormToScreen(QWidget& form, FormFit fit) {
+  return ScaleFormToScreen(form, ScreenMetrics::Primary(), fit);
+}
+
+FormScale ScaleOf(const QWidget& widget) {
+  for (const QWidget* w = &widget; w; w = w->parentWidget()) {
+    const QVariant num = w->property(kScaleNum), den = w->property(kScaleDen);
+    if (num.isValid() && den.isValid() && den.toInt() > 0) return {num.toInt(), den.toInt()};
+  }
+  return {};
+}
+
+FormScale ApplicationScale(const ScreenMetrics& screen) {
+  if (screen.width == kDesignScreenWidth && screen.pixelsPerInch == kDesignPixelsPerInch) return {};
+  return {screen.width, kDesignScreenWidth};
+}
+
+void ScaleApplicationToScreen(const ScreenMetrics& screen) {
+  ProgramStyle::SetScreen(screen);
+  static const QFont original = QApplication::font();
+  const FormScale scale = ApplicationScale(screen);
+  if (scale == FormScale{}) {
+    QApplication::setFont(original);
+    return;
+  }
+  QFont font = original;
+  const double pixels = original.pixelSize() > 0
+                            ? original.pixelSize()
+                            : original.pointSizeF() * kDesignPixelsPerInch / 72.0;
+  font.setPixelSize(std::max(1, int(pixels * scale.Factor() + 0.5)));
+  QApplication::setFont(font);
+}

@@ -19,7 +19,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPixmap>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <algorithm>
 #include <functional>
@@ -27,6 +27,7 @@
 #include "ApplicationHint.h"
 #include "OptionsDlg.h"
 #include "ProgramOptions.h"
+#include "FittedText.h"
 #include "FormSupport.h"
 #include "TMainForm.h"
 #include "TzkPA422Form.h"
@@ -39,10 +40,13 @@ constexpr int kSliderTop = 25;
 constexpr int kSliderHeight = 241;
 constexpr int kStatusBarHeight = 19;
 constexpr int kPanelWidth = 50;
-// Below the status bar's height, the sliders keep these margins; neither
-// is scaled with the form.
+// Below the status bar's height, the sliders keep these margins. Like every
+// design length they grow with the form: unscaled, the sliders would cover
+// the header row on any screen wider than the design's.
 constexpr int kTopMargin = 25;
 constexpr int kNoStatusBarMargin = 28;
+// The scale labels: 7 points at 96 pixels per inch.
+constexpr double kScaleLabelPixels = 7 * 96 / 72.0;
 
 // The address list: a drop-down list whose opening the window must know
 // about, since only a choice made in the opened list counts.
@@ -76,33 +80,39 @@ class PresetSpinBox : public QSpinBox {
 };
 
 // The two small pictures before the filter boxes: a high-pass and a
-// low-pass response curve.
-QPixmap FilterPicture(bool highPass) {
-  QPixmap pixmap(33, 25);
-  pixmap.fill(Qt::transparent);
-  QPainter p(&pixmap);
-  p.setRenderHint(QPainter::Antialiasing);
-  p.setPen(QPen(Qt::black, 1.5));
-  QPainterPath path;
-  if (highPass) {
-    path.moveTo(4, 21);
-    path.cubicTo(10, 20, 12, 7, 18, 7);
-    path.lineTo(29, 7);
-  } else {
-    path.moveTo(4, 7);
-    path.lineTo(15, 7);
-    path.cubicTo(21, 7, 23, 20, 29, 21);
+// low-pass response curve, drawn in the picture's design grid of 33 by 25
+// stretched to its size, so they stay sharp at any scale.
+class FilterPicture : public QLabel {
+ public:
+  FilterPicture(bool highPass, QWidget* parent) : QLabel(parent), highPass_(highPass) {}
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(width() / 33.0, height() / 25.0);
+    p.setPen(QPen(palette().color(QPalette::WindowText), 1.5));
+    QPainterPath path;
+    if (highPass_) {
+      path.moveTo(4, 21);
+      path.cubicTo(10, 20, 12, 7, 18, 7);
+      path.lineTo(29, 7);
+    } else {
+      path.moveTo(4, 7);
+      path.lineTo(15, 7);
+      path.cubicTo(21, 7, 23, 20, 29, 21);
+    }
+    p.drawPath(path);
   }
-  p.drawPath(path);
-  return pixmap;
-}
+
+ private:
+  bool highPass_;
+};
 
 QLabel* MakePanel(QWidget* bar, int index, const QString& text, bool centred) {
-  auto* panel = new QLabel(text, bar);
+  auto* panel = new StatusPanel(text, bar);
   panel->setObjectName(QString("Panel%1").arg(index));
   panel->setGeometry(index * kPanelWidth, 0, kPanelWidth, kStatusBarHeight);
-  panel->setFrameShape(QFrame::Panel);
-  panel->setFrameShadow(QFrame::Sunken);
   panel->setAlignment((centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter);
   if (!text.isEmpty()) panel->setAccessibleName(text);
   return panel;
@@ -134,11 +144,21 @@ OperatorMessages& TMDIChild::Messages() const { return frame_.Messages(); }
 TProgramOptions& TMDIChild::Options() const { return frame_.Options(); }
 
 void TMDIChild::CreateControls() {
-  AddressLabel = new QLabel("Addr", this);
+  ClientArea = new QWidget(this);
+  ClientArea->setObjectName("ClientArea");
+  ClientArea->setGeometry(0, 0, kDesignClientWidth, kDesignClientHeight);
+  HorzScrollBar = new QScrollBar(Qt::Horizontal, this);
+  HorzScrollBar->setObjectName("HorzScrollBar");
+  HorzScrollBar->setAccessibleName("Horizontal scroll bar");
+  HorzScrollBar->hide();
+  connect(HorzScrollBar, &QScrollBar::valueChanged, this, [this] { PlaceClientArea(); });
+  QWidget* const area = ClientArea;
+
+  AddressLabel = new QLabel("Addr", area);
   AddressLabel->setObjectName("AddressLabel");
   AddressLabel->setGeometry(8, 8, 24, 14);
 
-  auto* address = new AddressComboBox(this);
+  auto* address = new AddressComboBox(area);
   CBAddress = address;
   CBAddress->setObjectName("CBAddress");
   CBAddress->setGeometry(40, 4, 49, 22);
@@ -151,12 +171,12 @@ void TMDIChild::CreateControls() {
   // into the gap before the next control.
   GrowToCaption(*AddressLabel, CBAddress->x() - 1);
 
-  EBORBName = new QLineEdit("ORB Name", this);
+  EBORBName = new QLineEdit("ORB Name", area);
   EBORBName->setObjectName("EBORBName");
   EBORBName->setGeometry(96, 4, 121, 22);
   EBORBName->setAccessibleName("ORB Name");
 
-  auto* preset = new PresetSpinBox(this);
+  auto* preset = new PresetSpinBox(area);
   SEPresetNumber = preset;
   SEPresetNumber->setObjectName("SEPresetNumber");
   SEPresetNumber->setGeometry(232, 4, 37, 23);
@@ -164,7 +184,7 @@ void TMDIChild::CreateControls() {
   SEPresetNumber->setValue(1);
   SetHint(*SEPresetNumber, "Preset No.");
 
-  CBPresetName = new QComboBox(this);
+  CBPresetName = new QComboBox(area);
   CBPresetName->setObjectName("CBPresetName");
   CBPresetName->setGeometry(280, 4, 145, 22);
   CBPresetName->setEditable(true);
@@ -174,13 +194,12 @@ void TMDIChild::CreateControls() {
   SetHint(*CBPresetName, Q(SlotLabel(kPresetNameSlot)));
   CBPresetName->setAccessibleName(Q(SlotLabel(kPresetNameSlot)));
 
-  HighPassPicture = new QLabel(this);
+  HighPassPicture = new FilterPicture(true, area);
   HighPassPicture->setObjectName("HighPassPicture");
   HighPassPicture->setGeometry(428, 4, 33, 25);
-  HighPassPicture->setPixmap(FilterPicture(true));
   HighPassPicture->setAccessibleName("High pass filter");
 
-  CBHighPass = new QComboBox(this);
+  CBHighPass = new QComboBox(area);
   CBHighPass->setObjectName("CBHighPass");
   CBHighPass->setGeometry(460, 4, 61, 22);
   for (int i = 0; i < kFilterCount; ++i) CBHighPass->addItem(Q(HighPassLabel(i)));
@@ -188,13 +207,12 @@ void TMDIChild::CreateControls() {
   CBHighPass->setProperty("Tag", kHighPassSlot);
   SetHint(*CBHighPass, Q(HighPassBoxLabel()));
 
-  LowPassPicture = new QLabel(this);
+  LowPassPicture = new FilterPicture(false, area);
   LowPassPicture->setObjectName("LowPassPicture");
   LowPassPicture->setGeometry(528, 4, 33, 25);
-  LowPassPicture->setPixmap(FilterPicture(false));
   LowPassPicture->setAccessibleName("Low pass filter");
 
-  CBLowPass = new QComboBox(this);
+  CBLowPass = new QComboBox(area);
   CBLowPass->setObjectName("CBLowPass");
   CBLowPass->setGeometry(560, 4, 61, 22);
   for (int i = 0; i < kFilterCount; ++i) CBLowPass->addItem(Q(LowPassLabel(i)));
@@ -202,13 +220,13 @@ void TMDIChild::CreateControls() {
   CBLowPass->setProperty("Tag", kLowPassSlot);
   SetHint(*CBLowPass, Q(SlotLabel(kLowPassSlot)));
 
-  Mute = new QCheckBox("Mute", this);
+  Mute = new QCheckBox("Mute", area);
   Mute->setObjectName("Mute");
   Mute->setGeometry(632, 8, 41, 17);
-  Lock = new QCheckBox("Lock", this);
+  Lock = new QCheckBox("Lock", area);
   Lock->setObjectName("Lock");
   Lock->setGeometry(680, 8, 41, 17);
-  Bypass = new QCheckBox("Bypass", this);
+  Bypass = new QCheckBox("Bypass", area);
   Bypass->setObjectName("Bypass");
   Bypass->setGeometry(728, 8, 57, 17);
   GrowToCaption(*Mute, Lock->x() - 1);
@@ -216,7 +234,7 @@ void TMDIChild::CreateControls() {
   GrowToCaption(*Bypass, kDesignClientWidth - 1);
 
   for (int slot = 1; slot <= kSliderCount; ++slot) {
-    auto* bar = new TzkTrackBar(this);
+    auto* bar = new TzkTrackBar(area);
     TrackBars[slot - 1] = bar;
     bar->Tag = slot;
     bar->setObjectName(QString("TrackBar%1").arg(slot));
@@ -241,8 +259,14 @@ void TMDIChild::CreateControls() {
   // The first slider reaches over the second and carries the scale; the
   // second must stay clickable where they overlap.
   TrackBars[0]->lower();
+  // The boxes of the header row reach a pixel or two into the sliders'
+  // empty top margin: they stand in front, so none of them is hidden.
+  for (QWidget* header : std::initializer_list<QWidget*>{
+           AddressLabel, CBAddress, EBORBName, SEPresetNumber, CBPresetName, HighPassPicture,
+           CBHighPass, LowPassPicture, CBLowPass, Mute, Lock, Bypass})
+    header->raise();
 
-  StatusBar1 = new QWidget(this);
+  StatusBar1 = new QWidget(area);
   StatusBar1->setObjectName("StatusBar1");
   StatusBar1->setAccessibleName("Status bar");
   StatusBar1->setGeometry(0, kDesignClientHeight - kStatusBarHeight, kDesignClientWidth,
@@ -411,9 +435,50 @@ void TMDIChild::closeEvent(QCloseEvent* event) {
 
 void TMDIChild::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
-  const int h = StatusBar1->height();
-  StatusBar1->setGeometry(0, height() - h, width(), h);
   FormResize();
+}
+
+void TMDIChild::PlaceClientArea() {
+  // The controls' extent: the design client width, scaled with the form.
+  const int controlsWidth = ScaleOf(*this).Of(kDesignClientWidth);
+  const bool scrolls = width() < controlsWidth;
+  const int barHeight =
+      scrolls ? std::max(HorzScrollBar->sizeHint().height(), ScaleOf(*this).Of(16)) : 0;
+  HorzScrollBar->setRange(0, scrolls ? controlsWidth - width() : 0);
+  HorzScrollBar->setPageStep(std::max(1, width()));
+  HorzScrollBar->setSingleStep(std::max(1, ScaleOf(*this).Of(24)));
+  HorzScrollBar->setGeometry(0, height() - barHeight, width(), barHeight);
+  HorzScrollBar->setVisible(scrolls);
+  const int areaHeight = std::max(0, height() - barHeight);
+  const int areaWidth = std::max(width(), controlsWidth);
+  ClientArea->setGeometry(-HorzScrollBar->value(), 0, areaWidth, areaHeight);
+  // The status bar runs along the client area's bottom edge, as wide as
+  // the window (or the controls, when they are wider).
+  StatusBar1->setGeometry(0, areaHeight - StatusBar1->height(), areaWidth, StatusBar1->height());
+}
+
+void TMDIChild::ScrollIntoView(QWidget& control) {
+  if (!HorzScrollBar->isVisible() || !ClientArea->isAncestorOf(&control)) return;
+  const QRect r(control.mapTo(ClientArea, QPoint(0, 0)), control.size());
+  int value = HorzScrollBar->value();
+  if (r.right() >= value + width()) value = r.right() + 1 - width();
+  if (r.left() < value) value = r.left();
+  HorzScrollBar->setValue(value);
+}
+
+void TMDIChild::QueueWidthSnap() {
+  if (snapQueued_) return;
+  snapQueued_ = true;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        snapQueued_ = false;
+        auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget());
+        if (!sub || Options().TileOptions == 0 || sub->isMinimized() || sub->isMaximized()) return;
+        const int screenWidth = ScreenMetrics::Primary().width;
+        if (sub->width() != screenWidth) sub->resize(screenWidth, sub->height());
+      },
+      Qt::QueuedConnection);
 }
 
 void TMDIChild::FormCreate() {
@@ -430,8 +495,19 @@ void TMDIChild::FormCreate() {
   Doc.FileName.clear();
   ShowDocument();
   Panels[11]->setText(Q(RangeText(Options().SliderRange)));
-  ScaleFormToScreen(*this);
+  const FormScale scale = ScaleFormToScreen(*this);
+  for (TzkTrackBar* bar : TrackBars) bar->SetScale(scale.Factor());
+  // The scaled font need not keep the design's proportions to the scaled
+  // widths exactly: the captions get their room again.
+  GrowToCaption(*AddressLabel, CBAddress->x() - 1);
+  GrowToCaption(*Mute, Lock->x() - 1);
+  GrowToCaption(*Lock, Bypass->x() - 1);
+  GrowToCaption(*Bypass, scale.Of(kDesignClientWidth) - 1);
   createdSize_ = size();
+  // A control that takes the focus comes into view in a narrow window.
+  connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+    if (now) ScrollIntoView(*now);
+  });
   // A new window starts at its address list, so that the keyboard alone
   // can choose the device (Alt+Down drops the list down).
   CBAddress->setFocus(Qt::OtherFocusReason);
@@ -439,17 +515,20 @@ void TMDIChild::FormCreate() {
 
 void TMDIChild::FormResize() {
   TProgramOptions& o = Options();
+  const FormScale scale = ScaleOf(*this);
+  PlaceClientArea();
+  const int clientHeight = ClientArea->height();
   int sliderHeight;
   if (o.TaskBarEnabled) {
-    sliderHeight = height() - StatusBar1->height() - kTopMargin;
+    sliderHeight = clientHeight - StatusBar1->height() - scale.Of(kTopMargin);
     Panels[11]->setText(Q(RangeText(o.SliderRange)));
     StatusBar1->show();
   } else {
-    sliderHeight = height() - kNoStatusBarMargin;
+    sliderHeight = clientHeight - scale.Of(kNoStatusBarMargin);
     StatusBar1->hide();
   }
   TzkTrackBar* first = TrackBars[0];
-  first->setGeometry(first->x(), kSliderTop, first->width(), std::max(0, sliderHeight));
+  first->setGeometry(first->x(), scale.Of(kSliderTop), first->width(), std::max(0, sliderHeight));
   for (TzkTrackBar* bar : TrackBars) {
     bar->SetMax(o.SliderRange);
     bar->SetMin(-o.SliderRange);
@@ -467,10 +546,9 @@ void TMDIChild::FormResize() {
   // Tiled two or three to a screen, a window keeps the screen's width. The
   // resize runs this layout again, which ends here since the width holds.
   // A minimized or maximized window keeps the size its state gives it.
-  if (o.TileOptions != 0 && sub && !sub->isMinimized() && !sub->isMaximized()) {
-    const int screenWidth = ScreenMetrics::Primary().width;
-    if (sub->width() != screenWidth) sub->resize(screenWidth, sub->height());
-  }
+  if (o.TileOptions != 0 && sub && !sub->isMinimized() && !sub->isMaximized() &&
+      sub->width() != ScreenMetrics::Primary().width)
+    QueueWidthSnap();
 }
 
 void TMDIChild::ScanBandExcursion(int32_t& max) {
@@ -494,13 +572,19 @@ void TMDIChild::ShowSliderHint(const QString& longHint) {
 }
 
 namespace {
-// One tick: a line in its colour, and the highlight line just below it.
+// A design length of the slider's drawing at the slider's scale.
+int Scaled(const TzkTrackBar& bar, double design) {
+  return std::max(1, int(design * bar.Scale() + 0.5));
+}
+
+// One tick: a line in its colour, and the highlight line just below it,
+// each as thick as the scale makes a design pixel.
 void DrawTickLine(TzkTrackBar& bar, QPainter& canvas, int y, int length, const QColor& colour) {
   const int w = bar.width() / 3;
-  canvas.setPen(colour);
-  canvas.drawLine(w - length, y - 1, w, y - 1);
-  canvas.setPen(bar.palette().color(QPalette::Light));
-  canvas.drawLine(w - length, y, w, y);
+  const int thick = Scaled(bar, 1);
+  const int left = w - Scaled(bar, length);
+  canvas.fillRect(QRect(left, y - thick, w - left + 1, thick), colour);
+  canvas.fillRect(QRect(left, y, w - left + 1, thick), bar.palette().color(QPalette::Light));
 }
 
 void DrawTickMark(TzkTrackBar& bar, QPainter& canvas, int y, int index) {
@@ -515,29 +599,31 @@ void DrawTickMark(TzkTrackBar& bar, QPainter& canvas, int y, int index) {
     DrawTickLine(bar, canvas, y, 4, shadow);
 }
 
-QFont ScaleLabelFont() {
+// "Small Fonts" at 7 points where it is installed, a plain sans-serif face
+// otherwise, in pixels grown with the slider.
+QFont ScaleLabelFont(const TzkTrackBar& bar) {
   QFont font("Small Fonts");
-  font.setPointSize(7);
   font.setStyleHint(QFont::SansSerif);
+  font.setPixelSize(Scaled(bar, kScaleLabelPixels));
   return font;
 }
 
-// A scale label ending at x = right, its top `offset` pixels below the
-// tick line plus half the (negative) font height, on the slider's own
-// background.
+// A scale label ending at x = right, its top `offset` design pixels below
+// the tick line plus half the (negative) font height, on the slider's own
+// background. A face wider than the room left of `right` is squeezed to
+// fit inside the slider rather than lose its first stroke at the edge.
 void DrawScaleLabel(TzkTrackBar& bar, QPainter& canvas, int right, int y, int index, int offset) {
   if (index % 6 != 0) return;
   canvas.save();
-  canvas.setFont(ScaleLabelFont());
+  canvas.setFont(ScaleLabelFont(bar));
   const QFontMetrics metrics = canvas.fontMetrics();
-  const int fontHeight = -metrics.height();
   const QString text = QString::fromStdString(TickLabel(index));
-  const int top = y + fontHeight / 2 + offset;
-  const QRect box(right - metrics.horizontalAdvance(text), top, metrics.horizontalAdvance(text),
-                  metrics.height());
+  const int top = y - metrics.height() / 2 + int(offset * bar.Scale());
+  const int width = std::min(metrics.horizontalAdvance(text), right);
+  const QRect box(right - width, top, width, metrics.height());
   canvas.fillRect(box, bar.palette().color(QPalette::Window));
   canvas.setPen(bar.palette().color(QPalette::WindowText));
-  canvas.drawText(box, Qt::AlignRight | Qt::AlignTop, text);
+  DrawFittedText(canvas, box, Qt::AlignRight | Qt::AlignTop, text);
   canvas.restore();
 }
 }  // namespace

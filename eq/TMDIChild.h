@@ -28,6 +28,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPrinter;
+class QScrollBar;
 class QSpinBox;
 class TMainForm;
 class TzkPA422Form;
@@ -53,6 +54,12 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   bool PresetNameEdited = false;
   bool AddressDroppedDown = false;
   bool SkipPresetChange = false;
+
+  // The client area that holds every control below at its design place; a
+  // window narrower than the controls scrolls it sideways with the
+  // scroll bar along its bottom edge.
+  QWidget* ClientArea = nullptr;
+  QScrollBar* HorzScrollBar = nullptr;
 
   // Controls (design places in the window's client area).
   QLabel* AddressLabel = nullptr;  // "Addr"
@@ -184,8 +191,16 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   // Sends one update while connected, holding every slider until its
   // UpdateDone arrives.
   void SendHoldingSliders(const std::function<void()>& send);
+  // Places the client area and the scroll bar for the window's size.
+  void PlaceClientArea();
+  // Scrolls the client area so that control is in view.
+  void ScrollIntoView(QWidget& control);
+  // A tiled window keeps the screen's width: the resize is queued, as Qt
+  // does not deliver a resize made from inside the window's own resize.
+  void QueueWidthSnap();
 
   TMainForm& frame_;
   bool active_ = false;
+  bool snapQueued_ = false;
   QSize createdSize_{kDesignClientWidth, kDesignClientHeight};
 };

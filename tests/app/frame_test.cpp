@@ -11,6 +11,7 @@
 #include <QMenuBar>
 #include <QTest>
 #include <QTimer>
+#include <QScreen>
 #include <QStyle>
 #include <QToolButton>
 #include <QToolTip>
@@ -115,6 +116,28 @@ class FrameTest : public QObject {
     QVERIFY(text.find("Left=9\n") != std::string::npos);
     QCOMPARE(ReadIni("Workspace Size", "WindowState", -1), 2);
     QCOMPARE(ReadIni("Scaling", "SliderRange", -1), 24);
+  }
+
+  void storedGeometryIsFittedToTheScreen() {
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    // Sizes beyond the screen shrink to it; a place off it comes back.
+    Start("[Workspace Size]\nHeight=100000\nWidth=2147483647\nTop=-3000\nLeft=-3000\n");
+    QCOMPARE(Frame().frameGeometry(), available);
+    Stop();
+    QCOMPARE(ReadIni("Workspace Size", "Width", -1), available.width());
+    QCOMPARE(ReadIni("Workspace Size", "Top", -1), available.top());
+    // Too small to use: the least usable size, where it was.
+    Start("[Workspace Size]\nHeight=-5\nWidth=1\nTop=10\nLeft=20\n");
+    QCOMPARE(Frame().frameGeometry(), QRect(20, 10, 370, 150));
+    Stop();
+    // Partly beyond the right and lower edges: moved back, size kept.
+    Start("[Workspace Size]\nHeight=300\nWidth=500\nTop=500\nLeft=700\n");
+    QCOMPARE(Frame().frameGeometry(),
+             QRect(available.right() + 1 - 500, available.bottom() + 1 - 300, 500, 300));
+    Stop();
+    // What fits stays as stored.
+    Start("[Workspace Size]\nHeight=300\nWidth=500\nTop=7\nLeft=9\n");
+    QCOMPARE(Frame().frameGeometry(), QRect(9, 7, 500, 300));
   }
 
   void settingsThatCannotBeWrittenAreReported() {

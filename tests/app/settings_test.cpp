@@ -9,13 +9,17 @@
 
 TEST(Settings, FirstStartWithoutAFileGivesTheDefaults) {
   TempDir dir;
-  FrameGeometry frame{0, 1, 2, 3, 4};
+  FrameGeometry frame;
   TProgramOptions options;
   options.SliderRange = 40;
   options.CopyBands1_29 = false;
   options.CopyMasterGain = true;
   EXPECT_EQ(LoadSettings(dir / "Varlo95.ini", frame, options), 0);  // no port chosen
   EXPECT_EQ(frame, (FrameGeometry{0, 411, 600, 100, 100}));
+  // The frame's defaults are the caller's (the design's, scaled to the screen).
+  FrameGeometry scaled{0, 986, 1440, 240, 240};
+  LoadSettings(dir / "Varlo95.ini", scaled, options);
+  EXPECT_EQ(scaled, (FrameGeometry{0, 986, 1440, 240, 240}));
   EXPECT_EQ(options, TProgramOptions{});  // every field back to its default:
   EXPECT_EQ(options.SliderRange, 24);
   EXPECT_TRUE(options.HintsOnPage && options.TaskBarEnabled && options.CopyBands1_29);

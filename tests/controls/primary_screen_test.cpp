@@ -30,10 +30,10 @@ class PrimaryScreenTest : public QObject {
     auto* label = new QLabel("Com Setup", &form);
     label->setGeometry(336, 4, 60, 25);
     ScaleFormToScreen(form);
-    // Sizes follow the screen's size; fonts only grow by whole steps, which
-    // an 11-pixel form font at 120 dpi does not reach.
+    // Size and contents follow the screen's width; fonts only grow by whole
+    // steps, which an 11-pixel form font at 120 dpi does not reach.
     QCOMPARE(form.width(), expectedWidth * 600 / 800);
-    QCOMPARE(form.height(), expectedHeight * 411 / 600);
+    QCOMPARE(form.height(), expectedWidth * 411 / 800);
     QCOMPARE(label->geometry().left(), 336 * expectedWidth / 800);
     QCOMPARE(form.font().pixelSize(), 11 * expectedWidth / 800);
   }

@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QtTest>
 
+#include "FittedText.h"
 #include "zkCommon.h"
 #include "zkScale.h"
 
@@ -111,6 +112,69 @@ class ScaleFrameTest : public QObject {
       QCOMPARE(f.Pixels(f.inherits), 8);
       QCOMPARE(f.Pixels(f.ownSize), 16);
     }
+  }
+
+  void oneFactorForSizeAndContentsOnWideScreens() {
+    // 16:9: the form grows by the width's factor both ways, as its
+    // contents do, so nothing ends below its lower edge.
+    Form f;
+    const FormScale scale = ScaleFormToScreen(f.form, ScreenMetrics{1920, 1080, 96});
+    QCOMPARE(scale, (FormScale{1920, 800}));
+    QCOMPARE(ScaleOf(f.form), scale);
+    QCOMPARE(ScaleOf(*f.nested), scale);  // a control finds its form's factor
+    QCOMPARE(f.form.size(), QSize(1440, 986));
+    QCOMPARE(f.panel->geometry(), QRect(240, 240, 480, 240));
+    // A dialog never grows taller than 9/10 of the screen's available
+    // height: on 2560 by 1080 the factor is that height over the form's.
+    Form d;
+    const FormScale fitted =
+        ScaleFormToScreen(d.form, ScreenMetrics{2560, 1080, 96, 1040}, FormFit::WithinScreenHeight);
+    QCOMPARE(fitted, (FormScale{936, 411}));
+    QCOMPARE(d.form.height(), 936);
+    QCOMPARE(d.form.width(), 600 * 936 / 411);
+    QCOMPARE(d.Pixels(d.inherits), 11 * 936 / 411);
+    // Where it fits, a dialog takes the width's factor like any form.
+    Form e;
+    QCOMPARE(ScaleFormToScreen(e.form, ScreenMetrics{1280, 800, 96}, FormFit::WithinScreenHeight),
+             (FormScale{1280, 800}));
+    // A form never scaled has the factor 1.
+    QWidget plain;
+    QCOMPARE(ScaleOf(plain), FormScale{});
+  }
+
+  void wholeFontStepsCountTheDesignFontNotTheScaledOne() {
+    // 1920 wide at 144 dpi: the width already makes the 11-pixel font 26
+    // pixels; doubling it again would cut every caption.
+    Form f;
+    ScaleFormToScreen(f.form, ScreenMetrics{1920, 1080, 144});
+    QCOMPARE(f.Pixels(&f.form), 26);
+    QCOMPARE(f.Pixels(f.inherits), 26);
+    QCOMPARE(f.Pixels(f.ownSize), 48);
+  }
+
+  void narrowPanelsSqueezeTheirTextRatherThanCutIt() {
+    QCOMPARE(TextSqueeze(40, 50), 1.0);
+    QCOMPARE(TextSqueeze(50, 40), 0.8);
+    QCOMPARE(TextSqueeze(100, 10), kMinTextSqueeze);
+    QCOMPARE(TextSqueeze(0, 10), 1.0);
+    // The ink of a text 20 % too wide spans its panel's text room: it is
+    // drawn narrower, from the room's left edge to near its right one.
+    StatusPanel panel("1.25 kHz");
+    panel.setFont(PixelFont(11));
+    const int natural = panel.fontMetrics().horizontalAdvance(panel.text());
+    panel.resize(panel.width() - panel.TextRect().width() + natural * 8 / 10, 19);
+    const QImage image = panel.grab().toImage();
+    const QRect room = panel.TextRect();
+    int left = image.width(), right = -1;
+    for (int y = room.top(); y <= room.bottom(); ++y)
+      for (int x = 0; x < image.width(); ++x)
+        if (qGray(image.pixel(x, y)) < 100) {
+          left = std::min(left, x);
+          right = std::max(right, x);
+        }
+    QVERIFY(left >= room.left() && left <= room.left() + 2);
+    QVERIFY2(right <= room.right() && right >= room.right() - 4,
+             qPrintable(QString("ink %1..%2 in %3..%4").arg(left).arg(right).arg(room.left()).arg(room.right())));
   }
 
   void sunkenFrameLinesAndColours() {

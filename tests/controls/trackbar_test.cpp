@@ -1,7 +1,9 @@
 // The slider: position rules and their events, geometry as drawn, keys,
-// mouse, thumb-only repainting, the disabled look and the thumb images.
+// mouse, thumb-only repainting, the disabled look, the thumb images and the
+// slider scaled with its form.
 #include <QPainter>
 #include <QtTest>
+#include <cmath>
 
 #include "TzkTrackBar.h"
 
@@ -31,6 +33,14 @@ void MakeBandSlider(TB& bar, int width = 40) {
   bar.resize(width, 241);
   bar.SetMin(-24);
   bar.SetMax(24);
+}
+
+// The band slider of a form scaled by 2: twice the design height (the
+// margin, thumb and track all double).
+void MakeScaledBandSlider(TB& bar) {
+  MakeBandSlider(bar, 80);
+  bar.SetScale(2);
+  bar.resize(80, 482);
 }
 
 QImage Grab(QWidget& w) { return w.grab().toImage().convertToFormat(QImage::Format_RGB32); }
@@ -386,6 +396,153 @@ class TrackBarTest : public QObject {
       QCOMPARE(Hex(img.pixel(r.left(), r.top())), Hex(kWhite));  // edges stay
       QCOMPARE(Hex(img.pixel(r.right(), r.bottom())), Hex(kBlack));
     }
+  }
+
+  void scaleMultipliesTheDesignSizes() {
+    TB bar;
+    QCOMPARE(bar.Scale(), 1.0);
+    for (double ignored : {0.0, -2.0, std::nan(""), HUGE_VAL}) bar.SetScale(ignored);
+    QCOMPARE(bar.Scale(), 1.0);
+
+    MakeScaledBandSlider(bar);
+    QCOMPARE(bar.Orientation(), TB::toVertical);  // hidden: takes up the shape
+    QCOMPARE(bar.Scale(), 2.0);
+    QCOMPARE(bar.ThumbLength(), 16);
+    QCOMPARE(bar.ThumbBreadth(), 24);
+    QCOMPARE(bar.EdgeMargin(), 8);
+    QCOMPARE(bar.TrackWidth(), 8);  // the design value
+    QCOMPARE(bar.ScaledTrackWidth(), 16);
+    QCOMPARE(bar.ThumbImage().size(), QSize(12, 8));  // design images
+    QCOMPARE(bar.DrawnThumbImage().deviceIndependentSize(), QSizeF(24, 16));
+
+    // Travel 482 - 16 - 2 * 8 = 450 over 48 steps; lines at
+    // H - L - c - m + h = 466 - c.
+    QCOMPARE(bar.TickSpacing(), 9.375);
+    QCOMPARE(bar.TrackRect(), QRect(32, 16, 16, 450));
+    QCOMPARE(bar.TickLine(-24), 466);
+    QCOMPARE(bar.TickLine(0), 241);
+    QCOMPARE(bar.TickLine(24), 16);
+    // Bottom at 482 - (450 * along / 48 + 8), the middle on the tick line.
+    const QList<QPair<int, int>> tops = {{0, 233}, {24, 8}, {-24, 458}};
+    for (auto [pos, top] : tops) {
+      bar.SetPositionNC(pos);
+      QCOMPARE(bar.ThumbRect(), QRect(28, top, 24, 16));
+      QCOMPARE(top + bar.ThumbLength() / 2, bar.TickLine(pos));
+    }
+    bar.SetPositionNC(0);
+
+    TB flat;  // horizontal, medium pointer: 12 long, 18 across
+    flat.SetScale(2.4);
+    QCOMPARE(flat.ThumbLength(), 29);
+    QCOMPARE(flat.ThumbBreadth(), 43);
+    QCOMPARE(flat.EdgeMargin(), 10);
+    QCOMPARE(flat.TrackRect(), QRect(24, 15, 152, 19));  // left m + h, top (50 - 19) / 2
+    QCOMPARE(flat.TickLine(0), 24);
+  }
+
+  void scaledSliderAnswersTheMouseAtItsScaledThumb() {
+    TB bar;
+    MakeScaledBandSlider(bar);
+    bar.SetPageSize(3);
+    bar.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&bar));
+    // The boundary is the scaled thumb's top, 9.375 * 24 + 8 = 233: a press
+    // on the row just above it steps up, one just below the thumb down.
+    Press(bar, {40, 232});
+    QCOMPARE(bar.Position(), 3);
+    Press(bar, {40, bar.ThumbRect().bottom() + 1});
+    QCOMPARE(bar.Position(), 0);
+    Press(bar, {30, 100});  // beside the 16-pixel track
+    QCOMPARE(bar.Position(), 0);
+
+    Press(bar, bar.ThumbRect().center());
+    QVERIFY(bar.Dragging());
+    DragTo(bar, {40, 0});
+    QCOMPARE(bar.Position(), 24);
+    DragTo(bar, {40, 392});  // f = (482 - 8 - 392) / 474: -15.70 rounds to -16
+    QCOMPARE(bar.Position(), -16);
+    DragTo(bar, {40, 481});
+    QCOMPARE(bar.Position(), -24);
+    Release(bar, {40, 481});
+  }
+
+  void scaledSliderDrawsAtItsScaledGeometry() {
+    TB bar;
+    MakeScaledBandSlider(bar);
+    const QImage img = Grab(bar);
+    const QRect r = bar.ThumbRect();  // 24 by 16: the small box, doubled
+    const QRgb background = bar.palette().color(QPalette::Window).rgb();
+    // Two-pixel edges: white top and left, black bottom and right, grey
+    // inside the black, silver face.
+    const QList<QPair<QPoint, QRgb>> thumb = {
+        {{12, 0}, kWhite},  {{12, 1}, kWhite},  {{12, 2}, kSilver}, {{0, 4}, kWhite},  {{1, 4}, kWhite},
+        {{2, 4}, kSilver},  {{12, 15}, kBlack}, {{12, 14}, kBlack}, {{12, 13}, kGrey}, {{23, 4}, kBlack},
+        {{22, 4}, kBlack},  {{21, 4}, kGrey},   {{19, 4}, kSilver}};
+    for (auto [at, colour] : thumb) QCOMPARE(Hex(img.pixel(r.topLeft() + at)), Hex(colour));
+    QCOMPARE(Hex(img.pixel(r.left() - 1, r.top())), Hex(background));
+    QCOMPARE(Hex(img.pixel(r.left(), r.top() - 1)), Hex(background));
+    QCOMPARE(Hex(img.pixel(r.right() + 1, r.bottom())), Hex(background));
+    QCOMPARE(Hex(img.pixel(r.left(), r.bottom() + 1)), Hex(background));
+
+    // Ticks two rows thick, centred on their lines, from 8 to 19 and from
+    // 60 to 71.
+    for (int at : {bar.TickLine(-24), bar.TickLine(24), bar.TickLine(13)}) {
+      for (int x : {8, 19, 60, 71})
+        for (int y : {at - 1, at}) QCOMPARE(Hex(img.pixel(x, y)), Hex(kBlack));
+      for (QPoint p : {QPoint(7, at), QPoint(20, at), QPoint(59, at), QPoint(72, at), QPoint(10, at - 2),
+                       QPoint(10, at + 1)})
+        QVERIFY(img.pixel(p) != kBlack);
+    }
+
+    // Frame lines two pixels thick around the 16-pixel track at 32.
+    const QPalette& pal = bar.palette();
+    const QRgb across[16] = {pal.color(QPalette::Dark).rgb(), pal.color(QPalette::Dark).rgb(),
+                             pal.color(QPalette::ButtonText).rgb(), pal.color(QPalette::ButtonText).rgb(),
+                             kWhite, kWhite, kWhite, kWhite, kWhite, kWhite, kWhite, kWhite,
+                             pal.color(QPalette::Button).rgb(), pal.color(QPalette::Button).rgb(),
+                             pal.color(QPalette::Light).rgb(), pal.color(QPalette::Light).rgb()};
+    for (int x = 0; x < 16; ++x) QCOMPARE(Hex(img.pixel(32 + x, 100)), Hex(across[x]));
+
+    // Disabled: checker cells two pixels square, on the track and the face.
+    bar.setEnabled(false);
+    const QImage off = Grab(bar);
+    auto checker = [](int x, int y) { return (x / 2 + y / 2) % 2 ? kSilver : kWhite; };
+    for (int y = 100; y < 104; ++y)
+      for (int x = 36; x < 44; ++x) QCOMPARE(Hex(off.pixel(x, y)), Hex(checker(x, y)));
+    for (int x = 6; x <= 17; ++x)  // below the groove, tiled from the corner
+      QCOMPARE(Hex(off.pixel(r.left() + x, r.top() + 10)), Hex(checker(x, 10)));
+    QCOMPARE(Hex(off.pixel(r.left() + 1, r.top() + 1)), Hex(kWhite));
+  }
+
+  void scaledThumbMoveRepaintsOnlyTheThumb() {
+    TB bar;
+    MakeBandSlider(bar, 80);
+    bar.resize(80, 482);
+    bar.SetThumbStyle(TB::tsPointer);
+    bar.setFocusPolicy(Qt::NoFocus);
+    bar.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&bar));
+    QTRY_VERIFY(bar.Stats().paintEvents > 0);
+    bar.ResetStats();
+    bar.SetScale(2);  // drawn again whole
+    QTRY_COMPARE(bar.Stats().fullRenders, 1);
+    QCOMPARE(bar.Stats().lastRegion, QRegion(bar.rect()));
+    for (int to : {1, 2, -24, 24}) {
+      const QRect from = bar.ThumbRect();
+      bar.ResetStats();
+      bar.SetPosition(to);
+      QTRY_VERIFY(bar.Stats().paintEvents > 0);
+      QCOMPARE(bar.Stats().fullRenders, 0);
+      const QRegion allowed = QRegion(from) + bar.ThumbRect();
+      QVERIFY2((bar.Stats().lastRegion - allowed).isEmpty(), qPrintable(QString::number(to)));
+      QVERIFY(bar.Stats().pixels <= 2 * 24 * 16);
+    }
+    // The saved backgrounds put back what a full drawing gives.
+    TB fresh;
+    MakeScaledBandSlider(fresh);
+    fresh.SetThumbStyle(TB::tsPointer);
+    fresh.SetPositionNC(24);
+    QCOMPARE(Grab(bar), Grab(fresh));
   }
 
   void thumbImagesHaveTheirSizesAndShapes() {

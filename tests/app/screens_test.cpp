@@ -1,0 +1,326 @@
+// The program on the screens people have: run once per offscreen screen
+// configuration (800 by 600 up to 3840 by 2160, with and without Qt's own
+// scaling). Each run checks what must hold on every screen: the form looks
+// like the design, larger; nothing is hidden, cut off or out of reach.
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyleOptionButton>
+#include <QScrollBar>
+#include <QTest>
+#include <QToolButton>
+#include <memory>
+
+#include "AboutBox.h"
+#include "ApplicationHint.h"
+#include "ComPortDlg.h"
+#include "ComSelectForm.h"
+#include "FittedText.h"
+#include "OptionsDlg.h"
+#include "TApplication.h"
+#include "TMDIChild.h"
+#include "TzkTrackBar.h"
+#include "TzkTrackBarAccessible.h"
+#include "VarloProgram.h"
+#include "app/TempDir.h"
+#include "support/RecordingOperatorMessages.h"
+#include "zkScale.h"
+
+namespace {
+QString Name(const QWidget* w) { return w->objectName(); }
+
+// The rectangle of w in the coordinates of `in`, one of its ancestors.
+QRect RectIn(const QWidget& w, const QWidget& in) {
+  return QRect(w.mapTo(&in, QPoint(0, 0)), w.size());
+}
+
+// Whether a stands in front of b, two children of the same parent.
+bool InFront(const QWidget& a, const QWidget& b) {
+  const QObjectList& order = a.parentWidget()->children();
+  return order.indexOf(&a) > order.indexOf(&b);
+}
+
+// Saves a picture of w when VARLO_SCREEN_SNAPSHOTS names a folder.
+void Snapshot(QWidget& w, const QString& name) {
+  const QString dir = qEnvironmentVariable("VARLO_SCREEN_SNAPSHOTS");
+  if (dir.isEmpty()) return;
+  const QSize screen = QGuiApplication::primaryScreen()->size();
+  w.grab().save(QString("%1/%2x%3-%4.png").arg(dir).arg(screen.width()).arg(screen.height()).arg(name));
+}
+}  // namespace
+
+class ScreensTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<TempDir> dir;
+  std::unique_ptr<RecordingOperatorMessages> messages;
+  std::unique_ptr<VarloProgram> program;
+  ScreenMetrics screen;
+  FormScale scale;
+
+  TMainForm& Frame() { return program->MainForm(); }
+
+  void Start(const std::string& ini) {
+    WriteText(*dir / "Varlo95.ini", ini);
+    program = std::make_unique<VarloProgram>(*messages, *messages, dir->Path());
+    Frame().EqualizerWindowFactory = [](TMainForm& f) { return new TMDIChild(f); };
+    Frame().ShowFrame();
+    QVERIFY(QTest::qWaitForWindowExposed(&Frame()));
+  }
+  // The frame stretched over the screen, as people work with it.
+  void StartStretched(int tileOptions = 0) {
+    Start("[Workspace Size]\nWindowState=2\n[Scaling]\nTileOptions=" +
+          std::to_string(tileOptions) + "\n");
+  }
+  TMDIChild* NewWindow() {
+    Frame().FileNewItemClick();
+    auto* w = static_cast<TMDIChild*>(Frame().ActiveEqualizerWidget());
+    QTest::qWait(20);
+    return w;
+  }
+  static QMdiSubWindow* Sub(TMDIChild& w) { return qobject_cast<QMdiSubWindow*>(w.parentWidget()); }
+
+  static QList<QWidget*> HeaderRow(TMDIChild& w) {
+    return QList<QWidget*>{w.AddressLabel, w.CBAddress, w.EBORBName, w.SEPresetNumber,
+                           w.CBPresetName, w.CBHighPass, w.CBLowPass, w.Mute, w.Lock, w.Bypass};
+  }
+
+  // The part of the window's client area the operator sees.
+  static QRect Visible(TMDIChild& w) {
+    return QRect(0, 0, w.width(), w.HorzScrollBar->isVisible() ? w.HorzScrollBar->y() : w.height());
+  }
+
+ private slots:
+  void initTestCase() {
+    static TempDir config;
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.Path()));
+    screen = ScreenMetrics::Primary();
+    scale = ApplicationScale(screen);
+    qInfo("screen %dx%d at %d dpi, device pixel ratio %.2f", screen.width, screen.height,
+          screen.pixelsPerInch, QGuiApplication::primaryScreen()->devicePixelRatio());
+  }
+  void init() {
+    dir = std::make_unique<TempDir>();
+    messages = std::make_unique<RecordingOperatorMessages>();
+    static_cast<TApplication*>(qApp)->SetExceptionDisplay(messages.get());
+  }
+  void cleanup() {
+    program.reset();
+    static_cast<TApplication*>(qApp)->SetExceptionDisplay(nullptr);
+  }
+
+  void everythingGrowsByTheSameFactor() {
+    StartStretched();
+    QCOMPARE(ScaleOf(Frame()), scale);
+    TMDIChild* w = NewWindow();
+    QCOMPARE(ScaleOf(*w), scale);
+    QCOMPARE(w->size(), QSize(scale.Of(TMDIChild::kDesignClientWidth),
+                              scale.Of(TMDIChild::kDesignClientHeight)));
+    // Tool bar images, sliders, the application's own font.
+    QCOMPARE(Frame().OpenBtn->iconSize(), QSize(scale.Of(16), scale.Of(16)));
+    for (TzkTrackBar* bar : w->TrackBars) QCOMPARE(bar->Scale(), scale.Factor());
+    QCOMPARE(w->TrackBars[5]->ThumbLength(), std::max(1, int(8 * scale.Factor() + 0.5)));
+    const int designAppFont = QFontInfo(w->font()).pixelSize();  // 11 px, scaled
+    QCOMPARE(designAppFont, scale.Of(11));
+    QMenu menu;
+    QVERIFY(QFontInfo(menu.font()).pixelSize() >= scale.Of(11));
+    // The windows carry the program's icon, not the toolkit's.
+    QVERIFY(!QApplication::windowIcon().isNull());
+    QCOMPARE(Sub(*w)->windowIcon().cacheKey(), QApplication::windowIcon().cacheKey());
+    Snapshot(Frame(), "frame");
+  }
+
+  void headerRowStaysClearOfTheSliders() {
+    StartStretched();
+    TMDIChild* w = NewWindow();
+    const QList<QWidget*> header = HeaderRow(*w);
+    for (int i = 0; i < header.size(); ++i)
+      for (int j = i + 1; j < header.size(); ++j)
+        QVERIFY2(!header[i]->geometry().intersects(header[j]->geometry()),
+                 qPrintable(Name(header[i]) + " overlaps " + Name(header[j])));
+    for (QWidget* h : header)
+      for (TzkTrackBar* bar : w->TrackBars) {
+        const QRect overlap = h->geometry() & bar->geometry();
+        if (overlap.isEmpty()) continue;
+        // Only the slider's empty margin above the thumb's highest place,
+        // and the header control stands in front of it.
+        QVERIFY2(overlap.bottom() < bar->y() + bar->EdgeMargin(),
+                 qPrintable(Name(h) + " reaches into " + Name(bar)));
+        QVERIFY2(InFront(*h, *bar), qPrintable(Name(h) + " is behind " + Name(bar)));
+      }
+    // The captions are not cut.
+    QVERIFY(w->AddressLabel->width() >= w->AddressLabel->fontMetrics().horizontalAdvance("Addr"));
+    for (QCheckBox* box : {w->Mute, w->Lock, w->Bypass}) {
+      QStyleOptionButton option;
+      option.initFrom(box);
+      option.text = box->text();
+      const QRect text = box->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, box);
+      QVERIFY2(text.width() >= box->fontMetrics().horizontalAdvance(box->text()),
+               qPrintable(QString("%1: %2 of %3 at %4")
+                              .arg(Name(box))
+                              .arg(text.width())
+                              .arg(box->fontMetrics().horizontalAdvance(box->text()))
+                              .arg(box->width())));
+    }
+    // Every slider stands inside the window, below the header row.
+    for (TzkTrackBar* bar : w->TrackBars) {
+      QVERIFY2(Visible(*w).contains(RectIn(*bar, *w)), qPrintable(Name(bar)));
+      QVERIFY(bar->height() > 0);
+      QCOMPARE(bar->y(), scale.Of(25));
+    }
+    Snapshot(*w, "window");
+  }
+
+  void statusPanelsShowTheirTexts() {
+    StartStretched();
+    TMDIChild* w = NewWindow();
+    QCOMPARE(w->StatusBar1->width(), w->width());
+    for (QLabel* panel : w->Panels)
+      QVERIFY2(Visible(*w).contains(RectIn(*panel, *w)), qPrintable(Name(panel)));
+    // The longest texts the panels show in full: frequencies, levels, the
+    // captions and the tool bar's hints.
+    auto* panel = static_cast<StatusPanel*>(w->Panels[1]);
+    for (const char* text : {"1.25 kHz", "12.5 kHz", "31.5 Hz", "-11.5", "Address", "Range",
+                             "Com Setup", "20 kHz", "OUT"}) {
+      const int natural = panel->fontMetrics().horizontalAdvance(text);
+      QVERIFY2(TextSqueeze(natural, panel->TextRect().width()) > kMinTextSqueeze, text);
+    }
+  }
+
+  void windowCreatedSmallThenWidened() {
+    StartStretched();
+    TMDIChild* w = NewWindow();
+    QMdiSubWindow* sub = Sub(*w);
+    sub->resize(sub->width() / 3, sub->height());
+    QTest::qWait(20);
+    // Narrower than its controls: the client area scrolls.
+    QVERIFY(w->HorzScrollBar->isVisible());
+    QVERIFY(w->HorzScrollBar->maximum() > 0);
+    w->HorzScrollBar->setValue(w->HorzScrollBar->maximum());
+    for (QWidget* c : {static_cast<QWidget*>(w->TrackBars[29]), static_cast<QWidget*>(w->Bypass),
+                       static_cast<QWidget*>(w->Panels[12])})
+      QVERIFY2(Visible(*w).contains(RectIn(*c, *w)), qPrintable(Name(c)));
+    // A control that takes the focus comes into view.
+    w->HorzScrollBar->setValue(w->HorzScrollBar->maximum());
+    w->TrackBars[1]->setFocus();
+    QTRY_VERIFY(Visible(*w).contains(RectIn(*w->TrackBars[1], *w)));
+    w->TrackBars[29]->setFocus();
+    QTRY_VERIFY(Visible(*w).contains(RectIn(*w->TrackBars[29], *w)));
+    Snapshot(*sub, "narrow-window");
+
+    // Widened over the workspace: no scroll bar, the status bar as wide as
+    // the window, its panels all in view.
+    sub->resize(Frame().MdiArea->viewport()->width(), sub->height());
+    QTest::qWait(20);
+    QVERIFY(!w->HorzScrollBar->isVisible());
+    QCOMPARE(w->ClientArea->x(), 0);
+    QCOMPARE(w->StatusBar1->width(), w->width());
+    for (QLabel* panel : w->Panels) QVERIFY(Visible(*w).contains(RectIn(*panel, *w)));
+    // The sliders fill the height between the header row and the status bar.
+    QCOMPARE(w->TrackBars[0]->y() + w->TrackBars[0]->height(), w->StatusBar1->y());
+  }
+
+  void tiledWindowKeepsTheScreenWidthAndItsStatusBar() {
+    StartStretched(1);
+    TMDIChild* w = NewWindow();
+    // The window snaps to the screen's width; its status bar follows.
+    QTRY_COMPARE(Sub(*w)->width(), screen.width);
+    QTRY_COMPARE(w->StatusBar1->width(), w->width());
+    Sub(*w)->resize(screen.width / 2, Sub(*w)->height());
+    QTRY_COMPARE(Sub(*w)->width(), screen.width);
+    QTRY_COMPARE(w->StatusBar1->width(), w->width());
+  }
+
+  void tilingAllOnScreenLeavesNoGapForMinimizedWindows() {
+    StartStretched(0);
+    TMDIChild* a = NewWindow();
+    TMDIChild* b = NewWindow();
+    TMDIChild* c = NewWindow();
+    Sub(*b)->showMinimized();
+    QTest::qWait(20);
+    Frame().WindowTileItemClick();
+    QTest::qWait(20);
+    const int area = Frame().MdiArea->viewport()->height();
+    const QRect first = Sub(*a)->geometry(), last = Sub(*c)->geometry();
+    QCOMPARE(first.top(), 0);
+    QCOMPARE(last.top(), first.bottom() + 1);
+    QCOMPARE(last.bottom(), area - 1);
+    QVERIFY(Sub(*b)->isMinimized());
+  }
+
+  void addressListOpensTenRows() {
+    StartStretched();
+    TMDIChild* w = NewWindow();
+    w->CBAddress->showPopup();
+    QAbstractItemView* view = w->CBAddress->view();
+    QTRY_VERIFY(view->isVisible());
+    const int row = view->sizeHintForRow(0);
+    QVERIFY(row > 0);
+    QVERIFY2(view->height() <= 11 * row, qPrintable(QString("%1 rows").arg(view->height() / row)));
+    QVERIFY(view->window()->frameGeometry().bottom() < screen.height);
+    w->CBAddress->hidePopup();
+  }
+
+  void firstFrameShowsItsWholeToolBar() {
+    Start("");
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    QVERIFY2(available.contains(Frame().frameGeometry()),
+             qPrintable(QString("frame %1,%2 %3x%4")
+                            .arg(Frame().x()).arg(Frame().y()).arg(Frame().width()).arg(Frame().height())));
+    for (QToolButton* b : {Frame().SpeedButton1, Frame().OpenBtn, Frame().SaveBtn,
+                           Frame().SBPrintBtn, Frame().CopyBtn, Frame().PasteBtn,
+                           Frame().SBFlatBtn, Frame().SBTileBtn, Frame().SBComSetup})
+      QVERIFY2(Frame().rect().contains(RectIn(*b, Frame())), qPrintable(Name(b)));
+    // A frame of the design's size and place, grown with it, where it fits.
+    const QSize design(scale.Of(600), scale.Of(411));
+    if (available.contains(QRect(QPoint(scale.Of(100), scale.Of(100)), design)))
+      QCOMPARE(Frame().frameGeometry(), QRect(QPoint(scale.Of(100), scale.Of(100)), design));
+    Snapshot(Frame(), "first-frame");
+  }
+
+  void dialogsKeepTheirButtonsOnScreen() {
+    StartStretched();
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    QList<QDialog*> dialogs = {program->Objects.OptionsDlg, program->Objects.AboutBox,
+                               program->Objects.ComPortDlg};
+    TComSelectForm select({1, 2, 3});
+    dialogs.append(&select);
+    for (QDialog* d : dialogs) {
+      d->show();
+      QVERIFY(QTest::qWaitForWindowExposed(d));
+      QVERIFY2(available.contains(d->frameGeometry()), qPrintable(d->windowTitle()));
+      const QList<QPushButton*> buttons = d->findChildren<QPushButton*>();
+      QVERIFY(!buttons.isEmpty());
+      for (QPushButton* b : buttons)
+        QVERIFY2(d->rect().contains(RectIn(*b, *d)),
+                 qPrintable(d->windowTitle() + ": " + b->text()));
+      // Every control inside the dialog.
+      for (QWidget* c : d->findChildren<QWidget*>())
+        if (c->isVisibleTo(d) && c->parentWidget() == d)
+          QVERIFY2(d->rect().contains(RectIn(*c, *d)),
+                   qPrintable(d->windowTitle() + ": " + c->metaObject()->className()));
+      Snapshot(*d, d->windowTitle().replace(' ', '-'));
+      d->hide();
+    }
+  }
+};
+
+int main(int argc, char** argv) {
+  InstallTrackBarAccessibility();
+  TApplication app(argc, argv);
+  ApplicationHint::Install(app);
+  ScreensTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "screens_test.moc"
