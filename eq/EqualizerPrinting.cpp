@@ -57,8 +57,11 @@ QSize FitToPage(QSize picture, QSize page) {
 }
 
 QImage CaptureClientArea(QWidget& window) {
-  QImage image(window.size(), QImage::Format_RGB32);
+  // Screen pixels: device pixels where Qt scales the program itself.
+  const qreal ratio = window.devicePixelRatioF();
+  QImage image(window.size() * ratio, QImage::Format_RGB32);
   if (image.isNull()) return image;
+  image.setDevicePixelRatio(ratio);
   image.fill(window.palette().color(QPalette::Window));
   QPainter painter(&image);
   window.render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
@@ -102,7 +105,9 @@ void TMDIChild::PrintEqualizerWindow() {
   const int copies = std::max(1, printer.copyCount());
   printer.setCopyCount(1);
   const QString fileName = printer.outputFileName();
-  const QImage picture = CaptureClientArea(*this);
+  // All of the client area, also the part a narrow window has scrolled
+  // out of view.
+  const QImage picture = CaptureClientArea(*ClientArea);
 
   auto printCopy = [&](int copy) {
     if (!fileName.isEmpty()) printer.setOutputFileName(CopyOutputFileName(fileName, copy));

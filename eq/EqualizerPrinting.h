@@ -23,7 +23,7 @@ QSize FitToPage(QSize picture, QSize page);
 
 // The window's client area as shown on screen: the window's fill colour,
 // then the window and every control drawn over it. One image pixel per
-// screen pixel.
+// screen pixel (a device pixel where Qt scales the program itself).
 QImage CaptureClientArea(QWidget& window);
 
 // The file a copy goes to when the printer prints into a file: the first

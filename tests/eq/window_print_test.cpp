@@ -1,7 +1,9 @@
 // Printing a real equalizer window to PDF: one job, and the question for
 // more copies answered No and Yes.
 #include <QPrinter>
+#include <QScrollBar>
 #include <QTest>
+#include <cmath>
 
 #include "PdfProbe.h"
 #include "WindowEditTests.h"
@@ -33,6 +35,25 @@ class WindowPrintTest : public QObject, public WindowFixture {
     QCOMPARE(ReadPdfInfo(pdf).pages, 1);
     QVERIFY(messages->shown.empty());
     QVERIFY(!QFile::exists(QString::fromStdString(*dir / "one-2.pdf")));
+  }
+
+  void aNarrowWindowPrintsAllItsControls() {
+    StartProgram("1");
+    TMDIChild* w = NewWindow();
+    Options().TileOptions = 0;
+    SubWindow(*w)->resize(300, SubWindow(*w)->height());
+    QTest::qWait(20);
+    QVERIFY(w->HorzScrollBar->isVisible());
+    const QString pdf = QString::fromStdString(*dir / "narrow.pdf");
+    PrintCopies(*w, pdf, 1);
+    // The printed picture has the proportions of the whole client area,
+    // not of the part the window shows.
+    const QRect ink = InkBounds(RenderFirstPage(pdf, QString::fromStdString(*dir / "narrow"), 30));
+    QVERIFY(!ink.isEmpty());
+    const double printed = double(ink.width()) / ink.height();
+    const double whole = double(w->ClientArea->width()) / w->ClientArea->height();
+    QVERIFY2(std::abs(printed - whole) < 0.05 * whole,
+             qPrintable(QString("printed %1, client area %2").arg(printed).arg(whole)));
   }
 
   void threeCopiesAskAndPrintTwoMoreOnYes() {
