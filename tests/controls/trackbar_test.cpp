@@ -60,6 +60,21 @@ void Press(QWidget& w, QPoint at, Qt::MouseButton b = Qt::LeftButton) {
 void Release(QWidget& w, QPoint at) { SendMouse(w, QEvent::MouseButtonRelease, at, Qt::LeftButton, {}); }
 void DragTo(QWidget& w, QPoint at) { SendMouse(w, QEvent::MouseMove, at, Qt::NoButton, Qt::LeftButton); }
 
+// Moves the shown slider to each position in turn: every move repaints
+// the old and the new thumb rectangles, no more.
+void MovesRepaintOnlyTheThumb(TB& bar, std::initializer_list<int> positions) {
+  for (int to : positions) {
+    const QRect from = bar.ThumbRect();
+    bar.ResetStats();
+    bar.SetPosition(to);
+    QTRY_VERIFY(bar.Stats().paintEvents > 0);
+    QCOMPARE(bar.Stats().fullRenders, 0);
+    const QRegion allowed = QRegion(from) + bar.ThumbRect();
+    QVERIFY2((bar.Stats().lastRegion - allowed).isEmpty(), qPrintable(QString::number(to)));
+    QVERIFY(bar.Stats().pixels <= 2 * int64_t(bar.ThumbLength()) * bar.ThumbBreadth());
+  }
+}
+
 }  // namespace
 
 class TrackBarTest : public QObject {
@@ -313,16 +328,8 @@ class TrackBarTest : public QObject {
     bar.show();
     QVERIFY(QTest::qWaitForWindowExposed(&bar));
     QTRY_VERIFY(bar.Stats().paintEvents > 0);
-    for (int to : {1, 2, 10, -24, 24}) {
-      const QRect from = bar.ThumbRect();
-      bar.ResetStats();
-      bar.SetPosition(to);
-      QTRY_VERIFY(bar.Stats().paintEvents > 0);
-      QCOMPARE(bar.Stats().fullRenders, 0);
-      const QRegion allowed = QRegion(from) + bar.ThumbRect();
-      QVERIFY2((bar.Stats().lastRegion - allowed).isEmpty(), qPrintable(QString::number(to)));
-      QVERIFY(bar.Stats().pixels <= 2 * 12 * 8);
-    }
+    MovesRepaintOnlyTheThumb(bar, {1, 2, 10, -24, 24});
+    if (QTest::currentTestFailed()) return;
     // What the moves left on screen is what a full drawing gives.
     TB fresh;
     MakeBandSlider(fresh);
@@ -527,16 +534,8 @@ class TrackBarTest : public QObject {
     bar.SetScale(2);  // drawn again whole
     QTRY_COMPARE(bar.Stats().fullRenders, 1);
     QCOMPARE(bar.Stats().lastRegion, QRegion(bar.rect()));
-    for (int to : {1, 2, -24, 24}) {
-      const QRect from = bar.ThumbRect();
-      bar.ResetStats();
-      bar.SetPosition(to);
-      QTRY_VERIFY(bar.Stats().paintEvents > 0);
-      QCOMPARE(bar.Stats().fullRenders, 0);
-      const QRegion allowed = QRegion(from) + bar.ThumbRect();
-      QVERIFY2((bar.Stats().lastRegion - allowed).isEmpty(), qPrintable(QString::number(to)));
-      QVERIFY(bar.Stats().pixels <= 2 * 24 * 16);
-    }
+    MovesRepaintOnlyTheThumb(bar, {1, 2, -24, 24});
+    if (QTest::currentTestFailed()) return;
     // The saved backgrounds put back what a full drawing gives.
     TB fresh;
     MakeScaledBandSlider(fresh);
