@@ -166,10 +166,6 @@ void TMDIChild::CreateControls() {
   CBAddress->setMaxVisibleItems(10);
   SetHint(*CBAddress, "ORB Address");
   AddressLabel->setBuddy(CBAddress);
-  // The design widths fit the captions in the design font; a wider font
-  // would cut them ("Mut"), so the label and the check boxes below may grow
-  // into the gap before the next control.
-  GrowToCaption(*AddressLabel, CBAddress->x() - 1);
 
   EBORBName = new QLineEdit("ORB Name", area);
   EBORBName->setObjectName("EBORBName");
@@ -229,9 +225,6 @@ void TMDIChild::CreateControls() {
   Bypass = new QCheckBox("Bypass", area);
   Bypass->setObjectName("Bypass");
   Bypass->setGeometry(728, 8, 57, 17);
-  GrowToCaption(*Mute, Lock->x() - 1);
-  GrowToCaption(*Lock, Bypass->x() - 1);
-  GrowToCaption(*Bypass, kDesignClientWidth - 1);
 
   for (int slot = 1; slot <= kSliderCount; ++slot) {
     auto* bar = new TzkTrackBar(area);
@@ -497,8 +490,10 @@ void TMDIChild::FormCreate() {
   Panels[11]->setText(Q(RangeText(Options().SliderRange)));
   const FormScale scale = ScaleFormToScreen(*this);
   for (TzkTrackBar* bar : TrackBars) bar->SetScale(scale.Factor());
-  // The scaled font need not keep the design's proportions to the scaled
-  // widths exactly: the captions get their room again.
+  // The design widths fit the captions in the design's font; another face,
+  // or a font scaled out of proportion to the widths, would cut them
+  // ("Mut"), so the label and the check boxes may grow into the gap before
+  // the next control, once they have their final size.
   GrowToCaption(*AddressLabel, CBAddress->x() - 1);
   GrowToCaption(*Mute, Lock->x() - 1);
   GrowToCaption(*Lock, Bypass->x() - 1);
