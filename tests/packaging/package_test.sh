@@ -6,7 +6,7 @@
 #   package_test.sh BUILD_DIR
 set -euo pipefail
 build=$(realpath "$1")
-for tool in cpack dpkg-deb dpkg-shlibdeps desktop-file-validate groff; do
+for tool in cpack dpkg-deb dpkg-shlibdeps file desktop-file-validate groff; do
   command -v $tool >/dev/null || { echo "FAIL: $tool is not installed (scripts/ensure-packages.sh installs it)" >&2; exit 1; }
 done
 work=$(mktemp -d)
