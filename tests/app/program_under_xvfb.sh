@@ -52,6 +52,9 @@ done
 setup=$(window "Com Port Setup")
 xdotool key Return
 gone "Com Port Setup"
+# Written as the dialog's OK returns: on a slow machine a moment after the
+# dialog has gone from the screen.
+for _ in $(seq 50); do grep -q '^Com Port=4' Varlo95.ini && break; sleep 0.1; done
 grep -q '^Com Port=4' Varlo95.ini || fail "Com Port not written at once: $(cat Varlo95.ini)"
 
 window Varlo95 >/dev/null
