@@ -483,3 +483,30 @@ std::unique_ptr<SerialDevice> OpenTermiosDevice(const std::string& path) {
     throw EInOutError(e.code().value(), std::string(e.what()) + " (" + path + ")");
   }
 }
+
+PortAvailability ProbeTermiosPort(const std::string& path) {
+  // The same open as OpenTermiosDevice, which does not wait for a carrier,
+  // and nothing more: no lock, no exclusive mode, no line settings, no
+  // thread. The descriptor is closed again at once.
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    switch (errno) {
+      case EBUSY:
+      case EWOULDBLOCK:
+        return PortAvailability::InUse;
+      case EACCES:
+      case EPERM:
+        return PortAvailability::NoPermission;
+      default:
+        return PortAvailability::Missing;  // no such device, or it does not answer
+    }
+  }
+  termios t{};
+  PortAvailability found = PortAvailability::Available;
+  if (::tcgetattr(fd, &t) != 0)
+    found = PortAvailability::Missing;  // not a terminal
+  else if (TerminalIsExclusive(fd))
+    found = PortAvailability::InUse;  // opened only because the user is privileged
+  ::close(fd);
+  return found;
+}
