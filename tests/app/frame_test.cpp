@@ -11,6 +11,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -220,16 +221,18 @@ class FrameTest : public QObject {
     Start("[Communications]\nCom 1 Device=" + denied.slave + "\n");
     QString first;
     size_t shownBeforeCancel = 0;
+    // A message box of the dialog's own would wait inside OK: close it, so
+    // the test fails instead of hanging. The timer ends with the test.
+    QTimer closeStrayBox;
+    closeStrayBox.setSingleShot(true);
+    connect(&closeStrayBox, &QTimer::timeout, [] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) box->close();
+    });
     OnNextModal([&](QWidget* w) {
       auto* form = qobject_cast<TComSelectForm*>(w);
       if (!form) return static_cast<QDialog*>(w)->reject();
       first = form->PortsComboBox->itemText(0);
-      // A message box of the dialog's own would wait here: close it, so the
-      // test fails instead of hanging.
-      QTimer::singleShot(2000, [] {
-        QWidget* box = QApplication::activeModalWidget();
-        if (box && !qobject_cast<TComSelectForm*>(box)) box->close();
-      });
+      closeStrayBox.start(2000);
       form->OkBtn->click();
       shownBeforeCancel = messages->shown.size();
       form->AbortBtn->click();
