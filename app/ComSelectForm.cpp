@@ -5,19 +5,51 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QShowEvent>
+#include <pwd.h>
+#include <unistd.h>
+
 #include <charconv>
 #include <utility>
 
 #include "FormSupport.h"
-#include "PortNames.h"
+#include "QtOperatorMessages.h"
 
 namespace {
 constexpr char kPortPrefix[] = "COM";
+
+std::vector<ListedPort> OpenablePorts(std::initializer_list<uint16_t> numbers) {
+  std::vector<ListedPort> ports;
+  for (uint16_t n : numbers) ports.push_back({n, std::string(), PortAvailability::Available});
+  return ports;
 }
 
-TComSelectForm::TComSelectForm(const std::vector<uint16_t>& validPorts, QWidget* parent)
+// The name to give `adduser`: the user's login, else the shell's $USER.
+std::string UserName() {
+  if (const passwd* user = ::getpwuid(::geteuid()); user && user->pw_name && *user->pw_name)
+    return user->pw_name;
+  return "$USER";
+}
+
+// Why a port the user may not open cannot be used, and how to get access.
+std::string NoPermissionText(const ListedPort& port) {
+  std::string name = kPortPrefix + std::to_string(port.number);
+  if (!port.device.empty()) name += " (" + port.device + ")";
+  return "You do not have permission to use " + name +
+         ".\n\nSerial ports are open to the members of the dialout group. Add your user to "
+         "it (sudo adduser " +
+         UserName() + " dialout), log out and in again, and choose the port once more.";
+}
+}  // namespace
+
+TComSelectForm::TComSelectForm(std::initializer_list<uint16_t> validPorts, QWidget* parent)
+    : TComSelectForm(OpenablePorts(validPorts), nullptr, parent) {}
+
+TComSelectForm::TComSelectForm(std::vector<ListedPort> ports, MessageBoxes* messages,
+                               QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint) {
+                          Qt::WindowCloseButtonHint),
+      ports_(std::move(ports)),
+      messages_(messages) {
   BeginForm(*this, "Select Port", 220, 131);
   QPalette black = palette();
   black.setColor(QPalette::WindowText, Qt::black);
@@ -41,17 +73,36 @@ TComSelectForm::TComSelectForm(const std::vector<uint16_t>& validPorts, QWidget*
 
   OkBtn = Place(new QPushButton("OK", this), 30, 100, 75, 25, "OK");
   OkBtn->setDefault(true);
-  connect(OkBtn, &QPushButton::clicked, this, &QDialog::accept);
+  connect(OkBtn, &QPushButton::clicked, this, &TComSelectForm::OkBtnClick);
   AbortBtn = Place(new QPushButton("Cancel", this), 115, 100, 75, 25, "Cancel");
   connect(AbortBtn, &QPushButton::clicked, this, [this] { done(AbortResult); });
 
-  FormCreate(validPorts);
+  FormCreate();
   EndForm(*this);
 }
 
-void TComSelectForm::FormCreate(const std::vector<uint16_t>& validPorts) {
-  for (uint16_t n : validPorts) PortsComboBox->addItem(kPortPrefix + QString::number(n));
+void TComSelectForm::FormCreate() {
+  for (const ListedPort& port : ports_)
+    PortsComboBox->addItem(kPortPrefix + QString::number(port.number));
   if (PortsComboBox->count() > 0) PortsComboBox->setCurrentIndex(0);
+}
+
+// A port the user may not open would only fail to open: say why instead,
+// and let the operator choose another port or cancel.
+void TComSelectForm::OkBtnClick() {
+  const int entry = PortsComboBox->currentIndex();
+  if (entry >= 0 && static_cast<size_t>(entry) < ports_.size() &&
+      ports_[entry].availability == PortAvailability::NoPermission) {
+    const std::string text = NoPermissionText(ports_[entry]);
+    if (messages_) {
+      messages_->ShowMessage("Com Setup Error", text, MessageIcon::Error);
+    } else {
+      QtOperatorMessages boxes(this);
+      boxes.ShowMessage("Com Setup Error", text, MessageIcon::Error);
+    }
+    return;
+  }
+  accept();
 }
 
 std::optional<uint16_t> TComSelectForm::ChosenPort() const {
@@ -73,11 +124,11 @@ void TComSelectForm::showEvent(QShowEvent* event) {
 }
 
 QtPortSelector::QtPortSelector(std::function<std::string(uint16_t)> deviceForPort,
-                               QWidget* parent)
-    : deviceForPort_(std::move(deviceForPort)), parent_(parent) {}
+                               MessageBoxes* messages, QWidget* parent)
+    : deviceForPort_(std::move(deviceForPort)), messages_(messages), parent_(parent) {}
 
 std::optional<uint16_t> QtPortSelector::SelectPort() {
-  TComSelectForm form(ListValidPorts(deviceForPort_), parent_);
+  TComSelectForm form(ListPorts(deviceForPort_), messages_, parent_);
   if (form.exec() != QDialog::Accepted) return std::nullopt;
   return form.ChosenPort();
 }

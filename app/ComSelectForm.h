@@ -1,14 +1,18 @@
 #pragma once
 // The Select Port dialog of the serial port component: lists the ports that
-// can be opened (ports other programs hold included) as COM1, COM2, ... and
-// lets the operator pick one when the component is opened without a port.
+// exist (ports other programs hold and ports the user may not open included)
+// as COM1, COM2, ... and lets the operator pick one when the component is
+// opened without a port.
 #include <QDialog>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "LinkInterfaces.h"
+#include "PortNames.h"
 #include "UiInterfaces.h"
 
 class QComboBox;
@@ -23,8 +27,13 @@ class TComSelectForm : public QDialog {
   // closing the window QDialog::Rejected.
   static constexpr int AbortResult = 3;
 
-  // Lists validPorts (in the order given) and selects the first.
-  explicit TComSelectForm(const std::vector<uint16_t>& validPorts, QWidget* parent = nullptr);
+  // Lists ports (in the order given) and selects the first. OK on a port
+  // the user may not open shows why in `messages` (a real message box when
+  // null) and keeps the dialog open.
+  explicit TComSelectForm(std::vector<ListedPort> ports, MessageBoxes* messages = nullptr,
+                          QWidget* parent = nullptr);
+  // Lists port numbers that can all be opened.
+  explicit TComSelectForm(std::initializer_list<uint16_t> validPorts, QWidget* parent = nullptr);
 
   // The number after "COM" of the selected entry; nothing when the list is
   // empty.
@@ -41,20 +50,25 @@ class TComSelectForm : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
-  void FormCreate(const std::vector<uint16_t>& validPorts);
+  void FormCreate();
+  void OkBtnClick();
+
+  std::vector<ListedPort> ports_;  // one per entry of PortsComboBox
+  MessageBoxes* messages_;
 };
 
 // The component's port selector in the desktop program: tests the ports
-// 1 to 50 and shows the Select Port dialog modally.
+// 1 to 50 without changing them and shows the Select Port dialog modally.
 class QtPortSelector : public PortSelector {
  public:
   explicit QtPortSelector(std::function<std::string(uint16_t)> deviceForPort,
-                          QWidget* parent = nullptr);
+                          MessageBoxes* messages = nullptr, QWidget* parent = nullptr);
   // The chosen port; nothing for Cancel, Escape or closing the dialog, and
   // for OK on an empty list, so that no port is opened.
   std::optional<uint16_t> SelectPort() override;
 
  private:
   std::function<std::string(uint16_t)> deviceForPort_;
+  MessageBoxes* messages_;
   QWidget* parent_;
 };

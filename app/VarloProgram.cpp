@@ -38,7 +38,7 @@ VarloProgram::VarloProgram(OperatorMessages& messages, ExceptionDisplay& excepti
     });
   };
   engine_->ApdComPort.DeviceNameForPort = deviceForPort;
-  portSelector_ = std::make_unique<QtPortSelector>(deviceForPort);
+  portSelector_ = std::make_unique<QtPortSelector>(deviceForPort, &messages);
   engine_->ApdComPort.SelectPortDialog = portSelector_.get();
 
   comPortDlg_ = std::make_unique<TComPortDlg>();

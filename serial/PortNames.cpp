@@ -1,7 +1,5 @@
 #include "PortNames.h"
 
-#include "SerialDevice.h"
-
 std::string DefaultDeviceForPort(uint16_t n) {
   return "/dev/ttyS" + std::to_string(n == 0 ? 0 : n - 1);
 }
@@ -20,10 +18,15 @@ bool IsPortNumberValid(uint16_t n, const std::function<std::string(uint16_t)>& d
   return n != 0 && IsPortValid(deviceForPort(n));
 }
 
-std::vector<uint16_t> ListValidPorts(const std::function<std::string(uint16_t)>& deviceForPort,
-                                     uint16_t last) {
-  std::vector<uint16_t> ports;
-  for (uint16_t n = 1; n <= last; ++n)
-    if (IsPortNumberValid(n, deviceForPort)) ports.push_back(n);
+std::vector<ListedPort> ListPorts(const std::function<std::string(uint16_t)>& deviceForPort,
+                                  const std::function<PortAvailability(const std::string&)>& probe,
+                                  uint16_t last) {
+  std::vector<ListedPort> ports;
+  for (int n = 1; n <= last; ++n) {
+    const auto number = static_cast<uint16_t>(n);
+    std::string device = deviceForPort(number);
+    const PortAvailability found = probe(device);
+    if (found != PortAvailability::Missing) ports.push_back({number, std::move(device), found});
+  }
   return ports;
 }

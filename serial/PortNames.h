@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "SerialDevice.h"
+
 // /dev/ttyS<n-1>: port 1 is the first on-board serial port.
 std::string DefaultDeviceForPort(uint16_t n);
 
@@ -18,6 +20,17 @@ std::string DeviceForPort(uint16_t n, const SettingReader& settings);
 // Port validity test for a port number: 0 is never valid.
 bool IsPortNumberValid(uint16_t n, const std::function<std::string(uint16_t)>& deviceForPort);
 
-// The valid ports among 1 to `last`, in increasing order (the Select Port list).
-std::vector<uint16_t> ListValidPorts(const std::function<std::string(uint16_t)>& deviceForPort,
-                                     uint16_t last = 50);
+// One entry of the Select Port list.
+struct ListedPort {
+  uint16_t number;
+  std::string device;
+  PortAvailability availability;
+};
+
+// The valid ports among 1 to `last`, in increasing order (the Select Port
+// list), each tested with `probe` (ProbePort: nothing is changed, nothing
+// waited for).
+std::vector<ListedPort> ListPorts(const std::function<std::string(uint16_t)>& deviceForPort,
+                                  const std::function<PortAvailability(const std::string&)>& probe =
+                                      ProbePort,
+                                  uint16_t last = 50);

@@ -91,6 +91,23 @@ std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& name);
 std::unique_ptr<SerialDevice> OpenTermiosDevice(const std::string& path);
 std::unique_ptr<SerialDevice> OpenRfc2217Device(const std::string& hostPort);
 
-// Port validity test: the open succeeds (the device is closed again at once)
-// or the device exists but another process holds it.
+// What testing a port found.
+enum class PortAvailability {
+  Missing,       // no such device (or no serial port there)
+  Available,     // it can be opened
+  InUse,         // it exists, but another process holds it
+  NoPermission,  // it exists, but the user may not open it
+  Untested,      // a network line: listed without connecting to it
+};
+
+// Tests a port without changing it and without blocking. A local port is
+// opened and closed again at once: its line settings, locks and exclusive
+// mode are left alone and no thread is started. A network line is not
+// connected to (that would take the line from its owner, and a silent
+// address would hold the caller for seconds): a well-formed host:port is
+// Untested, a malformed one Missing.
+PortAvailability ProbePort(const std::string& name);
+PortAvailability ProbeTermiosPort(const std::string& path);
+
+// Port validity test: every port that ProbePort does not find Missing.
 bool IsPortValid(const std::string& name);

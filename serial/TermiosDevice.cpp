@@ -70,24 +70,44 @@ class Deadline {
   std::chrono::steady_clock::time_point end_;
 };
 
-// Owns the port's file descriptor and releases its exclusive-use claims.
+// Whether the terminal behind `fd` is in exclusive mode (TIOCEXCL); false
+// where the system cannot tell.
+bool TerminalIsExclusive(int fd) {
+#ifdef TIOCGEXCL
+  int exclusive = 0;
+  return ::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
+#else
+  (void)fd;
+  return false;
+#endif
+}
+
+// Owns the port's file descriptor and releases the exclusive-use claims it
+// made. The terminal's exclusive mode belongs to the terminal, not to the
+// descriptor: giving it back after an open that someone else's hold refused
+// would leave that holder's port open to everyone.
 class PortFd {
  public:
   explicit PortFd(int fd) : fd_(fd) {}
-  PortFd(PortFd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+  PortFd(PortFd&& other) noexcept : fd_(other.fd_), exclusive_(other.exclusive_) { other.fd_ = -1; }
   ~PortFd() {
     if (fd_ < 0) return;
-    ::ioctl(fd_, TIOCNXCL);
-    ::flock(fd_, LOCK_UN);
+    if (exclusive_) ::ioctl(fd_, TIOCNXCL);
+    ::flock(fd_, LOCK_UN);  // only ever releases a lock of this descriptor
     ::close(fd_);
   }
   PortFd(const PortFd&) = delete;
   PortFd& operator=(const PortFd&) = delete;
   PortFd& operator=(PortFd&&) = delete;
   int get() const { return fd_; }
+  // Puts the terminal into exclusive mode, to be released on close.
+  void ClaimExclusive() {
+    if (::ioctl(fd_, TIOCEXCL) == 0) exclusive_ = true;
+  }
 
  private:
   int fd_;
+  bool exclusive_ = false;
 };
 
 class TermiosDevice : public SerialDevice {
@@ -446,11 +466,14 @@ std::unique_ptr<SerialDevice> OpenTermiosDevice(const std::string& path) {
   }
   // Exclusive use: an advisory lock that other serial programs honour, and
   // the terminal's exclusive mode, which refuses further opens with EBUSY.
+  // The exclusive mode does not stop a privileged user's open, so a
+  // terminal already in that mode is another program's.
+  if (TerminalIsExclusive(fd)) throw EAlreadyOpen();
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     // Where locks are unsupported, the exclusive mode alone has to do.
     if (errno != ENOLCK && errno != EINVAL && errno != EOPNOTSUPP) RaiseOpenError(errno, path);
   }
-  ::ioctl(fd, TIOCEXCL);
+  port.ClaimExclusive();
 
   try {
     return std::make_unique<TermiosDevice>(std::move(port), path);
@@ -459,4 +482,31 @@ std::unique_ptr<SerialDevice> OpenTermiosDevice(const std::string& path) {
   } catch (const std::system_error& e) {  // the helper thread could not start
     throw EInOutError(e.code().value(), std::string(e.what()) + " (" + path + ")");
   }
+}
+
+PortAvailability ProbeTermiosPort(const std::string& path) {
+  // The same open as OpenTermiosDevice, which does not wait for a carrier,
+  // and nothing more: no lock, no exclusive mode, no line settings, no
+  // thread. The descriptor is closed again at once.
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    switch (errno) {
+      case EBUSY:
+      case EWOULDBLOCK:
+        return PortAvailability::InUse;
+      case EACCES:
+      case EPERM:
+        return PortAvailability::NoPermission;
+      default:
+        return PortAvailability::Missing;  // no such device, or it does not answer
+    }
+  }
+  termios t{};
+  PortAvailability found = PortAvailability::Available;
+  if (::tcgetattr(fd, &t) != 0)
+    found = PortAvailability::Missing;  // not a terminal
+  else if (TerminalIsExclusive(fd))
+    found = PortAvailability::InUse;  // opened only because the user is privileged
+  ::close(fd);
+  return found;
 }

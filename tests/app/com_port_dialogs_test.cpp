@@ -2,10 +2,11 @@
 // serial port component calls.
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <QTest>
 #include <QLabel>
+#include <QTest>
 #include <map>
 
 #include "ComPortDlg.h"
@@ -13,7 +14,9 @@
 #include "DialogTestSupport.h"
 #include "FormSupport.h"
 #include "SerialDevice.h"
+#include "support/PortAccess.h"
 #include "support/Pty.h"
+#include "support/RecordingOperatorMessages.h"
 
 class ComPortDialogTest : public QObject {
   Q_OBJECT
@@ -146,6 +149,52 @@ class SelectPortTest : public QObject {
     TComSelectForm form({4});
     OnModal([](QDialog& d) { static_cast<TComSelectForm&>(d).AbortBtn->click(); });
     QCOMPARE(form.exec(), TComSelectForm::AbortResult);
+  }
+
+  // A port the user may not open is listed; OK on it says so and how to get
+  // access, and keeps the dialog open for another choice. The ports are
+  // tested without the capabilities that let root past file permissions.
+  void PortWithoutPermissionIsListedAndExplainedWhenChosen() {
+    Pty denied, open;
+    QCOMPARE(chmod(denied.slave.c_str(), 0), 0);
+    RecordingOperatorMessages messages;
+    std::map<uint16_t, std::string> devices = {{2, denied.slave}, {4, open.slave}};
+    QtPortSelector selector(
+        [&](uint16_t n) {
+          auto it = devices.find(n);
+          return it == devices.end() ? "/dev/no-such-port-" + std::to_string(n) : it->second;
+        },
+        &messages);
+
+    QStringList listed;
+    bool openAfterRefusal = false;
+    size_t shownAfterRefusal = 0;
+    OnModal([&](QDialog& d) {
+      auto& form = static_cast<TComSelectForm&>(d);
+      listed = Entries(form);
+      form.OkBtn->click();  // COM2, the first entry
+      openAfterRefusal = form.isVisible();
+      shownAfterRefusal = messages.shown.size();
+      form.PortsComboBox->setCurrentIndex(1);
+      form.OkBtn->click();
+    });
+    std::optional<uint16_t> chosen;
+    {
+      FilePermissionsEnforced asAnotherUser;
+      QCOMPARE(OpenError(denied.slave), EACCES);
+      chosen = selector.SelectPort();
+    }
+    QCOMPARE(listed, QStringList({"COM2", "COM4"}));
+    QVERIFY(openAfterRefusal);
+    QCOMPARE(shownAfterRefusal, size_t(1));
+    QCOMPARE(chosen, std::optional<uint16_t>(4));
+    QCOMPARE(messages.shown.size(), size_t(1));
+    const auto& shown = messages.shown.front();
+    QCOMPARE(shown.caption, std::string("Com Setup Error"));
+    QVERIFY(shown.icon == MessageIcon::Error);
+    for (const std::string& part : {std::string("permission"), std::string("COM2"), denied.slave,
+                                    std::string("dialout group"), std::string("adduser")})
+      QVERIFY2(shown.text.find(part) != std::string::npos, (part + " in: " + shown.text).c_str());
   }
 
   void OkOnAnEmptyListChoosesNothing() {

@@ -2,13 +2,17 @@
 // settings file, the com setup command, the tool bar and menus following
 // the equalizer windows, hints, tiling, and the link to orbsim at shutdown.
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/resource.h>
 
 #include <QAction>
+#include <QComboBox>
 #include <QDialog>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QScreen>
@@ -33,6 +37,8 @@
 #include "app/TempDir.h"
 #include "support/OrbSimProcess.h"
 #include "support/OnNextModal.h"
+#include "support/PortAccess.h"
+#include "support/Pty.h"
 #include "support/RecordingOperatorMessages.h"
 #include "zkScale.h"
 
@@ -204,6 +210,41 @@ class FrameTest : public QObject {
     QVERIFY(asked);
     QCOMPARE(QString::fromStdString(messages->exceptions[0]),
              QString("The ComNumber property of the TApdComPort has not been set"));
+    QVERIFY(!Engine().ApdComPort.Open());
+  }
+
+  // The program's Select Port list offers a port the user may not open and,
+  // when it is chosen, explains in the program's own message box.
+  void choosingAPortWithoutPermissionSaysWhyInTheProgramsMessageBox() {
+    Pty denied;
+    QCOMPARE(chmod(denied.slave.c_str(), 0), 0);
+    Start("[Communications]\nCom 1 Device=" + denied.slave + "\n");
+    QString first;
+    size_t shownBeforeCancel = 0;
+    // A message box of the dialog's own would wait inside OK: close it, so
+    // the test fails instead of hanging. The timer ends with the test.
+    QTimer closeStrayBox;
+    closeStrayBox.setSingleShot(true);
+    connect(&closeStrayBox, &QTimer::timeout, [] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) box->close();
+    });
+    OnNextModal([&](QWidget* w) {
+      auto* form = qobject_cast<TComSelectForm*>(w);
+      if (!form) return static_cast<QDialog*>(w)->reject();
+      first = form->PortsComboBox->itemText(0);
+      closeStrayBox.start(2000);
+      form->OkBtn->click();
+      shownBeforeCancel = messages->shown.size();
+      form->AbortBtn->click();
+    });
+    {
+      FilePermissionsEnforced asAnotherUser;
+      QTimer::singleShot(0, [this] { Engine().Connect(); });
+      QTRY_COMPARE_WITH_TIMEOUT(messages->exceptions.size(), size_t(1), 10000);
+    }
+    QCOMPARE(first, QString("COM1"));
+    QCOMPARE(shownBeforeCancel, size_t(1));
+    QVERIFY(messages->shown[0].text.find("dialout") != std::string::npos);
     QVERIFY(!Engine().ApdComPort.Open());
   }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -16,6 +17,7 @@
 
 #include "ApdExceptions.h"
 #include "SerialDevice.h"
+#include "support/PortAccess.h"
 
 namespace {
 
@@ -213,10 +215,24 @@ TEST_F(TermiosPty, WriteTimesOutAndAbortWakesEverything) {
   EXPECT_LT(Clock::now() - start, 100ms);
 }
 
+// A refused open leaves the holder's claim as it was (a privileged user's
+// open gets past the exclusive mode and must not release it), and a
+// terminal that another program put into exclusive mode is in use.
 TEST_F(TermiosPty, PortIsExclusiveUntilClosed) {
   EXPECT_THROW(OpenTermiosDevice(slavePath_), EAlreadyOpen);
+  EXPECT_TRUE(TerminalIsExclusive(slavePath_));
+  EXPECT_THROW(OpenTermiosDevice(slavePath_), EAlreadyOpen);
   device_.reset();
+  EXPECT_FALSE(TerminalIsExclusive(slavePath_));
   EXPECT_NO_THROW(device_ = OpenTermiosDevice(slavePath_));
+  device_.reset();
+
+  const int other = ::open(slavePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(other, 0);
+  ASSERT_EQ(::ioctl(other, TIOCEXCL), 0);
+  EXPECT_THROW(OpenTermiosDevice(slavePath_), EAlreadyOpen);
+  EXPECT_TRUE(TerminalIsExclusive(slavePath_));
+  ::close(other);
 }
 
 TEST(TermiosOpen, WhatIsNoSerialPortIsBadIdAndLeaksNothing) {
