@@ -36,7 +36,10 @@ class EqualizerWindow {
   // Raises max to the largest absolute position of the window's 30 sliders.
   virtual void ScanBandExcursion(int32_t& max) = 0;
 
-  virtual void Open(const QString& path, int filterIndex) = 0;
+  // Loads a preset file (the open dialog's path and 1-based filter index);
+  // false when it could not be read (the window said why and kept its
+  // curve).
+  virtual bool Open(const QString& path, int filterIndex) = 0;
   virtual void Save() = 0;
   virtual void Copy() = 0;
   virtual void Paste() = 0;

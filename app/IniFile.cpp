@@ -11,7 +11,9 @@
 #include <cctype>
 #include <cerrno>
 #include <charconv>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 
 namespace {
@@ -171,21 +173,26 @@ std::optional<std::string> FindIniValue(std::string_view text, const std::string
 
 std::optional<std::string> IniFile::ReadValue(const std::string& section,
                                               const std::string& key) const {
-  std::ifstream in(path_, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::streambuf* buf = in.rdbuf();
-  KeyFinder finder(section, key);
-  std::string line;
-  line.reserve(256);
-  for (;;) {
-    line.clear();
-    int c;
-    while ((c = buf->sbumpc()) != std::char_traits<char>::eof() && c != '\n')
-      if (line.size() < kMaxLineLength) line.push_back(static_cast<char>(c));
-    LineInfo info = Classify(line);
-    if (finder.Feed(info)) return KeyFinder::ValueOf(line, info);
-    if (c == std::char_traits<char>::eof()) return std::nullopt;
+  // Only a regular file of a settings file's size is read, without ever
+  // waiting: a folder, a pipe or a device in its place reads as empty.
+  std::string text;
+  if (!ReadWholeFile(path_, text)) return std::nullopt;
+  return FindIniValue(text, section, key);
+}
+
+std::optional<std::string> IniFileProblem(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    if (errno == ENOENT) return std::nullopt;
+    return std::string(std::strerror(errno));
   }
+  if (!S_ISREG(st.st_mode)) return std::string("it is not a regular file");
+  if (uint64_t(st.st_size) > kMaxRewriteSize)
+    return "it is larger than " + std::to_string(kMaxRewriteSize / (1024 * 1024)) +
+           " MiB, more than any settings file";
+  std::string text;
+  if (!ReadWholeFile(path, text)) return std::string(std::strerror(errno ? errno : EIO));
+  return std::nullopt;
 }
 
 std::string IniFile::ReadString(const std::string& section, const std::string& key,

@@ -39,6 +39,12 @@ class IniFile {
   std::string path_;
 };
 
+// Why the file at path cannot be read as a settings file ("it is not a
+// regular file", "it is larger than 16 MiB ...", or the system's reason),
+// or nothing when it can; a missing file can (it reads as empty). Reading
+// such a file gives every key its default, and never waits.
+std::optional<std::string> IniFileProblem(const std::string& path);
+
 // The integer a settings value stands for, or nothing when it does not parse.
 std::optional<int> ParseIniInteger(const std::string& value);
 

@@ -11,6 +11,10 @@ struct TProgramOptions {
   // Band and gain sliders run from -SliderRange to +SliderRange steps of
   // 0.5 dB (24 is +/-12 dB).
   int32_t SliderRange = 24;
+  // What SliderRange may be: the options dialog offers +/-1 to +/-12 dB,
+  // and no file the device accepts needs more.
+  static constexpr int32_t kMinSliderRange = 2;
+  static constexpr int32_t kMaxSliderRange = 24;
   int32_t ChildWindowHeight = 0;
   int32_t ChildWindowWidth = 0;
   // Kept and written back only; the options dialog's OK sets it.

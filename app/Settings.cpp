@@ -1,5 +1,6 @@
 #include "Settings.h"
 
+#include <algorithm>
 #include <variant>
 
 #include "IniFile.h"
@@ -64,7 +65,19 @@ int32_t LoadSettings(const std::string& path, FrameGeometry& frame, TProgramOpti
     }
   }
 
+  // The range enters every slider's arithmetic: a hand-edited value beyond
+  // what the program ever offers or needs is taken to the nearest it does.
+  options.SliderRange = std::clamp(options.SliderRange, TProgramOptions::kMinSliderRange,
+                                   TProgramOptions::kMaxSliderRange);
+
   return ini.ReadInteger(kCommunications, kComPort, 0);
+}
+
+std::optional<std::string> SettingsReadProblem(const std::string& path) {
+  if (auto problem = IniFileProblem(path))
+    return "Cannot read the settings file " + path + ": " + *problem +
+           ". The default settings are used.";
+  return std::nullopt;
 }
 
 std::optional<std::string> SaveSettings(const std::string& path, const FrameGeometry& frame,

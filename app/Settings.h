@@ -24,7 +24,9 @@ struct FrameGeometry {
 // file, key or unparsable value leaves that key's default. The frame's
 // defaults are the values frame holds on entry (the design's, scaled to the
 // screen by the caller). The geometry is read only when the window state is
-// normal; otherwise frame keeps its size and place. A state outside 0 to 2 is taken as normal. Returns the "Com
+// normal; otherwise frame keeps its size and place. A state outside 0 to
+// 2 is taken as normal; SliderRange is kept within what the program offers
+// (TProgramOptions::kMinSliderRange to kMaxSliderRange). Returns the "Com
 // Port" value for the serial port component, unchecked (0: no port chosen).
 int32_t LoadSettings(const std::string& path, FrameGeometry& frame, TProgramOptions& options);
 
@@ -39,6 +41,11 @@ std::optional<std::string> SaveSettings(const std::string& path, const FrameGeom
 // operator confirms a port. Returns the same message as SaveSettings when
 // it fails.
 std::optional<std::string> SaveComPort(const std::string& path, int32_t port);
+
+// When the settings file at path exists but cannot be read as one (a
+// folder, a pipe, a file far too large, no permission), the message for
+// the operator; LoadSettings then gives every key its default.
+std::optional<std::string> SettingsReadProblem(const std::string& path);
 
 // "Unable to write to " followed by the path.
 std::string UnableToWriteMessage(const std::string& path);

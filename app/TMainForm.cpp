@@ -23,6 +23,7 @@
 #include "AboutBox.h"
 #include "ComPortDlg.h"
 #include "OptionsDlg.h"
+#include "PresetFormats.h"
 #include "ProgramIcon.h"
 #include "ToolBarImages.h"
 #include "WindowPlacement.h"
@@ -291,6 +292,8 @@ void TMainForm::LoadSettings(const std::string& path) {
   // Without stored keys the frame takes the design's size and place, grown
   // with the frame's contents: unscaled, they would cut off the scaled
   // tool bar.
+  if (auto problem = SettingsReadProblem(path))
+    messages_.ShowMessage("Varlo95", *problem, MessageIcon::Warning);
   const FormScale scale = ScaleOf(*this);
   FrameGeometry frame;
   frame.Width = scale.Of(kDesignWidth);
@@ -447,9 +450,7 @@ QWidget* TMainForm::CreateEqualizerWindow(const QString& caption) {
   return window;
 }
 
-void TMainForm::FileNewItemClick() {
-  CreateEqualizerWindow(QString("NONAME%1").arg(EqualizerWindows().size() + 1));
-}
+void TMainForm::FileNewItemClick() { CreateEqualizerWindow(NewWindowCaption()); }
 
 void TMainForm::FileOpenItemClick() {
   QWidget* active = ActiveEqualizerWidget();
@@ -472,19 +473,25 @@ void TMainForm::FileOpenItemClick() {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setDefaultSuffix("vrl");
-    const QStringList filters = {"Varlo 95 / Mac  (*.V95 *.VRL *.v95 *.vrl)",
-                                 "Varlo for Windows 3.X (*.equ) (*.equ)", "All Files (*)"};
-    dialog.setNameFilters(filters);
+    dialog.setNameFilters({"Varlo 95 / Mac (*.V95 *.VRL *.v95 *.vrl)",
+                           "Varlo for Windows 3.X (*.equ) (*.equ *.EQU)", "All Files (*)"});
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-    chosen = {dialog.selectedFiles().first(),
-              static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1};
+    // The dialog hands back its filter as it keeps it (blanks simplified),
+    // so it is looked up in the dialog's own list; a filter not found there
+    // lets the file itself decide, as "All Files" does.
+    const int index = static_cast<int>(dialog.nameFilters().indexOf(dialog.selectedNameFilter()));
+    chosen = {dialog.selectedFiles().first(), index >= 0 ? index + 1 : kOpenAllFilesFilter};
   }
   if (chosen.first.isEmpty()) return;
-  const QString name = QFileInfo(chosen.first).fileName();
-  QWidget* target = active ? active : CreateEqualizerWindow(name);
+  QWidget* target = active ? active : CreateEqualizerWindow(NewWindowCaption());
   if (!target) return;
-  target->setWindowTitle(name);
-  if (EqualizerWindow* eq = AsEqualizerWindow(target)) eq->Open(chosen.first, chosen.second);
+  // The window takes the file's name only once the file is in it.
+  if (EqualizerWindow* eq = AsEqualizerWindow(target); eq && eq->Open(chosen.first, chosen.second))
+    target->setWindowTitle(QFileInfo(chosen.first).fileName());
+}
+
+QString TMainForm::NewWindowCaption() const {
+  return QString("NONAME%1").arg(EqualizerWindows().size() + 1);
 }
 
 void TMainForm::FileCloseItemClick() {

@@ -108,6 +108,8 @@ class TMainForm : public QMainWindow {
 
   // Equalizer windows.
   QWidget* CreateEqualizerWindow(const QString& caption);
+  // "NONAME" and the number of open equalizer windows plus one.
+  QString NewWindowCaption() const;
   QList<QWidget*> EqualizerWindows() const;
   // From the least recently active to the active one.
   QList<QWidget*> EqualizerWindowsByActivation() const;

@@ -91,6 +91,8 @@ int SettingsFileCommand(const std::vector<std::string>& args) {
 int SettingCommand(const std::vector<std::string>& args) {
   if (args.size() != 3 && args.size() != 4)
     throw UsageError("setting takes FILE SECTION KEY and, to write, VALUE");
+  if (auto problem = IniFileProblem(args[0]))
+    throw std::runtime_error("cannot read " + args[0] + ": " + *problem);
   IniFile ini(args[0]);
   if (args.size() == 3) {
     const std::optional<std::string> value = ini.ReadValue(args[1], args[2]);

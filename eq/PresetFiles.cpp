@@ -1,6 +1,7 @@
 #include "PresetFiles.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -48,7 +49,17 @@ PresetFileContents ReadPresetFile(const std::string& path, PresetFormat format) 
     CannotRead(path, "the file is too short (" + std::to_string(bytes.size()) + " bytes; the " +
                          (format == PresetFormat::Mac ? "Mac" : ".equ") + " format has " +
                          std::to_string(size) + ")");
-  return ParsePreset(format, bytes);
+  PresetFileContents contents = ParsePreset(format, bytes);
+  if (auto refused = RefusedPresetValue(contents)) CannotRead(path, *refused);
+  return contents;
+}
+
+PresetFormat ReaderForOpenedFile(const std::string& path, int filterIndex) {
+  if (filterIndex == kOpenMacFilter) return PresetFormat::Mac;
+  if (filterIndex != kOpenAllFilesFilter) return PresetFormat::Equ;
+  struct stat info {};
+  const uint64_t size = ::stat(path.c_str(), &info) == 0 ? uint64_t(info.st_size) : 0;
+  return PresetFormatForFile(path, size);
 }
 
 void WritePresetFile(const std::string& path, PresetFormat format, const TEqualizerDocument& doc) {

@@ -11,8 +11,15 @@
 
 // Reads the first PresetFileSize(format) bytes of the file; a longer file
 // is read up to that size. Throws PresetFileError naming the file and the
-// cause when it cannot be read or is shorter than its format.
+// cause when it cannot be read, is shorter than its format, or holds a
+// value the device does not accept (RefusedPresetValue): such a curve is
+// never shown as if the device could have it.
 PresetFileContents ReadPresetFile(const std::string& path, PresetFormat format);
+
+// The reader the open dialog's filter chooses for the file at path: the
+// Mac format for its first filter, for "All Files" what the file is (its
+// size, else its extension), the .equ format for any other index.
+PresetFormat ReaderForOpenedFile(const std::string& path, int filterIndex);
 
 // Writes the document in the format, replacing the file atomically: when
 // the write fails the previous file is untouched. Throws PresetFileError

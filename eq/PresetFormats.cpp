@@ -72,14 +72,40 @@ const char* PresetFormatName(PresetFormat format) {
 }
 
 PresetFormat PresetFormatForPath(const std::string& path) {
-  std::string ext = std::filesystem::path(path).extension().string();
+  const std::string name = std::filesystem::path(path).filename().string();
+  const size_t dot = name.rfind('.');
+  std::string ext = dot == std::string::npos ? "" : name.substr(dot);
   std::transform(ext.begin(), ext.end(), ext.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return ext == ".v95" || ext == ".vrl" ? PresetFormat::Mac : PresetFormat::Equ;
 }
 
-PresetFormat ReaderForOpenFilterIndex(int filterIndex) {
-  return filterIndex == 1 ? PresetFormat::Mac : PresetFormat::Equ;
+PresetFormat PresetFormatForFile(const std::string& path, uint64_t size) {
+  if (size == kMacFileSize) return PresetFormat::Mac;
+  if (size == kEquFileSize) return PresetFormat::Equ;
+  return PresetFormatForPath(path);
+}
+
+std::optional<std::string> RefusedPresetValue(const PresetFileContents& contents) {
+  // The file's own level byte, as the operator would find it in the file.
+  const int flat = contents.format == PresetFormat::Mac ? mac::kFlatByte : equ::kFlatByte;
+  for (int slot = 1; slot <= kSliderCount; ++slot) {
+    const int steps = contents.sliderSteps[slot - 1];
+    if (steps >= -kDefaultSliderRange && steps <= kDefaultSliderRange) continue;
+    const std::string what = slot == kGainSlot ? "the gain" : "band " + std::to_string(slot) +
+                                                                  " (" + SlotLabel(slot) + ")";
+    return what + " holds level byte " + std::to_string(flat - steps) +
+           ", beyond the levels the device accepts (-12 dB to +12 dB: bytes " +
+           std::to_string(flat - kDefaultSliderRange) + " to " +
+           std::to_string(flat + kDefaultSliderRange) + ")";
+  }
+  auto filter = [](const char* name, int index) -> std::optional<std::string> {
+    if (index >= 0 && index < kFilterCount) return std::nullopt;
+    return std::string("the ") + name + " filter index " + std::to_string(index) +
+           " is beyond the device's filters (0 to " + std::to_string(kFilterCount - 1) + ")";
+  };
+  if (auto refused = filter("high-pass", contents.highPassIndex)) return refused;
+  return filter("low-pass", contents.lowPassIndex);
 }
 
 PresetFormat WriterForSaveFilterIndex(int filterIndex) {

@@ -30,9 +30,17 @@ size_t PresetFileSize(PresetFormat format);
 // "mac" or "equ".
 const char* PresetFormatName(PresetFormat format);
 // ".v95" and ".vrl" in any case choose the Mac format, anything else .equ.
+// The extension is what follows the last dot of the file's name, also for
+// a name that starts with its only dot (".V95").
 PresetFormat PresetFormatForPath(const std::string& path);
-// The open dialog's filter index: 1 reads the Mac format, any other .equ.
-PresetFormat ReaderForOpenFilterIndex(int filterIndex);
+// What a file of `size` bytes at `path` is: 68 bytes the Mac format, 100
+// the .equ format, any other size what its extension says.
+PresetFormat PresetFormatForFile(const std::string& path, uint64_t size);
+// The open dialog's filter indices: 1 reads the Mac format, 2 the .equ
+// format, 3 ("All Files") what the file is (PresetFormatForFile).
+constexpr int kOpenMacFilter = 1;
+constexpr int kOpenEquFilter = 2;
+constexpr int kOpenAllFilesFilter = 3;
 // The save dialog's filter index: 2 writes .equ, any other the Mac format.
 PresetFormat WriterForSaveFilterIndex(int filterIndex);
 
@@ -84,6 +92,12 @@ struct PresetFileContents {
 PresetFileContents ParseMacPreset(std::string_view bytes);
 PresetFileContents ParseEquPreset(std::string_view bytes);
 PresetFileContents ParsePreset(PresetFormat format, std::string_view bytes);
+
+// The device accepts level codes 2 to 50 (26 − steps: -12 to +12 dB) and
+// filter indices 0 to 21. The first value of a loaded file outside that,
+// described for the operator ("band 5 (63 Hz) holds level byte 255 ..."),
+// or nothing when the device accepts the whole file.
+std::optional<std::string> RefusedPresetValue(const PresetFileContents& contents);
 
 // Whether a slider position can be stored in the format's one level byte
 // without turning into a different level.

@@ -95,7 +95,7 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   bool FormCloseQuery() override;
   void FormResize() override;
   void ScanBandExcursion(int32_t& max) override;
-  void Open(const QString& path, int filterIndex) override;
+  bool Open(const QString& path, int filterIndex) override;
   void Save() override { Save1Click(); }
   void Copy() override { Copy1Click(); }
   void Paste() override { Paste1Click(); }

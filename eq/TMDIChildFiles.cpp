@@ -66,17 +66,17 @@ void TransmitWhenIdle(TMDIChild& window, pa422::Bytes payload) {
 }
 }  // namespace
 
-void TMDIChild::Open(const QString& path, int filterIndex) {
-  const PresetFormat format = ReaderForOpenFilterIndex(filterIndex);
+bool TMDIChild::Open(const QString& path, int filterIndex) {
+  const std::string local = LocalPath(path);
+  const PresetFormat format = ReaderForOpenedFile(local, filterIndex);
   TEqualizerDocument loaded = CurveShown(*this);
   PresetLoadResult result;
   try {
-    result = OpenPresetFile(loaded, LocalPath(path), format,
-                            SliderPolicy{Options().SliderRange, UpdatePending});
+    result = OpenPresetFile(loaded, local, format, SliderPolicy{Options().SliderRange, UpdatePending});
   } catch (const PresetFileError& e) {
     Doc.FileName = loaded.FileName;
     Messages().ShowMessage("Open File Error", e.what(), MessageIcon::Error);
-    return;
+    return false;
   }
 
   Frame().MaxBandExcursion = result.maxExcursion;
@@ -106,6 +106,7 @@ void TMDIChild::Open(const QString& path, int filterIndex) {
     TransmitWhenIdle(*this, result.payload);
   else
     Engine().TransmitAllData(Doc.Address, Doc.CurrentPreset, result.payload);
+  return true;
 }
 
 void TMDIChild::Save1Click() {

@@ -16,6 +16,7 @@ class FakeEqualizerWindow : public QWidget, public EqualizerWindow, public Equal
     helpMenu_ = new QMenu("&Help", this);
   }
   int32_t excursion = 0;
+  bool opens = true;  // what Open answers
   int layouts = 0;
 
   EqualizerNotifications& Notifications() override { return *this; }
@@ -25,8 +26,9 @@ class FakeEqualizerWindow : public QWidget, public EqualizerWindow, public Equal
   void ScanBandExcursion(int32_t& max) override {
     if (excursion > max) max = excursion;
   }
-  void Open(const QString& path, int filterIndex) override {
+  bool Open(const QString& path, int filterIndex) override {
     Record(QString("Open %1 %2").arg(path).arg(filterIndex));
+    return opens;
   }
   void Save() override { Record("Save"); }
   void Copy() override { Record("Copy"); }

@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <QAction>
 #include <QComboBox>
@@ -21,6 +22,7 @@
 #include <QToolTip>
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <thread>
 
@@ -144,6 +146,26 @@ class FrameTest : public QObject {
     // What fits stays as stored.
     Start("[Workspace Size]\nHeight=300\nWidth=500\nTop=7\nLeft=9\n");
     QCOMPARE(Frame().frameGeometry(), QRect(9, 7, 500, 300));
+  }
+
+  void aSettingsFileThatIsNoFileNeitherStopsNorStallsTheProgram() {
+    // A folder: the operator is told, the defaults hold, shutdown says it
+    // cannot write there.
+    std::filesystem::create_directory(SettingsPath());
+    Start();
+    QCOMPARE(messages->shown.size(), size_t(1));
+    QVERIFY(messages->shown[0].text.find("it is not a regular file") != std::string::npos);
+    QCOMPARE(Frame().Options(), TProgramOptions{});
+    Stop();
+    QCOMPARE(messages->shown.back().text, "Unable to write to " + SettingsPath());
+    // A pipe nobody writes to: the program starts all the same.
+    std::filesystem::remove(SettingsPath());
+    QCOMPARE(::mkfifo(SettingsPath().c_str(), 0600), 0);
+    messages->shown.clear();
+    Start();
+    QVERIFY(Frame().isVisible());
+    QCOMPARE(messages->shown.size(), size_t(1));
+    Stop();
   }
 
   void settingsThatCannotBeWrittenAreReported() {

@@ -54,6 +54,31 @@ TEST(IniFileRead, ValueCutAt1023AndHugeLinesSkippedInBoundedMemory) {
   EXPECT_EQ(ini.ReadInteger("S", "Key", 0), 7);
 }
 
+TEST(IniFileRead, OnlyARegularFileIsReadAndNothingWaits) {
+  TempDir dir;
+  // A folder, and a pipe nobody writes to, in the settings file's place:
+  // every key reads as missing at once, and the reason is known.
+  const std::string folder = dir / "folder.ini";
+  std::filesystem::create_directory(folder);
+  const std::string fifo = dir / "fifo.ini";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& path : {folder, fifo}) {
+    EXPECT_EQ(IniFile(path).ReadValue("Scaling", "SliderRange"), std::nullopt) << path;
+    EXPECT_EQ(IniFileProblem(path), "it is not a regular file") << path;
+  }
+  // A missing file and a good one are no problem.
+  EXPECT_EQ(IniFileProblem(dir / "missing.ini"), std::nullopt);
+  WriteText(dir / "good.ini", "[S]\nKey=1\n");
+  EXPECT_EQ(IniFileProblem(dir / "good.ini"), std::nullopt);
+  // A file far larger than any settings file is not read.
+  const std::string huge = dir / "huge.ini";
+  WriteText(huge, "[S]\nKey=1\n");
+  std::filesystem::resize_file(huge, 17 * 1024 * 1024);
+  EXPECT_EQ(IniFile(huge).ReadValue("S", "Key"), std::nullopt);
+  ASSERT_TRUE(IniFileProblem(huge));
+  EXPECT_NE(IniFileProblem(huge)->find("larger than 16 MiB"), std::string::npos);
+}
+
 // A file with everything a writer must keep: comments, blank lines, CRLF
 // line ends, keys and sections of other versions, odd spacing.
 const std::string kMixedFile =

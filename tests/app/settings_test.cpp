@@ -32,7 +32,7 @@ TEST(Settings, SavedFileHoldsEveryKeyInOrderAndLoadsBack) {
   const std::string path = dir / "Varlo95.ini";
   FrameGeometry frame{0, 500, 700, 20, 30};
   TProgramOptions options;
-  options.SliderRange = 26;
+  options.SliderRange = 20;
   options.HintsOnPage = false;
   options.TileOptions = 2;
   options.CopyPresetName = true;
@@ -40,7 +40,7 @@ TEST(Settings, SavedFileHoldsEveryKeyInOrderAndLoadsBack) {
   ASSERT_EQ(SaveSettings(path, frame, options), std::nullopt);
   EXPECT_EQ(ReadText(path),
             "[Workspace Size]\nWindowState=0\nHeight=500\nWidth=700\nTop=20\nLeft=30\n\n"
-            "[Scaling]\nAutoScale=1\nHintsOnPage=0\nSliderRange=26\nTaskBarEnabled=1\n"
+            "[Scaling]\nAutoScale=1\nHintsOnPage=0\nSliderRange=20\nTaskBarEnabled=1\n"
             "TileOptions=2\n\n"
             "[Edit]\nCopyBands1_29=1\nCopyHPLP=0\nCopyPresetName=1\nCopyMasterGain=0\n");
 
@@ -76,7 +76,7 @@ TEST(Settings, MaximizedFrameNeitherReadsNorRewritesItsGeometry) {
 TEST(Settings, UnparsableValuesGiveEachKeysDefault) {
   TempDir dir;
   const std::string path = dir / "Varlo95.ini";
-  WriteText(path, "[Scaling]\nSliderRange=0x1a\nTileOptions=x\nHintsOnPage=abc\n"
+  WriteText(path, "[Scaling]\nSliderRange=0x14\nTileOptions=x\nHintsOnPage=abc\n"
                   "[Edit]\nCopyBands1_29=0x\nCopyHPLP=$1\nCopyMasterGain=\n"
                   "[Communications]\nCom Port=0X3\n");
   FrameGeometry frame;
@@ -85,12 +85,41 @@ TEST(Settings, UnparsableValuesGiveEachKeysDefault) {
   options.HintsOnPage = options.CopyBands1_29 = false;
   options.CopyMasterGain = true;
   EXPECT_EQ(LoadSettings(path, frame, options), 3);
-  EXPECT_EQ(options.SliderRange, 26);
+  EXPECT_EQ(options.SliderRange, 20);
   EXPECT_EQ(options.TileOptions, 1);
   EXPECT_TRUE(options.HintsOnPage);
   EXPECT_TRUE(options.CopyBands1_29);
   EXPECT_TRUE(options.CopyHPLP);
   EXPECT_FALSE(options.CopyMasterGain);
+}
+
+TEST(Settings, SliderRangeIsKeptWithinWhatTheProgramOffers) {
+  TempDir dir;
+  const std::string path = dir / "Varlo95.ini";
+  const std::pair<const char*, int> cases[] = {
+      {"2147483647", 24}, {"-2147483648", 2}, {"0", 2}, {"-24", 2}, {"25", 24}, {"2", 2},
+      {"13", 13}};
+  for (const auto& [stored, read] : cases) {
+    WriteText(path, std::string("[Scaling]\nSliderRange=") + stored + "\n");
+    FrameGeometry frame;
+    TProgramOptions options;
+    LoadSettings(path, frame, options);
+    EXPECT_EQ(options.SliderRange, read) << stored;
+  }
+}
+
+TEST(Settings, AFolderInPlaceOfTheFileIsReportedAndGivesTheDefaults) {
+  TempDir dir;
+  const std::string path = dir / "Varlo95.ini";
+  EXPECT_EQ(SettingsReadProblem(path), std::nullopt);  // missing: the defaults, silently
+  std::filesystem::create_directory(path);
+  EXPECT_EQ(SettingsReadProblem(path), "Cannot read the settings file " + path +
+                                           ": it is not a regular file. The default settings are used.");
+  FrameGeometry frame;
+  TProgramOptions options;
+  options.SliderRange = 6;
+  EXPECT_EQ(LoadSettings(path, frame, options), 0);
+  EXPECT_EQ(options, TProgramOptions{});
 }
 
 TEST(Settings, SavingKeepsKeysOfOtherVersionsAndThePortChoice) {

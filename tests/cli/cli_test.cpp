@@ -1,4 +1,6 @@
 // varlo-cli as operators run it: the built binary, its output and exit status.
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "CliRunner.h"
@@ -50,20 +52,20 @@ TEST_F(VarloCli, ShowPrintsWhatEachReaderMakesOfTheFile) {
   std::string equ(100, ' ');
   for (int i = 1; i <= 30; ++i) equ[i] = 24;
   equ[5] = 27;
-  equ[30] = 60;  // the gain does not count towards m
+  equ[30] = 48;  // the gain does not count towards m
   equ.replace(47, 16, "mix b           ");
   equ[98] = 12;
   equ[99] = 0;
   Put(Path("b.txt"), equ);
   r = Run({"show", "--preset", "3", Path("b.txt")});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("\"format\":\"equ\",\"bands\":[" + Flat29Except(5, -3) + "],\"gain\":-36,"),
+  EXPECT_NE(r.out.find("\"format\":\"equ\",\"bands\":[" + Flat29Except(5, -3) + "],\"gain\":-24,"),
             std::string::npos)
       << r.out;
   EXPECT_NE(r.out.find("\"presetName\":\"MIX B           \",\"lock\":null,\"maxExcursion\":3,"),
             std::string::npos)
       << r.out;
-  EXPECT_NE(r.out.find("3e" "00" "0c" "4d49582042" "2020202020202020202020" "00" "03\"}"),
+  EXPECT_NE(r.out.find("32" "00" "0c" "4d49582042" "2020202020202020202020" "00" "03\"}"),
             std::string::npos)
       << r.out;
 
@@ -119,6 +121,23 @@ TEST_F(VarloCli, BadInputIsOneLineOnStderrAndWritesNothing) {
   EXPECT_EQ(Get(Path("old.equ")), "previous");
   EXPECT_FALSE(fs::exists(Path("new.equ")));
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 3);
+}
+
+TEST_F(VarloCli, ValuesTheDeviceRefusesAndSettingsFilesThatAreNoFilesAreRefused) {
+  // Filters 200 and 250 and a level byte of 0 are not written into a file
+  // the device would refuse.
+  std::string mac = MacFile();
+  mac[33] = char(200);
+  Put(Path("filters.V95"), mac);
+  ExpectRefused({"convert", Path("filters.V95"), Path("out.equ")}, "high-pass filter index 200");
+  mac = MacFile();
+  mac[2] = 0;
+  Put(Path("loud.V95"), mac);
+  ExpectRefused({"convert", Path("loud.V95"), Path("out.equ")}, "band 1 (25 Hz) holds level byte 0");
+  EXPECT_FALSE(fs::exists(Path("out.equ")));
+  // A pipe as the settings file: refused at once, not waited on.
+  ASSERT_EQ(::mkfifo(Path("Varlo95.ini").c_str(), 0600), 0);
+  ExpectRefused({"setting", Path("Varlo95.ini"), "Scaling", "SliderRange"}, "not a regular file");
 }
 
 TEST_F(VarloCli, HelpAndVersionFollowTheConventions) {

@@ -75,10 +75,16 @@ TEqualizerDocument Curve() {
 
 TEST(PresetFormats, FormatFollowsExtensionAndDialogIndex) {
   for (const char* mac : {"a.V95", "a.v95", "d/x.VRL", "x.VrL"}) EXPECT_EQ(PresetFormatForPath(mac), PresetFormat::Mac);
-  for (const char* equ : {"a.equ", "a.txt", "noext", "v95.d/f", "a.v95.bak"})
+  // The extension follows the last dot of the name, also the only one.
+  EXPECT_EQ(PresetFormatForPath(".V95"), PresetFormat::Mac);
+  EXPECT_EQ(PresetFormatForPath("d.x/.vrl"), PresetFormat::Mac);
+  for (const char* equ : {"a.equ", "a.txt", "noext", "v95.d/f", "a.v95.bak", ".equ"})
     EXPECT_EQ(PresetFormatForPath(equ), PresetFormat::Equ) << equ;
-  EXPECT_EQ(ReaderForOpenFilterIndex(1), PresetFormat::Mac);
-  EXPECT_EQ(ReaderForOpenFilterIndex(3), PresetFormat::Equ);  // "All Files"
+  // "All Files": the size decides, else the extension.
+  EXPECT_EQ(PresetFormatForFile("a.equ", 68), PresetFormat::Mac);
+  EXPECT_EQ(PresetFormatForFile("a.V95", 100), PresetFormat::Equ);
+  EXPECT_EQ(PresetFormatForFile("a.V95", 200), PresetFormat::Mac);
+  EXPECT_EQ(PresetFormatForFile("a.bin", 40), PresetFormat::Equ);
   EXPECT_EQ(WriterForSaveFilterIndex(1), PresetFormat::Mac);
   EXPECT_EQ(WriterForSaveFilterIndex(2), PresetFormat::Equ);
 }
@@ -247,6 +253,54 @@ TEST_F(PresetFileTest, UnreadableAndShortFilesChangeOnlyFileName) {
   longMac[6] = 29;
   Put("long.V95", longMac);
   EXPECT_EQ(ReadPresetFile(Path("long.V95"), PresetFormat::Mac).BandSteps(5), -3);
+}
+
+TEST_F(PresetFileTest, TheOpenDialogsFiltersChooseTheReader) {
+  Put("mac.bin", MacBytes());
+  Put("equ.V95", std::string(100, ' '));
+  EXPECT_EQ(ReaderForOpenedFile(Path("equ.V95"), kOpenMacFilter), PresetFormat::Mac);
+  EXPECT_EQ(ReaderForOpenedFile(Path("mac.bin"), kOpenEquFilter), PresetFormat::Equ);
+  EXPECT_EQ(ReaderForOpenedFile(Path("mac.bin"), kOpenAllFilesFilter), PresetFormat::Mac);
+  EXPECT_EQ(ReaderForOpenedFile(Path("equ.V95"), kOpenAllFilesFilter), PresetFormat::Equ);
+  EXPECT_EQ(ReaderForOpenedFile(Path("missing.vrl"), kOpenAllFilesFilter), PresetFormat::Mac);
+}
+
+TEST_F(PresetFileTest, ValuesTheDeviceRefusesAreNotRead) {
+  // Every level byte the device takes reads; one beyond, either way, does
+  // not, in either format, and neither does a filter index beyond 21.
+  std::string mac = MacBytes();
+  for (int byte : {2, 50}) {
+    mac[2] = char(byte);
+    Put("edge.V95", mac);
+    EXPECT_NO_THROW(ReadPresetFile(Path("edge.V95"), PresetFormat::Mac)) << byte;
+  }
+  const struct {
+    std::string bytes;
+    PresetFormat format;
+    const char* words;
+  } refused[] = {
+      {[&] { std::string b = MacBytes(); b[2] = 1; return b; }(), PresetFormat::Mac,
+       "band 1 (25 Hz) holds level byte 1, beyond the levels the device accepts (-12 dB to +12 dB: "
+       "bytes 2 to 50)"},
+      {[&] { std::string b = MacBytes(); b[31] = 51; return b; }(), PresetFormat::Mac,
+       "the gain holds level byte 51"},
+      {[&] { std::string b(100, ' '); for (int i = 1; i <= 30; ++i) b[i] = 24; b[5] = char(0xFF);
+             b[98] = 21; b[99] = 0; return b; }(), PresetFormat::Equ,
+       "band 5 (63 Hz) holds level byte 255, beyond the levels the device accepts (-12 dB to "
+       "+12 dB: bytes 0 to 48)"},
+      {[&] { std::string b = MacBytes(); b[34] = 22; return b; }(), PresetFormat::Mac,
+       "the low-pass filter index 22 is beyond the device's filters (0 to 21)"},
+  };
+  for (const auto& r : refused) {
+    Put("bad", r.bytes);
+    try {
+      ReadPresetFile(Path("bad"), r.format);
+      ADD_FAILURE() << r.words;
+    } catch (const PresetFileError& e) {
+      EXPECT_NE(std::string(e.what()).find(r.words), std::string::npos) << e.what();
+      EXPECT_NE(std::string(e.what()).find(Path("bad")), std::string::npos) << e.what();
+    }
+  }
 }
 
 TEST_F(PresetFileTest, FailedSaveKeepsThePreviousFileAndLeavesNoTemporary) {

@@ -2,6 +2,9 @@
 // orbsim: what the devices store afterwards and what the windows show.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QPushButton>
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QToolButton>
@@ -32,6 +35,32 @@ class WindowFilesTest : public QObject, public WindowFixture {
     Frame().FileOpenItemClick();
   }
 
+  // The same through the real file dialog: the operator picks the filter
+  // and types the file's name.
+  void OpenThroughRealDialog(const std::string& path, int filterIndex) {
+    messages->answers = {true};
+    Frame().RunOpenDialog = nullptr;
+    bool seen = false;
+    OnNextModal([&seen, path, filterIndex](QWidget* modal) {
+      auto* dialog = qobject_cast<QFileDialog*>(modal);
+      if (!dialog) return;
+      seen = true;
+      QTest::qWaitForWindowExposed(dialog);
+      QTest::qWait(50);  // the dialog settles: its folder loads
+      auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+      types->setCurrentIndex(filterIndex - 1);
+      emit types->activated(filterIndex - 1);
+      auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+      name->clear();
+      QTest::keyClicks(name, QString::fromStdString(path));
+      // The button, not Return, which the name's completion list may take.
+      dialog->findChild<QDialogButtonBox*>("buttonBox")->button(QDialogButtonBox::Open)->click();
+      if (dialog->isVisible()) dialog->reject();  // did not take the name: fail, not hang
+    });
+    Frame().FileOpenItemClick();
+    QVERIFY(seen);
+  }
+
   static TEqualizerDocument Curve() {
     TEqualizerDocument doc;
     doc.BandSteps[0] = 3;
@@ -51,11 +80,12 @@ class WindowFilesTest : public QObject, public WindowFixture {
 
   void macFileBeyondTheRangeWidensTheSliders() {
     StartProgram("1");
+    Options().SliderRange = 12;  // +/-6 dB
     TMDIChild& w = *NewWindow();
     QVERIFY(Connect(w, 1));
     Frames();
     std::string mac = BuildMacPreset(Curve());
-    mac[2 + 5] = 0;  // band 6 at +26 steps: beyond the range of 24
+    mac[2 + 5] = 6;  // band 6 at +20 steps: beyond the range of 12
     const std::string path = *dir / "loud.vrl";
     WriteText(path, mac);
 
@@ -64,21 +94,93 @@ class WindowFilesTest : public QObject, public WindowFixture {
     QCOMPARE(messages->shown[0].caption, std::string("Open File Warning"));
     QCOMPARE(messages->shown[1].caption, std::string("Slider Range Error"));
     QCOMPARE(messages->shown[1].icon, MessageIcon::Warning);
-    QCOMPARE(Options().SliderRange, 26);
-    QCOMPARE(w.SliderOfSlot(6)->Max(), 26);
-    QCOMPARE(w.SliderOfSlot(6)->Position(), 26);
+    QCOMPARE(Options().SliderRange, 20);
+    QCOMPARE(w.SliderOfSlot(6)->Max(), 20);
+    QCOMPARE(w.SliderOfSlot(6)->Position(), 20);
     QCOMPARE(w.SliderOfSlot(15)->Position(), -7);
     QCOMPARE(w.CBLowPass->currentIndex(), 17);
     QCOMPARE(w.CBPresetName->currentText(), QString("FILE CURVE"));
     QCOMPARE(w.windowTitle(), QString("loud.vrl"));
 
-    // The file went out as stored; a device holds levels of +/-12 dB only
-    // and refuses the block with its status, which the engine reports.
+    // The file went out as stored, and the device took it.
     QVERIFY(WaitIdle());
     QVERIFY(Frames().startsWith(FrameWord(1, TransmitAllDataFrame(ParseMacPreset(mac).Payload(1)))));
-    QCOMPARE(messages->shown.size(), size_t(3));
-    QCOMPARE(messages->shown[2].text, std::string("ComStat Error -3"));
-    QCOMPARE(LevelByte(DeviceBlock(1, 1), 6), uint8_t(26));
+    QCOMPARE(messages->shown.size(), size_t(2));
+    QCOMPARE(LevelByte(DeviceBlock(1, 1), 6), uint8_t(6));
+  }
+
+  void theRealOpenDialogReadsEachFormat() {
+    StartProgram("1");
+    TMDIChild& w = *NewWindow();
+    QVERIFY(Connect(w, 1));
+    TEqualizerDocument curve = Curve();
+    const std::string mac = BuildMacPreset(curve), equ = BuildEquPreset(curve);
+    // Each filter, and "All Files" deciding by what the file is: a curve
+    // read in the wrong format would put band 15 elsewhere than -7.
+    const struct {
+      const char* name;
+      const std::string& bytes;
+      int filter;
+    } files[] = {{"curve.V95", mac, 1}, {"OLD.EQU", equ, 2}, {"curve.bin", mac, 3},
+                 {"legacy.dat", equ, 3}};
+    int band = 0;
+    for (const auto& f : files) {
+      // A different curve each time, so each arrival is seen.
+      w.SliderOfSlot(15)->SetPosition(++band);
+      QVERIFY(WaitIdle());
+      WriteText(*dir / f.name, f.bytes);
+      OpenThroughRealDialog(*dir / f.name, f.filter);
+      QCOMPARE(w.SliderOfSlot(15)->Position(), -7);
+      QCOMPARE(w.SliderOfSlot(1)->Position(), 3);
+      QCOMPARE(w.windowTitle(), QString(f.name));
+      QVERIFY(WaitIdle());
+      QCOMPARE(LevelByte(DeviceBlock(1, 1), 15), uint8_t(33));
+    }
+    QCOMPARE(messages->shown.size(), size_t(4));  // the four overwrite questions
+  }
+
+  void valuesTheDeviceRefusesAreNeitherShownNorSent() {
+    StartProgram("1");
+    TMDIChild& w = *NewWindow();
+    QVERIFY(Connect(w, 1));
+    w.SliderOfSlot(3)->SetPosition(4);
+    QVERIFY(WaitIdle());
+    Frames();
+    const QString caption = w.windowTitle();
+    // An .equ file with level bytes of 0xFF (-231 steps); a Mac file with
+    // level byte 0 (+26 steps); filters beyond the device's 21.
+    std::string equ = BuildEquPreset(Curve());
+    equ[5] = char(0xFF);
+    std::string mac = BuildMacPreset(Curve());
+    mac[2] = 0;
+    std::string filters = BuildEquPreset(Curve());
+    filters[99] = char(255);
+    filters[98] = 99;
+    const struct {
+      const char* name;
+      std::string bytes;
+      int filter;
+      const char* value;
+    } files[] = {{"hot.equ", equ, 2, "band 5 (63 Hz) holds level byte 255"},
+                 {"loud.V95", mac, 1, "band 1 (25 Hz) holds level byte 0"},
+                 {"filters.equ", filters, 2, "high-pass filter index 255"}};
+    size_t shown = 0;
+    for (const auto& f : files) {
+      WriteText(*dir / f.name, f.bytes);
+      OpenThroughFrame(*dir / f.name, f.filter);
+      shown += 2;  // the overwrite question, then the refusal
+      QCOMPARE(messages->shown.size(), shown);
+      const std::string& text = messages->shown.back().text;
+      QCOMPARE(messages->shown.back().caption, std::string("Open File Error"));
+      QVERIFY2(text.find(f.name) != std::string::npos, text.c_str());
+      QVERIFY2(text.find(f.value) != std::string::npos, text.c_str());
+      // The window keeps its curve, range and caption; nothing is sent.
+      QCOMPARE(w.SliderOfSlot(3)->Position(), 4);
+      QCOMPARE(w.SliderOfSlot(1)->Position(), 0);
+      QCOMPARE(Options().SliderRange, 24);
+      QCOMPARE(w.windowTitle(), caption);
+      QCOMPARE(SettledFrames(), QString());
+    }
   }
 
   void macFileIntoALockedPresetUnlocksItFirst() {
