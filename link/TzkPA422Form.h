@@ -98,8 +98,10 @@ class TzkPA422Form {
   void StartTransaction(uint8_t address, const pa422::Bytes& frame);
   // False when a wrong DT/ID ended the transaction.
   bool HandleDtId();
-  // True when a notification ended the transaction.
+  // True when a notification ended the transaction (a success with one of
+  // its own, or any failure).
   bool HandleStatusReply();
+  // Ends the transaction with TransactionFailed.
   void HandleOverlongReply();
   void HandleDataReply();
   void RunFollowUp();
