@@ -173,6 +173,7 @@ void TzkPA422Form::StartTransaction(uint8_t address, const pa422::Bytes& frame) 
   ArmDsrTrigger();
   if (ApdComPort.OutBuffFree() >= 1) ApdComPort.PutChar(address);
   PendingCommand = frame;
+  commandInFlight_ = LastCommand;
   CommState = 1;
   Arm(AddressTimer);
 }
@@ -279,11 +280,11 @@ bool TzkPA422Form::HandleStatusReply() {
     uint8_t status = static_cast<uint8_t>(InBuff[0]);
     if (status != 0) {
       ShowError("ComStat Error -" + std::to_string(status));
-    } else if (LastCommand == pa422::REPROGRAM_DEVICE_CHANNEL_FROM_MEMORY) {
+    } else if (commandInFlight_ == pa422::REPROGRAM_DEVICE_CHANNEL_FROM_MEMORY) {
       DisarmTimers();
       Notify(&EqualizerNotifications::PresetRecalled);
       return true;
-    } else if (LastCommand == pa422::UPDATE_PARAMETER) {
+    } else if (commandInFlight_ == pa422::UPDATE_PARAMETER) {
       DisarmTimers();
       Notify(&EqualizerNotifications::UpdateDone);
       return true;

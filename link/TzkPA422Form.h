@@ -111,6 +111,10 @@ class TzkPA422Form {
                             const std::function<void()>& keepNewValue);
   static bool ValidPreset(int preset, int first) { return preset >= first && preset <= 8; }
 
+  // LastCommand as it was when the running transaction started: a command
+  // refused meanwhile (busy, or a value out of range) sets LastCommand too,
+  // and must not change how the running transaction ends.
+  int commandInFlight_ = 0;
   MessageBoxes& messages_;
   std::function<EqualizerNotifications*()> activeWindow_;
 };

@@ -61,6 +61,24 @@ TEST_F(EngineTest, SecondCommandWhileBusyIsRefusedAndTheFirstCompletes) {
   EXPECT_EQ(Frames(), "1:010100");
 }
 
+// A command refused while a transaction runs (busy, or a value out of
+// range) sets LastCommand, but the running transaction still ends with its
+// own notification.
+TEST_F(EngineTest, RefusedCommandLeavesTheRunningOnesOutcomeAlone) {
+  engine.Connect();
+  engine.RecallPreset(1, 2);
+  engine.RecallAllData(1, 0);
+  EXPECT_EQ(engine.LastCommand, RECALL_ALL_DATA);
+  ASSERT_TRUE(WaitNotifications(1));
+  EXPECT_EQ(window.got, std::vector<std::string>{"PresetRecalled"});
+  engine.UpdateParameter(1, kDevicePassword, 26, 2);
+  engine.RecallPreset(1, 9);
+  ASSERT_TRUE(WaitNotifications(2));
+  EXPECT_EQ(window.got.back(), "UpdateDone");
+  EXPECT_EQ(messages.shown, (std::vector<std::string>{"ERROR - Data Transfer In Progress",
+                                                      "Invalid Preset Number"}));
+}
+
 TEST_F(EngineTest, NoDeviceAtTheAddressIsOrbNotFound) {
   engine.Connect();
   auto start = Clock::now();
