@@ -471,6 +471,7 @@ class WindowTest : public QObject, public WindowFixture {
     QVERIFY(WaitIdle());
     QCOMPARE(Frames(), Update(6, 24));
 
+    // The device keeps refusing: the read fails as well.
     messages->whileShown = nullptr;
     sim->Ok("fault 1 status 3");
     Key(band5, Qt::Key_Up);
@@ -484,6 +485,7 @@ class WindowTest : public QObject, public WindowFixture {
     Key(band5, Qt::Key_Up);
     QCOMPARE(band5->Position(), 4);
 
+    // A time-out (the device never answers the update).
     sim->Ok("fault clear");
     QVERIFY(Connect(w, 1));
     QCOMPARE(band5->Position(), 3);
