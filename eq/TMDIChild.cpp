@@ -357,7 +357,21 @@ void TMDIChild::ConnectHandlers() {
   connect(CBPresetName, &QComboBox::activated, this, [this](int) { CBPresetNameClick(); });
   connect(CBPresetName, &QComboBox::editTextChanged, this,
           [this](const QString& text) { Doc.PresetName = text.toStdString(); });
+  // Only the operator's changes of the text (typing, deleting, pasting)
+  // mark the name edited; a name shown by the program or chosen from the
+  // list does not.
+  connect(CBPresetName->lineEdit(), &QLineEdit::textEdited, this,
+          [this](const QString&) { CBPresetNameEdited(); });
   CBPresetName->installEventFilter(this);
+  // The live controls of the header row take the wheel only once the
+  // operator has put the focus there: a wheel passing over them on its way
+  // elsewhere must not change the device.
+  for (QWidget* control : {static_cast<QWidget*>(CBHighPass), static_cast<QWidget*>(CBLowPass),
+                           static_cast<QWidget*>(CBPresetName),
+                           static_cast<QWidget*>(SEPresetNumber)}) {
+    control->setFocusPolicy(Qt::StrongFocus);
+    control->installEventFilter(this);
+  }
 
   // The preset number: every change of its value, from anywhere.
   connect(SEPresetNumber, &QSpinBox::valueChanged, this, [this](int) { SEPresetNumberChange(); });
@@ -389,6 +403,14 @@ void TMDIChild::ConnectHandlers() {
 
 bool TMDIChild::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
+  if (type == QEvent::Wheel &&
+      (watched == CBHighPass || watched == CBLowPass || watched == CBPresetName ||
+       watched == SEPresetNumber) &&
+      !static_cast<QWidget*>(watched)->hasFocus()) {
+    // Not taken: the wheel goes on to what lies behind the control.
+    event->ignore();
+    return true;
+  }
   if (watched == CBPresetName) {
     if (type == QEvent::KeyPress) {
       const int key = static_cast<QKeyEvent*>(event)->key();
@@ -645,6 +667,10 @@ void TMDIChild::FormActivate() {
     for (TzkTrackBar* bar : TrackBars) bar->setEnabled(true);
   for (TzkTrackBar* bar : TrackBars) SetShowHint(*bar, Options().HintsOnPage);
   TzkPA422Form& engine = Engine();
+  // With the line idle no answer is on its way: an update acknowledged
+  // while another window was active (the engine tells the active window)
+  // must not hold this window's sliders.
+  if (engine.CommState == 0) UpdatePending = false;
   if (engine.Connected && Doc.Address != 0 && engine.CommState == 0)
     SelectDevicePreset(Doc.Address, SEPresetNumber->value());
 }

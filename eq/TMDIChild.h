@@ -54,6 +54,8 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   bool PresetNameEdited = false;
   bool AddressDroppedDown = false;
   bool SkipPresetChange = false;
+  // The window is reading its device again after a failed transaction.
+  bool RereadPending = false;
 
   // The client area that holds every control below at its design place; a
   // window narrower than the controls scrolls it sideways with the
@@ -107,6 +109,7 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   void PresetRecalled() override;
   void UpdateDone() override;
   void AllDataReceived() override;
+  void TransactionFailed() override;
 
   // Shared operations.
   void EnableEditControls();
@@ -138,6 +141,8 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   void SEPresetNumberChange();
   void CBPresetNameClick();
   void CBPresetNameKeyPress(int key);
+  // The operator changed the text of the preset-name box.
+  void CBPresetNameEdited();
   void CBPresetNameExit();
   void EBORBNameKeyDown(int key);
   void EBORBNameExit();
@@ -188,9 +193,18 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   void CreateControls();
   void CreateMenus();
   void ConnectHandlers();
+  // Runs one device operation when the window has a device (a window at
+  // address 0 never sends); true when it started a transaction, whose end
+  // then reaches the active window as a notification.
+  bool SendToDevice(const std::function<void()>& send);
   // Sends one update while connected, holding every slider until its
-  // UpdateDone arrives.
+  // UpdateDone (or its failure) arrives.
   void SendHoldingSliders(const std::function<void()>& send);
+  // After a failed transaction: reads the device's current data again, as
+  // choosing the address does.
+  void RereadDevice();
+  // Nothing is on its way any more: the window stops waiting for answers.
+  void StopWaiting();
   // Places the client area and the scroll bar for the window's size.
   void PlaceClientArea();
   // Scrolls the client area so that control is in view.

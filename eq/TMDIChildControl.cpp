@@ -51,18 +51,24 @@ void TMDIChild::ResetAddress() {
 }
 
 void TMDIChild::SelectDevicePreset(int address, int preset) {
-  if (Engine().Connected) RecallPending = true;
-  Engine().RecallPreset(address, preset);
+  if (address == 0) return;  // no device: nothing to select
+  TzkPA422Form& engine = Engine();
+  if (engine.Connected) RecallPending = true;
+  // Refused (a transfer already runs): no data will come for this recall.
+  if (!SendToDevice([&] { engine.RecallPreset(address, preset); })) RecallPending = false;
 }
 
 void TMDIChild::ReadDeviceData(int address, int preset) {
+  if (address == 0) return;  // no device: nothing to read
   Engine().PendingEdit = TPendingEdit::None;
   Engine().RecallAllData(address, preset);
 }
 
 void TMDIChild::CopyVarloDataToORB() {
   if (!Engine().Connected) return;
-  Engine().TransmitAllData(Doc.Address, Doc.CurrentPreset, ::CopyVarloDataToORB(Doc));
+  SendToDevice([&] {
+    Engine().TransmitAllData(Doc.Address, Doc.CurrentPreset, ::CopyVarloDataToORB(Doc));
+  });
 }
 
 void TMDIChild::CopyORBDataToWindow() {
@@ -129,15 +135,46 @@ void TMDIChild::ShowDocument() {
   Bypass->setChecked(Doc.Bypass);
 }
 
-void TMDIChild::SendHoldingSliders(const std::function<void()>& send) {
+bool TMDIChild::SendToDevice(const std::function<void()>& send) {
+  // A window at address 0 has no device. Were it to send while another
+  // window holds the port open, address byte 0 would go on the line and
+  // wait two seconds for nobody.
+  if (Doc.Address == 0) return false;
   TzkPA422Form& engine = Engine();
-  const bool connected = engine.Connected;
-  if (connected) UpdatePending = true;
+  const bool idle = engine.CommState == 0;
   send();
-  // A command the engine refused outright (a value it does not accept, a
-  // transfer already running) never gets its UpdateDone; the sliders must
-  // not wait for it.
-  if (connected && engine.CommState == 0) UpdatePending = false;
+  // A refused send (a value the engine does not accept, a transfer already
+  // running, a closed port) starts nothing and brings no notification.
+  return idle && engine.CommState != 0;
+}
+
+void TMDIChild::SendHoldingSliders(const std::function<void()>& send) {
+  const bool wasPending = UpdatePending;
+  if (Engine().Connected) UpdatePending = true;
+  // Only a transaction that started ends in a notification that frees the
+  // sliders (UpdateDone, or a failure). When the engine refused the command,
+  // the sliders wait for what they waited for before, if anything.
+  if (!SendToDevice(send)) UpdatePending = wasPending;
+}
+
+void TMDIChild::RereadDevice() {
+  TzkPA422Form& engine = Engine();
+  UpdatePending = false;  // the data read must reach the sliders
+  RereadPending = true;
+  if (engine.Connected) SkipPresetChange = true;
+  engine.PendingEdit = TPendingEdit::None;
+  if (!SendToDevice([&] { engine.RecallAllData(Doc.Address, 0); })) {
+    RereadPending = false;
+    SkipPresetChange = false;
+  }
+}
+
+void TMDIChild::StopWaiting() {
+  UpdatePending = false;
+  RecallPending = false;
+  SkipPresetChange = false;
+  RereadPending = false;
+  SEPresetNumber->setEnabled(true);
 }
 
 // --- Sliders ----------------------------------------------------------------
@@ -155,7 +192,7 @@ void TMDIChild::TrackBarChange(TzkTrackBar& sender) {
     return;
   }
   Panels[3]->setText(Q(LevelString(sender.Position())));
-  if (!engine.Connected) return;
+  if (!engine.Connected || Doc.Address == 0) return;
   SendHoldingSliders([&] {
     engine.UpdateParameter(Doc.Address, kPassword, DeviceGainCode(sender.Position()),
                            DeviceBandNumber(sender.Tag));
@@ -236,7 +273,9 @@ void TMDIChild::CBAddressChange() {
   AddressDroppedDown = false;
   TzkPA422Form& engine = Engine();
   if (Doc.Address == 0) {
+    // A transfer the closing port cuts short never reports its end.
     engine.Disconnect();
+    StopWaiting();
     return;
   }
   if (engine.ApdComPort.ComNumber() == 0) {
@@ -256,6 +295,7 @@ void TMDIChild::CBAddressChange() {
   if (TrackBars[0]->isEnabled()) TrackBars[0]->setFocus(Qt::OtherFocusReason);
   UpdatePending = false;
   PresetNameEdited = false;
+  RereadPending = false;
 }
 
 // --- Preset number and names --------------------------------------------------
@@ -272,28 +312,51 @@ void TMDIChild::SEPresetNumberChange() {
     SEPresetNumber->setValue(RequestedPreset);
     return;
   }
+  const int shown = Doc.CurrentPreset;
   Doc.CurrentPreset = number;
   RequestedPreset = number;
   CBPresetName->setCurrentIndex(number - 1);
-  if (Engine().Connected) {
+  if (Doc.Address == 0) return;  // no device: the number is only shown
+  const bool connected = Engine().Connected;
+  if (connected) {
     RecallPending = true;
     SEPresetNumber->setEnabled(false);
   }
   SelectDevicePreset(Doc.Address, RequestedPreset);
+  if (connected && !RecallPending) {
+    // Refused: a transfer was running. The device keeps its preset, and so
+    // does the window.
+    SEPresetNumber->setEnabled(true);
+    Doc.CurrentPreset = shown;
+    RequestedPreset = shown;
+    {
+      const QSignalBlocker block(SEPresetNumber);
+      SEPresetNumber->setValue(shown);
+    }
+    CBPresetName->setCurrentIndex(shown - 1);
+  }
 }
 
 void TMDIChild::CBPresetNameClick() {
   const int n = CBPresetName->currentIndex() + 1;
   if (n < 1) return;
+  if (RecallPending) {
+    // A recall is under way: the preset cannot change until its data came.
+    // RequestedPreset stays the preset being recalled, the one that
+    // SEPresetNumberChange snaps back to and that the data is read for.
+    CBPresetName->setCurrentIndex(RequestedPreset - 1);
+    return;
+  }
   RequestedPreset = n;
   SEPresetNumber->setValue(n);
 }
 
+void TMDIChild::CBPresetNameEdited() { PresetNameEdited = true; }
+
 void TMDIChild::CBPresetNameKeyPress(int key) {
-  if (key != Qt::Key_Return && key != Qt::Key_Enter) {
-    PresetNameEdited = true;
-    return;
-  }
+  // Only Enter acts here. Keys that change the text mark the name edited
+  // (CBPresetNameEdited); Tab, arrows, Shift, Home or End change nothing.
+  if (key != Qt::Key_Return && key != Qt::Key_Enter) return;
   const int preset = SEPresetNumber->value();
   const QString text = CBPresetName->currentText();
   Doc.PresetNames[preset - 1] = text.toStdString();
@@ -313,7 +376,8 @@ void TMDIChild::CBPresetNameExit() {
     CBPresetName->setEditText(text);
   }
   if (PresetNameEdited) {
-    Engine().SetPresetName(Doc.Address, preset, text.toStdString(), kPassword);
+    SendToDevice(
+        [&] { Engine().SetPresetName(Doc.Address, preset, text.toStdString(), kPassword); });
     PresetNameEdited = false;
   }
 }
@@ -321,32 +385,34 @@ void TMDIChild::CBPresetNameExit() {
 // --- Device name ------------------------------------------------------------
 
 void TMDIChild::EBORBNameKeyDown(int key) {
-  if (key == Qt::Key_Return || key == Qt::Key_Enter)
-    Engine().SetDeviceName(Doc.Address, kPassword, EBORBName->text().toStdString());
+  if (key == Qt::Key_Return || key == Qt::Key_Enter) EBORBNameExit();
 }
 
 void TMDIChild::EBORBNameExit() {
-  Engine().SetDeviceName(Doc.Address, kPassword, EBORBName->text().toStdString());
+  SendToDevice(
+      [&] { Engine().SetDeviceName(Doc.Address, kPassword, EBORBName->text().toStdString()); });
 }
 
 // --- Check boxes ------------------------------------------------------------
 
 void TMDIChild::MuteClick() {
   Doc.Mute = Mute->isChecked();
-  if (Doc.Mute)
-    Engine().MuteAllOutputs(Doc.Address);
-  else
-    Engine().UnmuteAllOutputs(Doc.Address);
+  SendToDevice([&] {
+    if (Doc.Mute)
+      Engine().MuteAllOutputs(Doc.Address);
+    else
+      Engine().UnmuteAllOutputs(Doc.Address);
+  });
 }
 
 void TMDIChild::LockClick() {
   Doc.Lock = Lock->isChecked();
   if (Doc.Lock) {
-    Engine().LockPreset(Doc.Address, SEPresetNumber->value(), kPassword);
+    SendToDevice([&] { Engine().LockPreset(Doc.Address, SEPresetNumber->value(), kPassword); });
     DisableEditControls();
     SetPasteEnabled(false);
   } else {
-    Engine().UnlockPreset(Doc.Address, SEPresetNumber->value(), kPassword);
+    SendToDevice([&] { Engine().UnlockPreset(Doc.Address, SEPresetNumber->value(), kPassword); });
     EnableEditControls();
     SetPasteEnabled(true);
   }
@@ -355,17 +421,34 @@ void TMDIChild::LockClick() {
 void TMDIChild::BypassClick() {
   Doc.Bypass = Bypass->isChecked();
   if (Doc.Bypass) {
-    Engine().BypassChannel(Doc.Address, kPassword);
+    SendToDevice([&] { Engine().BypassChannel(Doc.Address, kPassword); });
     DisableEditControls();
   } else {
-    Engine().UnbypassChannel(Doc.Address, kPassword);
+    SendToDevice([&] { Engine().UnbypassChannel(Doc.Address, kPassword); });
     EnableEditControls();
   }
 }
 
 // --- Engine notifications ---------------------------------------------------
 
-void TMDIChild::LinkFailed() { ResetAddress(); }
+void TMDIChild::LinkFailed() {
+  // The device is gone from the window (the engine has said why), and with
+  // it every answer the window was waiting for.
+  ResetAddress();
+  StopWaiting();
+}
+
+void TMDIChild::TransactionFailed() {
+  // The device refused a command, or its reply could not be taken: what it
+  // carried out is unknown, so the window reads it again before anything
+  // else is sent. When that read fails too, the window lets go of the
+  // device, as after a time-out.
+  if (RereadPending || Doc.Address == 0) {
+    LinkFailed();
+    return;
+  }
+  RereadDevice();
+}
 
 void TMDIChild::PresetRecalled() { ReadDeviceData(Doc.Address, RequestedPreset); }
 
@@ -375,6 +458,7 @@ void TMDIChild::AllDataReceived() {
   CopyORBDataToWindow();
   SkipPresetChange = false;
   RecallPending = false;
+  RereadPending = false;
   SEPresetNumber->setEnabled(true);
   // The preset shown is the one the device now runs (its current preset
   // when connecting): a later activation must read back that preset, not

@@ -22,4 +22,10 @@ class EqualizerNotifications {
   virtual void PresetRecalled() = 0;
   virtual void UpdateDone() = 0;
   virtual void AllDataReceived() = 0;
+  // The device answered, but with a refusal or a reply the engine could not
+  // take (a status other than 0, a reply of the wrong length): the command
+  // may or may not have been carried out, and no other notification follows.
+  // The message has been shown. Listeners that keep no state about the
+  // device need not care.
+  virtual void TransactionFailed() {}
 };

@@ -173,6 +173,7 @@ void TzkPA422Form::StartTransaction(uint8_t address, const pa422::Bytes& frame) 
   ArmDsrTrigger();
   if (ApdComPort.OutBuffFree() >= 1) ApdComPort.PutChar(address);
   PendingCommand = frame;
+  commandInFlight_ = LastCommand;
   CommState = 1;
   Arm(AddressTimer);
 }
@@ -219,20 +220,26 @@ void TzkPA422Form::ApdComPortTriggerAvail(TApdComPort&, uint16_t count) {
     if (InBuff.size() < kMaxInBuff) InBuff += c;
   }
   if (CommState == 2) {
+    // The pair may come in two reads (a network serial server splits its
+    // data anywhere): one byte waits for the other while the DT/ID timer
+    // runs.
     if (InBuff.size() == 2) {
       if (!HandleDtId()) return;
-    } else {
+    } else if (InBuff.size() > 2) {
       Disarm(DtIdTimer);
       CommState = 0;
       ApdComPort.SetDTR(false);
       TraceLine(" Improper DT/ID Response CommState = 0");
+      ShowError("Error on Device Type or Mfg ID");
       Notify(&EqualizerNotifications::LinkFailed);
+      return;
     }
   } else if (CommState == 3 && ResponseLen == 0) {
     if (HandleStatusReply()) return;
   } else if (CommState == 3) {
     if (InBuff.size() > static_cast<size_t>(ResponseLen)) {
       HandleOverlongReply();
+      return;
     } else if (InBuff.size() == static_cast<size_t>(ResponseLen)) {
       HandleDataReply();
       return;
@@ -267,15 +274,17 @@ bool TzkPA422Form::HandleStatusReply() {
   ApdComPort.SetDTR(false);
   CommState = 0;
   TraceLine(" CommState = 0-ResponseLen=0");
+  // Taken now: bytes that arrive while a message box is open join InBuff.
+  const bool failed = InBuff.size() != 1 || InBuff[0] != 0;
   if (InBuff.size() == 1) {
     uint8_t status = static_cast<uint8_t>(InBuff[0]);
     if (status != 0) {
       ShowError("ComStat Error -" + std::to_string(status));
-    } else if (LastCommand == pa422::REPROGRAM_DEVICE_CHANNEL_FROM_MEMORY) {
+    } else if (commandInFlight_ == pa422::REPROGRAM_DEVICE_CHANNEL_FROM_MEMORY) {
       DisarmTimers();
       Notify(&EqualizerNotifications::PresetRecalled);
       return true;
-    } else if (LastCommand == pa422::UPDATE_PARAMETER) {
+    } else if (commandInFlight_ == pa422::UPDATE_PARAMETER) {
       DisarmTimers();
       Notify(&EqualizerNotifications::UpdateDone);
       return true;
@@ -286,7 +295,11 @@ bool TzkPA422Form::HandleStatusReply() {
     ShowError("not enuff Comstats buffered");
   }
   DisarmTimers();
-  return false;
+  if (!failed) return false;  // done; the other commands have no notification
+  // A refusal or a malformed reply: the window learns of it once the timers
+  // are off, since it may start its next transaction at once.
+  Notify(&EqualizerNotifications::TransactionFailed);
+  return true;
 }
 
 void TzkPA422Form::HandleOverlongReply() {
@@ -296,6 +309,7 @@ void TzkPA422Form::HandleOverlongReply() {
   PendingEdit = TPendingEdit::None;
   TraceLine(" Buffer Overflow CommState = 0");
   ShowError("Too many chars Recieved.");
+  Notify(&EqualizerNotifications::TransactionFailed);
 }
 
 void TzkPA422Form::HandleDataReply() {
@@ -307,8 +321,9 @@ void TzkPA422Form::HandleDataReply() {
   TraceLine(" CommState = 0-Success");
   if (status != 0) {
     // No follow-up and no AllDataReceived: neither may work from a block
-    // other than the one just recalled.
+    // other than the one just recalled. The window hears of the failure.
     ShowError("ComStat Error - " + std::to_string(status));
+    Notify(&EqualizerNotifications::TransactionFailed);
     return;
   }
   Pause(kAfterDataDelayMs);

@@ -98,8 +98,10 @@ class TzkPA422Form {
   void StartTransaction(uint8_t address, const pa422::Bytes& frame);
   // False when a wrong DT/ID ended the transaction.
   bool HandleDtId();
-  // True when a notification ended the transaction.
+  // True when a notification ended the transaction (a success with one of
+  // its own, or any failure).
   bool HandleStatusReply();
+  // Ends the transaction with TransactionFailed.
   void HandleOverlongReply();
   void HandleDataReply();
   void RunFollowUp();
@@ -109,6 +111,10 @@ class TzkPA422Form {
                             const std::function<void()>& keepNewValue);
   static bool ValidPreset(int preset, int first) { return preset >= first && preset <= 8; }
 
+  // LastCommand as it was when the running transaction started: a command
+  // refused meanwhile (busy, or a value out of range) sets LastCommand too,
+  // and must not change how the running transaction ends.
+  int commandInFlight_ = 0;
   MessageBoxes& messages_;
   std::function<EqualizerNotifications*()> activeWindow_;
 };

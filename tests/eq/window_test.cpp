@@ -10,6 +10,8 @@
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QToolButton>
+#include <QWheelEvent>
+#include <QtTest/qtestspontaneevent.h>
 
 #include "ComPortDlg.h"
 #include "WindowFixture.h"
@@ -33,6 +35,35 @@ class WindowTest : public QObject, public WindowFixture {
   void Key(QWidget* w, Qt::Key key) {
     w->setFocus();
     QTest::keyClick(w, key);
+  }
+  // The texts of the boxes shown so far.
+  QStringList ShownTexts() const {
+    QStringList texts;
+    for (const auto& shown : messages->shown) texts << QString::fromStdString(shown.text);
+    return texts;
+  }
+  // The device is well again by the time the operator has read the box.
+  void ClearFaultsWhenShown() {
+    messages->whileShown = [this](const RecordingOperatorMessages::Shown&) {
+      sim->Ok("fault clear");
+    };
+  }
+  // Notches of the wheel over a control, as the platform delivers them: a
+  // spontaneous event to the widget under the pointer, which passes it on
+  // to its parents until one takes it (sendEvent would deliver it as the
+  // program's own, to that widget alone).
+  static void Wheel(QWidget* control, int notches) {
+    const QPoint centre = control->rect().center();
+    QWidget* under = control->childAt(centre);
+    if (!under) under = control;
+    const QPoint pos = under->mapFrom(control, centre);
+    QWheelEvent event(pos, under->mapToGlobal(pos), QPoint(), QPoint(0, 120 * notches),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QSpontaneKeyEvent::setSpontaneous(&event);
+    qApp->notify(under, &event);
+  }
+  static QString Update(int parameter, int level) {
+    return FrameWord(1, UpdateParameterFrame(uint8_t(parameter), kDevicePassword, uint8_t(level)));
   }
 
  private slots:
@@ -222,23 +253,25 @@ class WindowTest : public QObject, public WindowFixture {
     QCOMPARE(w.CBPresetName->currentText(), QString("PRESET 5"));
     QVERIFY(!w.RecallPending && w.SEPresetNumber->isEnabled());
 
-    // A recall whose data never comes leaves the preset number stuck.
+    // A recall whose data never comes: the time-out's message, no device,
+    // and the preset number free again (nothing to wait for any more).
     sim->Ok("fault 1 short-reply");
     QTest::keyClick(w.SliderOfSlot(3), Qt::Key_F2);
     QVERIFY(WaitIdle());
-    QVERIFY(w.RecallPending);
     QCOMPARE(w.Doc.Address, 0);  // LinkFailed
-    QCOMPARE(messages->shown.size(), size_t(1));
+    QCOMPARE(ShownTexts(), QStringList{"Timeout - Waiting for Data from ORB."});
     QCOMPARE(messages->shown[0].caption, std::string("PA422 Error"));
+    QVERIFY(!w.RecallPending && w.SEPresetNumber->isEnabled());
+    Frames();
     w.SEPresetNumber->setValue(7);
-    QCOMPARE(w.SEPresetNumber->value(), 2);
-    QTest::keyClick(&w, Qt::Key_7);
-    QCOMPARE(w.RequestedPreset, 2);
-    // Choosing the address again reads the device's data and frees it.
+    QCOMPARE(w.SEPresetNumber->value(), 7);
+    QCOMPARE(w.RequestedPreset, 7);
+    // Choosing the address again shows what the device runs.
     sim->Ok("fault clear");
     QVERIFY(Connect(w, 1));
     QVERIFY(!w.RecallPending && w.SEPresetNumber->isEnabled());
     QCOMPARE(w.SEPresetNumber->value(), 2);
+    QCOMPARE(Frames(), FrameWord(1, RecallAllDataFrame(0)));
   }
 
   void lockKeyTogglesLockAndPaste() {
@@ -413,6 +446,303 @@ class WindowTest : public QObject, public WindowFixture {
     QCOMPARE(SettledFrames(), QString("<253>"));
     // No window is left to hear hints.
     ApplicationHint::Instance().Publish("1 kHz");
+  }
+
+  // A status reply other than 0 ends an update without its UpdateDone: the
+  // window reads its device again and takes the next move. A device that
+  // keeps refusing, or a time-out, leaves the window without a device, with
+  // the message, and its sliders free.
+  void failedUpdatesRereadTheDeviceAndFreeTheSliders() {
+    StartProgram("1");
+    TMDIChild& w = *NewWindow();
+    QVERIFY(Connect(w, 1));
+    Frames();
+    TzkTrackBar* band5 = w.SliderOfSlot(5);
+    ClearFaultsWhenShown();
+    sim->Ok("fault 1 status 3");
+    Key(band5, Qt::Key_Up);
+    QVERIFY(WaitIdle());
+    QCOMPARE(ShownTexts(), QStringList{"ComStat Error -3"});
+    QCOMPARE(Frames(), Update(6, 25) + " " + FrameWord(1, RecallAllDataFrame(0)));
+    QCOMPARE(w.Doc.Address, 1);
+    QVERIFY(!w.UpdatePending);
+    Key(band5, Qt::Key_Up);
+    QCOMPARE(band5->Position(), 2);
+    QVERIFY(WaitIdle());
+    QCOMPARE(Frames(), Update(6, 24));
+
+    // The device keeps refusing: the read fails as well.
+    messages->whileShown = nullptr;
+    sim->Ok("fault 1 status 3");
+    Key(band5, Qt::Key_Up);
+    QVERIFY(WaitIdle());
+    QCOMPARE(ShownTexts(),
+             (QStringList{"ComStat Error -3", "ComStat Error -3", "ComStat Error - 3"}));
+    QCOMPARE(Frames(), Update(6, 23) + " " + FrameWord(1, RecallAllDataFrame(0)));
+    QCOMPARE(w.Doc.Address, 0);
+    QCOMPARE(w.Panels[9]->text(), QString("0"));
+    QVERIFY(!w.UpdatePending);
+    Key(band5, Qt::Key_Up);
+    QCOMPARE(band5->Position(), 4);
+
+    // A time-out (the device never answers the update).
+    sim->Ok("fault clear");
+    QVERIFY(Connect(w, 1));
+    QCOMPARE(band5->Position(), 3);
+    Frames();
+    sim->Ok("fault 1 mute-frame");
+    Key(band5, Qt::Key_Up);
+    QVERIFY(WaitIdle());
+    QCOMPARE(ShownTexts().last(), QString("Timeout - Waiting for Data from ORB."));
+    QCOMPARE(w.Doc.Address, 0);
+    QVERIFY(!w.UpdatePending);
+    Key(band5, Qt::Key_Down);
+    QCOMPARE(band5->Position(), 3);
+  }
+
+  // A change the engine refuses as busy never gets an answer: the window
+  // does not wait for one.
+  void changesRefusedAsBusyLeaveTheWindowFree() {
+    StartProgram("1");
+    TMDIChild& w = *NewWindow();
+    QVERIFY(Connect(w, 1));
+    Frames();
+    w.SEPresetNumber->setValue(3);  // its recall runs
+    QVERIFY(w.RecallPending);
+    Key(w.CBHighPass, Qt::Key_Down);
+    QVERIFY(!w.UpdatePending);
+    w.CBPresetName->setFocus();
+    QTest::keyClicks(w.CBPresetName, "X");
+    QTest::keyClick(w.CBPresetName, Qt::Key_Return);
+    QVERIFY(!w.UpdatePending);
+    QCOMPARE(ShownTexts(), QStringList(2, "ERROR - Data Transfer In Progress"));
+    QVERIFY(WaitIdle());
+    QCOMPARE(Frames(), FrameWord(1, ReprogramFromMemoryFrame(3)) + " " +
+                           FrameWord(1, RecallAllDataFrame(3)));
+    // The data read shows what the device has.
+    QCOMPARE(w.CBHighPass->currentIndex(), 0);
+    QCOMPARE(w.CBPresetName->currentText(), QString("PRESET 3"));
+    TzkTrackBar* band = w.SliderOfSlot(8);
+    Key(band, Qt::Key_Down);
+    QVERIFY(WaitIdle());
+    QCOMPARE(Frames(), Update(9, 27));
+
+    // A preset choice refused as busy leaves the number box as it was.
+    QTest::keyClick(band, Qt::Key_Space);  // Mute: its transfer runs
+    w.SEPresetNumber->setValue(6);
+    QCOMPARE(ShownTexts().size(), 3);
+    QCOMPARE(w.SEPresetNumber->value(), 3);
+    QCOMPARE(w.RequestedPreset, 3);
+    QCOMPARE(w.CBPresetName->currentText(), QString("PRESET 3"));
+    QVERIFY(w.SEPresetNumber->isEnabled() && !w.RecallPending);
+    QVERIFY(WaitIdle());
+    QCOMPARE(Frames(), FrameWord(1, MuteAllOutputsFrame()));
+
+    // Deactivated before its update was answered (the answer went to the
+    // window active then), the window moves again once it is active.
+    Key(band, Qt::Key_Down);
+    QVERIFY(w.UpdatePending);
+    NewWindow();
+    QVERIFY(SlidersDisabled(w));
+    QVERIFY(WaitIdle());
+    Activate(w);
+    QVERIFY(WaitIdle());
+    QCOMPARE(band->Position(), 0);  // stored preset 3, loaded again
+    Frames();
+    Key(band, Qt::Key_Down);
+    QVERIFY(WaitIdle());
+    QCOMPARE(Frames(), Update(9, 27));
+  }
+
+  // A read that fails after the device took the chosen preset: the window
+  // reads the device again and shows the preset it runs, so the next move
+  // starts from the right curve.
+  void failedReadOfAChosenPresetRereadsTheDevice() {
+    StartProgram("1");
+    TEqualizerDocument loud;
+    loud.BandSteps[0] = 4;
+    QVERIFY(SeedDevice(1, 5, loud));
+    QVERIFY(SeedDevice(1, 1, TEqualizerDocument()));
+    TMDIChild& w = *NewWindow();
+    QVERIFY(Connect(w, 1));
+    Frames();
+    QCOMPARE(w.SEPresetNumber->value(), 1);
+    ClearFaultsWhenShown();
+    sim->Ok("fault 1 after 1 long-reply");
+    w.SEPresetNumber->setValue(5);
+    QVERIFY(WaitIdle());
+    QCOMPARE(ShownTexts(), QStringList{"Too many chars Recieved."});
+    QCOMPARE(Frames(), FrameWord(1, ReprogramFromMemoryFrame(5)) + " " +
+                           FrameWord(1, RecallAllDataFrame(5)) + " " +
+                           FrameWord(1, RecallAllDataFrame(0)));
+    QCOMPARE(w.SEPresetNumber->value(), 5);
+    QVERIFY(w.SEPresetNumber->isEnabled() && !w.RecallPending);
+    QCOMPARE(w.SliderOfSlot(1)->Position(), 4);
+    Key(w.SliderOfSlot(1), Qt::Key_Up);
+    QVERIFY(WaitIdle());
+    QCOMPARE(Frames(), Update(2, 21));
+  }
+
+  // Over a network serial server the DT/ID may come in two pieces; the move
+  // still reaches the device.
+  void dtIdInTwoPiecesStillCarriesTheMove() {
+    StartProgram("1");
+    TMDIChild& w = *NewWindow();
+    QVERIFY(Connect(w, 1));
+    Frames();
+    sim->Ok("fault 1 split-dtid");
+    Key(w.SliderOfSlot(12), Qt::Key_Up);
+    QVERIFY(WaitIdle());
+    QCOMPARE(Frames(), Update(13, 25));
+    QCOMPARE(w.Doc.Address, 1);
+    QVERIFY(!w.UpdatePending);
+    QVERIFY(messages->shown.empty());
+  }
+
+  // A window at address 0 has no device: nothing it does goes on the line,
+  // even while another window holds the port open, nor for a file opened
+  // once the last window was closed.
+  void windowWithoutADeviceNeverSends() {
+    StartProgram("1");
+    TMDIChild& first = *NewWindow();
+    QVERIFY(Connect(first, 1));
+    TMDIChild& w = *NewWindow();
+    QVERIFY(WaitIdle());
+    Frames();
+    sim->Ok("recv");
+    Key(w.SliderOfSlot(4), Qt::Key_Up);
+    QVERIFY(!w.UpdatePending);
+    Key(w.CBHighPass, Qt::Key_Down);
+    Key(w.CBLowPass, Qt::Key_Up);
+    w.SEPresetNumber->setValue(3);
+    QVERIFY(!w.RecallPending && w.SEPresetNumber->isEnabled());
+    w.CBPresetName->setFocus();
+    QTest::keyClicks(w.CBPresetName, "Y");
+    QTest::keyClick(w.CBPresetName, Qt::Key_Return);
+    QTest::keyClicks(w.CBPresetName, "Z");
+    Key(w.EBORBName, Qt::Key_A);
+    QTest::keyClick(w.EBORBName, Qt::Key_Return);
+    w.SliderOfSlot(4)->setFocus();
+    w.FlatClick();
+    for (Qt::Key key : {Qt::Key_Space, Qt::Key_L, Qt::Key_0, Qt::Key_L, Qt::Key_0})
+      QTest::keyClick(&w, key);
+    QVERIFY(!w.UpdatePending);
+    QTest::qWait(300);
+    QVERIFY(WaitIdle());
+    // Only Clear's question; no message of the link.
+    QCOMPARE(messages->shown.size(), size_t(1));
+    QVERIFY(messages->shown[0].question);
+    QCOMPARE(QString::fromStdString(sim->Ok("recv")), QString("ok "));
+
+    const std::string path = *dir / "curve.V95";
+    w.RunSaveDialog = [&](const QString&) {
+      return std::pair<QString, int>(QString::fromStdString(path), 1);
+    };
+    w.Save1Click();
+    Frame().FileCloseItemClick();
+    QVERIFY(WaitIdle());
+    Frame().FileCloseItemClick();
+    QTRY_VERIFY(Frame().EqualizerWindows().isEmpty());
+    QVERIFY(Engine().Connected);
+    QVERIFY(SettledFrames().endsWith("<253>"));
+    sim->Ok("recv");
+    Frame().RunOpenDialog = [&] {
+      return std::pair<QString, int>(QString::fromStdString(path), 1);
+    };
+    Frame().FileOpenItemClick();
+    QCOMPARE(Frame().EqualizerWindows().size(), qsizetype(1));
+    QTest::qWait(300);
+    QVERIFY(WaitIdle());
+    QCOMPARE(QString::fromStdString(sim->Ok("recv")), QString("ok "));
+    QCOMPARE(messages->shown.size(), size_t(2));
+    QCOMPARE(messages->shown[1].caption, std::string("Unconnected"));
+  }
+
+  // Only keys that change the preset name count as an edit of it.
+  void presetNameCountsOnlyKeysThatChangeIt() {
+    StartProgram("1");
+    TMDIChild& w = *NewWindow();
+    QVERIFY(Connect(w, 1));
+    Frames();
+    w.CBPresetName->setFocus();
+    for (Qt::Key key : {Qt::Key_Home, Qt::Key_End, Qt::Key_Left, Qt::Key_Right, Qt::Key_Shift})
+      QTest::keyClick(w.CBPresetName, key);
+    QVERIFY(!w.PresetNameEdited);
+    QTest::keyClick(w.CBPresetName, Qt::Key_Tab);
+    QVERIFY(!w.CBPresetName->hasFocus());
+    QCOMPARE(SettledFrames(), QString());
+
+    w.CBPresetName->setFocus();
+    QTest::keyClick(w.CBPresetName, Qt::Key_End);
+    QTest::keyClick(w.CBPresetName, Qt::Key_Backspace);
+    QVERIFY(w.PresetNameEdited);
+    QTest::keyClick(w.CBPresetName, Qt::Key_Tab);
+    QVERIFY(!w.PresetNameEdited);
+    const QString frames = SettledFrames();
+    QVERIFY2(frames.startsWith(FrameWord(1, RecallAllDataFrame(1)) + " 1:81") &&
+                 frames.count(' ') == 1,
+             qPrintable(frames));
+    QCOMPARE(DeviceBlock(1, 1).substr(all_data::kPresetName - 1, 16), Name16("PRESET "));
+    QVERIFY(messages->shown.empty());
+  }
+
+  // The wheel turns a filter, the preset name or the preset number only
+  // once the operator has put the focus there.
+  void wheelChangesOnlyAFocusedControl() {
+    StartProgram("1");
+    TMDIChild& w = *NewWindow();
+    QVERIFY(Connect(w, 1));
+    Frames();
+    TzkTrackBar* band = w.SliderOfSlot(3);
+    band->setFocus();
+    Wheel(w.CBHighPass, -1);
+    Wheel(w.CBLowPass, 1);
+    Wheel(w.CBPresetName, -1);
+    Wheel(w.SEPresetNumber, 1);
+    QVERIFY(band->hasFocus());
+    QCOMPARE(w.CBHighPass->currentIndex(), 0);
+    QCOMPARE(w.CBLowPass->currentIndex(), 21);
+    QCOMPARE(w.CBPresetName->currentIndex(), 0);
+    QCOMPARE(w.SEPresetNumber->value(), 1);
+    QCOMPARE(SettledFrames(), QString());
+
+    w.CBHighPass->setFocus();
+    Wheel(w.CBHighPass, -1);
+    QCOMPARE(w.CBHighPass->currentIndex(), 1);
+    QVERIFY(SettledFrames().startsWith(FrameWord(1, RecallAllDataFrame(1)) + " 1:81"));
+    w.SEPresetNumber->setFocus();
+    Wheel(w.SEPresetNumber, 1);
+    QCOMPARE(w.SEPresetNumber->value(), 2);
+    QCOMPARE(SettledFrames(), FrameWord(1, ReprogramFromMemoryFrame(2)) + " " +
+                                  FrameWord(1, RecallAllDataFrame(2)));
+  }
+
+  // While a recall runs the preset cannot change, from the name list
+  // either: the window reads the preset the device runs.
+  void presetNameChosenDuringARecallIsRefused() {
+    StartProgram("1");
+    TMDIChild& w = *NewWindow();
+    QVERIFY(Connect(w, 1));
+    Frames();
+    w.SEPresetNumber->setValue(5);
+    QVERIFY(w.RecallPending);
+    w.CBPresetName->setFocus();
+    QTest::keyClick(w.CBPresetName, Qt::Key_Down);  // the next entry, PRESET 6
+    QCOMPARE(w.RequestedPreset, 5);
+    QCOMPARE(w.SEPresetNumber->value(), 5);
+    QVERIFY(WaitIdle());
+    QCOMPARE(Frames(), FrameWord(1, ReprogramFromMemoryFrame(5)) + " " +
+                           FrameWord(1, RecallAllDataFrame(5)));
+    QCOMPARE(w.SEPresetNumber->value(), 5);
+    QCOMPARE(w.CBPresetName->currentIndex(), 4);
+    QCOMPARE(w.CBPresetName->currentText(), QString("PRESET 5"));
+    // Once the data came, a choice from the list selects that preset.
+    QTest::keyClick(w.CBPresetName, Qt::Key_Down);
+    QVERIFY(WaitIdle());
+    QCOMPARE(Frames(), FrameWord(1, ReprogramFromMemoryFrame(6)) + " " +
+                           FrameWord(1, RecallAllDataFrame(6)));
+    QCOMPARE(w.SEPresetNumber->value(), 6);
+    QVERIFY(messages->shown.empty());
   }
 
   void layoutFollowsTheOptions() {

@@ -30,6 +30,7 @@ struct RecordingWindow : EqualizerNotifications {
   void PresetRecalled() override { got.push_back("PresetRecalled"); }
   void UpdateDone() override { got.push_back("UpdateDone"); }
   void AllDataReceived() override { got.push_back("AllDataReceived"); }
+  void TransactionFailed() override { got.push_back("TransactionFailed"); }
 };
 
 struct RecordingExceptionDisplay : ExceptionDisplay {

@@ -61,6 +61,24 @@ TEST_F(EngineTest, SecondCommandWhileBusyIsRefusedAndTheFirstCompletes) {
   EXPECT_EQ(Frames(), "1:010100");
 }
 
+// A command refused while a transaction runs (busy, or a value out of
+// range) sets LastCommand, but the running transaction still ends with its
+// own notification.
+TEST_F(EngineTest, RefusedCommandLeavesTheRunningOnesOutcomeAlone) {
+  engine.Connect();
+  engine.RecallPreset(1, 2);
+  engine.RecallAllData(1, 0);
+  EXPECT_EQ(engine.LastCommand, RECALL_ALL_DATA);
+  ASSERT_TRUE(WaitNotifications(1));
+  EXPECT_EQ(window.got, std::vector<std::string>{"PresetRecalled"});
+  engine.UpdateParameter(1, kDevicePassword, 26, 2);
+  engine.RecallPreset(1, 9);
+  ASSERT_TRUE(WaitNotifications(2));
+  EXPECT_EQ(window.got.back(), "UpdateDone");
+  EXPECT_EQ(messages.shown, (std::vector<std::string>{"ERROR - Data Transfer In Progress",
+                                                      "Invalid Preset Number"}));
+}
+
 TEST_F(EngineTest, NoDeviceAtTheAddressIsOrbNotFound) {
   engine.Connect();
   auto start = Clock::now();
@@ -85,27 +103,29 @@ TEST_F(EngineTest, WrongDtIdEndsTheTransaction) {
   ExpectRecovered();
 }
 
-TEST_F(EngineTest, DtIdInTwoPiecesIsImproper) {
+// A network serial server may deliver the DT/ID pair in two reads.
+TEST_F(EngineTest, DtIdInTwoPiecesIsAccepted) {
   engine.Connect();
   sim.Ok("fault 1 split-dtid");
-  engine.MuteAllOutputs(1);
+  engine.UpdateParameter(1, kDevicePassword, 24, 3);
   ASSERT_TRUE(WaitNotifications(1));
-  EXPECT_EQ(window.got, std::vector<std::string>{"LinkFailed"});
+  EXPECT_EQ(window.got, std::vector<std::string>{"UpdateDone"});
   EXPECT_TRUE(messages.shown.empty()) << messages.shown.front();
-  EXPECT_TRUE(trace.Has(" Improper DT/ID Response CommState = 0"));
+  EXPECT_EQ(Frames(), "1:" + Hex(UpdateParameterFrame(3, "KOBU", 24)));
   sim.Ok("fault clear");
-  RunFor(200);
   ExpectRecovered();
 }
 
-TEST_F(EngineTest, NonzeroStatusIsShownInDecimal) {
+// A status other than 0 is shown, and the window hears that the command
+// failed (it gets no UpdateDone).
+TEST_F(EngineTest, NonzeroStatusIsShownInDecimalAndReported) {
   engine.Connect();
   sim.Ok("fault 1 status 5");
   engine.UpdateParameter(1, kDevicePassword, 26, 2);
-  ASSERT_TRUE(WaitIdle());
-  RunFor(100);
+  ASSERT_TRUE(WaitNotifications(1));
   EXPECT_EQ(messages.shown, std::vector<std::string>{"ComStat Error -5"});
-  EXPECT_TRUE(window.got.empty());
+  EXPECT_EQ(window.got, std::vector<std::string>{"TransactionFailed"});
+  EXPECT_EQ(engine.CommState, 0);
   sim.Ok("fault clear");
   ExpectRecovered();
 }
@@ -116,28 +136,30 @@ TEST_F(EngineTest, DataReplyLengthsAndStatus) {
   ASSERT_TRUE(WaitNotifications(1));
   EXPECT_EQ(engine.ResponseBuffer.size(), 71u);
 
-  // 72 bytes: too many.
+  // 72 bytes: too many, and the transaction failed.
   sim.Ok("fault 1 long-reply");
   engine.RecallAllData(1, 0);
-  ASSERT_TRUE(RunUntil([&] { return !messages.shown.empty(); }));
+  ASSERT_TRUE(WaitNotifications(2));
   EXPECT_EQ(messages.shown.back(), "Too many chars Recieved.");
+  EXPECT_EQ(window.got.back(), "TransactionFailed");
   EXPECT_TRUE(trace.Has(" Buffer Overflow CommState = 0"));
   RunFor(300);
 
   // A block ending in a nonzero status is not kept (the send emptied the
-  // buffer) and completes nothing.
+  // buffer) and completes nothing but its failure.
   sim.Ok("fault 1 status 5");
   engine.RecallAllData(1, 0);
-  ASSERT_TRUE(RunUntil([&] { return messages.shown.size() == 2; }));
+  ASSERT_TRUE(WaitNotifications(3));
   EXPECT_EQ(messages.shown.back(), "ComStat Error - 5");
   EXPECT_EQ(engine.ResponseBuffer, "");
   RunFor(300);
-  EXPECT_EQ(window.got, std::vector<std::string>{"AllDataReceived"});
+  EXPECT_EQ(window.got,
+            (std::vector<std::string>{"AllDataReceived", "TransactionFailed", "TransactionFailed"}));
 
   // 70 bytes and silence: the data time-out.
   sim.Ok("fault 1 short-reply");
   engine.RecallAllData(1, 0);
-  ASSERT_TRUE(WaitNotifications(2));
+  ASSERT_TRUE(WaitNotifications(4));
   EXPECT_EQ(window.got.back(), "LinkFailed");
   EXPECT_EQ(messages.shown.back(), "Timeout - Waiting for Data from ORB.");
   EXPECT_TRUE(trace.Has(" CommState = 0-TriggerTimer3"));
@@ -242,6 +264,72 @@ TEST_F(HandDrivenLineTest, DtIdInOneEventSendsTheFrameAtOnce) {
   sim.Ok("send 00");
   ASSERT_TRUE(WaitIdle());
   EXPECT_TRUE(messages.shown.empty()) << messages.shown.front();
+}
+
+// The DT/ID pair is taken across reads while its time-out runs; a pair that
+// never completes ends in the time-out's message, and more than two bytes
+// are refused with a message.
+TEST_F(HandDrivenLineTest, DtIdAcrossReadsWithinTheTimeOut) {
+  engine.Connect();
+  engine.MuteAllOutputs(3);
+  ExpectReceived("03");
+  sim.Ok("dsr 1");
+  ASSERT_TRUE(RunUntil([&] { return engine.CommState == 2; }));
+  ASSERT_EQ(sim.Ok("wait dtr 1 2000"), "ok");
+  sim.Ok("send 03");
+  RunFor(200);
+  EXPECT_EQ(engine.CommState, 2);
+  sim.Ok("send 29");
+  ASSERT_TRUE(RunUntil([&] { return engine.CommState == 3; }));
+  ExpectReceived(Hex(MuteAllOutputsFrame()));
+  sim.Ok("send 00");
+  ASSERT_TRUE(WaitIdle());
+  sim.Ok("dsr 0");
+  EXPECT_TRUE(messages.shown.empty()) << messages.shown.front();
+  EXPECT_TRUE(window.got.empty());
+
+  engine.MuteAllOutputs(3);
+  ExpectReceived("03");
+  sim.Ok("dsr 1");
+  ASSERT_TRUE(RunUntil([&] { return engine.CommState == 2; }));
+  sim.Ok("send 03");
+  ASSERT_TRUE(WaitNotifications(1));
+  EXPECT_EQ(messages.shown, std::vector<std::string>{"Timeout - Waiting for DT/ID."});
+  EXPECT_EQ(window.got, std::vector<std::string>{"LinkFailed"});
+  EXPECT_EQ(sim.Ok("wait dtr 0 2000"), "ok");
+  sim.Ok("dsr 0");
+  RunFor(100);
+
+  engine.MuteAllOutputs(3);
+  ExpectReceived("03");
+  sim.Ok("dsr 1");
+  ASSERT_TRUE(RunUntil([&] { return engine.CommState == 2; }));
+  sim.Ok("send 032900");
+  ASSERT_TRUE(WaitNotifications(2));
+  EXPECT_EQ(window.got.back(), "LinkFailed");
+  EXPECT_EQ(messages.shown.back(), "Error on Device Type or Mfg ID");
+  EXPECT_TRUE(trace.Has(" Improper DT/ID Response CommState = 0"));
+  EXPECT_EQ(engine.CommState, 0);
+  EXPECT_EQ(sim.Ok("wait dtr 0 2000"), "ok");
+}
+
+// A status reply of more than one byte is refused, and the window hears
+// that the command failed.
+TEST_F(HandDrivenLineTest, StatusReplyOfTwoBytesFails) {
+  engine.Connect();
+  engine.UnmuteAllOutputs(2);
+  ExpectReceived("02");
+  sim.Ok("dsr 1");
+  ASSERT_TRUE(RunUntil([&] { return engine.CommState == 2; }));
+  ASSERT_EQ(sim.Ok("wait dtr 1 2000"), "ok");
+  sim.Ok("send 0329");
+  ASSERT_TRUE(RunUntil([&] { return engine.CommState == 3; }));
+  ExpectReceived(Hex(UnmuteAllOutputsFrame()));
+  sim.Ok("send 0000");
+  ASSERT_TRUE(WaitNotifications(1));
+  EXPECT_EQ(messages.shown, std::vector<std::string>{"Too many Comstats buffered"});
+  EXPECT_EQ(window.got, std::vector<std::string>{"TransactionFailed"});
+  EXPECT_EQ(engine.CommState, 0);
 }
 
 TEST_F(HandDrivenLineTest, ModemEventThatIsNotADsrChangeIsBogus) {

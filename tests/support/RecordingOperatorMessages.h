@@ -2,6 +2,7 @@
 // Operator messages for GUI tests: records every box that would have been
 // shown and answers questions from a queue (Yes when the queue is empty).
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,9 +18,13 @@ struct RecordingOperatorMessages : OperatorMessages, ExceptionDisplay {
   std::vector<Shown> shown;
   std::vector<std::string> exceptions;
   std::deque<bool> answers;
+  // Runs while a box would be open, before the code that showed it goes on
+  // (a test can change the world at that moment, as an operator could).
+  std::function<void(const Shown&)> whileShown;
 
   void ShowMessage(const std::string& caption, const std::string& text, MessageIcon icon) override {
     shown.push_back({caption, text, icon, false});
+    if (whileShown) whileShown(Shown(shown.back()));
   }
   bool AskYesNo(const std::string& caption, const std::string& text, MessageIcon icon) override {
     shown.push_back({caption, text, icon, true});
