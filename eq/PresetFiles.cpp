@@ -1,6 +1,7 @@
 #include "PresetFiles.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -110,4 +111,52 @@ PresetLoadResult OpenPresetFile(TEqualizerDocument& doc, const std::string& path
 void SavePresetFile(TEqualizerDocument& doc, const std::string& path, PresetFormat format) {
   doc.FileName = path;
   WritePresetFile(path, format, doc);
+}
+
+std::string ReadExactPresetBytes(const std::string& path, PresetFormat format) {
+  const size_t size = PresetFileSize(format);
+  const std::string formatName = format == PresetFormat::Mac ? "the Mac format" : "the .equ format";
+  // O_NONBLOCK: opening a pipe without a writer, or a device, must not wait.
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) CannotRead(path, std::strerror(errno));
+  struct stat st;
+  if (fstat(fd, &st) != 0) {
+    int error = errno;
+    close(fd);
+    CannotRead(path, std::strerror(error));
+  }
+  if (!S_ISREG(st.st_mode)) {
+    close(fd);
+    CannotRead(path, S_ISDIR(st.st_mode) ? "it is a folder" : "it is not a regular file");
+  }
+  // One byte more than the format is asked for, so that a file that grew
+  // since fstat is still seen to be too long.
+  std::string bytes(size + 1, '\0');
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = read(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      int error = errno;
+      close(fd);
+      CannotRead(path, std::strerror(error));
+    }
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  close(fd);
+  const auto actual = std::max<unsigned long long>(done, static_cast<unsigned long long>(st.st_size));
+  if (done < size)
+    CannotRead(path, "the file is too short (" + std::to_string(done) + " bytes; " + formatName +
+                         " has " + std::to_string(size) + ")");
+  if (actual > size)
+    CannotRead(path, "the file is too long (" + std::to_string(actual) + " bytes; " + formatName +
+                         " has exactly " + std::to_string(size) + ")");
+  bytes.resize(size);
+  return bytes;
+}
+
+PresetFileContents ReadExactPresetFile(const std::string& path, PresetFormat format) {
+  ReadExactPresetBytes(path, format);
+  return ReadPresetFile(path, format);
 }

@@ -14,6 +14,17 @@
 // cause when it cannot be read or is shorter than its format.
 PresetFileContents ReadPresetFile(const std::string& path, PresetFormat format);
 
+// The bytes of a preset file that must be exactly its format's size, as
+// the command-line tool takes files it did not write itself: only a regular
+// file (a symbolic link is followed; a folder, device or pipe is refused
+// without waiting on it), never more than the format's size read. Throws
+// PresetFileError naming the file and the cause.
+std::string ReadExactPresetBytes(const std::string& path, PresetFormat format);
+
+// ReadPresetFile for such a file: ReadExactPresetBytes' checks first, then
+// the reader of the format with all of ReadPresetFile's own checks.
+PresetFileContents ReadExactPresetFile(const std::string& path, PresetFormat format);
+
 // Writes the document in the format, replacing the file atomically: when
 // the write fails the previous file is untouched. Throws PresetFileError
 // naming the file and the cause.
