@@ -24,5 +24,8 @@ bool StoppedAnswering(const LinkResult& r);
 // A name as the device keeps it (upper-cased, filtered), trimmed as shown.
 std::string DeviceFormName(const std::string& text);
 
-// Throws std::runtime_error naming the file when it cannot be read.
-std::string ReadWholeFile(const std::filesystem::path& path);
+// A small regular file (a symbolic link is followed) of at most `limit`
+// bytes. A folder, device or pipe is refused without waiting on it, and no
+// more than `limit` bytes are ever read. Throws std::runtime_error naming
+// the file and the cause.
+std::string ReadSmallFile(const std::filesystem::path& path, size_t limit);

@@ -7,6 +7,7 @@
 #include "DeviceCommandSupport.h"
 #include "DeviceCommands.h"
 #include "EqualizerDocument.h"
+#include "PresetFiles.h"
 
 namespace fs = std::filesystem;
 namespace all = pa422::all_data;
@@ -17,6 +18,18 @@ std::string ListOfPresets(const std::vector<int>& presets) {
   std::string text;
   for (int p : presets) text += (text.empty() ? "" : ", ") + std::to_string(p);
   return text;
+}
+
+// A manifest of eight presets is about 1 KB; anything far larger is not one.
+constexpr size_t kManifestSizeLimit = 64 * 1024;
+
+// A backup's preset file: a regular Mac file of exactly 68 bytes.
+std::string ReadBackupPresetFile(const fs::path& path) {
+  try {
+    return ReadExactPresetBytes(path.string(), PresetFormat::Mac);
+  } catch (const PresetFileError& e) {
+    throw std::runtime_error(std::string(e.what()) + "; nothing was sent");
+  }
 }
 
 // What a restore has done so far, for the message when it stops.
@@ -52,7 +65,8 @@ int RestoreCommand(const std::vector<std::string>& rawArgs) {
   const int only = IntegerOption(args, "--preset", 0, 1, kPresetCount);
 
   // Every file to be sent is read and checked before the line is opened.
-  const BackupManifest manifest = ParseManifest(ReadWholeFile(dir / kManifestName));
+  const BackupManifest manifest =
+      ParseManifest(ReadSmallFile(dir / kManifestName, kManifestSizeLimit));
   struct Planned {
     BackupPreset entry;
     pa422::Bytes block;
@@ -65,7 +79,7 @@ int RestoreCommand(const std::vector<std::string>& rawArgs) {
       if (only) throw std::runtime_error(dir.string() + " holds no preset " + std::to_string(only));
       continue;
     }
-    plan.push_back({*entry, CheckedPresetBlock(*entry, ReadWholeFile(dir / entry->file))});
+    plan.push_back({*entry, CheckedPresetBlock(*entry, ReadBackupPresetFile(dir / entry->file))});
   }
   if (plan.empty()) throw std::runtime_error(dir.string() + " holds no presets");
 

@@ -2,6 +2,8 @@
 // and restoring it, with the faults an installed system meets (an empty
 // bus, a missing address, a locked preset, a device that stops answering
 // halfway). What reached the devices is read back from orbsim.
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "BackupSet.h"
@@ -178,10 +180,51 @@ TEST_F(VarloCliDevices, NothingIsSentFromAFileThatDoesNotCheckOut) {
   EXPECT_EQ(sim_->Ok("frames"), "ok");  // not even preset 1 went out
   ExpectFailure(With({"restore", "--address", "1", "--from", Path("nothing")}), "cannot read");
   fs::remove(Path("b/preset-2.V95"));
-  ExpectFailure(With({"restore", "--address", "1", "--from", Path("b"), "--preset", "2"}), "cannot read");
+  ExpectFailure(With({"restore", "--address", "1", "--from", Path("b"), "--preset", "2"}),
+                "preset-2.V95\": No such file");
   // The one preset asked for does check out.
   r = Run(With({"restore", "--address", "1", "--from", Path("b"), "--preset", "4"}));
   EXPECT_EQ(r.status, 0) << r.err;
+}
+
+// Run prefix for a command that, wrongly built, would read without end or
+// wait for ever: a time limit and, where no sanitizer needs the address
+// space, a memory limit.
+std::string Bounded() {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  return "timeout 30";
+#else
+  return "ulimit -v 4000000; timeout 30";
+#endif
+}
+
+TEST_F(VarloCliDevices, RestoreReadsOnlyRegularFilesOfTheirSize) {
+  Bus("1");
+  ASSERT_EQ(Run(With({"backup", "--address", "1", "--out", Path("b")})).status, 0);
+  sim_->Ok("frames");
+  const std::string preset1 = Path("b/preset-1.V95");
+  fs::remove(preset1);
+  fs::create_symlink("/dev/zero", preset1);
+  ExpectFailure(With({"restore", "--address", "1", "--from", Path("b")}),
+                preset1 + "\": it is not a regular file; nothing was sent", Bounded());
+  fs::remove(preset1);
+  ASSERT_EQ(mkfifo(preset1.c_str(), 0600), 0);
+  ExpectFailure(With({"restore", "--address", "1", "--from", Path("b")}),
+                preset1 + "\": it is not a regular file", Bounded());
+  fs::remove(preset1);
+  Put(preset1, std::string(68, ' ') + std::string(1000, ' '));
+  ExpectFailure(With({"restore", "--address", "1", "--from", Path("b")}),
+                preset1 + "\": the file is too long (1068 bytes", Bounded());
+
+  // The manifest is held to the same rules, and named.
+  fs::create_directories(Path("c/manifest.json"));
+  ExpectFailure(With({"restore", "--address", "1", "--from", Path("c")}),
+                "cannot read " + Path("c/manifest.json") + ": it is a folder", Bounded());
+  fs::remove(Path("c/manifest.json"));
+  fs::create_symlink("/dev/zero", Path("c/manifest.json"));
+  ExpectFailure(With({"restore", "--address", "1", "--from", Path("c")}),
+                "cannot read " + Path("c/manifest.json") + ": it is not a regular file", Bounded());
+  EXPECT_EQ(sim_->Ok("frames"), "ok");  // nothing went out
 }
 
 TEST_F(VarloCliDevices, MissingAddressWritesNothing) {
