@@ -2,7 +2,9 @@
 // and restoring it, with the faults an installed system meets (an empty
 // bus, a missing address, a locked preset, a device that stops answering
 // halfway). What reached the devices is read back from orbsim.
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -252,6 +254,65 @@ TEST_F(VarloCliDevices, DeviceThatStopsAnsweringHalfwayThroughABackup) {
   ExpectFailure(With({"backup", "--address", "1", "--out", Path("c")}),
                 "stopped answering while reading preset 2 (Timeout - Waiting for Data from ORB.)");
   EXPECT_FALSE(fs::exists(Path("c")));
+}
+
+// The backup tool run as an ordinary user, for whom file permissions
+// count: as root the test drops to "nobody" and hands it `owned`.
+std::string AsOrdinaryUser(const std::vector<fs::path>& owned) {
+  if (geteuid() != 0) return "";
+  const passwd* nobody = getpwnam("nobody");
+  EXPECT_NE(nobody, nullptr);
+  if (!nobody) return "";
+  for (const fs::path& path : owned) EXPECT_EQ(lchown(path.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+  return "setpriv --reuid=" + std::to_string(nobody->pw_uid) +
+         " --regid=" + std::to_string(nobody->pw_gid) + " --clear-groups";
+}
+
+TEST_F(VarloCliDevices, BackupReplacesAnEarlierBackupAllOrNothing) {
+  Bus("1,3");
+  fs::permissions(dir_, fs::perms(0755));
+  fs::create_directory(Path("work"));
+  ASSERT_EQ(Run(With({"backup", "--address", "1", "--out", Path("work/b")})).status, 0);
+  // One file of the earlier backup may not be written by the user; it no
+  // longer matters, as the files are not rewritten in place.
+  fs::permissions(Path("work/b/preset-4.V95"), fs::perms(0444));
+  std::vector<fs::path> owned{Path("work"), Path("work/b")};
+  for (int preset = 1; preset <= 8; ++preset)
+    if (preset != 4) owned.push_back(Path("work/b/" + PresetFileName(preset)));
+  owned.push_back(Path("work/b/manifest.json"));
+  const std::string user = AsOrdinaryUser(owned);
+  CliResult r = Run(With({"backup", "--address", "3", "--out", Path("work/b")}), user);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ParseManifest(Get(Path("work/b/manifest.json"))).deviceName, "ORB 3");
+  EXPECT_EQ(Get(Path("work/b/preset-4.V95")).substr(52, 5), "ORB 3");
+  EXPECT_EQ(std::distance(fs::directory_iterator(Path("work")), fs::directory_iterator()), 1);
+  sim_->Ok("frames");
+  r = Run(With({"restore", "--address", "1", "--from", Path("work/b"), "--preset", "4"}));
+  EXPECT_EQ(r.status, 0) << r.err;
+
+  // A new set that cannot be written (no room for it beside the folder)
+  // leaves the earlier backup whole, and the message names where.
+  fs::permissions(Path("work"), fs::perms(0555));
+  if (!user.empty()) {
+    ASSERT_EQ(chown(Path("work").c_str(), 0, 0), 0);
+  }
+  const std::string manifest = Get(Path("work/b/manifest.json"));
+  ExpectFailure(With({"backup", "--address", "1", "--out", Path("work/b")}),
+                "cannot create a folder in " + Path("work") + ": Permission denied", user);
+  EXPECT_EQ(Get(Path("work/b/manifest.json")), manifest);
+  r = Run(With({"restore", "--address", "1", "--from", Path("work/b"), "--preset", "4"}));
+  EXPECT_EQ(r.status, 0) << r.err;
+  fs::permissions(Path("work"), fs::perms(0755));
+
+  // A folder that holds the user's own files is refused before the device
+  // is asked, and nothing in it is touched.
+  Put(Path("work/b/notes.txt"), "mine");
+  sim_->Ok("frames");
+  ExpectFailure(With({"backup", "--address", "1", "--out", Path("work/b")}),
+                Path("work/b") + " holds \"notes.txt\", which is not part of a backup");
+  EXPECT_EQ(sim_->Ok("frames"), "ok");
+  EXPECT_EQ(Get(Path("work/b/manifest.json")), manifest);
+  EXPECT_EQ(Get(Path("work/b/notes.txt")), "mine");
 }
 
 TEST_F(VarloCliDevices, DeviceThatStopsAnsweringHalfwayThroughARestore) {
