@@ -1,5 +1,9 @@
 // varlo-cli restore: a backup folder back into a device, each preset read
 // back to verify it.
+#include <pthread.h>
+#include <signal.h>
+
+#include <ctime>
 #include <iostream>
 #include <stdexcept>
 
@@ -32,6 +36,45 @@ std::string ReadBackupPresetFile(const fs::path& path) {
   }
 }
 
+// SIGINT and SIGTERM held back for the whole restore: blocked before the
+// line's threads start (they inherit the mask), so that no thread is ever
+// stopped by them, and looked at between presets. The preset in hand is
+// always finished (written, locked again if the backup says so, read back)
+// before the restore stops.
+class HeldStopSignals {
+ public:
+  HeldStopSignals() {
+    sigemptyset(&signals_);
+    sigaddset(&signals_, SIGINT);
+    sigaddset(&signals_, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals_, &previous_);
+  }
+  ~HeldStopSignals() {
+    // A signal that came is answered by the message of the stop, not by
+    // the default action once it is unblocked.
+    const timespec now{};
+    while (sigtimedwait(&signals_, nullptr, &now) > 0) {
+    }
+    pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+  }
+  HeldStopSignals(const HeldStopSignals&) = delete;
+  HeldStopSignals& operator=(const HeldStopSignals&) = delete;
+
+  // "SIGINT" or "SIGTERM" once one came, else empty.
+  std::string Came() const {
+    sigset_t pending;
+    sigemptyset(&pending);
+    sigpending(&pending);
+    if (sigismember(&pending, SIGINT)) return "SIGINT";
+    if (sigismember(&pending, SIGTERM)) return "SIGTERM";
+    return "";
+  }
+
+ private:
+  sigset_t signals_{};
+  sigset_t previous_{};
+};
+
 // What a restore has done so far, for the message when it stops.
 struct RestoreProgress {
   int address = 0;
@@ -63,6 +106,7 @@ int RestoreCommand(const std::vector<std::string>& rawArgs) {
   const int address = RequiredAddress(args);
   const fs::path dir = RequiredPath(args, "--from");
   const int only = IntegerOption(args, "--preset", 0, 1, kPresetCount);
+  const HeldStopSignals stopSignals;
 
   // Every file to be sent is read and checked before the line is opened.
   const BackupManifest manifest =
@@ -90,6 +134,14 @@ int RestoreCommand(const std::vector<std::string>& rawArgs) {
   bool renamed = false;
   for (const Planned& step : plan) {
     const int preset = step.entry.preset;
+    if (const std::string signal = stopSignals.Came(); !signal.empty()) {
+      std::vector<int> left;
+      for (const Planned& rest : plan)
+        if (rest.entry.preset >= preset) left.push_back(rest.entry.preset);
+      throw std::runtime_error("restore to address " + std::to_string(address) + " stopped by " +
+                               signal + ": " + progress.Summary() + "; not restored: presets " +
+                               ListOfPresets(left));
+    }
     progress.current = preset;
     progress.sent = progress.unlocked = false;
     LinkResult before = session.RecallAllData(address, preset);

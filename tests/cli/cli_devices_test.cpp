@@ -3,15 +3,19 @@
 // bus, a missing address, a locked preset, a device that stops answering
 // halfway). What reached the devices is read back from orbsim.
 #include <pwd.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "BackupSet.h"
 #include "CliRunner.h"
 #include "Json.h"
 #include "PA422Messages.h"
+#include "support/ChildProcess.h"
 #include "support/Hex.h"
 #include "support/OrbSimProcess.h"
 
@@ -333,4 +337,42 @@ TEST_F(VarloCliDevices, DeviceThatStopsAnsweringHalfwayThroughARestore) {
   ExpectFailure(With({"restore", "--address", "3", "--from", Path("b"), "--preset", "5"}),
                 "device at address 3 failed while writing preset 5 (ComStat Error -2); "
                 "no preset was written; preset 5 may be partly written");
+}
+
+TEST_F(VarloCliDevices, InterruptedRestoreFinishesThePresetInHandAndSaysWhatWasRestored) {
+  // Each transaction takes at least 150 ms, so the signal comes while
+  // preset 2 is in hand.
+  sim_ = std::make_unique<OrbSimProcess>(
+      std::vector<std::string>{"--no-pacing", "--latency-ms", "50", "--devices", "1"});
+  ASSERT_EQ(Run(With({"backup", "--address", "1", "--out", Path("b")})).status, 0);
+  for (int preset = 1; preset <= 3; ++preset)
+    ReplacePresetFile(Path("b"), preset, Get(Path("b/" + PresetFileName(preset))), true);
+  ASSERT_EQ(Run(With({"restore", "--address", "1", "--from", Path("b")})).status, 0);
+  ASSERT_EQ(At(Block(1, 2), all::kLock), 1);
+  sim_->Ok("frames");
+
+  // Locked presets are unlocked, written and locked again: SIGINT comes
+  // once preset 2 has been unlocked.
+  ChildProcess restore({"/bin/sh", "-c",
+                        "exec '" VARLO_CLI_PATH "' restore --address 1 --from '" + Path("b") +
+                            "' --device " + sim_->Url() + " 2>'" + Path("restore.err") + "'"});
+  std::string frames;
+  for (int i = 0; i < 1000 && frames.find("1:950102") == std::string::npos; ++i) {
+    frames += sim_->Ok("frames");
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_NE(frames.find("1:950102"), std::string::npos) << frames;
+  ASSERT_EQ(kill(restore.Pid(), SIGINT), 0);
+  EXPECT_EQ(restore.WaitExit(20000), 1);
+  const std::string err = Get(Path("restore.err"));
+  EXPECT_EQ(err,
+            "varlo-cli: restore to address 1 stopped by SIGINT: written and verified: presets 1, 2; "
+            "not restored: presets 3, 4, 5, 6, 7, 8\n");
+  EXPECT_EQ(restore.ReadLine(1000), "preset 1  PRESET 1 (locked)  written and verified");
+  EXPECT_EQ(restore.ReadLine(1000), "preset 2  PRESET 2 (locked)  written and verified");
+  // Preset 2 is locked again; preset 3 was not touched.
+  frames += sim_->Ok("frames");
+  EXPECT_NE(frames.find("1:940102"), std::string::npos) << frames;
+  EXPECT_EQ(frames.find("1:950103"), std::string::npos) << frames;
+  for (int preset = 1; preset <= 3; ++preset) EXPECT_EQ(At(Block(1, preset), all::kLock), 1) << preset;
 }
