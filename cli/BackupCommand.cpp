@@ -41,12 +41,9 @@ int BackupCommand(const std::vector<std::string>& rawArgs) {
       continue;
     }
     if (preset == 1 && r.notFound)
-      throw std::runtime_error("no device answers at address " + std::to_string(address) + " on " +
-                               session.DeviceName() + " (" + r.message + ")");
-    throw std::runtime_error("device at address " + std::to_string(address) +
-                             (StoppedAnswering(r) ? " stopped answering" : " failed") +
-                             " while reading preset " + std::to_string(preset) + " (" +
-                             r.message + "); nothing was written to " + dir.string());
+      throw std::runtime_error(NoDeviceAt(address, session) + "; nothing was written");
+    throw std::runtime_error(FailedWhile(address, r, "reading preset " + std::to_string(preset)) +
+                             "; nothing was written to " + dir.string());
   }
 
   BackupManifest manifest;

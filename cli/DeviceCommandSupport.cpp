@@ -50,6 +50,18 @@ bool StoppedAnswering(const LinkResult& r) {
          r.message == "Timeout - Waiting for Data from ORB.";
 }
 
+std::string FailedWhile(int address, const LinkResult& r, const std::string& what) {
+  if (r.lineGone) return r.message + " while " + what + " of address " + std::to_string(address);
+  return "device at address " + std::to_string(address) +
+         (StoppedAnswering(r) ? " stopped answering" : " failed") + " while " + what + " (" +
+         r.message + ")";
+}
+
+std::string NoDeviceAt(int address, const DeviceSession& session) {
+  return "no device answered at address " + std::to_string(address) + " on " + session.DeviceName() +
+         " (is the line connected and the device powered?)";
+}
+
 std::string DeviceFormName(const std::string& text) { return BlockName(pa422::Name16(text), 1); }
 
 std::string ReadSmallFile(const std::filesystem::path& path, size_t limit) {

@@ -21,6 +21,14 @@ void NoPositional(const Arguments& args, const std::string& command);
 // that answered with an error.
 bool StoppedAnswering(const LinkResult& r);
 
+// Why a transaction with the device at `address` failed while doing
+// `what` ("reading preset 4"), as one phrase: the line that went away, or
+// the device that stopped answering or failed, with the engine's message.
+std::string FailedWhile(int address, const LinkResult& r, const std::string& what);
+
+// The first transaction found nobody at `address` on the session's line.
+std::string NoDeviceAt(int address, const DeviceSession& session);
+
 // A name as the device keeps it (upper-cased, filtered), trimmed as shown.
 std::string DeviceFormName(const std::string& text);
 

@@ -92,10 +92,8 @@ struct RestoreProgress {
     return text;
   }
   [[noreturn]] void Stop(const std::string& step, const LinkResult& r) const {
-    throw std::runtime_error("device at address " + std::to_string(address) +
-                             (StoppedAnswering(r) ? " stopped answering" : " failed") + " while " +
-                             step + " preset " + std::to_string(current) + " (" + r.message +
-                             "); " + Summary());
+    throw std::runtime_error(
+        FailedWhile(address, r, step + " preset " + std::to_string(current)) + "; " + Summary());
   }
 };
 }  // namespace
@@ -147,9 +145,7 @@ int RestoreCommand(const std::vector<std::string>& rawArgs) {
     LinkResult before = session.RecallAllData(address, preset);
     if (!before.ok) {
       if (progress.written.empty() && before.notFound)
-        throw std::runtime_error("no device answers at address " + std::to_string(address) +
-                                 " on " + session.DeviceName() + " (" + before.message +
-                                 "); nothing was sent");
+        throw std::runtime_error(NoDeviceAt(address, session) + "; nothing was sent");
       progress.Stop("reading", before);
     }
     // A whole restore gives a replaced unit the device name of the backup.

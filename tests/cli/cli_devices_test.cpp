@@ -235,12 +235,41 @@ TEST_F(VarloCliDevices, RestoreReadsOnlyRegularFilesOfTheirSize) {
 
 TEST_F(VarloCliDevices, MissingAddressWritesNothing) {
   Bus("1");
-  ExpectFailure(With({"backup", "--address", "2", "--out", Path("b")}),
-                "no device answers at address 2");
+  const std::string nobody = "no device answered at address 2 on " + sim_->Url() +
+                             " (is the line connected and the device powered?)";
+  ExpectFailure(With({"backup", "--address", "2", "--out", Path("b")}), nobody + "; nothing was written");
   EXPECT_FALSE(fs::exists(Path("b")));
   ASSERT_EQ(Run(With({"backup", "--address", "1", "--out", Path("b")})).status, 0);
-  ExpectFailure(With({"restore", "--address", "2", "--from", Path("b")}),
-                "no device answers at address 2");
+  ExpectFailure(With({"restore", "--address", "2", "--from", Path("b")}), nobody + "; nothing was sent");
+}
+
+TEST_F(VarloCliDevices, ALineThatFailsIsNamedWithWhatHappened) {
+  Bus("1");
+  // The server turns a second client away at once.
+  const int first = ConnectLoopbackTcp(sim_->SerialPort());
+  ASSERT_GE(first, 0);
+  for (int i = 0; i < 200 && sim_->Ok("state").find("client=1") == std::string::npos; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  CliResult r = ExpectFailure(With({"devices", "--addresses", "1"}),
+                              "the server at " + sim_->Url() +
+                                  " closed the connection at once (is another client using the line?)");
+  EXPECT_EQ(r.out, "");
+  close(first);
+
+  // The server goes away in the middle: the scan stops there instead of
+  // waiting out every address as "not found".
+  sim_->Ok("drop at dsr");
+  const auto start = std::chrono::steady_clock::now();
+  r = ExpectFailure(With({"devices", "--addresses", "1-20"}),
+                    "the server at " + sim_->Url() +
+                        " closed the connection while asking address 1; the scan stopped there");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  EXPECT_EQ(r.out, "");
+  sim_->Ok("drop at dtid");
+  ExpectFailure(With({"backup", "--address", "1", "--out", Path("b")}),
+                "the server at " + sim_->Url() +
+                    " closed the connection while reading preset 1 of address 1; nothing was written");
+  EXPECT_FALSE(fs::exists(Path("b")));
 }
 
 TEST_F(VarloCliDevices, DeviceThatStopsAnsweringHalfwayThroughABackup) {
