@@ -319,7 +319,6 @@ TEST_F(VarloCliDevices, BackupReplacesAnEarlierBackupAllOrNothing) {
   EXPECT_EQ(ParseManifest(Get(Path("work/b/manifest.json"))).deviceName, "ORB 3");
   EXPECT_EQ(Get(Path("work/b/preset-4.V95")).substr(52, 5), "ORB 3");
   EXPECT_EQ(std::distance(fs::directory_iterator(Path("work")), fs::directory_iterator()), 1);
-  sim_->Ok("frames");
   r = Run(With({"restore", "--address", "1", "--from", Path("work/b"), "--preset", "4"}));
   EXPECT_EQ(r.status, 0) << r.err;
 
