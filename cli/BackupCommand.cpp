@@ -3,7 +3,7 @@
 #include <iostream>
 #include <stdexcept>
 
-#include "AtomicFile.h"
+#include "BackupFolder.h"
 #include "BackupSet.h"
 #include "DeviceCommandSupport.h"
 #include "DeviceCommands.h"
@@ -28,6 +28,7 @@ int BackupCommand(const std::vector<std::string>& rawArgs) {
   NoPositional(args, "backup");
   const int address = RequiredAddress(args);
   const fs::path dir = RequiredPath(args, "--out");
+  CheckBackupFolder(dir);
   DeviceSession session(LineFrom(args));
 
   // Everything is read before anything is written, so that a device that
@@ -40,12 +41,9 @@ int BackupCommand(const std::vector<std::string>& rawArgs) {
       continue;
     }
     if (preset == 1 && r.notFound)
-      throw std::runtime_error("no device answers at address " + std::to_string(address) + " on " +
-                               session.DeviceName() + " (" + r.message + ")");
-    throw std::runtime_error("device at address " + std::to_string(address) +
-                             (StoppedAnswering(r) ? " stopped answering" : " failed") +
-                             " while reading preset " + std::to_string(preset) + " (" +
-                             r.message + "); nothing was written to " + dir.string());
+      throw std::runtime_error(NoDeviceAt(address, session) + "; nothing was written");
+    throw std::runtime_error(FailedWhile(address, r, "reading preset " + std::to_string(preset)) +
+                             "; nothing was written to " + dir.string());
   }
 
   BackupManifest manifest;
@@ -54,9 +52,7 @@ int BackupCommand(const std::vector<std::string>& rawArgs) {
   manifest.deviceName = DeviceFormName(blocks[0].substr(all::kDeviceName - 1, pa422::kNameLength));
   manifest.mute = BlockByte(blocks[0], all::kMute) != 0;
   manifest.bypass = BlockByte(blocks[0], all::kBypass) != 0;
-  std::error_code error;
-  fs::create_directories(dir, error);
-  if (error) throw std::runtime_error("cannot create " + dir.string() + ": " + error.message());
+  std::vector<BackupFile> files;
   for (int preset = 1; preset <= kPresetCount; ++preset) {
     const pa422::Bytes& block = blocks[preset - 1];
     BackupPreset entry;
@@ -66,14 +62,19 @@ int BackupCommand(const std::vector<std::string>& rawArgs) {
     entry.name = DeviceFormName(file.substr(35, pa422::kNameLength));
     entry.locked = BlockByte(block, all::kLock) != 0;
     entry.crc32 = Crc32(file);
-    WriteFileAtomically((dir / entry.file).string(), file);
+    files.push_back({entry.file, file});
     manifest.presets.push_back(entry);
-    std::cout << "preset " << preset << "  " << entry.name << (entry.locked ? " (locked)" : "")
-              << "  -> " << (dir / entry.file).string() << "\n";
   }
   // The manifest last: a folder whose manifest lists a preset holds its file.
-  WriteFileAtomically((dir / kManifestName).string(), ManifestJson(manifest));
+  files.push_back({kManifestName, ManifestJson(manifest)});
+  // All or nothing: an earlier backup in DIR stays whole unless the whole
+  // new set is on disk.
+  const std::string warning = ReplaceBackupFolder(dir, files);
+  for (const BackupPreset& entry : manifest.presets)
+    std::cout << "preset " << entry.preset << "  " << entry.name << (entry.locked ? " (locked)" : "")
+              << "  -> " << (dir / entry.file).string() << "\n";
   std::cout << "backup of address " << address << " (" << manifest.deviceName << ") in "
             << (dir / kManifestName).string() << "\n";
+  if (!warning.empty()) std::cerr << "varlo-cli: warning: " << warning << "\n";
   return 0;
 }

@@ -1,6 +1,11 @@
 #include "DeviceCommandSupport.h"
 
-#include <fstream>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <stdexcept>
 
 #include "EqualizerDocument.h"
@@ -45,12 +50,47 @@ bool StoppedAnswering(const LinkResult& r) {
          r.message == "Timeout - Waiting for Data from ORB.";
 }
 
+std::string FailedWhile(int address, const LinkResult& r, const std::string& what) {
+  if (r.lineGone) return r.message + " while " + what + " of address " + std::to_string(address);
+  return "device at address " + std::to_string(address) +
+         (StoppedAnswering(r) ? " stopped answering" : " failed") + " while " + what + " (" +
+         r.message + ")";
+}
+
+std::string NoDeviceAt(int address, const DeviceSession& session) {
+  return "no device answered at address " + std::to_string(address) + " on " + session.DeviceName() +
+         " (is the line connected and the device powered?)";
+}
+
 std::string DeviceFormName(const std::string& text) { return BlockName(pa422::Name16(text), 1); }
 
-std::string ReadWholeFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path.string());
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) throw std::runtime_error("cannot read " + path.string());
+std::string ReadSmallFile(const std::filesystem::path& path, size_t limit) {
+  auto fail = [&](const std::string& cause) {
+    return std::runtime_error("cannot read " + path.string() + ": " + cause);
+  };
+  // O_NONBLOCK: opening a pipe without a writer, or a device, must not wait.
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) throw fail(std::strerror(errno));
+  struct Closer {
+    int fd;
+    ~Closer() { close(fd); }
+  } closer{fd};
+  struct stat st;
+  if (fstat(fd, &st) != 0) throw fail(std::strerror(errno));
+  if (S_ISDIR(st.st_mode)) throw fail("it is a folder");
+  if (!S_ISREG(st.st_mode)) throw fail("it is not a regular file");
+  const std::string tooLarge = "it is larger than " + std::to_string(limit) + " bytes";
+  if (static_cast<unsigned long long>(st.st_size) > limit) throw fail(tooLarge);
+  std::string bytes(limit + 1, '\0');
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = read(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw fail(std::strerror(errno));
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  if (done > limit) throw fail(tooLarge);  // it grew while being read
+  bytes.resize(done);
   return bytes;
 }

@@ -21,8 +21,19 @@ void NoPositional(const Arguments& args, const std::string& command);
 // that answered with an error.
 bool StoppedAnswering(const LinkResult& r);
 
+// Why a transaction with the device at `address` failed while doing
+// `what` ("reading preset 4"), as one phrase: the line that went away, or
+// the device that stopped answering or failed, with the engine's message.
+std::string FailedWhile(int address, const LinkResult& r, const std::string& what);
+
+// The first transaction found nobody at `address` on the session's line.
+std::string NoDeviceAt(int address, const DeviceSession& session);
+
 // A name as the device keeps it (upper-cased, filtered), trimmed as shown.
 std::string DeviceFormName(const std::string& text);
 
-// Throws std::runtime_error naming the file when it cannot be read.
-std::string ReadWholeFile(const std::filesystem::path& path);
+// A small regular file (a symbolic link is followed) of at most `limit`
+// bytes. A folder, device or pipe is refused without waiting on it, and no
+// more than `limit` bytes are ever read. Throws std::runtime_error naming
+// the file and the cause.
+std::string ReadSmallFile(const std::filesystem::path& path, size_t limit);

@@ -12,6 +12,33 @@ namespace {
 // Longer than the engine's own time-outs (three timers of about two
 // seconds each): the engine always ends a transaction before this.
 constexpr auto kTransactionLimit = std::chrono::seconds(30);
+
+constexpr const char kNetworkScheme[] = "rfc2217://";
+
+bool IsNetworkLine(const std::string& device) { return device.rfind(kNetworkScheme, 0) == 0; }
+
+// Why the line did not open, as one sentence. The engine's texts for the
+// two usual causes are written for the program's own ports and mislead on
+// a command line ("Com Port Already Open" for a server that hung up at
+// once).
+std::string OpenFailure(const std::string& device, const std::string& engineText) {
+  const bool network = IsNetworkLine(device);
+  if (engineText == "Connect aborted - Com Port Already Open")
+    return network ? "the server at " + device +
+                         " closed the connection at once (is another client using the line?)"
+                   : "cannot open " + device + ": it is in use by another program";
+  if (engineText == "Connect aborted - Invalid Port")
+    return "cannot open " + device + ": " +
+           (network ? "nothing accepts connections there (no server, an unknown host or no route)"
+                    : "there is no such serial device");
+  return "cannot open " + device + ": " + engineText;
+}
+
+std::string LineGoneText(const std::string& device) {
+  return IsNetworkLine(device)
+             ? "the server at " + device + " closed the connection"
+             : "the serial device " + device + " has gone away";
+}
 }  // namespace
 
 // Collects what the engine would show in boxes and tell the window.
@@ -56,7 +83,7 @@ DeviceSession::DeviceSession(const LineChoice& line) : engine_(std::make_unique<
   }
   if (!form.Connected) {
     std::string why = engine_->messages.empty() ? "the port did not open" : engine_->messages.front();
-    throw std::runtime_error("cannot open " + deviceName_ + ": " + why);
+    throw std::runtime_error(OpenFailure(deviceName_, why));
   }
 }
 
@@ -72,8 +99,15 @@ template <typename Start>
 LinkResult DeviceSession::Run(Start start) {
   TzkPA422Form& form = engine_->form;
   engine_->messages.clear();
-  start(form);
   LinkResult result;
+  // A line that has gone stays gone: the engine would only wait for its
+  // time-out and report "ORB Not Found.".
+  if (form.ApdComPort.LineGone()) {
+    result.lineGone = true;
+    result.message = LineGoneText(deviceName_);
+    return result;
+  }
+  start(form);
   if (form.CommState == 0 && engine_->messages.empty()) {
     // Refused without a message: the port closed under us.
     result.message = "the serial line is closed";
@@ -82,6 +116,11 @@ LinkResult DeviceSession::Run(Start start) {
   if (!engine_->loop.RunUntil([&] { return form.CommState == 0; }, kTransactionLimit)) {
     form.Disconnect();
     result.message = "no end of the transaction within 30 s";
+    return result;
+  }
+  if (!engine_->messages.empty() && form.ApdComPort.LineGone()) {
+    result.lineGone = true;
+    result.message = LineGoneText(deviceName_);
     return result;
   }
   if (!engine_->messages.empty()) {

@@ -17,6 +17,10 @@ struct LinkResult {
   std::string message;
   // Nobody raised DSR for the address: there is no device there.
   bool notFound = false;
+  // The line itself went away (the server closed the connection, the
+  // device was unplugged): `message` says so, and no later transaction
+  // can reach a device either.
+  bool lineGone = false;
   // The recalled all-data block (70 data bytes and the status byte) of a
   // successful RecallAllData.
   pa422::Bytes block;
@@ -32,8 +36,8 @@ struct LineChoice {
 
 class DeviceSession {
  public:
-  // Opens the line; throws std::runtime_error with the engine's message
-  // when it cannot.
+  // Opens the line; throws std::runtime_error saying why it cannot (the
+  // engine's message, put in plain words where it would mislead).
   explicit DeviceSession(const LineChoice& line);
   ~DeviceSession();
   DeviceSession(const DeviceSession&) = delete;

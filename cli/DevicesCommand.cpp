@@ -71,11 +71,18 @@ int DevicesCommand(const std::vector<std::string>& rawArgs) {
 
   std::vector<FoundDevice> found;
   int failures = 0;
+  // Set when the line went away: nothing further can answer, so the scan
+  // stops rather than waiting out every address left.
+  std::string lineGone;
   ScanProgress progress(static_cast<int>(addresses.size()));
   for (size_t i = 0; i < addresses.size(); ++i) {
     const int address = addresses[i];
     progress.Show(static_cast<int>(i), address, static_cast<int>(found.size()));
     LinkResult current = session.RecallAllData(address, 0);
+    if (current.lineGone) {
+      lineGone = current.message + " while asking address " + std::to_string(address);
+      break;
+    }
     if (current.notFound) continue;
     FoundDevice device{address, current.block, {}};
     std::string failure = current.ok ? "" : current.message;
@@ -83,9 +90,13 @@ int DevicesCommand(const std::vector<std::string>& rawArgs) {
       LinkResult r = session.RecallAllData(address, preset);
       if (r.ok)
         device.presets.push_back(r.block);
+      else if (r.lineGone)
+        lineGone = FailedWhile(address, r, "reading preset " + std::to_string(preset));
       else
         failure = "reading preset " + std::to_string(preset) + ": " + r.message;
+      if (!lineGone.empty()) break;
     }
+    if (!lineGone.empty()) break;
     if (failure.empty()) {
       found.push_back(std::move(device));
     } else {
@@ -95,6 +106,14 @@ int DevicesCommand(const std::vector<std::string>& rawArgs) {
     }
   }
   progress.Clear();
-  std::cout << (args.flags.count("--json") ? DevicesJson(found) : DevicesTable(found));
+  if (args.flags.count("--json"))
+    std::cout << DevicesJson(found);
+  else if (!found.empty() || lineGone.empty())  // not "no device answered" when none could
+    std::cout << DevicesTable(found);
+  if (!lineGone.empty()) {
+    std::cout.flush();
+    std::cerr << "varlo-cli: " << lineGone << "; the scan stopped there\n";
+    return 1;
+  }
   return failures ? 1 : 0;
 }

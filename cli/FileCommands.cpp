@@ -41,7 +41,7 @@ int ShowCommand(const std::vector<std::string>& rawArgs) {
   PresetFormat format = InputFormat(args, path);
   int preset = IntegerOption(args, "--preset", 1, 1, kPresetCount);
 
-  PresetFileContents contents = ReadPresetFile(path, format);
+  PresetFileContents contents = ReadExactPresetFile(path, format);
   std::string json = "{\"format\":\"" + std::string(PresetFormatName(format)) + "\",\"bands\":[";
   for (int band = 1; band <= kBandCount; ++band) {
     if (band > 1) json += ",";
@@ -74,7 +74,7 @@ int ConvertCommand(const std::vector<std::string>& rawArgs) {
   if (auto it = args.options.find("--device-name"); it != args.options.end())
     doc.DeviceName = it->second;
 
-  PresetFileContents contents = ReadPresetFile(in, inFormat);
+  PresetFileContents contents = ReadExactPresetFile(in, inFormat);
   ApplyPresetContents(doc, contents, SliderPolicy{});
   WritePresetFile(out, PresetFormatForPath(out), doc);
   return 0;

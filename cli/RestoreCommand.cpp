@@ -1,5 +1,9 @@
 // varlo-cli restore: a backup folder back into a device, each preset read
 // back to verify it.
+#include <pthread.h>
+#include <signal.h>
+
+#include <ctime>
 #include <iostream>
 #include <stdexcept>
 
@@ -7,6 +11,7 @@
 #include "DeviceCommandSupport.h"
 #include "DeviceCommands.h"
 #include "EqualizerDocument.h"
+#include "PresetFiles.h"
 
 namespace fs = std::filesystem;
 namespace all = pa422::all_data;
@@ -18,6 +23,57 @@ std::string ListOfPresets(const std::vector<int>& presets) {
   for (int p : presets) text += (text.empty() ? "" : ", ") + std::to_string(p);
   return text;
 }
+
+// A manifest of eight presets is about 1 KB; anything far larger is not one.
+constexpr size_t kManifestSizeLimit = 64 * 1024;
+
+// A backup's preset file: a regular Mac file of exactly 68 bytes.
+std::string ReadBackupPresetFile(const fs::path& path) {
+  try {
+    return ReadExactPresetBytes(path.string(), PresetFormat::Mac);
+  } catch (const PresetFileError& e) {
+    throw std::runtime_error(std::string(e.what()) + "; nothing was sent");
+  }
+}
+
+// SIGINT and SIGTERM held back for the whole restore: blocked before the
+// line's threads start (they inherit the mask), so that no thread is ever
+// stopped by them, and looked at between presets. The preset in hand is
+// always finished (written, locked again if the backup says so, read back)
+// before the restore stops.
+class HeldStopSignals {
+ public:
+  HeldStopSignals() {
+    sigemptyset(&signals_);
+    sigaddset(&signals_, SIGINT);
+    sigaddset(&signals_, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals_, &previous_);
+  }
+  ~HeldStopSignals() {
+    // A signal that came is answered by the message of the stop, not by
+    // the default action once it is unblocked.
+    const timespec now{};
+    while (sigtimedwait(&signals_, nullptr, &now) > 0) {
+    }
+    pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+  }
+  HeldStopSignals(const HeldStopSignals&) = delete;
+  HeldStopSignals& operator=(const HeldStopSignals&) = delete;
+
+  // "SIGINT" or "SIGTERM" once one came, else empty.
+  std::string Came() const {
+    sigset_t pending;
+    sigemptyset(&pending);
+    sigpending(&pending);
+    if (sigismember(&pending, SIGINT)) return "SIGINT";
+    if (sigismember(&pending, SIGTERM)) return "SIGTERM";
+    return "";
+  }
+
+ private:
+  sigset_t signals_{};
+  sigset_t previous_{};
+};
 
 // What a restore has done so far, for the message when it stops.
 struct RestoreProgress {
@@ -36,10 +92,8 @@ struct RestoreProgress {
     return text;
   }
   [[noreturn]] void Stop(const std::string& step, const LinkResult& r) const {
-    throw std::runtime_error("device at address " + std::to_string(address) +
-                             (StoppedAnswering(r) ? " stopped answering" : " failed") + " while " +
-                             step + " preset " + std::to_string(current) + " (" + r.message +
-                             "); " + Summary());
+    throw std::runtime_error(
+        FailedWhile(address, r, step + " preset " + std::to_string(current)) + "; " + Summary());
   }
 };
 }  // namespace
@@ -50,9 +104,11 @@ int RestoreCommand(const std::vector<std::string>& rawArgs) {
   const int address = RequiredAddress(args);
   const fs::path dir = RequiredPath(args, "--from");
   const int only = IntegerOption(args, "--preset", 0, 1, kPresetCount);
+  const HeldStopSignals stopSignals;
 
   // Every file to be sent is read and checked before the line is opened.
-  const BackupManifest manifest = ParseManifest(ReadWholeFile(dir / kManifestName));
+  const BackupManifest manifest =
+      ParseManifest(ReadSmallFile(dir / kManifestName, kManifestSizeLimit));
   struct Planned {
     BackupPreset entry;
     pa422::Bytes block;
@@ -65,7 +121,7 @@ int RestoreCommand(const std::vector<std::string>& rawArgs) {
       if (only) throw std::runtime_error(dir.string() + " holds no preset " + std::to_string(only));
       continue;
     }
-    plan.push_back({*entry, CheckedPresetBlock(*entry, ReadWholeFile(dir / entry->file))});
+    plan.push_back({*entry, CheckedPresetBlock(*entry, ReadBackupPresetFile(dir / entry->file))});
   }
   if (plan.empty()) throw std::runtime_error(dir.string() + " holds no presets");
 
@@ -76,14 +132,20 @@ int RestoreCommand(const std::vector<std::string>& rawArgs) {
   bool renamed = false;
   for (const Planned& step : plan) {
     const int preset = step.entry.preset;
+    if (const std::string signal = stopSignals.Came(); !signal.empty()) {
+      std::vector<int> left;
+      for (const Planned& rest : plan)
+        if (rest.entry.preset >= preset) left.push_back(rest.entry.preset);
+      throw std::runtime_error("restore to address " + std::to_string(address) + " stopped by " +
+                               signal + ": " + progress.Summary() + "; not restored: presets " +
+                               ListOfPresets(left));
+    }
     progress.current = preset;
     progress.sent = progress.unlocked = false;
     LinkResult before = session.RecallAllData(address, preset);
     if (!before.ok) {
       if (progress.written.empty() && before.notFound)
-        throw std::runtime_error("no device answers at address " + std::to_string(address) +
-                                 " on " + session.DeviceName() + " (" + before.message +
-                                 "); nothing was sent");
+        throw std::runtime_error(NoDeviceAt(address, session) + "; nothing was sent");
       progress.Stop("reading", before);
     }
     // A whole restore gives a replaced unit the device name of the backup.

@@ -18,11 +18,16 @@ std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
   throw PresetFileError(path, "Cannot read preset file " + Quoted(path) + ": " + cause);
 }
 
-// Up to `limit` bytes from the start of the file. Opened without blocking
-// so that a pipe without a writer cannot stall the program.
-std::string ReadPrefix(const std::string& path, size_t limit) {
+// Opened without blocking, so that a pipe without a writer or a device
+// cannot stall the program.
+int OpenForReading(const std::string& path) {
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) CannotRead(path, std::strerror(errno));
+  return fd;
+}
+
+// Up to `limit` bytes from the start of an open file, which is closed.
+std::string ReadUpTo(int fd, const std::string& path, size_t limit) {
   std::string bytes(limit, '\0');
   size_t done = 0;
   while (done < limit) {
@@ -40,6 +45,18 @@ std::string ReadPrefix(const std::string& path, size_t limit) {
   bytes.resize(done);
   return bytes;
 }
+
+std::string ReadPrefix(const std::string& path, size_t limit) {
+  return ReadUpTo(OpenForReading(path), path, limit);
+}
+
+// What a file's bytes hold, refused when the device would not accept it.
+PresetFileContents CheckedContents(const std::string& path, PresetFormat format,
+                                   std::string_view bytes) {
+  PresetFileContents contents = ParsePreset(format, bytes);
+  if (auto refused = RefusedPresetValue(contents)) CannotRead(path, *refused);
+  return contents;
+}
 }  // namespace
 
 PresetFileContents ReadPresetFile(const std::string& path, PresetFormat format) {
@@ -49,9 +66,7 @@ PresetFileContents ReadPresetFile(const std::string& path, PresetFormat format) 
     CannotRead(path, "the file is too short (" + std::to_string(bytes.size()) + " bytes; the " +
                          (format == PresetFormat::Mac ? "Mac" : ".equ") + " format has " +
                          std::to_string(size) + ")");
-  PresetFileContents contents = ParsePreset(format, bytes);
-  if (auto refused = RefusedPresetValue(contents)) CannotRead(path, *refused);
-  return contents;
+  return CheckedContents(path, format, bytes);
 }
 
 PresetFormat ReaderForOpenedFile(const std::string& path, int filterIndex) {
@@ -121,4 +136,37 @@ PresetLoadResult OpenPresetFile(TEqualizerDocument& doc, const std::string& path
 void SavePresetFile(TEqualizerDocument& doc, const std::string& path, PresetFormat format) {
   doc.FileName = path;
   WritePresetFile(path, format, doc);
+}
+
+std::string ReadExactPresetBytes(const std::string& path, PresetFormat format) {
+  const size_t size = PresetFileSize(format);
+  const std::string formatName = format == PresetFormat::Mac ? "the Mac format" : "the .equ format";
+  const int fd = OpenForReading(path);
+  struct stat st;
+  if (fstat(fd, &st) != 0) {
+    int error = errno;
+    close(fd);
+    CannotRead(path, std::strerror(error));
+  }
+  if (!S_ISREG(st.st_mode)) {
+    close(fd);
+    CannotRead(path, S_ISDIR(st.st_mode) ? "it is a folder" : "it is not a regular file");
+  }
+  // One byte more than the format is asked for, so that a file that grew
+  // since fstat is still seen to be too long.
+  std::string bytes = ReadUpTo(fd, path, size + 1);
+  const auto actual =
+      std::max<unsigned long long>(bytes.size(), static_cast<unsigned long long>(st.st_size));
+  if (bytes.size() < size)
+    CannotRead(path, "the file is too short (" + std::to_string(bytes.size()) + " bytes; " +
+                         formatName + " has " + std::to_string(size) + ")");
+  if (actual > size)
+    CannotRead(path, "the file is too long (" + std::to_string(actual) + " bytes; " + formatName +
+                         " has exactly " + std::to_string(size) + ")");
+  bytes.resize(size);
+  return bytes;
+}
+
+PresetFileContents ReadExactPresetFile(const std::string& path, PresetFormat format) {
+  return CheckedContents(path, format, ReadExactPresetBytes(path, format));
 }

@@ -21,6 +21,17 @@ PresetFileContents ReadPresetFile(const std::string& path, PresetFormat format);
 // size, else its extension), the .equ format for any other index.
 PresetFormat ReaderForOpenedFile(const std::string& path, int filterIndex);
 
+// The bytes of a preset file that must be exactly its format's size, as
+// the command-line tool takes files it did not write itself: only a regular
+// file (a symbolic link is followed; a folder, device or pipe is refused
+// without waiting on it), never more than the format's size read. Throws
+// PresetFileError naming the file and the cause.
+std::string ReadExactPresetBytes(const std::string& path, PresetFormat format);
+
+// ReadPresetFile for such a file: ReadExactPresetBytes' checks, then the
+// reader of the format with ReadPresetFile's check of the values.
+PresetFileContents ReadExactPresetFile(const std::string& path, PresetFormat format);
+
 // Writes the document in the format, replacing the file atomically: when
 // the write fails the previous file is untouched. Throws PresetFileError
 // naming the file and the cause.

@@ -102,7 +102,7 @@ bool TMDIChild::Open(const QString& path, int filterIndex) {
   if (result.pasteEnabled) SetPasteEnabled(*result.pasteEnabled);
   FormResize();
 
-  if (Doc.Address == 0) return;  // a window without a device sends nothing
+  if (Doc.Address == 0) return true;  // a window without a device sends nothing
   if (result.lockCleared && lockWasChecked)
     TransmitWhenIdle(*this, result.payload);
   else

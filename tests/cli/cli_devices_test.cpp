@@ -2,12 +2,20 @@
 // and restoring it, with the faults an installed system meets (an empty
 // bus, a missing address, a locked preset, a device that stops answering
 // halfway). What reached the devices is read back from orbsim.
+#include <pwd.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "BackupSet.h"
 #include "CliRunner.h"
 #include "Json.h"
 #include "PA422Messages.h"
+#include "support/ChildProcess.h"
 #include "support/Hex.h"
 #include "support/OrbSimProcess.h"
 
@@ -178,20 +186,90 @@ TEST_F(VarloCliDevices, NothingIsSentFromAFileThatDoesNotCheckOut) {
   EXPECT_EQ(sim_->Ok("frames"), "ok");  // not even preset 1 went out
   ExpectFailure(With({"restore", "--address", "1", "--from", Path("nothing")}), "cannot read");
   fs::remove(Path("b/preset-2.V95"));
-  ExpectFailure(With({"restore", "--address", "1", "--from", Path("b"), "--preset", "2"}), "cannot read");
+  ExpectFailure(With({"restore", "--address", "1", "--from", Path("b"), "--preset", "2"}),
+                "preset-2.V95\": No such file");
   // The one preset asked for does check out.
   r = Run(With({"restore", "--address", "1", "--from", Path("b"), "--preset", "4"}));
   EXPECT_EQ(r.status, 0) << r.err;
 }
 
+// Run prefix for a command that, wrongly built, would read without end or
+// wait for ever: a time limit and, where no sanitizer needs the address
+// space, a memory limit.
+std::string Bounded() {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  return "timeout 30";
+#else
+  return "ulimit -v 4000000; timeout 30";
+#endif
+}
+
+TEST_F(VarloCliDevices, RestoreReadsOnlyRegularFilesOfTheirSize) {
+  Bus("1");
+  ASSERT_EQ(Run(With({"backup", "--address", "1", "--out", Path("b")})).status, 0);
+  sim_->Ok("frames");
+  const std::string preset1 = Path("b/preset-1.V95");
+  fs::remove(preset1);
+  fs::create_symlink("/dev/zero", preset1);
+  ExpectFailure(With({"restore", "--address", "1", "--from", Path("b")}),
+                preset1 + "\": it is not a regular file; nothing was sent", Bounded());
+  fs::remove(preset1);
+  ASSERT_EQ(mkfifo(preset1.c_str(), 0600), 0);
+  ExpectFailure(With({"restore", "--address", "1", "--from", Path("b")}),
+                preset1 + "\": it is not a regular file", Bounded());
+  fs::remove(preset1);
+  Put(preset1, std::string(68, ' ') + std::string(1000, ' '));
+  ExpectFailure(With({"restore", "--address", "1", "--from", Path("b")}),
+                preset1 + "\": the file is too long (1068 bytes", Bounded());
+
+  // The manifest is held to the same rules, and named.
+  fs::create_directories(Path("c/manifest.json"));
+  ExpectFailure(With({"restore", "--address", "1", "--from", Path("c")}),
+                "cannot read " + Path("c/manifest.json") + ": it is a folder", Bounded());
+  fs::remove(Path("c/manifest.json"));
+  fs::create_symlink("/dev/zero", Path("c/manifest.json"));
+  ExpectFailure(With({"restore", "--address", "1", "--from", Path("c")}),
+                "cannot read " + Path("c/manifest.json") + ": it is not a regular file", Bounded());
+  EXPECT_EQ(sim_->Ok("frames"), "ok");  // nothing went out
+}
+
 TEST_F(VarloCliDevices, MissingAddressWritesNothing) {
   Bus("1");
-  ExpectFailure(With({"backup", "--address", "2", "--out", Path("b")}),
-                "no device answers at address 2");
+  const std::string nobody = "no device answered at address 2 on " + sim_->Url() +
+                             " (is the line connected and the device powered?)";
+  ExpectFailure(With({"backup", "--address", "2", "--out", Path("b")}), nobody + "; nothing was written");
   EXPECT_FALSE(fs::exists(Path("b")));
   ASSERT_EQ(Run(With({"backup", "--address", "1", "--out", Path("b")})).status, 0);
-  ExpectFailure(With({"restore", "--address", "2", "--from", Path("b")}),
-                "no device answers at address 2");
+  ExpectFailure(With({"restore", "--address", "2", "--from", Path("b")}), nobody + "; nothing was sent");
+}
+
+TEST_F(VarloCliDevices, ALineThatFailsIsNamedWithWhatHappened) {
+  Bus("1");
+  // The server turns a second client away at once.
+  const int first = ConnectLoopbackTcp(sim_->SerialPort());
+  ASSERT_GE(first, 0);
+  for (int i = 0; i < 200 && sim_->Ok("state").find("client=1") == std::string::npos; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  CliResult r = ExpectFailure(With({"devices", "--addresses", "1"}),
+                              "the server at " + sim_->Url() +
+                                  " closed the connection at once (is another client using the line?)");
+  EXPECT_EQ(r.out, "");
+  close(first);
+
+  // The server goes away in the middle: the scan stops there instead of
+  // waiting out every address as "not found".
+  sim_->Ok("drop at dsr");
+  const auto start = std::chrono::steady_clock::now();
+  r = ExpectFailure(With({"devices", "--addresses", "1-20"}),
+                    "the server at " + sim_->Url() +
+                        " closed the connection while asking address 1; the scan stopped there");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  EXPECT_EQ(r.out, "");
+  sim_->Ok("drop at dtid");
+  ExpectFailure(With({"backup", "--address", "1", "--out", Path("b")}),
+                "the server at " + sim_->Url() +
+                    " closed the connection while reading preset 1 of address 1; nothing was written");
+  EXPECT_FALSE(fs::exists(Path("b")));
 }
 
 TEST_F(VarloCliDevices, DeviceThatStopsAnsweringHalfwayThroughABackup) {
@@ -209,6 +287,64 @@ TEST_F(VarloCliDevices, DeviceThatStopsAnsweringHalfwayThroughABackup) {
   ExpectFailure(With({"backup", "--address", "1", "--out", Path("c")}),
                 "stopped answering while reading preset 2 (Timeout - Waiting for Data from ORB.)");
   EXPECT_FALSE(fs::exists(Path("c")));
+}
+
+// The backup tool run as an ordinary user, for whom file permissions
+// count: as root the test drops to "nobody" and hands it `owned`.
+std::string AsOrdinaryUser(const std::vector<fs::path>& owned) {
+  if (geteuid() != 0) return "";
+  const passwd* nobody = getpwnam("nobody");
+  EXPECT_NE(nobody, nullptr);
+  if (!nobody) return "";
+  for (const fs::path& path : owned) EXPECT_EQ(lchown(path.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+  return "setpriv --reuid=" + std::to_string(nobody->pw_uid) +
+         " --regid=" + std::to_string(nobody->pw_gid) + " --clear-groups";
+}
+
+TEST_F(VarloCliDevices, BackupReplacesAnEarlierBackupAllOrNothing) {
+  Bus("1,3");
+  fs::permissions(dir_, fs::perms(0755));
+  fs::create_directory(Path("work"));
+  ASSERT_EQ(Run(With({"backup", "--address", "1", "--out", Path("work/b")})).status, 0);
+  // One file of the earlier backup may not be written by the user; it no
+  // longer matters, as the files are not rewritten in place.
+  fs::permissions(Path("work/b/preset-4.V95"), fs::perms(0444));
+  std::vector<fs::path> owned{Path("work"), Path("work/b")};
+  for (int preset = 1; preset <= 8; ++preset)
+    if (preset != 4) owned.push_back(Path("work/b/" + PresetFileName(preset)));
+  owned.push_back(Path("work/b/manifest.json"));
+  const std::string user = AsOrdinaryUser(owned);
+  CliResult r = Run(With({"backup", "--address", "3", "--out", Path("work/b")}), user);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ParseManifest(Get(Path("work/b/manifest.json"))).deviceName, "ORB 3");
+  EXPECT_EQ(Get(Path("work/b/preset-4.V95")).substr(52, 5), "ORB 3");
+  EXPECT_EQ(std::distance(fs::directory_iterator(Path("work")), fs::directory_iterator()), 1);
+  r = Run(With({"restore", "--address", "1", "--from", Path("work/b"), "--preset", "4"}));
+  EXPECT_EQ(r.status, 0) << r.err;
+
+  // A new set that cannot be written (no room for it beside the folder)
+  // leaves the earlier backup whole, and the message names where.
+  fs::permissions(Path("work"), fs::perms(0555));
+  if (!user.empty()) {
+    ASSERT_EQ(chown(Path("work").c_str(), 0, 0), 0);
+  }
+  const std::string manifest = Get(Path("work/b/manifest.json"));
+  ExpectFailure(With({"backup", "--address", "1", "--out", Path("work/b")}),
+                "cannot create a folder in " + Path("work") + ": Permission denied", user);
+  EXPECT_EQ(Get(Path("work/b/manifest.json")), manifest);
+  r = Run(With({"restore", "--address", "1", "--from", Path("work/b"), "--preset", "4"}));
+  EXPECT_EQ(r.status, 0) << r.err;
+  fs::permissions(Path("work"), fs::perms(0755));
+
+  // A folder that holds the user's own files is refused before the device
+  // is asked, and nothing in it is touched.
+  Put(Path("work/b/notes.txt"), "mine");
+  sim_->Ok("frames");
+  ExpectFailure(With({"backup", "--address", "1", "--out", Path("work/b")}),
+                Path("work/b") + " holds \"notes.txt\", which is not part of a backup");
+  EXPECT_EQ(sim_->Ok("frames"), "ok");
+  EXPECT_EQ(Get(Path("work/b/manifest.json")), manifest);
+  EXPECT_EQ(Get(Path("work/b/notes.txt")), "mine");
 }
 
 TEST_F(VarloCliDevices, DeviceThatStopsAnsweringHalfwayThroughARestore) {
@@ -229,4 +365,42 @@ TEST_F(VarloCliDevices, DeviceThatStopsAnsweringHalfwayThroughARestore) {
   ExpectFailure(With({"restore", "--address", "3", "--from", Path("b"), "--preset", "5"}),
                 "device at address 3 failed while writing preset 5 (ComStat Error -2); "
                 "no preset was written; preset 5 may be partly written");
+}
+
+TEST_F(VarloCliDevices, InterruptedRestoreFinishesThePresetInHandAndSaysWhatWasRestored) {
+  // Each transaction takes at least 150 ms, so the signal comes while
+  // preset 2 is in hand.
+  sim_ = std::make_unique<OrbSimProcess>(
+      std::vector<std::string>{"--no-pacing", "--latency-ms", "50", "--devices", "1"});
+  ASSERT_EQ(Run(With({"backup", "--address", "1", "--out", Path("b")})).status, 0);
+  for (int preset = 1; preset <= 3; ++preset)
+    ReplacePresetFile(Path("b"), preset, Get(Path("b/" + PresetFileName(preset))), true);
+  ASSERT_EQ(Run(With({"restore", "--address", "1", "--from", Path("b")})).status, 0);
+  ASSERT_EQ(At(Block(1, 2), all::kLock), 1);
+  sim_->Ok("frames");
+
+  // Locked presets are unlocked, written and locked again: SIGINT comes
+  // once preset 2 has been unlocked.
+  ChildProcess restore({"/bin/sh", "-c",
+                        "exec '" VARLO_CLI_PATH "' restore --address 1 --from '" + Path("b") +
+                            "' --device " + sim_->Url() + " 2>'" + Path("restore.err") + "'"});
+  std::string frames;
+  for (int i = 0; i < 1000 && frames.find("1:950102") == std::string::npos; ++i) {
+    frames += sim_->Ok("frames");
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_NE(frames.find("1:950102"), std::string::npos) << frames;
+  ASSERT_EQ(kill(restore.Pid(), SIGINT), 0);
+  EXPECT_EQ(restore.WaitExit(20000), 1);
+  const std::string err = Get(Path("restore.err"));
+  EXPECT_EQ(err,
+            "varlo-cli: restore to address 1 stopped by SIGINT: written and verified: presets 1, 2; "
+            "not restored: presets 3, 4, 5, 6, 7, 8\n");
+  EXPECT_EQ(restore.ReadLine(1000), "preset 1  PRESET 1 (locked)  written and verified");
+  EXPECT_EQ(restore.ReadLine(1000), "preset 2  PRESET 2 (locked)  written and verified");
+  // Preset 2 is locked again; preset 3 was not touched.
+  frames += sim_->Ok("frames");
+  EXPECT_NE(frames.find("1:940102"), std::string::npos) << frames;
+  EXPECT_EQ(frames.find("1:950103"), std::string::npos) << frames;
+  for (int preset = 1; preset <= 3; ++preset) EXPECT_EQ(At(Block(1, preset), all::kLock), 1) << preset;
 }

@@ -140,6 +140,20 @@ TEST_F(VarloCli, ValuesTheDeviceRefusesAndSettingsFilesThatAreNoFilesAreRefused)
   ExpectRefused({"setting", Path("Varlo95.ini"), "Scaling", "SliderRange"}, "not a regular file");
 }
 
+TEST_F(VarloCli, APresetFileIsExactlyItsFormatsSize) {
+  Put(Path("long.V95"), MacFile() + std::string(1000, ' '));  // 1068 bytes
+  Put(Path("sparse.V95"), MacFile());
+  fs::resize_file(Path("sparse.V95"), 2ull << 30);  // 2 GiB of holes
+  fs::create_symlink("/dev/zero", Path("zero.V95"));
+  ExpectRefused({"show", Path("long.V95")}, "too long (1068 bytes");
+  ExpectRefused({"show", Path("sparse.V95")}, "too long (2147483648 bytes");
+  ExpectRefused({"show", Path("zero.V95")}, "not a regular file");
+  ExpectRefused({"show", "/dev/zero", "--format", "equ"}, "not a regular file");
+  ExpectRefused({"convert", Path("long.V95"), Path("out.equ")}, Path("long.V95"));
+  ExpectRefused({"convert", Path("zero.V95"), Path("out.equ")}, "not a regular file");
+  EXPECT_FALSE(fs::exists(Path("out.equ")));
+}
+
 TEST_F(VarloCli, HelpAndVersionFollowTheConventions) {
   CliResult r = Run({"--help"});
   EXPECT_EQ(r.status, 0);

@@ -348,3 +348,45 @@ TEST_F(PresetFileTest, ReplacingKeepsPermissionsAndSymbolicLinks) {
   EXPECT_EQ(Get("real.equ"), BuildEquPreset(Curve()));
   EXPECT_EQ(fs::status(Path("real.equ")).permissions(), fs::perms(0640));
 }
+
+// What the command-line tool takes as a preset file: a regular file of
+// exactly its format's size, read without waiting and without taking more
+// than that size, whatever the path leads to.
+TEST_F(PresetFileTest, ExactReaderTakesOnlyARegularFileOfTheFormatsSize) {
+  Put("ok.V95", MacBytes());
+  fs::create_symlink(Path("ok.V95"), Path("link.V95"));
+  EXPECT_EQ(ReadExactPresetBytes(Path("link.V95"), PresetFormat::Mac), MacBytes());
+  EXPECT_EQ(ReadExactPresetFile(Path("ok.V95"), PresetFormat::Mac).presetName, "VOCAL");
+  Put("ok.equ", EquBytes());
+  EXPECT_EQ(ReadExactPresetFile(Path("ok.equ"), PresetFormat::Equ).highPassIndex, 0);
+
+  Put("long.V95", MacBytes() + std::string(1000, ' '));  // 1068 bytes
+  Put("sparse.V95", MacBytes());
+  fs::resize_file(Path("sparse.V95"), 2ull << 30);  // 2 GiB, nearly all holes
+  fs::create_symlink("/dev/zero", Path("zero.V95"));
+  ASSERT_EQ(mkfifo(Path("fifo.V95").c_str(), 0600), 0);
+  fs::create_directory(Path("folder.V95"));
+  Put("short.equ", EquBytes().substr(0, 99));
+  for (auto [name, format, cause] :
+       {std::tuple{"long.V95", PresetFormat::Mac, "too long (1068 bytes"},
+        std::tuple{"sparse.V95", PresetFormat::Mac, "too long (2147483648 bytes"},
+        std::tuple{"zero.V95", PresetFormat::Mac, "not a regular file"},
+        std::tuple{"/dev/zero", PresetFormat::Equ, "not a regular file"},
+        std::tuple{"fifo.V95", PresetFormat::Mac, "not a regular file"},
+        std::tuple{"folder.V95", PresetFormat::Mac, "folder"},
+        std::tuple{"short.equ", PresetFormat::Equ, "too short (99 bytes"},
+        std::tuple{"ok.V95", PresetFormat::Equ, "too short (68 bytes"},
+        std::tuple{"gone.V95", PresetFormat::Mac, "No such file"}}) {
+    const std::string path = name[0] == '/' ? std::string(name) : Path(name);
+    try {
+      ReadExactPresetFile(path, format);
+      ADD_FAILURE() << name << ": no error";
+    } catch (const PresetFileError& e) {
+      EXPECT_EQ(e.path(), path);
+      EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
+      EXPECT_NE(std::string(e.what()).find(cause), std::string::npos) << e.what();
+    }
+  }
+  // The window's reader keeps taking a longer file up to the format's size.
+  EXPECT_EQ(ReadPresetFile(Path("long.V95"), PresetFormat::Mac).presetName, "VOCAL");
+}

@@ -1,0 +1,210 @@
+#include "BackupFolder.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+#include <string_view>
+
+#include "BackupSet.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+std::runtime_error Failure(const std::string& what, int error) {
+  return std::runtime_error(what + ": " + std::strerror(error));
+}
+
+// Makes completed renames and writes in `folder` durable; a folder that
+// cannot be synced does not undo what has happened.
+void SyncFolder(const fs::path& folder) {
+  int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  fsync(fd);
+  close(fd);
+}
+
+void WriteNewFile(const fs::path& path, std::string_view bytes) {
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) throw Failure("cannot write " + path.string(), errno);
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      int error = n < 0 ? errno : EIO;
+      close(fd);
+      throw Failure("cannot write " + path.string(), error);
+    }
+    done += static_cast<size_t>(n);
+  }
+  if (fsync(fd) != 0) {
+    int error = errno;
+    close(fd);
+    throw Failure("cannot write " + path.string(), error);
+  }
+  if (close(fd) != 0) throw Failure("cannot write " + path.string(), errno);
+}
+
+// A fresh, empty folder ".<base>.varlo-<kind>-<pid>-<n>" in `parent`,
+// created with the umask's permissions.
+fs::path NewSiblingFolder(const fs::path& parent, const std::string& base, const std::string& kind) {
+  for (int n = 0;; ++n) {
+    fs::path path = parent / ("." + base + ".varlo-" + kind + "-" + std::to_string(getpid()) + "-" +
+                              std::to_string(n));
+    if (mkdir(path.c_str(), 0777) == 0) return path;
+    if (errno != EEXIST || n >= 1000) throw Failure("cannot create a folder in " + parent.string(), errno);
+  }
+}
+
+// The manifest goes first, so that a set half removed is never taken for
+// a whole backup.
+std::string RemoveOldSet(const fs::path& folder) {
+  std::error_code error;
+  fs::remove(folder / kManifestName, error);
+  if (!error) fs::remove_all(folder, error);
+  if (error)
+    return "the earlier backup, moved to " + folder.string() + ", could not be removed: " +
+           error.message();
+  return "";
+}
+
+// The folder the backup goes to: a symbolic link keeps its place and its
+// folder is replaced.
+fs::path TargetFolder(const fs::path& dir) {
+  fs::path path = fs::absolute(dir).lexically_normal();
+  if (!path.has_filename()) path = path.parent_path();
+  std::error_code error;
+  if (fs::is_symlink(path, error)) {
+    fs::path resolved = fs::canonical(path, error);
+    if (error) throw std::runtime_error(dir.string() + " is a symbolic link that leads nowhere: " + error.message());
+    return resolved;
+  }
+  return path;
+}
+
+// Whether `target` may be replaced (see CheckBackupFolder); fills `old`
+// and says whether it exists.
+bool CheckTarget(const fs::path& dir, const fs::path& target, struct stat& old) {
+  const bool exists = lstat(target.c_str(), &old) == 0;
+  if (!exists && errno != ENOENT) throw Failure("cannot look at " + dir.string(), errno);
+  if (exists && !S_ISDIR(old.st_mode))
+    throw std::runtime_error(dir.string() + " exists and is not a folder; nothing was written");
+  if (!exists) return false;
+  // Only an earlier backup is replaced: the user's other files are not
+  // deleted with it.
+  std::error_code error;
+  for (fs::directory_iterator it(target, error), end; !error && it != end; it.increment(error)) {
+    const std::string name = it->path().filename().string();
+    if (!IsBackupFileName(name) || !it->is_regular_file() || it->is_symlink())
+      throw std::runtime_error(dir.string() + " holds \"" + name +
+                               "\", which is not part of a backup; nothing was written "
+                               "(give a new or empty folder, or one that holds only a backup)");
+  }
+  if (error) throw std::runtime_error("cannot list " + dir.string() + ": " + error.message());
+  return true;
+}
+}  // namespace
+
+bool IsBackupFileName(const std::string& name) {
+  if (name == kManifestName) return true;
+  for (int preset = 1; preset <= 8; ++preset)
+    if (name == PresetFileName(preset)) return true;
+  return false;
+}
+
+void CheckBackupFolder(const fs::path& dir) {
+  struct stat old{};
+  CheckTarget(dir, TargetFolder(dir), old);
+}
+
+std::string ReplaceBackupFolder(const fs::path& dir, const std::vector<BackupFile>& files,
+                                FolderSwap swap) {
+  const std::string untouched = "; nothing in " + dir.string() + " was changed";
+  const fs::path target = TargetFolder(dir);
+  const fs::path parent = target.parent_path();
+  const std::string base = target.filename().string();
+
+  struct stat old{};
+  const bool exists = CheckTarget(dir, target, old);
+  if (!exists) {
+    std::error_code error;
+    fs::create_directories(parent, error);
+    if (error) throw std::runtime_error("cannot create " + parent.string() + ": " + error.message());
+  }
+
+  const fs::path fresh = NewSiblingFolder(parent, base, "new");
+  auto discardFresh = [&] {
+    std::error_code ignored;
+    fs::remove_all(fresh, ignored);
+  };
+  try {
+    for (const BackupFile& file : files) WriteNewFile(fresh / file.name, file.bytes);
+    if (exists) {
+      // A replaced folder keeps its permissions and, where allowed, its owner.
+      if (chmod(fresh.c_str(), old.st_mode & 07777) != 0)
+        throw Failure("cannot set the permissions of " + fresh.string(), errno);
+      if (chown(fresh.c_str(), old.st_uid, old.st_gid) != 0) {
+        // Not permitted for another user's folder: the new one is ours.
+      }
+    }
+    SyncFolder(fresh);
+  } catch (const std::runtime_error& e) {
+    discardFresh();
+    throw std::runtime_error(e.what() + untouched);
+  }
+
+  if (!exists) {
+    if (rename(fresh.c_str(), target.c_str()) != 0) {
+      int error = errno;
+      discardFresh();
+      throw Failure("cannot move the new backup to " + dir.string(), error);
+    }
+    SyncFolder(parent);
+    return "";
+  }
+
+  if (swap == FolderSwap::Exchange) {
+    if (renameat2(AT_FDCWD, fresh.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0) {
+      SyncFolder(parent);
+      return RemoveOldSet(fresh);  // now the earlier set
+    }
+    const int error = errno;
+    if (error != EINVAL && error != ENOSYS && error != EOPNOTSUPP) {
+      discardFresh();
+      throw Failure("cannot put the new backup in place of " + dir.string(), error);
+    }
+    // This file system cannot exchange folders: rename aside instead.
+  }
+
+  // Renaming onto the empty folder made for it keeps a name of our own
+  // that nothing else can take in between.
+  fs::path aside;
+  try {
+    aside = NewSiblingFolder(parent, base, "old");
+  } catch (const std::runtime_error& e) {
+    discardFresh();
+    throw std::runtime_error(e.what() + untouched);
+  }
+  if (rename(target.c_str(), aside.c_str()) != 0) {
+    int error = errno;
+    discardFresh();
+    rmdir(aside.c_str());
+    throw Failure("cannot move the earlier backup in " + dir.string() + " aside", error);
+  }
+  if (rename(fresh.c_str(), target.c_str()) != 0) {
+    int error = errno;
+    if (rename(aside.c_str(), target.c_str()) != 0)
+      throw Failure("cannot move the new backup to " + dir.string() + " (it is in " +
+                        fresh.string() + ", the earlier one in " + aside.string() + ")",
+                    error);
+    discardFresh();
+    throw Failure("cannot move the new backup to " + dir.string(), error);
+  }
+  SyncFolder(parent);
+  return RemoveOldSet(aside);
+}
