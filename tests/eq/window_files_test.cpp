@@ -61,6 +61,15 @@ class WindowFilesTest : public QObject, public WindowFixture {
     QVERIFY(seen);
   }
 
+  // The window on device 1 with band 3 at +4 steps, the line quiet since.
+  bool ConnectWithBand3Raised(TMDIChild& w) {
+    if (!Connect(w, 1)) return false;
+    w.SliderOfSlot(3)->SetPosition(4);
+    const bool idle = WaitIdle();
+    Frames();
+    return idle;
+  }
+
   static TEqualizerDocument Curve() {
     TEqualizerDocument doc;
     doc.BandSteps[0] = 3;
@@ -142,10 +151,7 @@ class WindowFilesTest : public QObject, public WindowFixture {
   void valuesTheDeviceRefusesAreNeitherShownNorSent() {
     StartProgram("1");
     TMDIChild& w = *NewWindow();
-    QVERIFY(Connect(w, 1));
-    w.SliderOfSlot(3)->SetPosition(4);
-    QVERIFY(WaitIdle());
-    Frames();
+    QVERIFY(ConnectWithBand3Raised(w));
     const QString caption = w.windowTitle();
     // An .equ file with level bytes of 0xFF (-231 steps); a Mac file with
     // level byte 0 (+26 steps); filters beyond the device's 21.
@@ -265,10 +271,7 @@ class WindowFilesTest : public QObject, public WindowFixture {
   void filesThatFailAreReportedAndTheCurveStays() {
     StartProgram("1");
     TMDIChild& w = *NewWindow();
-    QVERIFY(Connect(w, 1));
-    w.SliderOfSlot(3)->SetPosition(4);
-    QVERIFY(WaitIdle());
-    Frames();
+    QVERIFY(ConnectWithBand3Raised(w));
 
     const std::string missing = *dir / "missing.vrl";
     w.Open(QString::fromStdString(missing), 1);
