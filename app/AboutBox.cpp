@@ -1,4 +1,4 @@
-#include "AboutBox.h"
+#include "app/AboutBox.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -10,8 +10,9 @@
 #include <QShowEvent>
 #include <algorithm>
 
-#include "FormSupport.h"
-#include "VersionRecord.h"
+#include "app/FormSupport.h"
+#include "app/VersionRecord.h"
+#include "controls/CaptionFit.h"
 
 namespace {
 // The program icon: a row of equalizer band sliders.

@@ -1,10 +1,10 @@
-#include "ComPortDlg.h"
+#include "app/ComPortDlg.h"
 
 #include <QFrame>
 #include <QPushButton>
 #include <QShowEvent>
 
-#include "FormSupport.h"
+#include "app/FormSupport.h"
 
 TComPortDlg::TComPortDlg(QWidget* parent) : QDialog(parent) {
   BeginForm(*this, "Com Port Setup", 251, 137);

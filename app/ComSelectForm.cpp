@@ -1,4 +1,4 @@
-#include "ComSelectForm.h"
+#include "app/ComSelectForm.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -11,8 +11,8 @@
 #include <charconv>
 #include <utility>
 
-#include "FormSupport.h"
-#include "QtOperatorMessages.h"
+#include "app/FormSupport.h"
+#include "app/QtOperatorMessages.h"
 
 namespace {
 constexpr char kPortPrefix[] = "COM";

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "LinkInterfaces.h"
-#include "PortNames.h"
-#include "UiInterfaces.h"
+#include "link/LinkInterfaces.h"
+#include "serial/PortNames.h"
+#include "serial/UiInterfaces.h"
 
 class QComboBox;
 class QFrame;

@@ -1,4 +1,4 @@
-#include "FormSupport.h"
+#include "app/FormSupport.h"
 
 #include <QButtonGroup>
 #include <algorithm>
@@ -7,7 +7,7 @@
 #include <QRadioButton>
 #include <QScreen>
 
-#include "zkScale.h"
+#include "controls/zkScale.h"
 
 void BeginForm(QDialog& form, const QString& caption, int clientWidth, int clientHeight) {
   QFont font = form.font();
@@ -23,12 +23,6 @@ void EndForm(QDialog& form) {
   // screen: its buttons must stay on it.
   ScaleFormToScreen(form, FormFit::WithinScreenHeight);
   form.setFixedSize(form.size());
-}
-
-void GrowToCaption(QWidget& control, int rightEdge) {
-  const int room = rightEdge - control.x();
-  const int wanted = std::min(control.sizeHint().width(), room);
-  if (wanted > control.width()) control.resize(wanted, control.height());
 }
 
 void CentreOnScreen(QWidget& form) {

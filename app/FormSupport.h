@@ -30,10 +30,6 @@ Control* Place(Control* control, int left, int top, int width, int height,
   return control;
 }
 
-// Widens a control whose caption the font cuts at its design width, up
-// to its size hint but never past rightEdge (the first pixel it must leave
-// free); it never narrows and never moves.
-void GrowToCaption(QWidget& control, int rightEdge);
 
 // A captioned group of exclusive radio buttons, one column of items spread
 // evenly over the group's height. ItemIndex is -1 when no item is selected.

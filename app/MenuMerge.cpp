@@ -1,4 +1,4 @@
-#include "MenuMerge.h"
+#include "app/MenuMerge.h"
 
 #include <algorithm>
 

@@ -5,6 +5,6 @@
 // equal group cannot happen, since equal groups replace).
 #include <QList>
 
-#include "EqualizerWindow.h"
+#include "eqwindow/EqualizerWindow.h"
 
 QList<QMenu*> MergeMenus(const QList<MenuGroup>& frameMenus, const QList<MenuGroup>& childMenus);

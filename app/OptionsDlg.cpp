@@ -1,4 +1,4 @@
-#include "OptionsDlg.h"
+#include "app/OptionsDlg.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -11,7 +11,7 @@
 #include <QTabWidget>
 #include <algorithm>
 
-#include "FormSupport.h"
+#include "app/FormSupport.h"
 
 namespace {
 constexpr int kMinRangeDb = 1;

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "OperatorMessages.h"
-#include "ProgramOptions.h"
+#include "eqwindow/OperatorMessages.h"
+#include "settings/ProgramOptions.h"
 
 class QCheckBox;
 class QFrame;

@@ -1,4 +1,4 @@
-#include "QtOperatorMessages.h"
+#include "app/QtOperatorMessages.h"
 
 #include <QApplication>
 #include <QMessageBox>

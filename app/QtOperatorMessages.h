@@ -1,8 +1,8 @@
 #pragma once
 // Operator messages and the application's exception display as real modal
 // QMessageBoxes on the user-interface thread.
-#include "OperatorMessages.h"
-#include "UiInterfaces.h"
+#include "eqwindow/OperatorMessages.h"
+#include "serial/UiInterfaces.h"
 
 class QWidget;
 

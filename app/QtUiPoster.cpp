@@ -1,4 +1,4 @@
-#include "QtUiPoster.h"
+#include "app/QtUiPoster.h"
 
 #include <QMetaObject>
 #include <QThread>

@@ -7,7 +7,7 @@
 #include <memory>
 #include <mutex>
 
-#include "UiInterfaces.h"
+#include "serial/UiInterfaces.h"
 
 class QtUiPoster : public QObject, public UiPoster {
   Q_OBJECT

@@ -1,13 +1,13 @@
-#include "RunVarlo95.h"
+#include "app/RunVarlo95.h"
 
 #include <QTimer>
 
-#include "ApplicationHint.h"
-#include "QtOperatorMessages.h"
-#include "SettingsLocation.h"
-#include "TApplication.h"
-#include "TzkTrackBarAccessible.h"
-#include "VarloProgram.h"
+#include "app/QtOperatorMessages.h"
+#include "app/TApplication.h"
+#include "app/VarloProgram.h"
+#include "controls/ApplicationHint.h"
+#include "controls/TzkTrackBarAccessible.h"
+#include "settings/SettingsLocation.h"
 
 int RunVarlo95(int argc, char** argv, const EqualizerWindowMaker& makeWindow,
                const std::function<void(VarloProgram&)>& onShown) {

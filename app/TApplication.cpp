@@ -1,9 +1,9 @@
-#include "TApplication.h"
+#include "app/TApplication.h"
 
 #include <cstdio>
 #include <exception>
 
-#include "UiInterfaces.h"
+#include "serial/UiInterfaces.h"
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 

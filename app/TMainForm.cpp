@@ -1,4 +1,4 @@
-#include "TMainForm.h"
+#include "app/TMainForm.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -16,19 +16,19 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "ApplicationHint.h"
-#include "MenuMerge.h"
-#include "OperatorMessages.h"
-#include "SettingsLocation.h"
-#include "AboutBox.h"
-#include "ComPortDlg.h"
-#include "OptionsDlg.h"
-#include "PresetFormats.h"
-#include "ProgramIcon.h"
-#include "ToolBarImages.h"
-#include "WindowPlacement.h"
-#include "TzkPA422Form.h"
-#include "zkScale.h"
+#include "app/AboutBox.h"
+#include "app/ComPortDlg.h"
+#include "app/MenuMerge.h"
+#include "app/OptionsDlg.h"
+#include "app/ProgramIcon.h"
+#include "app/ToolBarImages.h"
+#include "app/WindowPlacement.h"
+#include "controls/ApplicationHint.h"
+#include "controls/zkScale.h"
+#include "eq/PresetFormats.h"
+#include "eqwindow/OperatorMessages.h"
+#include "link/TzkPA422Form.h"
+#include "settings/SettingsLocation.h"
 
 namespace {
 // The frame's design size and place, for a first start.
@@ -76,9 +76,10 @@ TMainForm::TMainForm(LongLivedObjects& objects, OperatorMessages& messages,
   StatusBar->setAutoFillBackground(true);
   CreateMenus();
 
-  connect(MdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow*) {
+  connect(MdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* sub) {
     UpdateMenuItems();
     MergeActiveWindowMenus();
+    ActiveWindowChanged(sub);
   });
   connect(qApp, &QApplication::focusChanged, this, [this] { UpdateMenuItems(); });
 
@@ -211,6 +212,17 @@ void TMainForm::MergeActiveWindowMenus() {
   QMenuBar* bar = menuBar();
   bar->clear();
   for (QMenu* m : MergeMenus(frameMenus_, childMenus)) bar->addMenu(m);
+}
+
+void TMainForm::ActiveWindowChanged(QMdiSubWindow* sub) {
+  // A null activation (a dialog or another program took the focus) is no
+  // change of the active window.
+  if (!sub) return;
+  QWidget* now = WindowOf(sub);
+  if (now == activeWindow_) return;
+  if (EqualizerWindow* old = AsEqualizerWindow(activeWindow_)) old->FormDeactivate();
+  activeWindow_ = now;
+  if (EqualizerWindow* window = AsEqualizerWindow(now)) window->FormActivate();
 }
 
 void TMainForm::FillWindowList() {
@@ -376,6 +388,16 @@ void TMainForm::FormDestroy() {
   destroyed_ = true;
   disconnect(qApp, nullptr, this, nullptr);
   if (objects_.OptionsDlg) SaveSettings(SettingsPath());
+}
+
+int TMainForm::EqualizerWindowCount() const { return static_cast<int>(EqualizerWindows().size()); }
+
+void TMainForm::SetPasteEnabled(bool enabled) { PasteBtn->setEnabled(enabled); }
+
+std::optional<uint16_t> TMainForm::AskComPort() {
+  TComPortDlg& dialog = *objects_.ComPortDlg;
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return static_cast<uint16_t>(dialog.ItemIndex() + 1);
 }
 
 void TMainForm::UpdateMenuItems() {

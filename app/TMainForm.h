@@ -12,9 +12,10 @@
 #include <optional>
 #include <string>
 
-#include "CurveClipboard.h"
-#include "EqualizerWindow.h"
-#include "Settings.h"
+#include "eq/CurveClipboard.h"
+#include "eqwindow/EqualizerHost.h"
+#include "eqwindow/EqualizerWindow.h"
+#include "settings/Settings.h"
 
 class QMdiArea;
 class QMdiSubWindow;
@@ -39,7 +40,7 @@ struct LongLivedObjects {
   TAboutBox* AboutBox = nullptr;
 };
 
-class TMainForm : public QMainWindow {
+class TMainForm : public QMainWindow, public EqualizerHost {
   Q_OBJECT
  public:
   static constexpr int kToolBarHeight = 30;
@@ -63,12 +64,20 @@ class TMainForm : public QMainWindow {
   // The other long-lived objects and the operator's message boxes, for the
   // equalizer windows.
   LongLivedObjects& Objects() const { return objects_; }
-  OperatorMessages& Messages() const { return messages_; }
+  OperatorMessages& Messages() const override { return messages_; }
 
   // The settings file: ProgramDir + "Varlo95.ini" (or the per-user file
   // where the program's directory cannot be written).
   std::string SettingsPath() const;
-  TProgramOptions& Options() const;
+  TProgramOptions& Options() const override;
+
+  // EqualizerHost (what the equalizer windows ask of the frame).
+  TzkPA422Form& Engine() const override { return *objects_.PA422Form; }
+  TCurveClipboard& Clipboard() override { return CurveClipboard; }
+  void RecordMaxBandExcursion(int32_t excursion) override { MaxBandExcursion = excursion; }
+  int EqualizerWindowCount() const override;
+  void SetPasteEnabled(bool enabled) override;
+  std::optional<uint16_t> AskComPort() override;
 
   // Reads the settings and shows the frame (the first showing).
   void ShowFrame();
@@ -89,11 +98,11 @@ class TMainForm : public QMainWindow {
   bool SaveSettings(const std::string& path);
 
   // Commands.
-  void FileNewItemClick();
-  void FileOpenItemClick();
+  void FileNewItemClick() override;
+  void FileOpenItemClick() override;
   void FileCloseItemClick();
   void FileSaveItemClick();
-  void FileExitItemClick();
+  void FileExitItemClick() override;
   void WindowCascadeItemClick();
   void WindowTileItemClick();
   void WindowArrangeItemClick();
@@ -102,9 +111,9 @@ class TMainForm : public QMainWindow {
   void PasteBtnClick();
   void SBFlatBtnClick();
   void SBPrintBtnClick();
-  void Properties1Click();
+  void Properties1Click() override;
   void SBComSetupClick();
-  void HelpAboutItemClick();
+  void HelpAboutItemClick() override;
 
   // Equalizer windows.
   QWidget* CreateEqualizerWindow(const QString& caption);
@@ -165,6 +174,9 @@ class TMainForm : public QMainWindow {
   void CreateToolBar();
   void CreateMenus();
   void PlaceClientControls();
+  // Tells the windows that the active one changed: the one that lost it,
+  // then the one that has it.
+  void ActiveWindowChanged(QMdiSubWindow* sub);
   void MergeActiveWindowMenus();
   void FillWindowList();
   void TileColumns(int perColumn);
@@ -182,4 +194,7 @@ class TMainForm : public QMainWindow {
   bool tearingDown_ = false;
   std::optional<QRect> outerGeometry_;
   bool shown_ = false;
+  // The equalizer window last made active; it hears FormDeactivate when
+  // another one takes its place.
+  QPointer<QWidget> activeWindow_;
 };

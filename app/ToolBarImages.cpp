@@ -1,4 +1,4 @@
-#include "ToolBarImages.h"
+#include "app/ToolBarImages.h"
 
 #include <QPainter>
 #include <QPixmap>

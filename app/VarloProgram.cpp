@@ -1,16 +1,16 @@
-#include "VarloProgram.h"
+#include "app/VarloProgram.h"
 
 #include <QApplication>
 #include <QPointer>
 
-#include "IniFile.h"
-#include "PortNames.h"
-#include "QtUiPoster.h"
-#include "AboutBox.h"
-#include "ComPortDlg.h"
-#include "ComSelectForm.h"
-#include "OptionsDlg.h"
-#include "TzkPA422Form.h"
+#include "app/AboutBox.h"
+#include "app/ComPortDlg.h"
+#include "app/ComSelectForm.h"
+#include "app/OptionsDlg.h"
+#include "app/QtUiPoster.h"
+#include "link/TzkPA422Form.h"
+#include "serial/PortNames.h"
+#include "settings/IniFile.h"
 
 VarloProgram::VarloProgram(OperatorMessages& messages, ExceptionDisplay& exceptions,
                            std::string programDir)

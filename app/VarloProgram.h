@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "TMainForm.h"
+#include "app/TMainForm.h"
 
 class ExceptionDisplay;
 class QtPortSelector;

@@ -1,4 +1,4 @@
-#include "VersionRecord.h"
+#include "app/VersionRecord.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

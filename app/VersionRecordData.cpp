@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "VersionRecord.h"
+#include "app/VersionRecord.h"
 
 #ifndef VARLO_VERSION_MAJOR
 #error "the build defines the version numbers"

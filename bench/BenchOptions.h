@@ -7,7 +7,7 @@
 #include <map>
 #include <string>
 
-#include "CommandLine.h"
+#include "settings/command_line/CommandLine.h"
 
 class BenchOptions {
  public:

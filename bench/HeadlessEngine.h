@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "TzkPA422Form.h"
+#include "link/TzkPA422Form.h"
 
 // Points the engine's port 1 at `port` (a device path or rfc2217:// address)
 // without trace or log files, and connects; throws when the port does not

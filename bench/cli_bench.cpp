@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "BenchOptions.h"
-#include "support/ChildProcess.h"
-#include "support/OrbSimProcess.h"
+#include "bench/BenchOptions.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/OrbSimProcess.h"
 
 using Clock = std::chrono::steady_clock;
 

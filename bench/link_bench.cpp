@@ -14,12 +14,12 @@
 #include <string>
 #include <vector>
 
-#include "BenchOptions.h"
-#include "EventLoopPoster.h"
-#include "HeadlessEngine.h"
-#include "TzkPA422Form.h"
-#include "support/ChildProcess.h"
-#include "support/OrbSimProcess.h"
+#include "bench/BenchOptions.h"
+#include "bench/HeadlessEngine.h"
+#include "link/TzkPA422Form.h"
+#include "serial/EventLoopPoster.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/OrbSimProcess.h"
 
 using namespace pa422;
 using Clock = std::chrono::steady_clock;

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "BenchOptions.h"
-#include "EventLoopPoster.h"
-#include "TApdComPort.h"
-#include "support/OrbSimProcess.h"
+#include "bench/BenchOptions.h"
+#include "serial/EventLoopPoster.h"
+#include "serial/TApdComPort.h"
+#include "tests/support/OrbSimProcess.h"
 
 namespace {
 constexpr int kSamples = 1000;

@@ -22,9 +22,9 @@
 #include <thread>
 #include <vector>
 
-#include "BenchOptions.h"
-#include "support/ChildProcess.h"
-#include "support/OrbSimProcess.h"
+#include "bench/BenchOptions.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/OrbSimProcess.h"
 
 namespace {
 int64_t NowNs() {

@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "RunVarlo95.h"
-#include "TzkPA422Form.h"
-#include "VarloProgram.h"
+#include "app/RunVarlo95.h"
+#include "app/VarloProgram.h"
+#include "link/TzkPA422Form.h"
 
 int main(int argc, char** argv) {
   const bool idle = argc > 1 && std::strcmp(argv[1], "idle") == 0;

@@ -29,15 +29,15 @@
 #include <string>
 #include <vector>
 
-#include "ApplicationHint.h"
-#include "BenchOptions.h"
-#include "TApplication.h"
-#include "TMDIChild.h"
-#include "TzkPA422Form.h"
-#include "TzkTrackBar.h"
-#include "VarloProgram.h"
-#include "support/OrbSimProcess.h"
-#include "support/RecordingOperatorMessages.h"
+#include "app/TApplication.h"
+#include "app/VarloProgram.h"
+#include "bench/BenchOptions.h"
+#include "controls/ApplicationHint.h"
+#include "controls/TzkTrackBar.h"
+#include "eqwindow/TMDIChild.h"
+#include "link/TzkPA422Form.h"
+#include "tests/support/OrbSimProcess.h"
+#include "tests/support/RecordingOperatorMessages.h"
 
 using Clock = std::chrono::steady_clock;
 

@@ -3,11 +3,11 @@
 #include <iostream>
 #include <stdexcept>
 
-#include "BackupFolder.h"
-#include "BackupSet.h"
-#include "DeviceCommandSupport.h"
-#include "DeviceCommands.h"
-#include "EqualizerDocument.h"
+#include "cli/BackupFolder.h"
+#include "cli/BackupSet.h"
+#include "cli/DeviceCommands.h"
+#include "cli/DeviceCommandSupport.h"
+#include "eq/EqualizerDocument.h"
 
 namespace fs = std::filesystem;
 namespace all = pa422::all_data;

@@ -1,4 +1,4 @@
-#include "BackupFolder.h"
+#include "cli/BackupFolder.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "BackupSet.h"
+#include "cli/BackupSet.h"
 
 namespace fs = std::filesystem;
 

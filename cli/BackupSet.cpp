@@ -1,12 +1,12 @@
-#include "BackupSet.h"
+#include "cli/BackupSet.h"
 
 #include <array>
 #include <cstdio>
 #include <optional>
 #include <stdexcept>
 
-#include "Json.h"
-#include "PresetFormats.h"
+#include "cli/Json.h"
+#include "eq/PresetFormats.h"
 
 namespace {
 namespace all = pa422::all_data;

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "PA422Messages.h"
+#include "link/PA422Messages.h"
 
 inline constexpr const char* kManifestName = "manifest.json";
 inline constexpr const char* kManifestFormat = "varlo95-backup";

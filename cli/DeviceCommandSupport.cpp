@@ -1,4 +1,4 @@
-#include "DeviceCommandSupport.h"
+#include "cli/DeviceCommandSupport.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,8 +8,8 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "EqualizerDocument.h"
-#include "PA422Messages.h"
+#include "eq/EqualizerDocument.h"
+#include "link/PA422Messages.h"
 
 std::set<std::string> WithLineOptions(std::set<std::string> options) {
   options.insert({"--port", "--device"});

@@ -5,8 +5,8 @@
 #include <set>
 #include <string>
 
-#include "CliArguments.h"
-#include "DeviceSession.h"
+#include "cli/CliArguments.h"
+#include "cli/DeviceSession.h"
 
 // `options` and the line options --port and --device.
 std::set<std::string> WithLineOptions(std::set<std::string> options);

@@ -1,12 +1,12 @@
-#include "DeviceSession.h"
+#include "cli/DeviceSession.h"
 
 #include <chrono>
 #include <stdexcept>
 
-#include "ApdExceptions.h"
-#include "EventLoopPoster.h"
-#include "SettingsLocation.h"
-#include "TzkPA422Form.h"
+#include "link/TzkPA422Form.h"
+#include "serial/ApdExceptions.h"
+#include "serial/EventLoopPoster.h"
+#include "settings/SettingsLocation.h"
 
 namespace {
 // Longer than the engine's own time-outs (three timers of about two

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "PA422Messages.h"
+#include "link/PA422Messages.h"
 
 struct LinkResult {
   bool ok = false;

@@ -2,11 +2,11 @@
 #include <cstdio>
 #include <iostream>
 
-#include "DeviceCommandSupport.h"
-#include "DeviceCommands.h"
-#include "EqualizerDocument.h"
-#include "Json.h"
-#include "ScanProgress.h"
+#include "cli/DeviceCommands.h"
+#include "cli/DeviceCommandSupport.h"
+#include "cli/Json.h"
+#include "cli/ScanProgress.h"
+#include "eq/EqualizerDocument.h"
 
 namespace all = pa422::all_data;
 

@@ -1,18 +1,18 @@
 // The varlo-cli commands that work on files: show and convert preset
 // files on the program's own readers and writers, find and edit the
 // settings file.
-#include "FileCommands.h"
+#include "cli/FileCommands.h"
 
 #include <iostream>
 #include <optional>
 #include <stdexcept>
 
-#include "CliArguments.h"
-#include "DeviceBlock.h"
-#include "IniFile.h"
-#include "Json.h"
-#include "PresetFiles.h"
-#include "SettingsLocation.h"
+#include "cli/CliArguments.h"
+#include "cli/Json.h"
+#include "eq/DeviceBlock.h"
+#include "eq/PresetFiles.h"
+#include "settings/IniFile.h"
+#include "settings/SettingsLocation.h"
 
 namespace {
 PresetFormat InputFormat(const Arguments& args, const std::string& path) {

@@ -7,11 +7,11 @@
 #include <iostream>
 #include <stdexcept>
 
-#include "BackupSet.h"
-#include "DeviceCommandSupport.h"
-#include "DeviceCommands.h"
-#include "EqualizerDocument.h"
-#include "PresetFiles.h"
+#include "cli/BackupSet.h"
+#include "cli/DeviceCommands.h"
+#include "cli/DeviceCommandSupport.h"
+#include "eq/EqualizerDocument.h"
+#include "eq/PresetFiles.h"
 
 namespace fs = std::filesystem;
 namespace all = pa422::all_data;

@@ -1,4 +1,4 @@
-#include "ScanProgress.h"
+#include "cli/ScanProgress.h"
 
 #include <unistd.h>
 

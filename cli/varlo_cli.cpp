@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "CliArguments.h"
-#include "CommandLine.h"
-#include "DeviceCommands.h"
-#include "FileCommands.h"
+#include "cli/CliArguments.h"
+#include "cli/DeviceCommands.h"
+#include "cli/FileCommands.h"
+#include "settings/command_line/CommandLine.h"
 
 namespace {
 const char* const kUsage =

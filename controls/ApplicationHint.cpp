@@ -1,4 +1,4 @@
-#include "ApplicationHint.h"
+#include "controls/ApplicationHint.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -9,7 +9,7 @@
 #include <QToolTip>
 #include <QWidget>
 
-#include "ProgramStyle.h"
+#include "controls/ProgramStyle.h"
 
 namespace {
 constexpr const char* kLongHintProperty = "varloLongHint";

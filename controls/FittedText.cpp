@@ -1,4 +1,4 @@
-#include "FittedText.h"
+#include "controls/FittedText.h"
 
 #include <QPainter>
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "ProgramStyle.h"
+#include "controls/ProgramStyle.h"
 
 #include <QStyleOptionComplex>
 #include <cmath>

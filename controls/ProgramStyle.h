@@ -8,7 +8,7 @@
 // screen looks like the design, larger.
 #include <QProxyStyle>
 
-#include "zkScale.h"
+#include "controls/zkScale.h"
 
 class ProgramStyle : public QProxyStyle {
  public:

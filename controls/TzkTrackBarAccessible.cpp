@@ -1,11 +1,11 @@
-#include "TzkTrackBarAccessible.h"
+#include "controls/TzkTrackBarAccessible.h"
 
 #include <QVariant>
 #include <algorithm>
 #include <cmath>
 #include <mutex>
 
-#include "TzkTrackBar.h"
+#include "controls/TzkTrackBar.h"
 
 TzkTrackBarAccessible::TzkTrackBarAccessible(TzkTrackBar* trackBar)
     : QAccessibleWidget(trackBar, QAccessible::Slider) {}

@@ -1,4 +1,4 @@
-#include "zkCommon.h"
+#include "controls/zkCommon.h"
 
 #include <QPainter>
 #include <QPalette>
@@ -39,4 +39,19 @@ void DrawSunkenFrame(QPainter& canvas, const QRect& rect, const QPalette& palett
   Line(canvas, right - 2, bottom - 2, left + 1, bottom - 2);
   canvas.restore();
   canvas.setPen(palette.color(QPalette::Active, QPalette::Button));
+}
+
+void DrawThickSunkenFrame(QPainter& p, const QRect& rect, const QPalette& palette, int t) {
+  const int l = rect.left(), tp = rect.top(), r = rect.left() + rect.width(), b = rect.top() + rect.height();
+  auto fill = [&](int x0, int y0, int x1, int y1, QPalette::ColorRole role) {
+    if (x1 > x0 && y1 > y0) p.fillRect(QRect(x0, y0, x1 - x0, y1 - y0), palette.color(QPalette::Active, role));
+  };
+  fill(r - t, tp + t, r, b, QPalette::Light);                  // outer right
+  fill(l + t, b - t, r, b, QPalette::Light);                   // outer bottom
+  fill(l, tp, l + t, b, QPalette::Dark);                       // outer left
+  fill(l, tp, r, tp + t, QPalette::Dark);                      // outer top
+  fill(r - 2 * t, tp + 2 * t, r - t, b - t, QPalette::Button);  // inner right
+  fill(l + 2 * t, b - 2 * t, r - t, b - t, QPalette::Button);   // inner bottom
+  fill(l + t, tp + t, l + 2 * t, b - t, QPalette::ButtonText);  // inner left
+  fill(l + t, tp + t, r - t, tp + 2 * t, QPalette::ButtonText); // inner top
 }

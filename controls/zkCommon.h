@@ -9,3 +9,10 @@ class QRect;
 // palette's three-dimensional colours. The pen is left at the button-face
 // colour.
 void DrawSunkenFrame(QPainter& canvas, const QRect& rect, const QPalette& palette);
+
+// A two-line sunken frame just inside rect, each line t pixels thick, in
+// the palette's three-dimensional colours: shadow and dark outside at the
+// top and left, highlight and face at the bottom and right. Drawn with
+// filled rectangles, which cover whole device pixels at any device pixel
+// ratio where a pen's line would straddle them.
+void DrawThickSunkenFrame(QPainter& p, const QRect& rect, const QPalette& palette, int t);

@@ -1,6 +1,6 @@
-#include "zkScale.h"
+#include "controls/zkScale.h"
 
-#include "ProgramStyle.h"
+#include "controls/ProgramStyle.h"
 
 #include <QApplication>
 #include <QFont>

@@ -1,4 +1,4 @@
-#include "CurveEditing.h"
+#include "eq/CurveEditing.h"
 
 void CopyCurve(const TEqualizerDocument& doc, TCurveClipboard& clipboard) {
   clipboard = TCurveClipboard{};

@@ -3,10 +3,10 @@
 // copying a curve into the copy buffer, pasting the parts the options
 // choose, and clearing to a flat curve. The window shows the result and
 // sends it to its device.
-#include "CurveClipboard.h"
-#include "DeviceBlock.h"
-#include "EqualizerDocument.h"
-#include "ProgramOptions.h"
+#include "eq/CurveClipboard.h"
+#include "eq/DeviceBlock.h"
+#include "eq/EqualizerDocument.h"
+#include "settings/ProgramOptions.h"
 
 // Overwrites every slot: bands, filters, the preset name and the gain.
 void CopyCurve(const TEqualizerDocument& doc, TCurveClipboard& clipboard);

@@ -1,8 +1,8 @@
-#include "DeviceBlock.h"
+#include "eq/DeviceBlock.h"
 
 #include <algorithm>
 
-#include "MessageLogger.h"
+#include "link/MessageLogger.h"
 
 using namespace pa422;
 

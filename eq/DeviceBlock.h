@@ -3,7 +3,7 @@
 // block a recall brought back, and building the payload of a transmit.
 #include <cstdint>
 
-#include "EqualizerDocument.h"
+#include "eq/EqualizerDocument.h"
 
 // How the window's sliders take positions that do not come from the
 // operator: clamped to plus or minus the slider range, and refused while the

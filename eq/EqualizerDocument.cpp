@@ -1,4 +1,4 @@
-#include "EqualizerDocument.h"
+#include "eq/EqualizerDocument.h"
 
 #include <cstdlib>
 

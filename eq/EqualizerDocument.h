@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "PA422Messages.h"
+#include "link/PA422Messages.h"
 
 constexpr int kBandCount = 29;
 constexpr int kSliderCount = 30;  // the 29 bands, then the gain

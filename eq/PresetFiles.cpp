@@ -1,4 +1,4 @@
-#include "PresetFiles.h"
+#include "eq/PresetFiles.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,8 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "AtomicFile.h"
-#include "MessageLogger.h"
+#include "link/MessageLogger.h"
+#include "settings/AtomicFile.h"
 
 namespace {
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }

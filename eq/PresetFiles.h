@@ -5,9 +5,9 @@
 #include <optional>
 #include <string>
 
-#include "DeviceBlock.h"
-#include "EqualizerDocument.h"
-#include "PresetFormats.h"
+#include "eq/DeviceBlock.h"
+#include "eq/EqualizerDocument.h"
+#include "eq/PresetFormats.h"
 
 // Reads the first PresetFileSize(format) bytes of the file; a longer file
 // is read up to that size. Throws PresetFileError naming the file and the

@@ -1,4 +1,4 @@
-#include "PresetFormats.h"
+#include "eq/PresetFormats.h"
 
 #include <algorithm>
 #include <cctype>

@@ -18,8 +18,8 @@
 #include <string>
 #include <string_view>
 
-#include "EqualizerDocument.h"
-#include "PA422Messages.h"
+#include "eq/EqualizerDocument.h"
+#include "link/PA422Messages.h"
 
 enum class PresetFormat { Mac, Equ };
 

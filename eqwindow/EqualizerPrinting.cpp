@@ -1,4 +1,4 @@
-#include "EqualizerPrinting.h"
+#include "eqwindow/EqualizerPrinting.h"
 
 #include <QApplication>
 #include <QDir>
@@ -12,8 +12,8 @@
 #include <cmath>
 #include <memory>
 
-#include "OperatorMessages.h"
-#include "TMDIChild.h"
+#include "eqwindow/OperatorMessages.h"
+#include "eqwindow/TMDIChild.h"
 
 namespace {
 // Holds the shared printer; a child of the application object, so the

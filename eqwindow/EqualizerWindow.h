@@ -7,7 +7,7 @@
 #include <QString>
 #include <cstdint>
 
-#include "LinkInterfaces.h"
+#include "link/LinkInterfaces.h"
 
 class QMenu;
 
@@ -30,6 +30,12 @@ class EqualizerWindow {
   // The window's close query, asked when it closes and when the program
   // quits; it never refuses.
   virtual bool FormCloseQuery() = 0;
+
+  // The frame made this window the active one, or made another window
+  // active; when the active window changes, the window that loses it hears
+  // first.
+  virtual void FormActivate() = 0;
+  virtual void FormDeactivate() = 0;
 
   // Lays the window out again (its size, sliders and status bar).
   virtual void FormResize() = 0;

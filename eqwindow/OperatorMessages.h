@@ -4,7 +4,7 @@
 // record what would have been shown and answer for the operator.
 #include <string>
 
-#include "LinkInterfaces.h"
+#include "link/LinkInterfaces.h"
 
 class OperatorMessages : public MessageBoxes {
  public:

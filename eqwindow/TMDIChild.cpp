@@ -2,7 +2,7 @@
 // its menus, the wiring of every handler, the layout that fits the sliders
 // to the window's height, the status bar's hint readout and the drawing of
 // the sliders' tick marks and scale labels.
-#include "TMDIChild.h"
+#include "eqwindow/TMDIChild.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -14,7 +14,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
-#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QPainter>
@@ -24,15 +23,13 @@
 #include <algorithm>
 #include <functional>
 
-#include "ApplicationHint.h"
-#include "OptionsDlg.h"
-#include "ProgramOptions.h"
-#include "FittedText.h"
-#include "FormSupport.h"
-#include "TMainForm.h"
-#include "TzkPA422Form.h"
-#include "TzkTrackBar.h"
-#include "zkScale.h"
+#include "controls/ApplicationHint.h"
+#include "controls/CaptionFit.h"
+#include "controls/FittedText.h"
+#include "controls/TzkTrackBar.h"
+#include "controls/zkScale.h"
+#include "link/TzkPA422Form.h"
+#include "settings/ProgramOptions.h"
 
 namespace {
 // Design places in the client area (800 by 600 screen at 96 pixels per inch).
@@ -121,7 +118,7 @@ QLabel* MakePanel(QWidget* bar, int index, const QString& text, bool centred) {
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 }  // namespace
 
-TMDIChild::TMDIChild(TMainForm& frame) : frame_(frame) {
+TMDIChild::TMDIChild(EqualizerHost& host) : host_(host) {
   setObjectName("TMDIChild");
   QFont design = font();
   design.setPixelSize(11);
@@ -139,9 +136,9 @@ TMDIChild::~TMDIChild() {
   ApplicationHint::Instance().RemoveListener(this);
 }
 
-TzkPA422Form& TMDIChild::Engine() const { return *frame_.Objects().PA422Form; }
-OperatorMessages& TMDIChild::Messages() const { return frame_.Messages(); }
-TProgramOptions& TMDIChild::Options() const { return frame_.Options(); }
+TzkPA422Form& TMDIChild::Engine() const { return host_.Engine(); }
+OperatorMessages& TMDIChild::Messages() const { return host_.Messages(); }
+TProgramOptions& TMDIChild::Options() const { return host_.Options(); }
 
 void TMDIChild::CreateControls() {
   ClientArea = new QWidget(this);
@@ -152,13 +149,23 @@ void TMDIChild::CreateControls() {
   HorzScrollBar->setAccessibleName("Horizontal scroll bar");
   HorzScrollBar->hide();
   connect(HorzScrollBar, &QScrollBar::valueChanged, this, [this] { PlaceClientArea(); });
-  QWidget* const area = ClientArea;
+  CreateHeaderRow(*ClientArea);
+  CreateSliders(*ClientArea);
+  // The boxes of the header row reach a pixel or two into the sliders'
+  // empty top margin: they stand in front, so none of them is hidden.
+  for (QWidget* header : std::initializer_list<QWidget*>{
+           AddressLabel, CBAddress, EBORBName, SEPresetNumber, CBPresetName, HighPassPicture,
+           CBHighPass, LowPassPicture, CBLowPass, Mute, Lock, Bypass})
+    header->raise();
+  CreateStatusBar(*ClientArea);
+}
 
-  AddressLabel = new QLabel("Addr", area);
+void TMDIChild::CreateHeaderRow(QWidget& area) {
+  AddressLabel = new QLabel("Addr", &area);
   AddressLabel->setObjectName("AddressLabel");
   AddressLabel->setGeometry(8, 8, 24, 14);
 
-  auto* address = new AddressComboBox(area);
+  auto* address = new AddressComboBox(&area);
   CBAddress = address;
   CBAddress->setObjectName("CBAddress");
   CBAddress->setGeometry(40, 4, 49, 22);
@@ -167,12 +174,12 @@ void TMDIChild::CreateControls() {
   SetHint(*CBAddress, "ORB Address");
   AddressLabel->setBuddy(CBAddress);
 
-  EBORBName = new QLineEdit("ORB Name", area);
+  EBORBName = new QLineEdit("ORB Name", &area);
   EBORBName->setObjectName("EBORBName");
   EBORBName->setGeometry(96, 4, 121, 22);
   EBORBName->setAccessibleName("ORB Name");
 
-  auto* preset = new PresetSpinBox(area);
+  auto* preset = new PresetSpinBox(&area);
   SEPresetNumber = preset;
   SEPresetNumber->setObjectName("SEPresetNumber");
   SEPresetNumber->setGeometry(232, 4, 37, 23);
@@ -180,7 +187,7 @@ void TMDIChild::CreateControls() {
   SEPresetNumber->setValue(1);
   SetHint(*SEPresetNumber, "Preset No.");
 
-  CBPresetName = new QComboBox(area);
+  CBPresetName = new QComboBox(&area);
   CBPresetName->setObjectName("CBPresetName");
   CBPresetName->setGeometry(280, 4, 145, 22);
   CBPresetName->setEditable(true);
@@ -190,12 +197,12 @@ void TMDIChild::CreateControls() {
   SetHint(*CBPresetName, Q(SlotLabel(kPresetNameSlot)));
   CBPresetName->setAccessibleName(Q(SlotLabel(kPresetNameSlot)));
 
-  HighPassPicture = new FilterPicture(true, area);
+  HighPassPicture = new FilterPicture(true, &area);
   HighPassPicture->setObjectName("HighPassPicture");
   HighPassPicture->setGeometry(428, 4, 33, 25);
   HighPassPicture->setAccessibleName("High pass filter");
 
-  CBHighPass = new QComboBox(area);
+  CBHighPass = new QComboBox(&area);
   CBHighPass->setObjectName("CBHighPass");
   CBHighPass->setGeometry(460, 4, 61, 22);
   for (int i = 0; i < kFilterCount; ++i) CBHighPass->addItem(Q(HighPassLabel(i)));
@@ -203,12 +210,12 @@ void TMDIChild::CreateControls() {
   CBHighPass->setProperty("Tag", kHighPassSlot);
   SetHint(*CBHighPass, Q(HighPassBoxLabel()));
 
-  LowPassPicture = new FilterPicture(false, area);
+  LowPassPicture = new FilterPicture(false, &area);
   LowPassPicture->setObjectName("LowPassPicture");
   LowPassPicture->setGeometry(528, 4, 33, 25);
   LowPassPicture->setAccessibleName("Low pass filter");
 
-  CBLowPass = new QComboBox(area);
+  CBLowPass = new QComboBox(&area);
   CBLowPass->setObjectName("CBLowPass");
   CBLowPass->setGeometry(560, 4, 61, 22);
   for (int i = 0; i < kFilterCount; ++i) CBLowPass->addItem(Q(LowPassLabel(i)));
@@ -216,18 +223,20 @@ void TMDIChild::CreateControls() {
   CBLowPass->setProperty("Tag", kLowPassSlot);
   SetHint(*CBLowPass, Q(SlotLabel(kLowPassSlot)));
 
-  Mute = new QCheckBox("Mute", area);
+  Mute = new QCheckBox("Mute", &area);
   Mute->setObjectName("Mute");
   Mute->setGeometry(632, 8, 41, 17);
-  Lock = new QCheckBox("Lock", area);
+  Lock = new QCheckBox("Lock", &area);
   Lock->setObjectName("Lock");
   Lock->setGeometry(680, 8, 41, 17);
-  Bypass = new QCheckBox("Bypass", area);
+  Bypass = new QCheckBox("Bypass", &area);
   Bypass->setObjectName("Bypass");
   Bypass->setGeometry(728, 8, 57, 17);
+}
 
+void TMDIChild::CreateSliders(QWidget& area) {
   for (int slot = 1; slot <= kSliderCount; ++slot) {
-    auto* bar = new TzkTrackBar(area);
+    auto* bar = new TzkTrackBar(&area);
     TrackBars[slot - 1] = bar;
     bar->Tag = slot;
     bar->setObjectName(QString("TrackBar%1").arg(slot));
@@ -252,14 +261,10 @@ void TMDIChild::CreateControls() {
   // The first slider reaches over the second and carries the scale; the
   // second must stay clickable where they overlap.
   TrackBars[0]->lower();
-  // The boxes of the header row reach a pixel or two into the sliders'
-  // empty top margin: they stand in front, so none of them is hidden.
-  for (QWidget* header : std::initializer_list<QWidget*>{
-           AddressLabel, CBAddress, EBORBName, SEPresetNumber, CBPresetName, HighPassPicture,
-           CBHighPass, LowPassPicture, CBLowPass, Mute, Lock, Bypass})
-    header->raise();
+}
 
-  StatusBar1 = new QWidget(area);
+void TMDIChild::CreateStatusBar(QWidget& area) {
+  StatusBar1 = new QWidget(&area);
   StatusBar1->setObjectName("StatusBar1");
   StatusBar1->setAccessibleName("Status bar");
   StatusBar1->setGeometry(0, kDesignClientHeight - kStatusBarHeight, kDesignClientWidth,
@@ -287,7 +292,7 @@ void TMDIChild::CreateMenus() {
     if (command) connect(a, &QAction::triggered, this, [command] { command(); });
     return a;
   };
-  TMainForm& f = frame_;
+  EqualizerHost& f = host_;
   FileMenu = new QMenu("&File", this);
   item(FileMenu, "&New", [&f] { f.FileNewItemClick(); });
   item(FileMenu, "&Open", [&f] { f.FileOpenItemClick(); });
@@ -385,20 +390,6 @@ void TMDIChild::ConnectHandlers() {
   connect(Mute, &QCheckBox::toggled, this, [this](bool) { MuteClick(); });
   connect(Lock, &QCheckBox::toggled, this, [this](bool) { LockClick(); });
   connect(Bypass, &QCheckBox::toggled, this, [this](bool) { BypassClick(); });
-
-  // Activation among the frame's windows. A null activation (a dialog or
-  // another program took the focus) is no change of the active window.
-  connect(frame_.MdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* sub) {
-    if (!sub) return;
-    const bool mine = sub == parentWidget();
-    if (mine && !active_) {
-      active_ = true;
-      FormActivate();
-    } else if (!mine && active_) {
-      active_ = false;
-      FormDeactivate();
-    }
-  });
 }
 
 bool TMDIChild::eventFilter(QObject* watched, QEvent* event) {
@@ -574,7 +565,7 @@ void TMDIChild::ScanBandExcursion(int32_t& max) {
 }
 
 void TMDIChild::ShowSliderHint(const QString& longHint) {
-  if (frame_.EqualizerWindows().isEmpty()) return;
+  if (host_.EqualizerWindowCount() == 0) return;
   Panels[1]->setText(longHint);
   if (longHint.isEmpty()) {
     Panels[3]->setText(" ");
@@ -683,6 +674,6 @@ void TMDIChild::FormDeactivate() {
 }
 
 bool TMDIChild::FormCloseQuery() {
-  if (Engine().Connected && frame_.EqualizerWindows().size() <= 1) Engine().EnableManualControls();
+  if (Engine().Connected && host_.EqualizerWindowCount() <= 1) Engine().EnableManualControls();
   return true;
 }

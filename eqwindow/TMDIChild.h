@@ -17,9 +17,10 @@
 #include <string>
 #include <utility>
 
-#include "EqualizerDocument.h"
-#include "EqualizerWindow.h"
-#include "LinkInterfaces.h"
+#include "eq/EqualizerDocument.h"
+#include "eqwindow/EqualizerHost.h"
+#include "eqwindow/EqualizerWindow.h"
+#include "link/LinkInterfaces.h"
 
 class QAction;
 class QCheckBox;
@@ -30,7 +31,6 @@ class QMenu;
 class QPrinter;
 class QScrollBar;
 class QSpinBox;
-class TMainForm;
 class TzkPA422Form;
 class TzkTrackBar;
 class OperatorMessages;
@@ -43,7 +43,7 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   static constexpr int kDesignClientHeight = 285;
   static constexpr int kStatusPanels = 13;
 
-  explicit TMDIChild(TMainForm& frame);
+  explicit TMDIChild(EqualizerHost& host);
   ~TMDIChild() override;
 
   // The document and the window's flags.
@@ -150,8 +150,8 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   void LockClick();
   void BypassClick();
   void FormCreate();
-  void FormActivate();
-  void FormDeactivate();
+  void FormActivate() override;
+  void FormDeactivate() override;
   // Keyboard shortcuts; key is a Qt::Key.
   void FormKeyDown(int key);
   void ShowSliderHint(const QString& longHint);
@@ -174,7 +174,7 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   // Printer setup: may change the printer's page settings.
   std::function<void(QPrinter& printer)> RunPrintSetupDialog;
 
-  TMainForm& Frame() const { return frame_; }
+  EqualizerHost& Host() const { return host_; }
   TzkPA422Form& Engine() const;
   // The client size the window was created with (the design size, scaled
   // to the screen): what its sub-window first gives it.
@@ -190,7 +190,12 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // The controls in their design places: the client area holds the header
+  // row, the thirty sliders and the status bar.
   void CreateControls();
+  void CreateHeaderRow(QWidget& area);
+  void CreateSliders(QWidget& area);
+  void CreateStatusBar(QWidget& area);
   void CreateMenus();
   void ConnectHandlers();
   // Runs one device operation when the window has a device (a window at
@@ -213,8 +218,7 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   // does not deliver a resize made from inside the window's own resize.
   void QueueWidthSnap();
 
-  TMainForm& frame_;
-  bool active_ = false;
+  EqualizerHost& host_;
   bool snapQueued_ = false;
   QSize createdSize_{kDesignClientWidth, kDesignClientHeight};
 };

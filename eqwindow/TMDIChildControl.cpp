@@ -10,15 +10,14 @@
 #include <QLocale>
 #include <QSpinBox>
 #include <QToolButton>
+#include <optional>
 
-#include "ComPortDlg.h"
-#include "DeviceBlock.h"
-#include "OperatorMessages.h"
-#include "ProgramOptions.h"
-#include "TMDIChild.h"
-#include "TMainForm.h"
-#include "TzkPA422Form.h"
-#include "TzkTrackBar.h"
+#include "controls/TzkTrackBar.h"
+#include "eq/DeviceBlock.h"
+#include "eqwindow/OperatorMessages.h"
+#include "eqwindow/TMDIChild.h"
+#include "link/TzkPA422Form.h"
+#include "settings/ProgramOptions.h"
 
 namespace {
 QString Q(const std::string& s) { return QString::fromStdString(s); }
@@ -94,7 +93,7 @@ void TMDIChild::CopyORBDataToWindow() {
 }
 
 void TMDIChild::SetPasteEnabled(bool enabled) {
-  if (frame_.PasteBtn) frame_.PasteBtn->setEnabled(enabled);
+  host_.SetPasteEnabled(enabled);
   Paste1->setEnabled(enabled);
 }
 
@@ -279,14 +278,14 @@ void TMDIChild::CBAddressChange() {
     return;
   }
   if (engine.ApdComPort.ComNumber() == 0) {
-    TComPortDlg& dialog = *frame_.Objects().ComPortDlg;
-    if (dialog.exec() != QDialog::Accepted) {
+    const std::optional<uint16_t> port = host_.AskComPort();
+    if (!port) {
       Messages().ShowMessage("Com Setup Error", "Invalid Com Port selected.  Connect Aborted.",
                              MessageIcon::Error);
       ResetAddress();
       return;
     }
-    engine.ApdComPort.SetComNumber(static_cast<uint16_t>(dialog.ItemIndex() + 1));
+    engine.ApdComPort.SetComNumber(*port);
   }
   engine.Connect();
   Panels[9]->setText(QString::number(Doc.Address));

@@ -5,13 +5,12 @@
 #include <QLineEdit>
 #include <QSignalBlocker>
 
-#include "CurveEditing.h"
-#include "OperatorMessages.h"
-#include "ProgramOptions.h"
-#include "TMDIChild.h"
-#include "TMainForm.h"
-#include "TzkTrackBar.h"
-#include "WindowCurve.h"
+#include "controls/TzkTrackBar.h"
+#include "eq/CurveEditing.h"
+#include "eqwindow/OperatorMessages.h"
+#include "eqwindow/TMDIChild.h"
+#include "eqwindow/WindowCurve.h"
+#include "settings/ProgramOptions.h"
 
 TEqualizerDocument CurveShown(const TMDIChild& window) {
   TEqualizerDocument doc = window.Doc;
@@ -45,7 +44,7 @@ void ShowCurve(TMDIChild& window) {
 }
 
 void TMDIChild::Copy1Click() {
-  CopyCurve(CurveShown(*this), Frame().CurveClipboard);
+  CopyCurve(CurveShown(*this), host_.Clipboard());
   SetPasteEnabled(true);
 }
 
@@ -54,7 +53,7 @@ void TMDIChild::Paste1Click() {
   // shared Paste button may still be enabled from another window.
   if (Lock->isChecked()) return;
   Doc = CurveShown(*this);
-  PasteCurve(Doc, Frame().CurveClipboard, Options(), SliderPolicy{Options().SliderRange, UpdatePending});
+  PasteCurve(Doc, host_.Clipboard(), Options(), SliderPolicy{Options().SliderRange, UpdatePending});
   ShowCurve(*this);
   CopyVarloDataToORB();
 }

@@ -7,14 +7,13 @@
 #include <QPointer>
 #include <QTimer>
 
-#include "OperatorMessages.h"
-#include "PresetFiles.h"
-#include "ProgramOptions.h"
-#include "TMDIChild.h"
-#include "TMainForm.h"
-#include "TzkPA422Form.h"
-#include "TzkTrackBar.h"
-#include "WindowCurve.h"
+#include "controls/TzkTrackBar.h"
+#include "eq/PresetFiles.h"
+#include "eqwindow/OperatorMessages.h"
+#include "eqwindow/TMDIChild.h"
+#include "eqwindow/WindowCurve.h"
+#include "link/TzkPA422Form.h"
+#include "settings/ProgramOptions.h"
 
 namespace {
 // How long a loaded curve waits for the unlock command sent before it; a
@@ -79,7 +78,7 @@ bool TMDIChild::Open(const QString& path, int filterIndex) {
     return false;
   }
 
-  Frame().MaxBandExcursion = result.maxExcursion;
+  host_.RecordMaxBandExcursion(result.maxExcursion);
   if (result.sliderRangeRaised) {
     Messages().ShowMessage("Slider Range Error",
                            "Warning!  Slider range too small for file.  Readjusting Slider range.",

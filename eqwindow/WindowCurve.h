@@ -2,7 +2,7 @@
 // Between an equalizer window's controls and its document, for the
 // commands that replace a whole curve (open, paste, clear) and those that
 // take it (save, copy).
-#include "EqualizerDocument.h"
+#include "eq/EqualizerDocument.h"
 
 class TMDIChild;
 

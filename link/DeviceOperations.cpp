@@ -2,8 +2,8 @@
 // SetHighPass, SetLowPass and SetPresetName read the preset's block, patch
 // it and send it back whole, since the protocol has no command that changes
 // only a filter or a name.
-#include "MessageLogger.h"
-#include "TzkPA422Form.h"
+#include "link/MessageLogger.h"
+#include "link/TzkPA422Form.h"
 
 using namespace pa422;
 

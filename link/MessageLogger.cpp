@@ -1,4 +1,4 @@
-#include "MessageLogger.h"
+#include "link/MessageLogger.h"
 
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "ComTriggers.h"
+#include "serial/ComTriggers.h"
 
 namespace {
 constexpr const char* kDefaultName = "MESSAGE_LOGGER";

@@ -1,4 +1,4 @@
-#include "PA422Messages.h"
+#include "link/PA422Messages.h"
 
 #include <map>
 

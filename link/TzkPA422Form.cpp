@@ -1,15 +1,15 @@
-#include "TzkPA422Form.h"
+#include "link/TzkPA422Form.h"
 
 #include <sys/prctl.h>
 
 #include <chrono>
 #include <thread>
 
-#include "ApdExceptions.h"
-#include "IniFile.h"
-#include "MessageLogger.h"
-#include "PortNames.h"
-#include "SettingsLocation.h"
+#include "link/MessageLogger.h"
+#include "serial/ApdExceptions.h"
+#include "serial/PortNames.h"
+#include "settings/IniFile.h"
+#include "settings/SettingsLocation.h"
 
 namespace {
 void Pause(int ms) {

@@ -8,9 +8,9 @@
 #include <functional>
 #include <string>
 
-#include "LinkInterfaces.h"
-#include "PA422Messages.h"
-#include "TApdComPort.h"
+#include "link/LinkInterfaces.h"
+#include "link/PA422Messages.h"
+#include "serial/TApdComPort.h"
 
 enum class TPendingEdit { None, HighPass, LowPass, PresetName };
 

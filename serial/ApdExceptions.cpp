@@ -1,4 +1,4 @@
-#include "ApdExceptions.h"
+#include "serial/ApdExceptions.h"
 
 #include <cerrno>
 #include <cstdlib>

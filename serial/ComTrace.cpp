@@ -1,4 +1,4 @@
-#include "ComTrace.h"
+#include "serial/ComTrace.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <utility>
 
-#include "ApdExceptions.h"
+#include "serial/ApdExceptions.h"
 
 namespace {
 

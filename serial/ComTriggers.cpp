@@ -1,4 +1,4 @@
-#include "ComTriggers.h"
+#include "serial/ComTriggers.h"
 
 #include <algorithm>
 #include <chrono>

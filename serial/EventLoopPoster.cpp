@@ -1,4 +1,4 @@
-#include "EventLoopPoster.h"
+#include "serial/EventLoopPoster.h"
 
 #include <cstdio>
 

@@ -9,7 +9,7 @@
 #include <memory>
 #include <mutex>
 
-#include "UiInterfaces.h"
+#include "serial/UiInterfaces.h"
 
 class EventLoopPoster : public UiPoster {
  public:

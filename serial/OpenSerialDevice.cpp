@@ -1,6 +1,6 @@
-#include "ApdExceptions.h"
-#include "Rfc2217Address.h"
-#include "SerialDevice.h"
+#include "serial/ApdExceptions.h"
+#include "serial/Rfc2217Address.h"
+#include "serial/SerialDevice.h"
 
 namespace {
 constexpr const char kRfc2217Scheme[] = "rfc2217://";

@@ -1,4 +1,4 @@
-#include "PortNames.h"
+#include "serial/PortNames.h"
 
 std::string DefaultDeviceForPort(uint16_t n) {
   return "/dev/ttyS" + std::to_string(n == 0 ? 0 : n - 1);

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "SerialDevice.h"
+#include "serial/SerialDevice.h"
 
 // /dev/ttyS<n-1>: port 1 is the first on-board serial port.
 std::string DefaultDeviceForPort(uint16_t n);

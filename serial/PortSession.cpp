@@ -1,9 +1,9 @@
-#include "PortSession.h"
+#include "serial/PortSession.h"
 
 #include <algorithm>
 #include <chrono>
 
-#include "TApdComPort.h"
+#include "serial/TApdComPort.h"
 
 using namespace std::chrono_literals;
 

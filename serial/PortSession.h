@@ -13,11 +13,11 @@
 #include <thread>
 #include <vector>
 
-#include "ComTrace.h"
-#include "ComTriggers.h"
-#include "SerialDevice.h"
+#include "serial/ComTrace.h"
+#include "serial/ComTriggers.h"
+#include "serial/SerialDevice.h"
 
-#include "UiInterfaces.h"
+#include "serial/UiInterfaces.h"
 
 class TApdComPort;
 

@@ -13,8 +13,8 @@
 #include <memory>
 #include <string>
 
-#include "ApdExceptions.h"
-#include "Rfc2217Address.h"
+#include "serial/ApdExceptions.h"
+#include "serial/Rfc2217Address.h"
 
 namespace rfc2217 {
 

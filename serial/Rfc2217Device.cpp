@@ -21,14 +21,14 @@
 #include <mutex>
 #include <thread>
 
-#include "ApdExceptions.h"
-#include "Rfc2217Connect.h"
-#include "Rfc2217LineCodes.h"
-#include "Rfc2217Options.h"
-#include "Rfc2217OutputQueue.h"
-#include "Rfc2217Receiver.h"
-#include "SerialDevice.h"
-#include "TelnetCodec.h"
+#include "serial/ApdExceptions.h"
+#include "serial/Rfc2217Connect.h"
+#include "serial/Rfc2217LineCodes.h"
+#include "serial/Rfc2217Options.h"
+#include "serial/Rfc2217OutputQueue.h"
+#include "serial/Rfc2217Receiver.h"
+#include "serial/SerialDevice.h"
+#include "serial/TelnetCodec.h"
 
 namespace {
 

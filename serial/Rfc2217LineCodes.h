@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "SerialDevice.h"
+#include "serial/SerialDevice.h"
 
 namespace rfc2217 {
 

@@ -1,6 +1,6 @@
-#include "Rfc2217Options.h"
+#include "serial/Rfc2217Options.h"
 
-#include "TelnetCodec.h"
+#include "serial/TelnetCodec.h"
 
 namespace telnet {
 

@@ -1,4 +1,4 @@
-#include "Rfc2217OutputQueue.h"
+#include "serial/Rfc2217OutputQueue.h"
 
 #include <sys/socket.h>
 #include <sys/uio.h>

@@ -1,6 +1,6 @@
-#include "Rfc2217Receiver.h"
+#include "serial/Rfc2217Receiver.h"
 
-#include "SerialDevice.h"
+#include "serial/SerialDevice.h"
 
 namespace rfc2217 {
 

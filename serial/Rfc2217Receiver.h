@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "Rfc2217ModemState.h"
-#include "Rfc2217Options.h"
-#include "TelnetCodec.h"
+#include "serial/Rfc2217ModemState.h"
+#include "serial/Rfc2217Options.h"
+#include "serial/TelnetCodec.h"
 
 namespace rfc2217 {
 

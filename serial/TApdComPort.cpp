@@ -1,10 +1,10 @@
-#include "TApdComPort.h"
+#include "serial/TApdComPort.h"
 
 #include <algorithm>
 
-#include "ApdExceptions.h"
-#include "PortNames.h"
-#include "PortSession.h"
+#include "serial/ApdExceptions.h"
+#include "serial/PortNames.h"
+#include "serial/PortSession.h"
 
 TApdComPort::TApdComPort(UiPoster& ui, ExceptionDisplay& exceptions)
     : DeviceNameForPort(DefaultDeviceForPort), ui_(ui), exceptions_(exceptions) {}

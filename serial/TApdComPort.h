@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "ComTrace.h"
-#include "ComTriggers.h"
-#include "UiInterfaces.h"
+#include "serial/ComTrace.h"
+#include "serial/ComTriggers.h"
+#include "serial/UiInterfaces.h"
 
 enum TParity { pNone, pOdd, pEven, pMark, pSpace };
 enum TDeviceLayer { dlWin16, dlFossil, dlWin32, dlWinsock };

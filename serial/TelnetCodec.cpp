@@ -1,4 +1,4 @@
-#include "TelnetCodec.h"
+#include "serial/TelnetCodec.h"
 
 namespace telnet {
 

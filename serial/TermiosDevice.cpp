@@ -15,11 +15,11 @@
 #include <system_error>
 #include <thread>
 
-#include "ApdExceptions.h"
-#include "SerialDevice.h"
-#include "TermiosLine.h"
-#include "TermiosModemWatcher.h"
-#include "TermiosWakePipe.h"
+#include "serial/ApdExceptions.h"
+#include "serial/SerialDevice.h"
+#include "serial/TermiosLine.h"
+#include "serial/TermiosModemWatcher.h"
+#include "serial/TermiosWakePipe.h"
 
 #ifdef __linux__
 #include <linux/serial.h>

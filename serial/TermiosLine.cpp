@@ -1,10 +1,10 @@
-#include "TermiosLine.h"
+#include "serial/TermiosLine.h"
 
 #include <cerrno>
 #include <cstring>
 #include <string>
 
-#include "ApdExceptions.h"
+#include "serial/ApdExceptions.h"
 
 namespace {
 

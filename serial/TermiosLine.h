@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "SerialDevice.h"
+#include "serial/SerialDevice.h"
 
 // The termios speed code for a baud rate; none when the system has no code
 // for that rate.

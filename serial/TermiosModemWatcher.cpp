@@ -1,4 +1,4 @@
-#include "TermiosModemWatcher.h"
+#include "serial/TermiosModemWatcher.h"
 
 #include <poll.h>
 #include <pthread.h>

@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-#include "ApdExceptions.h"
+#include "serial/ApdExceptions.h"
 
 class TermiosWakePipe {
  public:

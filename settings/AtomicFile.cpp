@@ -1,4 +1,4 @@
-#include "AtomicFile.h"
+#include "settings/AtomicFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

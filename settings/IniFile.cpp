@@ -1,6 +1,6 @@
-#include "IniFile.h"
+#include "settings/IniFile.h"
 
-#include "AtomicFile.h"
+#include "settings/AtomicFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,9 +1,9 @@
-#include "Settings.h"
+#include "settings/Settings.h"
 
 #include <algorithm>
 #include <variant>
 
-#include "IniFile.h"
+#include "settings/IniFile.h"
 
 namespace {
 constexpr const char* kWorkspace = "Workspace Size";

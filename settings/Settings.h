@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "ProgramOptions.h"
+#include "settings/ProgramOptions.h"
 
 // The frame's window state and outer geometry as the settings file holds
 // them; the frame applies them when it is shown and hands its current

@@ -1,4 +1,4 @@
-#include "SettingsLocation.h"
+#include "settings/SettingsLocation.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,7 +10,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "IniFile.h"
+#include "settings/IniFile.h"
 
 namespace {
 std::optional<std::string> Env(const char* name) {

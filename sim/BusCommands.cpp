@@ -1,6 +1,6 @@
-#include "BusCommands.h"
+#include "sim/BusCommands.h"
 
-#include "Hex.h"
+#include "sim/Hex.h"
 
 namespace {
 // Stray bytes are a few bytes of noise; more would hold the wire for minutes.

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "DeviceBus.h"
+#include "sim/DeviceBus.h"
 
 // The reply line for a bus command, or nothing when `words` is not one.
 std::optional<std::string> RunBusCommand(const std::vector<std::string>& words, DeviceBus& bus);

@@ -1,4 +1,4 @@
-#include "ClientSession.h"
+#include "sim/ClientSession.h"
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "MonotonicClock.h"
+#include "sim/MonotonicClock.h"
 
 namespace {
 using Side = telnet::OptionNegotiator::Side;

@@ -4,10 +4,10 @@
 // server's single-threaded poll loop on a non-blocking socket.
 #include <cstdint>
 
-#include "Rfc2217Options.h"
-#include "Rfc2217OutputQueue.h"
-#include "SimLine.h"
-#include "TelnetCodec.h"
+#include "serial/Rfc2217Options.h"
+#include "serial/Rfc2217OutputQueue.h"
+#include "serial/TelnetCodec.h"
+#include "sim/SimLine.h"
 
 class ClientSession final : public SimLinePeer, private telnet::TelnetSink {
  public:

@@ -1,10 +1,10 @@
-#include "ControlCommands.h"
+#include "sim/ControlCommands.h"
 
 #include <sstream>
 
-#include "BusCommands.h"
-#include "Hex.h"
-#include "MonotonicClock.h"
+#include "sim/BusCommands.h"
+#include "sim/Hex.h"
+#include "sim/MonotonicClock.h"
 
 namespace {
 std::vector<std::string> Words(const std::string& line) {

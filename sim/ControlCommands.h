@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "DeviceBus.h"
-#include "Observed.h"
-#include "SimLine.h"
+#include "sim/DeviceBus.h"
+#include "sim/Observed.h"
+#include "sim/SimLine.h"
 
 // What the commands act on.
 struct ControlContext {

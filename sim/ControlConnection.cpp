@@ -1,4 +1,4 @@
-#include "ControlConnection.h"
+#include "sim/ControlConnection.h"
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-#include "MonotonicClock.h"
+#include "sim/MonotonicClock.h"
 
 namespace {
 // A `send` of 512 KiB fits; anything longer is refused, not buffered.

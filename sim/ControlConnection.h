@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "ControlCommands.h"
+#include "sim/ControlCommands.h"
 
 class ControlConnection {
  public:

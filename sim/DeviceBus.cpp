@@ -1,11 +1,11 @@
-#include "DeviceBus.h"
+#include "sim/DeviceBus.h"
 
 #include <cstdio>
 
-#include "Hex.h"
-#include "MonotonicClock.h"
-#include "PA422Messages.h"
-#include "StateFile.h"
+#include "link/PA422Messages.h"
+#include "sim/Hex.h"
+#include "sim/MonotonicClock.h"
+#include "sim/StateFile.h"
 
 DeviceBus::DeviceBus(SimLine& line, TimerQueue& timers, const BusConfig& config)
     : line_(line),

@@ -9,16 +9,16 @@
 #include <string>
 #include <vector>
 
-#include "DeviceFaults.h"
-#include "DeviceMemory.h"
-#include "Handshake.h"
-#include "InboundWire.h"
-#include "Observed.h"
-#include "OrbDevice.h"
-#include "OutboundWire.h"
-#include "SimLine.h"
-#include "TimerQueue.h"
-#include "TransactionLog.h"
+#include "sim/DeviceFaults.h"
+#include "sim/DeviceMemory.h"
+#include "sim/Handshake.h"
+#include "sim/InboundWire.h"
+#include "sim/Observed.h"
+#include "sim/OrbDevice.h"
+#include "sim/OutboundWire.h"
+#include "sim/SimLine.h"
+#include "sim/TimerQueue.h"
+#include "sim/TransactionLog.h"
 
 struct BusConfig {
   std::vector<uint8_t> addresses{1};  // empty: a plain line without devices

@@ -1,7 +1,7 @@
-#include "DeviceFaults.h"
+#include "sim/DeviceFaults.h"
 
-#include "Hex.h"
-#include "PA422Messages.h"
+#include "link/PA422Messages.h"
+#include "sim/Hex.h"
 
 namespace {
 // A byte value as decimal, or hex with 0x.

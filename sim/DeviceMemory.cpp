@@ -1,6 +1,6 @@
-#include "DeviceMemory.h"
+#include "sim/DeviceMemory.h"
 
-#include "PA422Messages.h"
+#include "link/PA422Messages.h"
 
 DeviceMemory DeviceMemory::Defaults(uint8_t address) {
   DeviceMemory m;

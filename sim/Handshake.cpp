@@ -1,7 +1,7 @@
-#include "Handshake.h"
+#include "sim/Handshake.h"
 
-#include "MonotonicClock.h"
-#include "PA422Messages.h"
+#include "link/PA422Messages.h"
+#include "sim/MonotonicClock.h"
 
 Handshake::Handshake(const SimLine& line, OutboundWire& wire, TimerQueue& timers, int64_t latencyNs,
                      Hooks hooks)

@@ -8,12 +8,12 @@
 #include <functional>
 #include <string>
 
-#include "DeviceFaults.h"
-#include "OrbDevice.h"
-#include "OutboundWire.h"
-#include "SimLine.h"
-#include "TimerQueue.h"
-#include "TransactionLog.h"
+#include "sim/DeviceFaults.h"
+#include "sim/OrbDevice.h"
+#include "sim/OutboundWire.h"
+#include "sim/SimLine.h"
+#include "sim/TimerQueue.h"
+#include "sim/TransactionLog.h"
 
 class Handshake {
  public:

@@ -1,4 +1,4 @@
-#include "Hex.h"
+#include "sim/Hex.h"
 
 namespace {
 int Digit(char c) {

@@ -1,9 +1,9 @@
-#include "InboundWire.h"
+#include "sim/InboundWire.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "MonotonicClock.h"
+#include "sim/MonotonicClock.h"
 
 namespace {
 constexpr uint32_t kDeviceBaud = 19200;

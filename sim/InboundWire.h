@@ -8,9 +8,9 @@
 #include <deque>
 #include <functional>
 
-#include "SimLine.h"
-#include "TimerQueue.h"
-#include "WireTiming.h"
+#include "sim/SimLine.h"
+#include "sim/TimerQueue.h"
+#include "sim/WireTiming.h"
 
 class InboundWire {
  public:

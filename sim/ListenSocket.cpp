@@ -1,4 +1,4 @@
-#include "ListenSocket.h"
+#include "sim/ListenSocket.h"
 
 #include <netdb.h>
 #include <netinet/in.h>
@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "Rfc2217Address.h"
+#include "serial/Rfc2217Address.h"
 
 int ListenOn(const std::string& hostPort, std::string& error) {
   std::string host, port;

@@ -1,4 +1,4 @@
-#include "Observed.h"
+#include "sim/Observed.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "OrbDevice.h"
+#include "sim/OrbDevice.h"
 
-#include "PA422Messages.h"
+#include "link/PA422Messages.h"
 
 namespace {
 uint8_t At(const std::string& frame, int index) { return static_cast<uint8_t>(frame[index]); }

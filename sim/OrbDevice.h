@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "DeviceMemory.h"
+#include "sim/DeviceMemory.h"
 
 // Status bytes the devices reply with.
 enum DeviceStatus : uint8_t {

@@ -1,4 +1,4 @@
-#include "OrbSimOptions.h"
+#include "sim/OrbSimOptions.h"
 
 #include <algorithm>
 #include <cmath>

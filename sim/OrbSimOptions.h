@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "DeviceBus.h"
+#include "sim/DeviceBus.h"
 
 struct OrbSimOptions {
   std::string listen = "127.0.0.1:0";

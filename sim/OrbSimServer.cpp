@@ -1,4 +1,4 @@
-#include "OrbSimServer.h"
+#include "sim/OrbSimServer.h"
 
 #include <poll.h>
 #include <unistd.h>
@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <stdexcept>
 
-#include "ListenSocket.h"
-#include "MonotonicClock.h"
+#include "sim/ListenSocket.h"
+#include "sim/MonotonicClock.h"
 
 namespace {
 constexpr size_t kMaxControlConnections = 32;

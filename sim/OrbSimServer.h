@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "ClientSession.h"
-#include "ControlCommands.h"
-#include "ControlConnection.h"
-#include "DeviceBus.h"
-#include "SimLine.h"
-#include "TimerQueue.h"
+#include "sim/ClientSession.h"
+#include "sim/ControlCommands.h"
+#include "sim/ControlConnection.h"
+#include "sim/DeviceBus.h"
+#include "sim/SimLine.h"
+#include "sim/TimerQueue.h"
 
 class OrbSimServer {
  public:

@@ -1,8 +1,8 @@
-#include "OutboundWire.h"
+#include "sim/OutboundWire.h"
 
 #include <algorithm>
 
-#include "MonotonicClock.h"
+#include "sim/MonotonicClock.h"
 
 OutboundWire::OutboundWire(SimLine& line, TimerQueue& timers, WireTiming timing)
     : line_(line), timers_(timers), timing_(timing) {}

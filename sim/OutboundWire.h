@@ -7,9 +7,9 @@
 #include <deque>
 #include <string>
 
-#include "SimLine.h"
-#include "TimerQueue.h"
-#include "WireTiming.h"
+#include "sim/SimLine.h"
+#include "sim/TimerQueue.h"
+#include "sim/WireTiming.h"
 
 class OutboundWire {
  public:

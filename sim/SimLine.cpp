@@ -1,6 +1,6 @@
-#include "SimLine.h"
+#include "sim/SimLine.h"
 
-#include "MonotonicClock.h"
+#include "sim/MonotonicClock.h"
 
 void SimLine::Attach(SimLinePeer* peer) {
   peer_ = peer;

@@ -1,4 +1,4 @@
-#include "StateFile.h"
+#include "sim/StateFile.h"
 
 #include <fcntl.h>
 #include <libgen.h>
@@ -13,8 +13,8 @@
 #include <sstream>
 #include <vector>
 
-#include "Hex.h"
-#include "PA422Messages.h"
+#include "link/PA422Messages.h"
+#include "sim/Hex.h"
 
 // One line per device and one per preset:
 //   orbsim-state 1

@@ -4,7 +4,7 @@
 // renamed over it), so a crash leaves either the old or the new file.
 #include <string>
 
-#include "DeviceMemory.h"
+#include "sim/DeviceMemory.h"
 
 enum class StateLoad { Missing, Loaded, Corrupt };
 

@@ -1,4 +1,4 @@
-#include "TimerQueue.h"
+#include "sim/TimerQueue.h"
 
 TimerQueue::Id TimerQueue::At(int64_t dueNs, std::function<void()> action) {
   const Id id = nextId_++;

@@ -1,12 +1,12 @@
-#include "TransactionLog.h"
+#include "sim/TransactionLog.h"
 
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <stdexcept>
 
-#include "Hex.h"
-#include "PA422Messages.h"
+#include "link/PA422Messages.h"
+#include "sim/Hex.h"
 
 namespace {
 std::string HexOf(const std::string& bytes) {

@@ -19,9 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "CommandLine.h"
-#include "OrbSimOptions.h"
-#include "OrbSimServer.h"
+#include "settings/command_line/CommandLine.h"
+#include "sim/OrbSimOptions.h"
+#include "sim/OrbSimServer.h"
 
 int main(int argc, char** argv) {
   if (AnswersHelpOrVersion(argc, argv, "orbsim", kOrbSimUsage)) return 0;

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "VarloVersion.h"
+#include "settings/VarloVersion.h"
 
 inline constexpr int kExitUsage = 2;
 

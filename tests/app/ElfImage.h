@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "VersionRecord.h"
+#include "app/VersionRecord.h"
 
 struct RecordFields {
   uint32_t versionMS = 1 << 16 | 0, versionLS = 31 << 16 | 41;

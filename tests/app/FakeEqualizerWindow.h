@@ -5,7 +5,7 @@
 #include <QStringList>
 #include <QWidget>
 
-#include "EqualizerWindow.h"
+#include "eqwindow/EqualizerWindow.h"
 
 class FakeEqualizerWindow : public QWidget, public EqualizerWindow, public EqualizerNotifications {
  public:
@@ -17,11 +17,16 @@ class FakeEqualizerWindow : public QWidget, public EqualizerWindow, public Equal
   }
   int32_t excursion = 0;
   bool opens = true;  // what Open answers
+  // "+NAME" when the frame activated the window, "-NAME" when it made
+  // another one active, in order; shared by the windows of a test.
+  QStringList* activations = nullptr;
   int layouts = 0;
 
   EqualizerNotifications& Notifications() override { return *this; }
   QList<MenuGroup> Menus() override { return {{0, fileMenu_}, {1, editMenu_}, {10, helpMenu_}}; }
   bool FormCloseQuery() override { return Record("CloseQuery"), true; }
+  void FormActivate() override { Activation("+"); }
+  void FormDeactivate() override { Activation("-"); }
   void FormResize() override { ++layouts; }
   void ScanBandExcursion(int32_t& max) override {
     if (excursion > max) max = excursion;
@@ -45,6 +50,9 @@ class FakeEqualizerWindow : public QWidget, public EqualizerWindow, public Equal
   QMenu* helpMenu_;
 
  private:
+  void Activation(const QString& sign) {
+    if (activations) activations->append(sign + windowTitle());
+  }
   void Record(const QString& what) { log_->append(windowTitle() + ": " + what); }
   QStringList* log_;
 };

@@ -3,11 +3,11 @@
 #include <QLabel>
 #include <QTest>
 
-#include "AboutBox.h"
-#include "DialogTestSupport.h"
-#include "ElfImage.h"
-#include "TempDir.h"
-#include "FormSupport.h"
+#include "app/AboutBox.h"
+#include "app/FormSupport.h"
+#include "tests/app/DialogTestSupport.h"
+#include "tests/app/ElfImage.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 struct Captions {

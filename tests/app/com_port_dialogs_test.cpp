@@ -9,14 +9,14 @@
 #include <QTest>
 #include <map>
 
-#include "ComPortDlg.h"
-#include "ComSelectForm.h"
-#include "DialogTestSupport.h"
-#include "FormSupport.h"
-#include "SerialDevice.h"
-#include "support/PortAccess.h"
-#include "support/Pty.h"
-#include "support/RecordingOperatorMessages.h"
+#include "app/ComPortDlg.h"
+#include "app/ComSelectForm.h"
+#include "app/FormSupport.h"
+#include "serial/SerialDevice.h"
+#include "tests/app/DialogTestSupport.h"
+#include "tests/support/PortAccess.h"
+#include "tests/support/Pty.h"
+#include "tests/support/RecordingOperatorMessages.h"
 
 class ComPortDialogTest : public QObject {
   Q_OBJECT

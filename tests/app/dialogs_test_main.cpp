@@ -1,7 +1,7 @@
 // The dialog tests, one Qt Test class per dialog, in one executable.
 #include <QApplication>
 
-#include "DialogTestSupport.h"
+#include "tests/app/DialogTestSupport.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

@@ -26,23 +26,23 @@
 #include <memory>
 #include <thread>
 
-#include "ApplicationHint.h"
-#include "ComPortDlg.h"
-#include "ComSelectForm.h"
-#include "FakeEqualizerWindow.h"
-#include "IniFile.h"
-#include "MenuMerge.h"
-#include "QtUiPoster.h"
-#include "TApplication.h"
-#include "TzkPA422Form.h"
-#include "VarloProgram.h"
-#include "app/TempDir.h"
-#include "support/OrbSimProcess.h"
-#include "support/OnNextModal.h"
-#include "support/PortAccess.h"
-#include "support/Pty.h"
-#include "support/RecordingOperatorMessages.h"
-#include "zkScale.h"
+#include "app/ComPortDlg.h"
+#include "app/ComSelectForm.h"
+#include "app/MenuMerge.h"
+#include "app/QtUiPoster.h"
+#include "app/TApplication.h"
+#include "app/VarloProgram.h"
+#include "controls/ApplicationHint.h"
+#include "controls/zkScale.h"
+#include "link/TzkPA422Form.h"
+#include "settings/IniFile.h"
+#include "tests/app/FakeEqualizerWindow.h"
+#include "tests/support/OnNextModal.h"
+#include "tests/support/OrbSimProcess.h"
+#include "tests/support/PortAccess.h"
+#include "tests/support/Pty.h"
+#include "tests/support/RecordingOperatorMessages.h"
+#include "tests/support/TempDir.h"
 
 using Clock = std::chrono::steady_clock;
 
@@ -124,6 +124,24 @@ class FrameTest : public QObject {
     QVERIFY(text.find("Left=9\n") != std::string::npos);
     QCOMPARE(ReadIni("Workspace Size", "WindowState", -1), 2);
     QCOMPARE(ReadIni("Scaling", "SliderRange", -1), 24);
+  }
+
+  void theWindowThatLosesTheFocusHearsFirst() {
+    Start();
+    QStringList order;
+    Frame().EqualizerWindowFactory = [this, &order](TMainForm&) {
+      auto* w = new FakeEqualizerWindow(&log);
+      w->activations = &order;
+      return w;
+    };
+    Frame().FileNewItemClick();
+    Frame().FileNewItemClick();
+    QWidget* first = Frame().EqualizerWindows().first();
+    Frame().ActivateEqualizerWindow(first);
+    QCOMPARE(order, (QStringList{"+NONAME1", "-NONAME1", "+NONAME2", "-NONAME2", "+NONAME1"}));
+    // A dialog taking the focus is no change of the active window.
+    emit Frame().MdiArea->subWindowActivated(nullptr);
+    QCOMPARE(order.size(), 5);
   }
 
   void storedGeometryIsFittedToTheScreen() {

@@ -7,10 +7,10 @@
 #include <QTabWidget>
 #include <QTest>
 
-#include "DialogTestSupport.h"
-#include "FormSupport.h"
-#include "OptionsDlg.h"
-#include "support/RecordingOperatorMessages.h"
+#include "app/FormSupport.h"
+#include "app/OptionsDlg.h"
+#include "tests/app/DialogTestSupport.h"
+#include "tests/support/RecordingOperatorMessages.h"
 
 namespace {
 const std::string kRangeText =

@@ -21,20 +21,20 @@
 #include <QToolButton>
 #include <memory>
 
-#include "AboutBox.h"
-#include "ApplicationHint.h"
-#include "ComPortDlg.h"
-#include "ComSelectForm.h"
-#include "FittedText.h"
-#include "OptionsDlg.h"
-#include "TApplication.h"
-#include "TMDIChild.h"
-#include "TzkTrackBar.h"
-#include "TzkTrackBarAccessible.h"
-#include "VarloProgram.h"
-#include "app/TempDir.h"
-#include "support/RecordingOperatorMessages.h"
-#include "zkScale.h"
+#include "app/AboutBox.h"
+#include "app/ComPortDlg.h"
+#include "app/ComSelectForm.h"
+#include "app/OptionsDlg.h"
+#include "app/TApplication.h"
+#include "app/VarloProgram.h"
+#include "controls/ApplicationHint.h"
+#include "controls/FittedText.h"
+#include "controls/TzkTrackBar.h"
+#include "controls/TzkTrackBarAccessible.h"
+#include "controls/zkScale.h"
+#include "eqwindow/TMDIChild.h"
+#include "tests/support/RecordingOperatorMessages.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 QString Name(const QWidget* w) { return w->objectName(); }

@@ -7,9 +7,9 @@
 #include <iterator>
 #include <random>
 
-#include "ElfImage.h"
-#include "TempDir.h"
-#include "VersionRecord.h"
+#include "app/VersionRecord.h"
+#include "tests/app/ElfImage.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 std::optional<VersionRecord> FromImage(const std::vector<uint8_t>& image) {

@@ -10,7 +10,7 @@
 #include <fstream>
 #include <functional>
 
-#include "BackupFolder.h"
+#include "cli/BackupFolder.h"
 
 namespace fs = std::filesystem;
 

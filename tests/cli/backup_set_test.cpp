@@ -3,9 +3,9 @@
 // sent back.
 #include <gtest/gtest.h>
 
-#include "BackupSet.h"
-#include "Json.h"
-#include "PresetFormats.h"
+#include "cli/BackupSet.h"
+#include "cli/Json.h"
+#include "eq/PresetFormats.h"
 
 namespace {
 namespace all = pa422::all_data;

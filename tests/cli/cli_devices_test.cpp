@@ -11,13 +11,13 @@
 #include <filesystem>
 #include <thread>
 
-#include "BackupSet.h"
-#include "CliRunner.h"
-#include "Json.h"
-#include "PA422Messages.h"
-#include "support/ChildProcess.h"
-#include "support/Hex.h"
-#include "support/OrbSimProcess.h"
+#include "cli/BackupSet.h"
+#include "cli/Json.h"
+#include "link/PA422Messages.h"
+#include "tests/cli/CliRunner.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/Hex.h"
+#include "tests/support/OrbSimProcess.h"
 
 namespace fs = std::filesystem;
 namespace all = pa422::all_data;

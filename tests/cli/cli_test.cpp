@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "CliRunner.h"
+#include "tests/cli/CliRunner.h"
 
 namespace fs = std::filesystem;
 

@@ -1,7 +1,7 @@
 // Runs every test class of the controls in one process (one QApplication).
 #include <QApplication>
 
-#include "TzkTrackBarAccessible.h"
+#include "controls/TzkTrackBarAccessible.h"
 
 int RunTrackBarTests(int argc, char** argv);
 int RunTrackBarAccessibleTests(int argc, char** argv);

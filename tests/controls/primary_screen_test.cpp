@@ -5,7 +5,7 @@
 #include <QLabel>
 #include <QTest>
 
-#include "zkScale.h"
+#include "controls/zkScale.h"
 
 namespace {
 int expectedWidth = 800, expectedHeight = 600, expectedDpi = 96;

@@ -3,9 +3,9 @@
 #include <QPainter>
 #include <QtTest>
 
-#include "FittedText.h"
-#include "zkCommon.h"
-#include "zkScale.h"
+#include "controls/FittedText.h"
+#include "controls/zkCommon.h"
+#include "controls/zkScale.h"
 
 namespace {
 QFont PixelFont(int pixels, bool bold = false) {

@@ -2,8 +2,8 @@
 #include <QAccessible>
 #include <QtTest>
 
-#include "TzkTrackBar.h"
-#include "TzkTrackBarAccessible.h"
+#include "controls/TzkTrackBar.h"
+#include "controls/TzkTrackBarAccessible.h"
 
 namespace {
 // Value changes announced since the handler was installed.

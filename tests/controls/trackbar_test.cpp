@@ -5,7 +5,7 @@
 #include <QtTest>
 #include <cmath>
 
-#include "TzkTrackBar.h"
+#include "controls/TzkTrackBar.h"
 
 namespace {
 

@@ -2,8 +2,7 @@
 // under each option, and the sliders' rule on pasted and cleared positions.
 #include <QTest>
 
-#include "CurveEditing.h"
-#include "WindowEditTests.h"
+#include "eq/CurveEditing.h"
 
 namespace {
 TEqualizerDocument Curve() {
@@ -118,9 +117,6 @@ class CurveEditingTest : public QObject {
   }
 };
 
-int RunCurveEditingTests(int argc, char** argv) {
-  CurveEditingTest test;
-  return QTest::qExec(&test, argc, argv);
-}
+QTEST_APPLESS_MAIN(CurveEditingTest)
 
 #include "curve_editing_test.moc"

@@ -3,8 +3,8 @@
 
 #include <vector>
 
-#include "DeviceBlock.h"
-#include "MessageLogger.h"
+#include "eq/DeviceBlock.h"
+#include "link/MessageLogger.h"
 
 using namespace pa422;
 

@@ -1,7 +1,7 @@
 // Document defaults, tables and conversions.
 #include <gtest/gtest.h>
 
-#include "EqualizerDocument.h"
+#include "eq/EqualizerDocument.h"
 
 TEST(Conversions, LevelTextsAreTheShortestDecimalForm) {
   EXPECT_EQ(LevelText(24), "12");

@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "MessageLogger.h"
-#include "PresetFiles.h"
-#include "support/Hex.h"
+#include "eq/PresetFiles.h"
+#include "link/MessageLogger.h"
+#include "tests/support/Hex.h"
 
 namespace fs = std::filesystem;
 

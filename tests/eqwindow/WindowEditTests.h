@@ -1,6 +1,5 @@
 #pragma once
 // The test classes of eq_window_edit_tests, run one after the other.
-int RunCurveEditingTests(int argc, char** argv);
 int RunPrintingTests(int argc, char** argv);
 int RunWindowFilesTests(int argc, char** argv);
 int RunWindowPrintTests(int argc, char** argv);

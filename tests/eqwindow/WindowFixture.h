@@ -18,18 +18,18 @@
 #include <memory>
 #include <string>
 
-#include "ApplicationHint.h"
-#include "DeviceBlock.h"
-#include "TApplication.h"
-#include "TMDIChild.h"
-#include "TzkPA422Form.h"
-#include "TzkTrackBar.h"
-#include "VarloProgram.h"
-#include "app/TempDir.h"
-#include "support/Hex.h"
-#include "support/OrbSimProcess.h"
-#include "support/OnNextModal.h"
-#include "support/RecordingOperatorMessages.h"
+#include "app/TApplication.h"
+#include "app/VarloProgram.h"
+#include "controls/ApplicationHint.h"
+#include "controls/TzkTrackBar.h"
+#include "eq/DeviceBlock.h"
+#include "eqwindow/TMDIChild.h"
+#include "link/TzkPA422Form.h"
+#include "tests/support/Hex.h"
+#include "tests/support/OnNextModal.h"
+#include "tests/support/OrbSimProcess.h"
+#include "tests/support/RecordingOperatorMessages.h"
+#include "tests/support/TempDir.h"
 
 
 class WindowFixture {

@@ -3,10 +3,10 @@
 #include <QPrinter>
 #include <QTest>
 
-#include "EqualizerPrinting.h"
-#include "PdfProbe.h"
-#include "WindowEditTests.h"
-#include "app/TempDir.h"
+#include "eqwindow/EqualizerPrinting.h"
+#include "tests/eqwindow/PdfProbe.h"
+#include "tests/eqwindow/WindowEditTests.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 // A picture in the window colour with a dark border, so that its extent

@@ -1,11 +1,11 @@
-// The equalizer window's files, Edit menu and printing, one Qt Test class
-// per concern, in one executable.
+// The equalizer window's files and printing, one Qt Test class per
+// concern, in one executable.
 #include <QLocale>
 
-#include "ApplicationHint.h"
-#include "TApplication.h"
-#include "TzkTrackBarAccessible.h"
-#include "WindowEditTests.h"
+#include "app/TApplication.h"
+#include "controls/ApplicationHint.h"
+#include "controls/TzkTrackBarAccessible.h"
+#include "tests/eqwindow/WindowEditTests.h"
 
 int main(int argc, char** argv) {
   InstallTrackBarAccessibility();
@@ -13,7 +13,6 @@ int main(int argc, char** argv) {
   ApplicationHint::Install(app);
   QLocale::setDefault(QLocale::c());
   int failed = 0;
-  failed += RunCurveEditingTests(argc, argv) != 0;
   failed += RunPrintingTests(argc, argv) != 0;
   failed += RunWindowFilesTests(argc, argv) != 0;
   failed += RunWindowPrintTests(argc, argv) != 0;

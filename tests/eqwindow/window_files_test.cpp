@@ -10,10 +10,10 @@
 #include <QToolButton>
 #include <QTest>
 
-#include "PresetFiles.h"
-#include "PresetFormats.h"
-#include "WindowEditTests.h"
-#include "WindowFixture.h"
+#include "eq/PresetFiles.h"
+#include "eq/PresetFormats.h"
+#include "tests/eqwindow/WindowEditTests.h"
+#include "tests/eqwindow/WindowFixture.h"
 
 using namespace pa422;
 

@@ -5,9 +5,9 @@
 #include <QTest>
 #include <cmath>
 
-#include "PdfProbe.h"
-#include "WindowEditTests.h"
-#include "WindowFixture.h"
+#include "tests/eqwindow/PdfProbe.h"
+#include "tests/eqwindow/WindowEditTests.h"
+#include "tests/eqwindow/WindowFixture.h"
 
 class WindowPrintTest : public QObject, public WindowFixture {
   Q_OBJECT

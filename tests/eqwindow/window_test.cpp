@@ -13,9 +13,9 @@
 #include <QWheelEvent>
 #include <QtTest/qtestspontaneevent.h>
 
-#include "ComPortDlg.h"
-#include "WindowFixture.h"
-#include "TzkTrackBarAccessible.h"
+#include "app/ComPortDlg.h"
+#include "controls/TzkTrackBarAccessible.h"
+#include "tests/eqwindow/WindowFixture.h"
 
 using namespace pa422;
 

@@ -30,14 +30,14 @@
 #include <string>
 #include <vector>
 
-#include "ControlCommands.h"
-#include "ControlConnection.h"
-#include "DeviceBus.h"
-#include "MonotonicClock.h"
-#include "SimLine.h"
-#include "TimerQueue.h"
-#include "fuzz_input.h"
-#include "simulated_clock.h"
+#include "sim/ControlCommands.h"
+#include "sim/ControlConnection.h"
+#include "sim/DeviceBus.h"
+#include "sim/MonotonicClock.h"
+#include "sim/SimLine.h"
+#include "sim/TimerQueue.h"
+#include "tests/fuzz/fuzz_input.h"
+#include "tests/fuzz/simulated_clock.h"
 
 
 namespace {

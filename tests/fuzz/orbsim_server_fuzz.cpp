@@ -34,16 +34,16 @@
 #include <string>
 #include <vector>
 
-#include "BusCommands.h"
-#include "ClientSession.h"
-#include "DeviceBus.h"
-#include "Hex.h"
-#include "PA422Messages.h"
-#include "SimLine.h"
-#include "TelnetCodec.h"
-#include "TimerQueue.h"
-#include "fuzz_input.h"
-#include "simulated_clock.h"
+#include "link/PA422Messages.h"
+#include "serial/TelnetCodec.h"
+#include "sim/BusCommands.h"
+#include "sim/ClientSession.h"
+#include "sim/DeviceBus.h"
+#include "sim/Hex.h"
+#include "sim/SimLine.h"
+#include "sim/TimerQueue.h"
+#include "tests/fuzz/fuzz_input.h"
+#include "tests/fuzz/simulated_clock.h"
 
 using namespace telnet;
 using Bytes = std::vector<uint8_t>;

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "PresetFormats.h"
+#include "eq/PresetFormats.h"
 
 namespace {
 #ifdef VARLO_FUZZ_MAC

@@ -26,10 +26,10 @@
 #include <string>
 #include <vector>
 
-#include "Rfc2217Receiver.h"
-#include "SerialDevice.h"
-#include "TelnetCodec.h"
-#include "fuzz_input.h"
+#include "serial/Rfc2217Receiver.h"
+#include "serial/SerialDevice.h"
+#include "serial/TelnetCodec.h"
+#include "tests/fuzz/fuzz_input.h"
 
 using namespace telnet;
 using rfc2217::ClientReceiver;

@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "IniFile.h"
+#include "settings/IniFile.h"
 
 namespace {
 const char* const kSections[] = {"Scaling", "workspace SIZE", "Edit", "", "a]", " x", "[S"};

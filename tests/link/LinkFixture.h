@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "EventLoopPoster.h"
-#include "MessageLogger.h"
-#include "TzkPA422Form.h"
-#include "support/OrbSimProcess.h"
+#include "link/MessageLogger.h"
+#include "link/TzkPA422Form.h"
+#include "serial/EventLoopPoster.h"
+#include "tests/support/OrbSimProcess.h"
 
 struct RecordingMessages : MessageBoxes {
   std::vector<std::string> shown;

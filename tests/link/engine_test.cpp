@@ -3,11 +3,11 @@
 #include <fstream>
 #include <thread>
 
-#include "LinkFixture.h"
-#include "ApdExceptions.h"
-#include "SerialDevice.h"
-#include "support/TestClock.h"
-#include "support/Hex.h"
+#include "serial/ApdExceptions.h"
+#include "serial/SerialDevice.h"
+#include "tests/link/LinkFixture.h"
+#include "tests/support/Hex.h"
+#include "tests/support/TestClock.h"
 
 using namespace pa422;
 

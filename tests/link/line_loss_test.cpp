@@ -5,8 +5,8 @@
 // Connect reaches the line again once it is back.
 #include <memory>
 
-#include "LinkFixture.h"
-#include "support/Pty.h"
+#include "tests/link/LinkFixture.h"
+#include "tests/support/Pty.h"
 
 using namespace pa422;
 

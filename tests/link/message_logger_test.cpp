@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstring>
 
-#include "MessageLogger.h"
+#include "link/MessageLogger.h"
 
 namespace {
 // Binds an abstract datagram socket under a name of this test process.

@@ -1,7 +1,7 @@
 // PA-422 frames and names, byte for byte.
 #include <gtest/gtest.h>
 
-#include "PA422Messages.h"
+#include "link/PA422Messages.h"
 
 using namespace pa422;
 

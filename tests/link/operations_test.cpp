@@ -1,6 +1,6 @@
 // Device operations: validation, frames on the line, read-modify-write.
-#include "LinkFixture.h"
-#include "support/Hex.h"
+#include "tests/link/LinkFixture.h"
+#include "tests/support/Hex.h"
 
 using namespace pa422;
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "EventLoopPoster.h"
-#include "TApdComPort.h"
-#include "support/OrbSimProcess.h"
+#include "serial/EventLoopPoster.h"
+#include "serial/TApdComPort.h"
+#include "tests/support/OrbSimProcess.h"
 
 struct RecordingExceptions : ExceptionDisplay {
   std::vector<std::string> shown;

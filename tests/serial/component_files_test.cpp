@@ -5,8 +5,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "ApdExceptions.h"
-#include "ComPortFixture.h"
+#include "serial/ApdExceptions.h"
+#include "tests/serial/ComPortFixture.h"
 
 namespace fs = std::filesystem;
 

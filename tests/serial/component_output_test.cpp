@@ -8,9 +8,9 @@
 #include <chrono>
 #include <string>
 
-#include "EventLoopPoster.h"
-#include "TApdComPort.h"
-#include "support/Pty.h"
+#include "serial/EventLoopPoster.h"
+#include "serial/TApdComPort.h"
+#include "tests/support/Pty.h"
 
 namespace {
 struct NoExceptions : ExceptionDisplay {

@@ -2,9 +2,9 @@
 #include <chrono>
 #include <thread>
 
-#include "ApdExceptions.h"
-#include "ComPortFixture.h"
-#include "support/Hex.h"
+#include "serial/ApdExceptions.h"
+#include "tests/serial/ComPortFixture.h"
+#include "tests/support/Hex.h"
 
 using namespace std::chrono;
 

@@ -13,11 +13,11 @@
 #include <filesystem>
 #include <map>
 
-#include "PortNames.h"
-#include "SerialDevice.h"
-#include "support/PortAccess.h"
-#include "support/Pty.h"
-#include "support/SilentListener.h"
+#include "serial/PortNames.h"
+#include "serial/SerialDevice.h"
+#include "tests/support/PortAccess.h"
+#include "tests/support/Pty.h"
+#include "tests/support/SilentListener.h"
 
 namespace {
 

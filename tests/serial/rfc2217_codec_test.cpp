@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "Rfc2217ModemState.h"
-#include "Rfc2217Options.h"
-#include "Rfc2217OutputQueue.h"
-#include "TelnetCodec.h"
+#include "serial/Rfc2217ModemState.h"
+#include "serial/Rfc2217Options.h"
+#include "serial/Rfc2217OutputQueue.h"
+#include "serial/TelnetCodec.h"
 
 using namespace telnet;
 using Bytes = std::vector<uint8_t>;

@@ -10,10 +10,10 @@
 #include <string>
 #include <thread>
 
-#include "ApdExceptions.h"
-#include "SerialDevice.h"
-#include "support/TestClock.h"
-#include "support/OrbSimProcess.h"
+#include "serial/ApdExceptions.h"
+#include "serial/SerialDevice.h"
+#include "tests/support/OrbSimProcess.h"
+#include "tests/support/TestClock.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "TelnetCodec.h"
+#include "serial/TelnetCodec.h"
 
 class FakeConnection : private telnet::TelnetSink {
  public:

@@ -8,10 +8,10 @@
 #include <string>
 #include <thread>
 
-#include "ApdExceptions.h"
-#include "SerialDevice.h"
-#include "support/TestClock.h"
-#include "rfc2217_fake_server.h"
+#include "serial/ApdExceptions.h"
+#include "serial/SerialDevice.h"
+#include "tests/serial/rfc2217_fake_server.h"
+#include "tests/support/TestClock.h"
 
 using namespace telnet;
 using Bytes = std::vector<uint8_t>;

@@ -6,9 +6,9 @@
 #include <chrono>
 #include <string>
 
-#include "SerialDevice.h"
-#include "support/TestClock.h"
-#include "support/ChildProcess.h"
+#include "serial/SerialDevice.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/TestClock.h"
 
 namespace {
 

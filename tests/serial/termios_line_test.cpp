@@ -3,8 +3,8 @@
 
 #include <cerrno>
 
-#include "ApdExceptions.h"
-#include "TermiosLine.h"
+#include "serial/ApdExceptions.h"
+#include "serial/TermiosLine.h"
 
 TEST(TermiosLine, EveryFrameFormatRoundTripsWithoutLeftoverFlags) {
   const ParityKind parities[] = {ParityKind::None, ParityKind::Odd, ParityKind::Even,

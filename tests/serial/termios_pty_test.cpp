@@ -15,9 +15,9 @@
 #include <thread>
 #include <vector>
 
-#include "ApdExceptions.h"
-#include "SerialDevice.h"
-#include "support/PortAccess.h"
+#include "serial/ApdExceptions.h"
+#include "serial/SerialDevice.h"
+#include "tests/support/PortAccess.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <chrono>
 #include <thread>
 
-#include "TermiosModemWatcher.h"
+#include "serial/TermiosModemWatcher.h"
 
 namespace {
 

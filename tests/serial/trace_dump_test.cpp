@@ -8,8 +8,8 @@
 #include <sstream>
 #include <string>
 
-#include "ApdExceptions.h"
-#include "ComTrace.h"
+#include "serial/ApdExceptions.h"
+#include "serial/ComTrace.h"
 
 namespace fs = std::filesystem;
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "ComTrace.h"
+#include "serial/ComTrace.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Trigger handle scheme and timer expiry, without a port.
 #include <gtest/gtest.h>
 
-#include "ComTriggers.h"
+#include "serial/ComTriggers.h"
 
 TEST(TimerExpiry, ExpiresOnlyAfterTheExpiryTick) {
   EXPECT_FALSE(TimerExpired(136, 100, 136));

@@ -1,4 +1,4 @@
-#include "IniFile.h"
+#include "settings/IniFile.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "app/TempDir.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 int ReadInt(const std::string& path, const std::string& value) {

@@ -1,13 +1,13 @@
-#include "SettingsLocation.h"
+#include "settings/SettingsLocation.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <filesystem>
 
-#include "IniFile.h"
-#include "Settings.h"
-#include "app/TempDir.h"
+#include "settings/IniFile.h"
+#include "settings/Settings.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 // A program directory nobody can write, root included: its parent is a file.

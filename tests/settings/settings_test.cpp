@@ -1,11 +1,11 @@
-#include "Settings.h"
+#include "settings/Settings.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "IniFile.h"
-#include "app/TempDir.h"
+#include "settings/IniFile.h"
+#include "tests/support/TempDir.h"
 
 TEST(Settings, FirstStartWithoutAFileGivesTheDefaults) {
   TempDir dir;

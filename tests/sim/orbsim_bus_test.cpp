@@ -8,10 +8,10 @@
 #include <fstream>
 #include <random>
 
-#include "PA422Messages.h"
-#include "sim/pa422_test_host.h"
-#include "support/OrbSimProcess.h"
-#include "support/TestClock.h"
+#include "link/PA422Messages.h"
+#include "tests/sim/pa422_test_host.h"
+#include "tests/support/OrbSimProcess.h"
+#include "tests/support/TestClock.h"
 
 using namespace pa422;
 namespace fs = std::filesystem;

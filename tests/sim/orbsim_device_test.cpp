@@ -8,18 +8,18 @@
 #include <filesystem>
 #include <fstream>
 
-#include "ControlCommands.h"
-#include "DeviceBus.h"
-#include "DeviceFaults.h"
-#include "Hex.h"
-#include "Observed.h"
-#include "OrbDevice.h"
-#include "OrbSimOptions.h"
-#include "MonotonicClock.h"
-#include "PA422Messages.h"
-#include "SimLine.h"
-#include "StateFile.h"
-#include "TimerQueue.h"
+#include "link/PA422Messages.h"
+#include "sim/ControlCommands.h"
+#include "sim/DeviceBus.h"
+#include "sim/DeviceFaults.h"
+#include "sim/Hex.h"
+#include "sim/MonotonicClock.h"
+#include "sim/Observed.h"
+#include "sim/OrbDevice.h"
+#include "sim/OrbSimOptions.h"
+#include "sim/SimLine.h"
+#include "sim/StateFile.h"
+#include "sim/TimerQueue.h"
 
 using namespace pa422;
 

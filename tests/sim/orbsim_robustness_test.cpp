@@ -12,10 +12,10 @@
 #include <string>
 #include <thread>
 
-#include "SerialDevice.h"
-#include "support/TestClock.h"
-#include "sim/telnet_test_client.h"
-#include "support/OrbSimProcess.h"
+#include "serial/SerialDevice.h"
+#include "tests/sim/telnet_test_client.h"
+#include "tests/support/OrbSimProcess.h"
+#include "tests/support/TestClock.h"
 
 using namespace telnet;
 using Bytes = std::vector<uint8_t>;

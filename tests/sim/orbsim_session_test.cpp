@@ -7,9 +7,9 @@
 #include <string>
 #include <thread>
 
-#include "sim/telnet_test_client.h"
-#include "support/TestClock.h"
-#include "support/OrbSimProcess.h"
+#include "tests/sim/telnet_test_client.h"
+#include "tests/support/OrbSimProcess.h"
+#include "tests/support/TestClock.h"
 
 using namespace telnet;
 using Bytes = std::vector<uint8_t>;

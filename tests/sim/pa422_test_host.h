@@ -6,7 +6,7 @@
 #include <chrono>
 #include <string>
 
-#include "sim/telnet_test_client.h"
+#include "tests/sim/telnet_test_client.h"
 
 class Pa422TestHost : public TelnetTestClient {
  public:

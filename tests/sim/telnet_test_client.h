@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "TelnetCodec.h"
-#include "support/ChildProcess.h"
+#include "serial/TelnetCodec.h"
+#include "tests/support/ChildProcess.h"
 
 class TelnetTestClient : private telnet::TelnetSink {
  public:

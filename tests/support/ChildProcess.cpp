@@ -1,4 +1,4 @@
-#include "support/ChildProcess.h"
+#include "tests/support/ChildProcess.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

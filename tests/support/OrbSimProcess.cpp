@@ -1,4 +1,4 @@
-#include "OrbSimProcess.h"
+#include "tests/support/OrbSimProcess.h"
 
 #include <sys/socket.h>
 #include <unistd.h>

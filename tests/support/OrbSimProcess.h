@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "support/ChildProcess.h"
+#include "tests/support/ChildProcess.h"
 
 class OrbSimProcess {
  public:

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "OperatorMessages.h"
-#include "UiInterfaces.h"
+#include "eqwindow/OperatorMessages.h"
+#include "serial/UiInterfaces.h"
 
 struct RecordingOperatorMessages : OperatorMessages, ExceptionDisplay {
   struct Shown {

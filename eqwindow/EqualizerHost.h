@@ -1,0 +1,41 @@
+#pragma once
+// What an equalizer window needs of the frame that holds it: the program's
+// long-lived objects, the state the windows share, and the frame's own
+// commands that the window's menus offer. The frame implements it; the
+// window knows no more of the frame than this.
+#include <cstdint>
+#include <optional>
+
+class OperatorMessages;
+class TzkPA422Form;
+struct TCurveClipboard;
+struct TProgramOptions;
+
+class EqualizerHost {
+ public:
+  virtual ~EqualizerHost() = default;
+
+  // The one link engine, the operator's message boxes, the program options.
+  virtual TzkPA422Form& Engine() const = 0;
+  virtual OperatorMessages& Messages() const = 0;
+  virtual TProgramOptions& Options() const = 0;
+  // The curves copied by any window, for pasting into any other.
+  virtual TCurveClipboard& Clipboard() = 0;
+  // The largest band excursion a file load found: the floor of the slider
+  // range the options dialog accepts.
+  virtual void RecordMaxBandExcursion(int32_t excursion) = 0;
+  // How many equalizer windows are open, this one included.
+  virtual int EqualizerWindowCount() const = 0;
+  // Enables or disables the frame's Paste button.
+  virtual void SetPasteEnabled(bool enabled) = 0;
+  // Asks the operator for a port (the com port setup dialog): the port
+  // number chosen, or nothing when the dialog was not confirmed.
+  virtual std::optional<uint16_t> AskComPort() = 0;
+
+  // The frame's commands on the window's menus.
+  virtual void FileNewItemClick() = 0;
+  virtual void FileOpenItemClick() = 0;
+  virtual void Properties1Click() = 0;
+  virtual void FileExitItemClick() = 0;
+  virtual void HelpAboutItemClick() = 0;
+};
