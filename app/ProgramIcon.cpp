@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QPixmap>
 
+#include "app/PaintedIcon.h"
+
 QImage ProgramIconImage(int size) {
   QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
   image.fill(Qt::transparent);
@@ -25,8 +27,5 @@ QImage ProgramIconImage(int size) {
 }
 
 QIcon ProgramIcon() {
-  QIcon icon;
-  for (int size : {16, 24, 32, 48, 64, 128, 256})
-    icon.addPixmap(QPixmap::fromImage(ProgramIconImage(size)));
-  return icon;
+  return PaintedIcon([](int side, QIcon::Mode) { return ProgramIconImage(side); });
 }

@@ -6,5 +6,5 @@
 
 // The picture at size by size pixels (drawn in a 64 by 64 grid).
 QImage ProgramIconImage(int size);
-// The icon in the sizes window decorations and task bars ask for.
+// The icon, drawn at the sizes window decorations and task bars ask for.
 QIcon ProgramIcon();

@@ -42,7 +42,6 @@ constexpr int kMinimumWidth = 370;
 constexpr int kMinimumHeight = 150;
 constexpr int kButtonSize = 25;
 constexpr int kIconSize = 16;
-constexpr char kGlyphProperty[] = "glyph";
 
 EqualizerWindow* AsEqualizerWindow(QWidget* w) { return dynamic_cast<EqualizerWindow*>(w); }
 
@@ -116,12 +115,10 @@ void TMainForm::FormCreate() {
   ScaleApplicationToScreen(screen);
   QApplication::setWindowIcon(ProgramIcon());
   ScaleFormToScreen(*this, screen);
-  // The button images at the buttons' scaled size, drawn for it.
+  // The button images at the buttons' scaled size (they draw themselves
+  // at the size they are shown).
   const int icon = ScaleOf(*this).Of(kIconSize);
-  for (QToolButton* b : SpeedPanel->findChildren<QToolButton*>()) {
-    b->setIconSize(QSize(icon, icon));
-    b->setIcon(ToolBarIcon(static_cast<ToolGlyph>(b->property(kGlyphProperty).toInt()), icon));
-  }
+  for (QToolButton* b : SpeedPanel->findChildren<QToolButton*>()) b->setIconSize(QSize(icon, icon));
 }
 
 void TMainForm::CreateToolBar() {
@@ -154,8 +151,7 @@ void TMainForm::CreateToolBar() {
     auto* b = new QToolButton(SpeedPanel);
     b->setObjectName(s.name);
     b->setAutoRaise(true);  // flat until the pointer is over it
-    b->setProperty(kGlyphProperty, static_cast<int>(s.glyph));
-    b->setIcon(ToolBarIcon(s.glyph, kIconSize));
+    b->setIcon(ToolBarIcon(s.glyph));
     b->setIconSize(QSize(kIconSize, kIconSize));
     b->setGeometry(s.left, (kToolBarHeight - kButtonSize) / 2, kButtonSize, kButtonSize);
     b->setFocusPolicy(Qt::NoFocus);

@@ -2,6 +2,8 @@
 
 #include <QPainter>
 #include <QPixmap>
+
+#include "app/PaintedIcon.h"
 #include <algorithm>
 
 namespace {
@@ -123,16 +125,9 @@ QImage DisabledImage(const QImage& normal, int shadowOffset) {
   return out;
 }
 
-QIcon ToolBarIcon(ToolGlyph glyph, int size) {
-  QIcon icon;
-  // Drawn for each device pixel ratio a screen may have, so that the icon
-  // is sharp wherever Qt scales the program.
-  for (int ratio = 1; ratio <= 3; ++ratio) {
-    const int pixels = size * ratio;
-    const QImage normal = ToolGlyphImage(glyph, pixels);
-    icon.addPixmap(QPixmap::fromImage(normal), QIcon::Normal);
-    icon.addPixmap(QPixmap::fromImage(DisabledImage(normal, std::max(1, pixels / kSize))),
-                   QIcon::Disabled);
-  }
-  return icon;
+QIcon ToolBarIcon(ToolGlyph glyph) {
+  return PaintedIcon([glyph](int side, QIcon::Mode mode) {
+    const QImage normal = ToolGlyphImage(glyph, side);
+    return mode == QIcon::Disabled ? DisabledImage(normal, std::max(1, side / kSize)) : normal;
+  });
 }

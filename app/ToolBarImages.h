@@ -12,6 +12,6 @@ QImage ToolGlyphImage(ToolGlyph glyph, int size = 16);
 // The disabled state of an image: its shape in grey with a white shadow
 // shadowOffset pixels down and right.
 QImage DisabledImage(const QImage& normal, int shadowOffset = 1);
-// Both states in one icon of size by size pixels, sharp at device pixel
-// ratios 1 to 3.
-QIcon ToolBarIcon(ToolGlyph glyph, int size = 16);
+// Both states in one icon, drawn at the size and device pixel ratio it is
+// shown at.
+QIcon ToolBarIcon(ToolGlyph glyph);

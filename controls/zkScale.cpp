@@ -161,14 +161,13 @@ void ScaleApplicationToScreen(const ScreenMetrics& screen) {
   ProgramStyle::SetScreen(screen);
   static const QFont original = QApplication::font();
   const FormScale scale = ApplicationScale(screen);
-  if (scale == FormScale{}) {
-    QApplication::setFont(original);
-    return;
-  }
   QFont font = original;
-  const double pixels = original.pixelSize() > 0
-                            ? original.pixelSize()
-                            : original.pointSizeF() * kDesignPixelsPerInch / 72.0;
-  font.setPixelSize(std::max(1, int(pixels * scale.Factor() + 0.5)));
-  QApplication::setFont(font);
+  if (!(scale == FormScale{})) {
+    const double pixels = original.pixelSize() > 0
+                              ? original.pixelSize()
+                              : original.pointSizeF() * kDesignPixelsPerInch / 72.0;
+    font.setPixelSize(std::max(1, int(pixels * scale.Factor() + 0.5)));
+  }
+  // Every widget hears of a new application font: only a change is set.
+  if (!(QApplication::font() == font)) QApplication::setFont(font);
 }

@@ -128,6 +128,11 @@ class ScreensTest : public QObject {
                               scale.Of(TMDIChild::kDesignClientHeight)));
     // Tool bar images, sliders, the application's own font.
     QCOMPARE(Frame().OpenBtn->iconSize(), QSize(scale.Of(16), scale.Of(16)));
+    // Drawn for the screen's device pixels, not stretched from a smaller
+    // picture.
+    const qreal ratio = Frame().devicePixelRatioF();
+    const QPixmap shown = Frame().OpenBtn->icon().pixmap(Frame().OpenBtn->iconSize(), ratio);
+    QCOMPARE(shown.size(), Frame().OpenBtn->iconSize() * ratio);
     for (TzkTrackBar* bar : w->TrackBars) QCOMPARE(bar->Scale(), scale.Factor());
     QCOMPARE(w->TrackBars[5]->ThumbLength(), std::max(1, int(8 * scale.Factor() + 0.5)));
     const int designAppFont = QFontInfo(w->font()).pixelSize();  // 11 px, scaled
