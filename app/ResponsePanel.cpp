@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 #include <algorithm>
 #include <stdexcept>
 
@@ -116,22 +117,22 @@ int ResponsePanel::CurrentSliderRange() const {
 void ResponsePanel::CurveMayHaveChanged() {
   if (queued_) return;
   queued_ = true;
-  QMetaObject::invokeMethod(
-      this,
-      [this] {
-        if (!queued_) return;
-        if (isVisible()) {
-          Refresh();
-          return;
-        }
-        queued_ = false;
-        stale_ = true;
-        // Hidden: nothing drawn, but the commands follow the active window.
-        const bool any = Subject && Subject().has_value();
-        CopyAction->setEnabled(any);
-        SaveAction->setEnabled(any);
-      },
-      Qt::QueuedConnection);
+  // A moment later rather than at once: the change that came with a
+  // slider's step has just put its command on the line, and the far end
+  // (a network serial server, a driver) gets the processor first.
+  QTimer::singleShot(kDrawDelayMs, Qt::PreciseTimer, this, [this] {
+    if (!queued_) return;
+    if (isVisible()) {
+      Refresh();
+      return;
+    }
+    queued_ = false;
+    stale_ = true;
+    // Hidden: nothing drawn, but the commands follow the active window.
+    const bool any = Subject && Subject().has_value();
+    CopyAction->setEnabled(any);
+    SaveAction->setEnabled(any);
+  });
 }
 
 void ResponsePanel::Refresh() {

@@ -2,8 +2,8 @@
 // The frame's response panel: the computed response of the active
 // equalizer window, in a dock along the bottom of the frame. It follows
 // the active window and every change of its curve; a change only marks the
-// picture out of date, and the curve is computed and drawn once the event
-// loop is free again, so a slider's move reaches the device first. Below
+// picture out of date, and the curve is computed and drawn a few
+// milliseconds later, so a slider's move reaches the device first. Below
 // the picture a readout gives the frequency and computed level under the
 // pointer, or the curve's highest and lowest level. The curve can be copied
 // as text and saved as CSV or SVG.
@@ -35,6 +35,8 @@ class ResponsePanel : public QWidget {
   static constexpr int kDesignHeight = 100;
   static constexpr int kDesignMinimumHeight = 64;
   static constexpr int kReadoutHeight = 19;
+  // How long after a change the picture is brought up to date.
+  static constexpr int kDrawDelayMs = 5;
 
   explicit ResponsePanel(OperatorMessages& messages, QWidget* parent = nullptr);
 
@@ -45,9 +47,9 @@ class ResponsePanel : public QWidget {
   std::function<int()> SliderRange;
 
   // The curve or the active window may have changed: the picture is
-  // brought up to date once control returns to the event loop, once for
-  // any number of changes in between. While the panel is hidden nothing is
-  // computed until it is shown.
+  // brought up to date kDrawDelayMs later, once for any number of changes
+  // in between. While the panel is hidden nothing is computed until it is
+  // shown.
   void CurveMayHaveChanged();
   // Brings the picture up to date now.
   void Refresh();

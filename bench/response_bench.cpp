@@ -7,7 +7,10 @@
 // what the panel spent recomputing the curve (every drawn point, the band
 // centres among them) and repainting itself for that change.
 //
-//   response_bench [--sweeps N]
+//   response_bench [--sweeps N] [--screen WxH]
+//
+// The offscreen screen is 1920 by 1080 unless --screen says otherwise; the
+// frame is maximized on it, so the panel has the size it has there.
 //
 // Each sweep runs the slider from the bottom of its range to the top and
 // back twice: up hidden, down shown, up shown, down hidden (default 1
@@ -94,13 +97,25 @@ struct Step {
 
 int main(int argc, char** argv) {
   int sweeps = 1;
-  BenchOptions("response_bench",
-               "usage: response_bench [--sweeps N]\n       response_bench --help | --version\n")
+  std::string screen = "1920x1080";
+  const char* usage =
+      "usage: response_bench [--sweeps N] [--screen WxH]\n       response_bench --help | --version\n";
+  BenchOptions("response_bench", usage)
       .Integer("--sweeps", sweeps, 1)
+      .Text("--screen", screen)
       .Parse(argc, argv);
-  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  int screenWidth = 0, screenHeight = 0;
+  if (std::sscanf(screen.c_str(), "%dx%d", &screenWidth, &screenHeight) != 2 || screenWidth < 640 ||
+      screenHeight < 480 || screenWidth > 7680 || screenHeight > 4320)
+    return BadUsage("response_bench", "option --screen needs WxH, from 640x480 to 7680x4320", usage);
   char pattern[] = "/tmp/varlo-response-bench-XXXXXX";
   const std::string dir = std::string(mkdtemp(pattern)) + "/";
+  std::ofstream(dir + "screen.json")
+      << "{\"synchronousWindowSystemEvents\": false, \"windowFrameMargins\": false, \"screens\": [{\"name\": "
+         "\"bench\", \"x\": 0, \"y\": 0, \"width\": "
+      << screenWidth << ", \"height\": " << screenHeight
+      << ", \"logicalDpi\": 96, \"logicalBaseDpi\": 96, \"dpr\": 1}]}\n";
+  setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + dir + "screen.json").c_str(), 1);
   setenv("XDG_CONFIG_HOME", (dir + "config").c_str(), 1);
   const std::string logPath = dir + "orbsim.log";
 
@@ -110,8 +125,9 @@ int main(int argc, char** argv) {
   int result = 0;
   {
     OrbSimProcess sim({"--devices", "1", "--log", logPath});
-    std::ofstream(dir + "Varlo95.ini") << "[Communications]\nCom Port=1\nCom 1 Device=" << sim.Url()
-                                       << "\n";
+    std::ofstream(dir + "Varlo95.ini") << "[Workspace Size]\nWindowState=2\n[Communications]\n"
+                                          "Com Port=1\nCom 1 Device="
+                                       << sim.Url() << "\n";
     RecordingOperatorMessages messages;
     VarloProgram program(messages, messages, dir);
     TzkPA422Form& engine = program.PA422Form();
@@ -185,9 +201,9 @@ int main(int argc, char** argv) {
       }
     }
     const QSize chart = panel.Chart->size();
-    std::printf("steps: %zu hidden, %zu shown; curve of %zu points; picture %dx%d\n",
-                wireHidden.size(), wireShown.size(), panel.Curve().hz.size(), chart.width(),
-                chart.height());
+    std::printf("screen %dx%d; steps: %zu hidden, %zu shown; curve of %zu points; picture %dx%d\n",
+                screenWidth, screenHeight, wireHidden.size(), wireShown.size(),
+                panel.Curve().hz.size(), chart.width(), chart.height());
     std::printf("key to address byte leaving, panel hidden: median %.3f ms, worst %.3f ms (target < 2 ms)\n",
                 Median(wireHidden), Max(wireHidden));
     std::printf("key to address byte leaving, panel shown:  median %.3f ms, worst %.3f ms (target < 2 ms)\n",
