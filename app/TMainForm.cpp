@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDockWidget>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -21,6 +22,7 @@
 #include "app/MenuMerge.h"
 #include "app/OptionsDlg.h"
 #include "app/ProgramIcon.h"
+#include "app/ResponsePanel.h"
 #include "app/ToolBarImages.h"
 #include "app/WindowPlacement.h"
 #include "controls/ApplicationHint.h"
@@ -74,6 +76,7 @@ TMainForm::TMainForm(LongLivedObjects& objects, OperatorMessages& messages,
   StatusBar->setAccessibleName("Status bar");
   StatusBar->setAutoFillBackground(true);
   CreateMenus();
+  CreateResponsePanel();
 
   connect(MdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* sub) {
     UpdateMenuItems();
@@ -119,6 +122,9 @@ void TMainForm::FormCreate() {
   // at the size they are shown).
   const int icon = ScaleOf(*this).Of(kIconSize);
   for (QToolButton* b : SpeedPanel->findChildren<QToolButton*>()) b->setIconSize(QSize(icon, icon));
+  // The response panel's heights grow with the frame.
+  Response->setMinimumHeight(ScaleOf(*this).Of(ResponsePanel::kDesignMinimumHeight));
+  responseHeight_ = ScaleOf(*this).Of(ResponsePanel::kDesignHeight);
 }
 
 void TMainForm::CreateToolBar() {
@@ -195,11 +201,61 @@ void TMainForm::CreateMenus() {
                            &TMainForm::WindowArrangeItemClick);
   WindowMinimizeItem = item(WindowMenu, "&Minimize All", "Minimize all windows",
                             &TMainForm::WindowMinimizeItemClick);
+  WindowMenu->addSeparator();
+  WindowResponseItem = WindowMenu->addAction("&Response");
+  WindowResponseItem->setCheckable(true);
+  WindowResponseItem->setChecked(true);
+  SetHint(*WindowResponseItem, "|Show or hide the computed response of the active window");
   connect(WindowMenu, &QMenu::aboutToShow, this, [this] { FillWindowList(); });
 
   HelpMenu = menu("&Help", "Help topics", 10);
   HelpAboutItem = item(HelpMenu, "&About", "", &TMainForm::HelpAboutItemClick);
   MergeActiveWindowMenus();
+}
+
+void TMainForm::CreateResponsePanel() {
+  ResponseDock = new QDockWidget("Response", this);
+  ResponseDock->setObjectName("ResponseDock");
+  ResponseDock->setAccessibleName("Response panel");
+  // Docked along the bottom for good: no title bar, nothing to float or
+  // close; the Window menu shows and hides it, its top edge sizes it.
+  ResponseDock->setFeatures(QDockWidget::NoDockWidgetFeatures);
+  ResponseDock->setAllowedAreas(Qt::BottomDockWidgetArea);
+  ResponseDock->setTitleBarWidget(new QWidget(ResponseDock));
+  Response = new ResponsePanel(messages_, ResponseDock);
+  ResponseDock->setWidget(Response);
+  addDockWidget(Qt::BottomDockWidgetArea, ResponseDock);
+  ResponseDock->installEventFilter(this);
+
+  Response->Subject = [this]() -> std::optional<ResponseSubject> {
+    QWidget* widget = ActiveEqualizerWidget();
+    EqualizerWindow* window = AsEqualizerWindow(widget);
+    if (!window) return std::nullopt;
+    return ResponseSubject{window->CurveNow(), widget->windowTitle()};
+  };
+  Response->SliderRange = [this] {
+    return objects_.OptionsDlg ? Options().SliderRange : kDefaultSliderRange;
+  };
+
+  connect(WindowResponseItem, &QAction::toggled, this, [this](bool shown) { ShowResponsePanel(shown); });
+  for (QAction* a : {Response->BandsAction, Response->CopyAction, Response->SaveAction})
+    WindowMenu->insertAction(nullptr, a);
+}
+
+void TMainForm::ShowResponsePanel(bool shown) {
+  ResponseDock->setVisible(shown);
+  if (shown) resizeDocks({ResponseDock}, {responseHeight_}, Qt::Vertical);
+}
+
+std::function<void(QPainter&, const QRect&)> TMainForm::PrintedBelowWindow(
+    const TEqualizerDocument& curve) {
+  if (!WindowResponseItem->isChecked()) return {};
+  QWidget* active = ActiveEqualizerWidget();
+  const QString name = active ? active->windowTitle() : QString();
+  QPointer<ResponsePanel> panel(Response);
+  return [panel, curve, name](QPainter& painter, const QRect& area) {
+    if (panel) panel->PaintOnPage(painter, area, curve, name);
+  };
 }
 
 void TMainForm::MergeActiveWindowMenus() {
@@ -211,6 +267,7 @@ void TMainForm::MergeActiveWindowMenus() {
 }
 
 void TMainForm::ActiveWindowChanged(QMdiSubWindow* sub) {
+  Response->CurveMayHaveChanged();
   // A null activation (a dialog or another program took the focus) is no
   // change of the active window.
   if (!sub) return;
@@ -263,6 +320,14 @@ void TMainForm::resizeEvent(QResizeEvent* event) {
   PlaceClientControls();
 }
 
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  // The height the operator gave the response panel, kept while it shows.
+  if (watched == ResponseDock && event->type() == QEvent::Resize && ResponseDock->isVisible() &&
+      shown_ && !isMinimized())
+    responseHeight_ = ResponseDock->height();
+  return QMainWindow::eventFilter(watched, event);
+}
+
 bool TMainForm::event(QEvent* event) {
   switch (event->type()) {
     case QEvent::StatusTip:
@@ -286,6 +351,8 @@ void TMainForm::ShowFrame() {
   // The decorations are known once the frame is shown: the stored outer
   // size is the frame's size with them.
   if (outerGeometry_ && windowState() == Qt::WindowNoState) ApplyOuterGeometry(*outerGeometry_);
+  // The panel's height holds once the frame has its size.
+  if (WindowResponseItem->isChecked()) ShowResponsePanel(true);
 }
 
 void TMainForm::ApplyOuterGeometry(const QRect& outer) {
@@ -322,6 +389,10 @@ void TMainForm::LoadSettings(const std::string& path) {
   }
   if (objects_.PA422Form)
     objects_.PA422Form->ApdComPort.SetComNumber(static_cast<uint16_t>(port < 0 || port > 0xFFFF ? 0 : port));
+  const ResponsePanelSettings panel = LoadResponsePanelSettings(path);
+  if (panel.Height > 0) responseHeight_ = panel.Height;
+  WindowResponseItem->setChecked(panel.Visible);
+  ShowResponsePanel(panel.Visible);
 }
 
 QRect TMainForm::AvailableScreenArea(const FrameGeometry& frame) const {
@@ -347,7 +418,10 @@ bool TMainForm::SaveSettings(const std::string& path) {
   frame.Width = outer.width();
   frame.Top = outer.top();
   frame.Left = outer.left();
-  if (auto failure = ::SaveSettings(path, frame, Options())) {
+  std::optional<std::string> failure = ::SaveSettings(path, frame, Options());
+  if (!failure)
+    failure = SaveResponsePanelSettings(path, {WindowResponseItem->isChecked(), responseHeight_});
+  if (failure) {
     messages_.ShowMessage("Varlo95", *failure, MessageIcon::Error);
     return false;
   }
@@ -447,6 +521,8 @@ void TMainForm::ActivateEqualizerWindow(QWidget* window) {
 void TMainForm::LayoutEqualizerWindows() {
   for (QWidget* w : EqualizerWindows())
     if (EqualizerWindow* eq = AsEqualizerWindow(w)) eq->FormResize();
+  // The slider range may have changed, and with it the level axis.
+  Response->CurveMayHaveChanged();
 }
 
 QWidget* TMainForm::CreateEqualizerWindow(const QString& caption) {
@@ -461,7 +537,15 @@ QWidget* TMainForm::CreateEqualizerWindow(const QString& caption) {
     if (tearingDown_) return;
     UpdateMenuItems();
     MergeActiveWindowMenus();
+    Response->CurveMayHaveChanged();
   });
+  // The response panel follows the active window's curve.
+  if (EqualizerWindow* eq = AsEqualizerWindow(window)) {
+    QPointer<QWidget> target(window);
+    eq->OnCurveChanged = [this, target] {
+      if (!tearingDown_ && target && target == ActiveEqualizerWidget()) Response->CurveMayHaveChanged();
+    };
+  }
   sub->show();
   MdiArea->setActiveSubWindow(sub);
   UpdateMenuItems();

@@ -17,6 +17,7 @@
 #include "eqwindow/EqualizerWindow.h"
 #include "settings/Settings.h"
 
+class QDockWidget;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
@@ -24,6 +25,7 @@ class QAction;
 class QToolButton;
 class QWidget;
 class OperatorMessages;
+class ResponsePanel;
 class TAboutBox;
 class TComPortDlg;
 class TOptionsDlg;
@@ -78,6 +80,10 @@ class TMainForm : public QMainWindow, public EqualizerHost {
   int EqualizerWindowCount() const override;
   void SetPasteEnabled(bool enabled) override;
   std::optional<uint16_t> AskComPort() override;
+  // With the response panel shown: its picture of the curve, below the
+  // window's on the printed page.
+  std::function<void(QPainter&, const QRect&)> PrintedBelowWindow(
+      const TEqualizerDocument& curve) override;
 
   // Reads the settings and shows the frame (the first showing).
   void ShowFrame();
@@ -146,6 +152,10 @@ class TMainForm : public QMainWindow, public EqualizerHost {
   QToolButton* ExitBtn = nullptr;
   QMdiArea* MdiArea = nullptr;
   QWidget* StatusBar = nullptr;
+  // The computed response of the active equalizer window, docked along the
+  // bottom of the frame.
+  QDockWidget* ResponseDock = nullptr;
+  ResponsePanel* Response = nullptr;
   QMenu* FileMenu = nullptr;
   QMenu* WindowMenu = nullptr;
   QMenu* HelpMenu = nullptr;
@@ -158,6 +168,7 @@ class TMainForm : public QMainWindow, public EqualizerHost {
   QAction* WindowTileItem = nullptr;
   QAction* WindowArrangeItem = nullptr;
   QAction* WindowMinimizeItem = nullptr;
+  QAction* WindowResponseItem = nullptr;  // shows or hides the response panel
   QAction* HelpAboutItem = nullptr;
   QTimer Timer1;
 
@@ -167,12 +178,17 @@ class TMainForm : public QMainWindow, public EqualizerHost {
 
  protected:
   bool event(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
  private:
   void CreateToolBar();
   void CreateMenus();
+  // The response panel's dock, its menu items and its source of curves.
+  void CreateResponsePanel();
+  // Shows or hides the response panel at the height it keeps.
+  void ShowResponsePanel(bool shown);
   void PlaceClientControls();
   // Tells the windows that the active one changed: the one that lost it,
   // then the one that has it.
@@ -197,4 +213,7 @@ class TMainForm : public QMainWindow, public EqualizerHost {
   // The equalizer window last made active; it hears FormDeactivate when
   // another one takes its place.
   QPointer<QWidget> activeWindow_;
+  // The response panel's height (the dock's, in pixels) while shown, kept
+  // for the settings file and for showing it again.
+  int responseHeight_ = 0;
 };

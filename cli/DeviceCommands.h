@@ -1,6 +1,6 @@
 #pragma once
 // The varlo-cli commands that talk to devices on the line: devices,
-// backup and restore. Each returns the exit status; failures that end the
+// backup, restore and response. Each returns the exit status; failures that end the
 // run are thrown as std::runtime_error (one line), usage errors as
 // UsageError.
 #include <string>
@@ -9,3 +9,6 @@
 int DevicesCommand(const std::vector<std::string>& args);
 int BackupCommand(const std::vector<std::string>& args);
 int RestoreCommand(const std::vector<std::string>& args);
+// response FILE or response --address N: the computed response (it reads a
+// file or a device, so it takes the line options only with --address).
+int ResponseCommand(const std::vector<std::string>& args);

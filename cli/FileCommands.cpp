@@ -14,8 +14,7 @@
 #include "settings/IniFile.h"
 #include "settings/SettingsLocation.h"
 
-namespace {
-PresetFormat InputFormat(const Arguments& args, const std::string& path) {
+PresetFormat FormatOption(const Arguments& args, const std::string& path) {
   auto it = args.options.find("--format");
   if (it == args.options.end()) return PresetFormatForPath(path);
   if (it->second == "mac") return PresetFormat::Mac;
@@ -23,6 +22,7 @@ PresetFormat InputFormat(const Arguments& args, const std::string& path) {
   throw UsageError("option --format needs mac or equ, not \"" + it->second + "\"");
 }
 
+namespace {
 std::string Hex(const std::string& bytes) {
   static const char digits[] = "0123456789abcdef";
   std::string out;
@@ -38,7 +38,7 @@ int ShowCommand(const std::vector<std::string>& rawArgs) {
   Arguments args = ParseArguments(rawArgs, {"--format", "--preset"});
   if (args.positional.size() != 1) throw UsageError("show needs exactly one FILE");
   const std::string& path = args.positional[0];
-  PresetFormat format = InputFormat(args, path);
+  PresetFormat format = FormatOption(args, path);
   int preset = IntegerOption(args, "--preset", 1, 1, kPresetCount);
 
   PresetFileContents contents = ReadExactPresetFile(path, format);
@@ -64,7 +64,7 @@ int ConvertCommand(const std::vector<std::string>& rawArgs) {
   if (args.positional.size() != 2) throw UsageError("convert needs IN and OUT");
   const std::string& in = args.positional[0];
   const std::string& out = args.positional[1];
-  PresetFormat inFormat = InputFormat(args, in);
+  PresetFormat inFormat = FormatOption(args, in);
 
   // A new window at that address and preset, with the program's default
   // slider range, opens IN and is saved as OUT.

@@ -26,6 +26,8 @@ const char* const kUsage =
     "       varlo-cli devices [--addresses A-B] [--json] [LINE]\n"
     "       varlo-cli backup --address N --out DIR [LINE]\n"
     "       varlo-cli restore --address N --from DIR [--preset K] [LINE]\n"
+    "       varlo-cli response FILE [--format mac|equ] [--csv OUT | --svg OUT]\n"
+    "       varlo-cli response --address N [--preset K] [LINE] [--csv OUT | --svg OUT]\n"
     "       varlo-cli --help | --version\n"
     "LINE is --port N (a port of the settings file) or --device PATH|rfc2217://HOST:PORT;\n"
     "without it the program's own port setting is used.\n";
@@ -52,6 +54,7 @@ int main(int argc, char** argv) {
     if (command == "devices") return DevicesCommand(args);
     if (command == "backup") return BackupCommand(args);
     if (command == "restore") return RestoreCommand(args);
+    if (command == "response") return ResponseCommand(args);
     if (command == "help") {
       std::cout << kUsage;
       return 0;

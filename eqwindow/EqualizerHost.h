@@ -4,11 +4,15 @@
 // commands that the window's menus offer. The frame implements it; the
 // window knows no more of the frame than this.
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 class OperatorMessages;
+class QPainter;
+class QRect;
 class TzkPA422Form;
 struct TCurveClipboard;
+struct TEqualizerDocument;
 struct TProgramOptions;
 
 class EqualizerHost {
@@ -31,6 +35,13 @@ class EqualizerHost {
   // Asks the operator for a port (the com port setup dialog): the port
   // number chosen, or nothing when the dialog was not confirmed.
   virtual std::optional<uint16_t> AskComPort() = 0;
+  // What a printed page adds below the window's picture for the curve the
+  // window prints: a drawing into a rectangle of the page, or nothing (the
+  // page holds the window's picture alone).
+  virtual std::function<void(QPainter&, const QRect&)> PrintedBelowWindow(
+      const TEqualizerDocument& /*curve*/) {
+    return {};
+  }
 
   // The frame's commands on the window's menus.
   virtual void FileNewItemClick() = 0;

@@ -9,6 +9,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -78,7 +79,16 @@ QString CopyOutputFileName(const QString& fileName, int copy) {
   return info.dir().filePath(name);
 }
 
-bool PrintPicturePage(QPrinter& printer, const QImage& picture, QString* error) {
+QRect AreaBelowPicture(QSize placed, QSize page) {
+  if (placed.isEmpty()) return {};
+  const int top = placed.height() + page.height() / 50;
+  const int height = std::min(RoundedRatio(int64_t(placed.width()) * 2, 5), page.height() - top);
+  if (height < placed.width() / 10) return {};
+  return QRect(0, top, placed.width(), height);
+}
+
+bool PrintPicturePage(QPrinter& printer, const QImage& picture, QString* error,
+                      const PageDrawing& below) {
   QPainter painter;
   if (!painter.begin(&printer)) {
     if (error) *error = "Unable to start a print job on " + PrinterDescription(printer) + ".";
@@ -87,6 +97,14 @@ bool PrintPicturePage(QPrinter& printer, const QImage& picture, QString* error) 
   const QSize size = FitToPage(picture.size(), QSize(printer.width(), printer.height()));
   painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
   if (!size.isEmpty()) painter.drawImage(QRect(QPoint(0, 0), size), picture);
+  if (below) {
+    const QRect area = AreaBelowPicture(size, QSize(printer.width(), printer.height()));
+    if (!area.isEmpty()) {
+      painter.save();
+      below(painter, area);
+      painter.restore();
+    }
+  }
   if (!painter.end()) {
     if (error) *error = "The print job on " + PrinterDescription(printer) + " failed.";
     return false;
@@ -108,11 +126,13 @@ void TMDIChild::PrintEqualizerWindow() {
   // All of the client area, also the part a narrow window has scrolled
   // out of view.
   const QImage picture = CaptureClientArea(*ClientArea);
+  // The frame's addition below the picture (the response picture).
+  const PageDrawing below = host_.PrintedBelowWindow(CurveNow());
 
   auto printCopy = [&](int copy) {
     if (!fileName.isEmpty()) printer.setOutputFileName(CopyOutputFileName(fileName, copy));
     QString error;
-    const bool printed = PrintPicturePage(printer, picture, &error);
+    const bool printed = PrintPicturePage(printer, picture, &error, below);
     if (!printed) Messages().ShowMessage("Print Error", error.toStdString(), MessageIcon::Error);
     return printed;
   };

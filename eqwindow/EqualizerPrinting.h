@@ -1,11 +1,14 @@
 #pragma once
 // Printing an equalizer window: its client area as a picture, stretched to
-// fit one page, one print job per copy. The printer and its settings are
-// shared by the whole program, so a printer setup made in one window holds
-// for every later print.
+// fit one page, one print job per copy, and, when the frame asks for it, a
+// drawing below the picture (the response picture). The printer and its
+// settings are shared by the whole program, so a printer setup made in one
+// window holds for every later print.
 #include <QImage>
+#include <QRect>
 #include <QSize>
 #include <QString>
+#include <functional>
 
 class QPrinter;
 class QWidget;
@@ -31,7 +34,20 @@ QImage CaptureClientArea(QWidget& window);
 // that copies do not overwrite each other.
 QString CopyOutputFileName(const QString& fileName, int copy);
 
+// A drawing on the printed page into the given rectangle (printer pixels).
+using PageDrawing = std::function<void(QPainter& painter, const QRect& area)>;
+
+// Where a drawing below the picture goes on the page: the picture placed
+// as FitToPage says (size `placed`, at the top-left corner), then a gap of
+// 1/50 of the page's height, then a rectangle as wide as the picture and
+// 2/5 of that width high, or less where the page ends; empty when less
+// than 1/10 of the width is left.
+QRect AreaBelowPicture(QSize placed, QSize page);
+
 // One print job holding one page: the picture stretched by FitToPage to
 // the printable area, top-left at the printable area's corner, pixels not
-// smoothed. False when the job could not be started (error says why).
-bool PrintPicturePage(QPrinter& printer, const QImage& picture, QString* error);
+// smoothed; then `below`, when given, drawn into AreaBelowPicture. The
+// picture's place and size are the same with or without it. False when
+// the job could not be started (error says why).
+bool PrintPicturePage(QPrinter& printer, const QImage& picture, QString* error,
+                      const PageDrawing& below = {});

@@ -1,12 +1,15 @@
 #pragma once
 // What the frame asks of an equalizer window: the commands of its tool bar
-// and menus that act on the active window, the layout, and the window's
-// menus for merging into the frame's menu bar. The equalizer window
-// implements it; the frame never needs to know more of it.
+// and menus that act on the active window, the layout, the window's menus
+// for merging into the frame's menu bar, and the curve it shows for the
+// frame's response picture. The equalizer window implements it; the frame
+// never needs to know more of it.
 #include <QList>
 #include <QString>
 #include <cstdint>
+#include <functional>
 
+#include "eq/EqualizerDocument.h"
 #include "link/LinkInterfaces.h"
 
 class QMenu;
@@ -51,4 +54,12 @@ class EqualizerWindow {
   virtual void Paste() = 0;
   virtual void Clear() = 0;
   virtual void Print() = 0;
+
+  // The curve the window shows now: slider positions, filter selections,
+  // Mute and Bypass as its controls have them.
+  virtual TEqualizerDocument CurveNow() const = 0;
+  // Set by the frame; the window calls it whenever the curve it shows
+  // changes: a slider moved (drag, keys), a filter chosen, Mute or Bypass
+  // switched, a curve loaded, pasted, cleared or read from the device.
+  std::function<void()> OnCurveChanged;
 };

@@ -128,6 +128,7 @@ TMDIChild::TMDIChild(EqualizerHost& host) : host_(host) {
   CreateControls();
   CreateMenus();
   ConnectHandlers();
+  ConnectCurveNotifications();
   FormCreate();
 }
 

@@ -10,6 +10,7 @@
 //   TMDIChildControl.cpp  the controller: handlers, notifications, keys
 //   TMDIChildFiles.cpp    opening and saving preset files
 //   TMDIChildEdit.cpp     copy, paste and clear
+//   TMDIChildCurve.cpp    the curve shown, for the frame's response picture
 //   EqualizerPrinting.*   printing the window
 #include <QWidget>
 #include <array>
@@ -103,6 +104,9 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   void Paste() override { Paste1Click(); }
   void Clear() override { FlatClick(); }
   void Print() override { PrintEqualizerWindow(); }
+  TEqualizerDocument CurveNow() const override;
+  // Tells the frame (OnCurveChanged) that the curve shown changed.
+  void CurveChanged();
 
   // Engine notifications (to the active window).
   void LinkFailed() override;
@@ -198,6 +202,9 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   void CreateStatusBar(QWidget& area);
   void CreateMenus();
   void ConnectHandlers();
+  // Every operator's change of a slider, filter, Mute or Bypass also
+  // tells the frame (CurveChanged), after the change's own handler.
+  void ConnectCurveNotifications();
   // Runs one device operation when the window has a device (a window at
   // address 0 never sends); true when it started a transaction, whose end
   // then reaches the active window as a notification.

@@ -132,6 +132,7 @@ void TMDIChild::ShowDocument() {
   Mute->setChecked(Doc.Mute);
   Lock->setChecked(Doc.Lock);
   Bypass->setChecked(Doc.Bypass);
+  CurveChanged();
 }
 
 bool TMDIChild::SendToDevice(const std::function<void()>& send) {

@@ -41,6 +41,7 @@ void ShowCurve(TMDIChild& window) {
   const int entry = doc.CurrentPreset - 1;
   if (entry >= 0 && entry < window.CBPresetName->count()) window.CBPresetName->setItemText(entry, name);
   window.CBPresetName->setEditText(name);
+  window.CurveChanged();
 }
 
 void TMDIChild::Copy1Click() {

@@ -9,6 +9,7 @@ namespace {
 constexpr const char* kWorkspace = "Workspace Size";
 constexpr const char* kCommunications = "Communications";
 constexpr const char* kComPort = "Com Port";
+constexpr const char* kResponse = "Response";
 
 // The options kept in the settings file, in the order they are read and
 // written.
@@ -97,6 +98,23 @@ std::optional<std::string> SaveSettings(const std::string& path, const FrameGeom
       written = ini.WriteBool(o.section, o.key, options.*std::get<bool TProgramOptions::*>(o.field));
     if (!written) return UnableToWriteMessage(path);
   }
+  return std::nullopt;
+}
+
+ResponsePanelSettings LoadResponsePanelSettings(const std::string& path) {
+  const IniFile ini(path);
+  ResponsePanelSettings panel;
+  panel.Visible = ini.ReadBool(kResponse, "Visible", panel.Visible);
+  panel.Height = std::max(0, ini.ReadInteger(kResponse, "Height", panel.Height));
+  return panel;
+}
+
+std::optional<std::string> SaveResponsePanelSettings(const std::string& path,
+                                                     const ResponsePanelSettings& panel) {
+  IniFile ini(path);
+  if (!ini.WriteBool(kResponse, "Visible", panel.Visible) ||
+      !ini.WriteInteger(kResponse, "Height", panel.Height))
+    return UnableToWriteMessage(path);
   return std::nullopt;
 }
 

@@ -20,6 +20,17 @@ struct FrameGeometry {
   bool operator==(const FrameGeometry&) const = default;
 };
 
+// The frame's response panel as the settings file keeps it, in the
+// section "Response": whether it is shown ("Visible") and its height in
+// screen pixels ("Height"; 0 or a missing key: the design's height on this
+// screen).
+struct ResponsePanelSettings {
+  bool Visible = true;
+  int32_t Height = 0;
+
+  bool operator==(const ResponsePanelSettings&) const = default;
+};
+
 // Reads the settings at path into frame and options, key by key; a missing
 // file, key or unparsable value leaves that key's default. The frame's
 // defaults are the values frame holds on entry (the design's, scaled to the
@@ -36,6 +47,14 @@ int32_t LoadSettings(const std::string& path, FrameGeometry& frame, TProgramOpti
 // for the operator: "Unable to write to " and the path. Nothing on success.
 std::optional<std::string> SaveSettings(const std::string& path, const FrameGeometry& frame,
                                         const TProgramOptions& options);
+
+// Reads the response panel's keys; a missing or unparsable key keeps its
+// default, and a negative height reads as 0.
+ResponsePanelSettings LoadResponsePanelSettings(const std::string& path);
+// Writes them, "Visible" then "Height"; the same message as SaveSettings
+// when a key cannot be written.
+std::optional<std::string> SaveResponsePanelSettings(const std::string& path,
+                                                     const ResponsePanelSettings& panel);
 
 // Writes "Com Port" alone, as the com port setup command does when the
 // operator confirms a port. Returns the same message as SaveSettings when

@@ -21,6 +21,12 @@ class FakeEqualizerWindow : public QWidget, public EqualizerWindow, public Equal
   // another one active, in order; shared by the windows of a test.
   QStringList* activations = nullptr;
   int layouts = 0;
+  // What CurveNow answers; ChangeCurve sets it and tells the frame.
+  TEqualizerDocument curve;
+  void ChangeCurve(const TEqualizerDocument& doc) {
+    curve = doc;
+    if (OnCurveChanged) OnCurveChanged();
+  }
 
   EqualizerNotifications& Notifications() override { return *this; }
   QList<MenuGroup> Menus() override { return {{0, fileMenu_}, {1, editMenu_}, {10, helpMenu_}}; }
@@ -40,6 +46,7 @@ class FakeEqualizerWindow : public QWidget, public EqualizerWindow, public Equal
   void Paste() override { Record("Paste"); }
   void Clear() override { Record("Clear"); }
   void Print() override { Record("Print"); }
+  TEqualizerDocument CurveNow() const override { return curve; }
   void LinkFailed() override { Record("LinkFailed"); }
   void PresetRecalled() override { Record("PresetRecalled"); }
   void UpdateDone() override { Record("UpdateDone"); }

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDockWidget>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
@@ -19,12 +20,14 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
+#include <cmath>
 #include <memory>
 
 #include "app/AboutBox.h"
 #include "app/ComPortDlg.h"
 #include "app/ComSelectForm.h"
 #include "app/OptionsDlg.h"
+#include "app/ResponsePanel.h"
 #include "app/TApplication.h"
 #include "app/VarloProgram.h"
 #include "controls/ApplicationHint.h"
@@ -124,8 +127,13 @@ class ScreensTest : public QObject {
     QCOMPARE(ScaleOf(Frame()), scale);
     TMDIChild* w = NewWindow();
     QCOMPARE(ScaleOf(*w), scale);
-    QCOMPARE(w->size(), QSize(scale.Of(TMDIChild::kDesignClientWidth),
-                              scale.Of(TMDIChild::kDesignClientHeight)));
+    const QSize design(scale.Of(TMDIChild::kDesignClientWidth), scale.Of(TMDIChild::kDesignClientHeight));
+    QCOMPARE(w->sizeHint(), design);
+    // Shown at that size, as far as the workspace above the response panel
+    // reaches: on a screen of 16:9 a new window is a little lower.
+    QCOMPARE(w->width(), design.width());
+    const int room = Frame().MdiArea->viewport()->height() - (Sub(*w)->height() - w->height());
+    QCOMPARE(w->height(), std::min(design.height(), room));
     // Tool bar images, sliders, the application's own font.
     QCOMPARE(Frame().OpenBtn->iconSize(), QSize(scale.Of(16), scale.Of(16)));
     // Drawn for the screen's device pixels, not stretched from a smaller
@@ -291,6 +299,64 @@ class ScreensTest : public QObject {
     if (available.contains(QRect(QPoint(scale.Of(100), scale.Of(100)), design)))
       QCOMPARE(Frame().frameGeometry(), QRect(QPoint(scale.Of(100), scale.Of(100)), design));
     Snapshot(Frame(), "first-frame");
+  }
+
+  // The response panel along the frame's bottom: its picture's texts all
+  // inside it, none over another, grown with the screen; the readout whole.
+  void CheckResponsePanel(const QString& snapshot) {
+    ResponsePanel& panel = *Frame().Response;
+    QTest::qWait(50);  // the panel draws the changes once the event loop runs
+    QVERIFY(panel.HasCurve());
+    QVERIFY(panel.isVisible());
+    QVERIFY2(Frame().rect().contains(RectIn(*Frame().ResponseDock, Frame())),
+             qPrintable(QString("dock at %1,%2").arg(Frame().ResponseDock->y()).arg(Frame().ResponseDock->height())));
+    QVERIFY(Frame().ResponseDock->y() >= RectIn(*Frame().MdiArea, Frame()).bottom());
+    const ResponseLayout layout = panel.ChartLayout();
+    QCOMPARE(layout.font.pixelSize(), std::max(1, int(std::lround(11 * scale.Factor()))));
+    const QRectF chart(panel.Chart->rect());
+    QVERIFY(chart.contains(layout.plot));
+    QVERIFY(layout.plot.height() >= scale.Of(20));
+    for (size_t i = 0; i < layout.labels.size(); ++i) {
+      const PictureLabel& a = layout.labels[i];
+      QVERIFY2(chart.contains(a.box), qPrintable(a.text + " leaves the picture"));
+      // Each label as wide as its text.
+      QVERIFY2(a.box.width() + 0.5 >= QFontMetricsF(layout.font).horizontalAdvance(a.text),
+               qPrintable(a.text + " is cut"));
+      for (size_t j = i + 1; j < layout.labels.size(); ++j)
+        QVERIFY2(!a.box.intersects(layout.labels[j].box),
+                 qPrintable(a.text + " overlaps " + layout.labels[j].text));
+    }
+    auto* readout = static_cast<StatusPanel*>(panel.Readout);
+    QVERIFY(panel.rect().contains(RectIn(*readout, panel)));
+    const int natural = readout->fontMetrics().horizontalAdvance(readout->text());
+    QVERIFY2(TextSqueeze(natural, readout->TextRect().width()) > kMinTextSqueeze,
+             qPrintable(readout->text()));
+    Snapshot(Frame(), snapshot);
+  }
+
+  void responsePanelShowsItsWholePicture() {
+    StartStretched();
+    TMDIChild* w = NewWindow();
+    w->SliderOfSlot(17)->SetPosition(24);
+    w->SliderOfSlot(18)->SetPosition(24);
+    w->CBHighPass->setCurrentIndex(21);
+    w->CBLowPass->setCurrentIndex(0);
+    QCOMPARE(Frame().ResponseDock->height(), scale.Of(ResponsePanel::kDesignHeight));
+    CheckResponsePanel("frame-response");
+    // Every band labelled where the screen gives the room.
+    int bandLabels = 0;
+    for (const PictureLabel& l : Frame().Response->ChartLayout().labels)
+      bandLabels += l.text == "1k" || l.text == "1.25k" || l.text == "16k" || l.text == "25";
+    QVERIFY(bandLabels >= 3);
+  }
+
+  void responsePanelInASmallFrame() {
+    Start("");
+    TMDIChild* w = NewWindow();
+    w->SliderOfSlot(5)->SetPosition(-24);
+    Frame().resize(scale.Of(400), scale.Of(260));
+    QTest::qWait(50);
+    CheckResponsePanel("small-frame-response");
   }
 
   void dialogsKeepTheirButtonsOnScreen() {

@@ -1,5 +1,6 @@
 // Printing a window's picture: the page-fit rule, and one-page PDF jobs
 // whose picture fills the printable width or height as the rule says.
+#include <QPainter>
 #include <QPrinter>
 #include <QTest>
 
@@ -98,6 +99,45 @@ class PrintingTest : public QObject {
     // The proportions are kept.
     QVERIFY2(qAbs(ink.width() - ink.height() * 792.0 / 285) <= 2,
              qPrintable(QString::number(ink.width())));
+  }
+
+  void aDrawingBelowThePictureTakesTheRoomLeftOnThePage() {
+    // A4 portrait at 600 dpi, the design window spanning the width: 1/50
+    // of the page's height lower (140), a rectangle as wide and 2/5 of the
+    // width high (1984).
+    QCOMPARE(AreaBelowPicture({4960, 1785}, {4960, 7015}), QRect(0, 1785 + 140, 4960, 1984));
+    // Landscape: the rest of the page (4960 - 2524 - 99), less than 2/5.
+    QCOMPARE(AreaBelowPicture({7015, 2524}, {7015, 4960}), QRect(0, 2623, 7015, 2337));
+    // A picture that spans the page's height leaves no room; nor does none.
+    QVERIFY(AreaBelowPicture({3508, 7015}, {4960, 7015}).isEmpty());
+    QVERIFY(AreaBelowPicture({4960, 6500}, {4960, 7015}).isEmpty());
+    QVERIFY(AreaBelowPicture({}, {4960, 7015}).isEmpty());
+
+    // On a PDF page: the picture where it is without the drawing, the
+    // drawing (a dark block) below it.
+    TempDir dir;
+    QRect areaSeen;
+    const auto print = [&](const QString& name, const PageDrawing& below) {
+      const QString pdf = QString::fromStdString(dir / name.toStdString());
+      QPrinter printer(QPrinter::HighResolution);
+      UsePdf(printer, pdf, QPageSize(QPageSize::A4));
+      if (!PrintPicturePage(printer, Picture(792, 285), nullptr, below)) return QRect();
+      return InkBounds(RenderFirstPage(pdf, QString::fromStdString(dir / name.toStdString()), 72));
+    };
+    const QRect alone = print("alone.pdf", {});
+    const QRect both = print("both.pdf", [&](QPainter& painter, const QRect& area) {
+      areaSeen = area;
+      painter.fillRect(area, Qt::black);
+    });
+    QVERIFY(!alone.isEmpty());
+    QCOMPARE(both.topLeft(), alone.topLeft());
+    QVERIFY(qAbs(both.width() - alone.width()) <= 1);
+    // At 72 dpi a point is a pixel: the block starts 1/50 of the printable
+    // height (785.2 points) below the picture and is 2/5 of its width high.
+    const double expected = alone.height() + 785.2 / 50 + 0.4 * alone.width();
+    QVERIFY2(qAbs(both.height() - expected) <= 3,
+             qPrintable(QString("%1 against %2").arg(both.height()).arg(expected)));
+    QVERIFY(!areaSeen.isEmpty());
   }
 
   void aJobThatCannotStartSaysWhy() {

@@ -38,7 +38,8 @@ class WindowPrintTest : public QObject, public WindowFixture {
   }
 
   void aNarrowWindowPrintsAllItsControls() {
-    StartProgram("1");
+    // The window's picture alone: no response picture below it.
+    StartProgram("1", true, "[Response]\nVisible=0\n");
     TMDIChild* w = NewWindow();
     Options().TileOptions = 0;
     SubWindow(*w)->resize(300, SubWindow(*w)->height());

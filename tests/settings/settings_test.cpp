@@ -149,3 +149,26 @@ TEST(Settings, UnwritableFileIsReportedWithItsFullPath) {
   EXPECT_EQ(SaveSettings(path, FrameGeometry{}, TProgramOptions{}), "Unable to write to " + path);
   EXPECT_EQ(SaveComPort(path, 1), "Unable to write to " + path);
 }
+
+TEST(Settings, TheResponsePanelKeepsItsOwnSectionAndLeavesTheRestAlone) {
+  TempDir dir;
+  const std::string path = dir / "Varlo95.ini";
+  EXPECT_EQ(LoadResponsePanelSettings(path), (ResponsePanelSettings{true, 0}));
+  const std::string earlier =
+      "; hand-written\r\n[Workspace Size]\r\nHeight=480\r\n[response]\r\nvisible=1\r\n"
+      "Colour=blue\r\n[Communications]\r\nCom Port=2\r\n";
+  WriteText(path, earlier);
+  ASSERT_EQ(SaveResponsePanelSettings(path, {false, 233}), std::nullopt);
+  // The keys' own lines change; every other line, key and line end stays.
+  EXPECT_EQ(ReadText(path),
+            "; hand-written\r\n[Workspace Size]\r\nHeight=480\r\n[response]\r\nvisible=0\r\n"
+            "Colour=blue\r\nHeight=233\r\n[Communications]\r\nCom Port=2\r\n");
+  EXPECT_EQ(LoadResponsePanelSettings(path), (ResponsePanelSettings{false, 233}));
+  // A hand-edited height below zero or unreadable is the default.
+  WriteText(path, "[Response]\nVisible=zero\nHeight=-40\n");
+  EXPECT_EQ(LoadResponsePanelSettings(path), (ResponsePanelSettings{true, 0}));
+  // The frame's and the options' keys do not touch the section.
+  WriteText(path, "[Response]\nVisible=0\nHeight=99\n");
+  ASSERT_EQ(SaveSettings(path, FrameGeometry{}, TProgramOptions{}), std::nullopt);
+  EXPECT_EQ(LoadResponsePanelSettings(path), (ResponsePanelSettings{false, 99}));
+}

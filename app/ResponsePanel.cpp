@@ -1,0 +1,282 @@
+#include "app/ResponsePanel.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QTimer>
+#include <algorithm>
+#include <stdexcept>
+
+#include "controls/ApplicationHint.h"
+#include "controls/FittedText.h"
+#include "controls/zkScale.h"
+#include "eq/ResponseExport.h"
+#include "eqwindow/OperatorMessages.h"
+
+namespace {
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+const QStringList kSaveFilters = {"Comma Separated Values (*.csv)", "SVG Picture (*.svg)"};
+constexpr int kCsvFilter = 1;
+constexpr int kSvgFilter = 2;
+
+// The platform's save dialog with the two formats.
+std::pair<QString, int> RunPlatformSaveDialog(QWidget* parent, const QString& suggestedName) {
+  QFileDialog dialog(parent, "Save Response As");
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilters(kSaveFilters);
+  dialog.setDefaultSuffix("csv");
+  dialog.selectFile(suggestedName);
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+    dialog.setDefaultSuffix(filter == kSaveFilters[1] ? "svg" : "csv");
+  });
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return {dialog.selectedFiles().front(), int(kSaveFilters.indexOf(dialog.selectedNameFilter())) + 1};
+}
+
+// A file name from a window's caption: its preset-file extension dropped,
+// no folder separators.
+QString SuggestedName(const QString& caption) {
+  QString name = QFileInfo(caption).completeBaseName();
+  if (name.isEmpty()) name = "Response";
+  return name.replace('/', '-') + "-response.csv";
+}
+}  // namespace
+
+// The picture: draws through the panel and reports the pointer to it.
+class ResponseChartWidget : public QWidget {
+ public:
+  explicit ResponseChartWidget(ResponsePanel& panel) : QWidget(&panel), panel_(panel) {
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    panel_.PaintChart(painter);
+  }
+  void mouseMoveEvent(QMouseEvent* event) override { panel_.PointerAt(event->position()); }
+  void leaveEvent(QEvent*) override { panel_.PointerAt(std::nullopt); }
+  void contextMenuEvent(QContextMenuEvent* event) override {
+    QMenu menu(this);
+    menu.addAction(panel_.BandsAction);
+    menu.addSeparator();
+    menu.addAction(panel_.CopyAction);
+    menu.addAction(panel_.SaveAction);
+    menu.exec(event->globalPos());
+  }
+
+ private:
+  ResponsePanel& panel_;
+};
+
+ResponsePanel::ResponsePanel(OperatorMessages& messages, QWidget* parent)
+    : QWidget(parent), messages_(messages) {
+  setObjectName("ResponsePanel");
+  setAccessibleName("Response");
+  drawnHz_ = DrawnFrequencies(DefaultResponseModel());
+
+  auto* chart = new ResponseChartWidget(*this);
+  Chart = chart;
+  Chart->setObjectName("ResponseChart");
+  Chart->setAccessibleName("Response picture");
+  Readout = new StatusPanel("", this);
+  Readout->setObjectName("ResponseReadout");
+  Readout->setAccessibleName("Response readout");
+
+  BandsAction = new QAction("Response &Bands", this);
+  BandsAction->setCheckable(true);
+  SetHint(*BandsAction, "|Show each band's own part of the computed response");
+  connect(BandsAction, &QAction::toggled, this, [this] { Refresh(); });
+  CopyAction = new QAction("Cop&y Response", this);
+  SetHint(*CopyAction, "|Copy the computed response as text, one line per frequency");
+  connect(CopyAction, &QAction::triggered, this, [this] { CopyAsText(); });
+  SaveAction = new QAction("Sa&ve Response As", this);
+  SetHint(*SaveAction, "|Save the computed response as a CSV file or an SVG picture");
+  connect(SaveAction, &QAction::triggered, this, [this] { SaveAs(); });
+  CopyAction->setEnabled(false);
+  SaveAction->setEnabled(false);
+
+  UpdateTexts();
+}
+
+int ResponsePanel::CurrentSliderRange() const {
+  return SliderRange ? SliderRange() : kDefaultSliderRange;
+}
+
+void ResponsePanel::CurveMayHaveChanged() {
+  if (queued_) return;
+  queued_ = true;
+  // A moment later rather than at once: the change that came with a
+  // slider's step has just put its command on the line, and the far end
+  // (a network serial server, a driver) gets the processor first.
+  QTimer::singleShot(kDrawDelayMs, Qt::PreciseTimer, this, [this] {
+    if (!queued_) return;
+    if (isVisible()) {
+      Refresh();
+      return;
+    }
+    queued_ = false;
+    stale_ = true;
+    // Hidden: nothing drawn, but the commands follow the active window.
+    const bool any = Subject && Subject().has_value();
+    CopyAction->setEnabled(any);
+    SaveAction->setEnabled(any);
+  });
+}
+
+void ResponsePanel::Refresh() {
+  queued_ = false;
+  stale_ = false;
+  QElapsedTimer timer;
+  timer.start();
+  subject_ = Subject ? Subject() : std::nullopt;
+  if (subject_)
+    curve_ = ComputeResponse(DefaultResponseModel(), subject_->curve, drawnHz_, BandsAction->isChecked());
+  else
+    curve_ = ResponseCurve();
+  const int64_t ns = timer.nsecsElapsed();
+  ++stats_.recomputes;
+  stats_.lastRecomputeNs = ns;
+  stats_.maxRecomputeNs = std::max(stats_.maxRecomputeNs, ns);
+  CopyAction->setEnabled(HasCurve());
+  SaveAction->setEnabled(HasCurve());
+  UpdateTexts();
+  Chart->update();
+}
+
+void ResponsePanel::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (stale_) Refresh();
+}
+
+void ResponsePanel::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  PlaceControls();
+}
+
+void ResponsePanel::PlaceControls() {
+  const int readout = std::min(height(), ScaleOf(*this).Of(kReadoutHeight));
+  Chart->setGeometry(0, 0, width(), height() - readout);
+  Readout->setGeometry(0, height() - readout, width(), readout);
+}
+
+ResponsePictureOptions ResponsePanel::PictureOptions(double unit) const {
+  ResponsePictureOptions options;
+  options.unit = unit;
+  options.sliderRange = CurrentSliderRange();
+  options.bands = BandsAction->isChecked();
+  options.font = font();
+  return options;
+}
+
+ResponseLayout ResponsePanel::ChartLayout() const {
+  const QString name = subject_ ? subject_->name : QString();
+  return LayoutResponse(QRectF(Chart->rect()), HasCurve() ? &curve_ : nullptr, name,
+                        PictureOptions(ScaleOf(*this).Factor()));
+}
+
+void ResponsePanel::PaintChart(QPainter& painter) {
+  QElapsedTimer timer;
+  timer.start();
+  const ResponsePictureOptions options = PictureOptions(ScaleOf(*this).Factor());
+  PaintResponse(painter, ChartLayout(), HasCurve() ? &curve_ : nullptr, options);
+  const int64_t ns = timer.nsecsElapsed();
+  ++stats_.paints;
+  stats_.lastPaintNs = ns;
+  stats_.maxPaintNs = std::max(stats_.maxPaintNs, ns);
+}
+
+QString ResponsePanel::Summary() const {
+  if (!HasCurve()) return "No equalizer window: an empty grid.";
+  const QString of = subject_->name.isEmpty() ? QString() : " of " + subject_->name;
+  return QString(kComputedNote) + of + ". " + Q(ResponseSummary(curve_));
+}
+
+QString ResponsePanel::ReadoutSummary() const {
+  return HasCurve() ? Q(ResponseSummary(curve_)) : "No equalizer window";
+}
+
+QString ResponsePanel::ReadoutAt(QPointF point) const {
+  const ResponseLayout layout = ChartLayout();
+  if (!HasCurve() || point.x() < layout.plot.left() || point.x() > layout.plot.right())
+    return ReadoutSummary();
+  const double fraction = (point.x() - layout.plot.left()) / layout.plot.width();
+  const double hz = layout.axes.HzAt(fraction);
+  const double db = TotalDbAt(DefaultResponseModel(), subject_->curve, hz);
+  const QString at = Q(HzText(hz)) + ": ";
+  if (curve_.mute) return at + "muted (unmuted " + Q(DbText(db)) + ", computed)";
+  if (curve_.bypass) return at + "0.0 dB, bypassed (the curve held " + Q(DbText(db)) + ", computed)";
+  return at + Q(DbText(db)) + " (computed)";
+}
+
+void ResponsePanel::PointerAt(std::optional<QPointF> point) {
+  pointer_ = point;
+  Readout->setText(pointer_ ? ReadoutAt(*pointer_) : ReadoutSummary());
+}
+
+void ResponsePanel::UpdateTexts() {
+  const QString summary = Summary();
+  setAccessibleDescription(summary);
+  Chart->setAccessibleDescription(summary);
+  Readout->setText(pointer_ ? ReadoutAt(*pointer_) : ReadoutSummary());
+}
+
+void ResponsePanel::CopyAsText() {
+  const std::optional<ResponseSubject> subject = Subject ? Subject() : std::nullopt;
+  if (!subject) return;
+  const ResponseModel& model = DefaultResponseModel();
+  const ResponseCurve curve = ComputeResponse(model, subject->curve, TextFrequencies(model));
+  QGuiApplication::clipboard()->setText(Q(ResponseText(curve, subject->name.toStdString())));
+}
+
+void ResponsePanel::SaveAs() {
+  const std::optional<ResponseSubject> subject = Subject ? Subject() : std::nullopt;
+  if (!subject) return;
+  const QString suggested = SuggestedName(subject->name);
+  auto [path, filter] = RunSaveDialog ? RunSaveDialog(suggested) : RunPlatformSaveDialog(this, suggested);
+  if (path.isEmpty()) return;
+  // The name's extension decides; a name without one takes the filter's.
+  const QString suffix = QFileInfo(path).suffix().toLower();
+  bool svg = filter == kSvgFilter;
+  if (suffix == "svg" || suffix == "csv")
+    svg = suffix == "svg";
+  else if (suffix.isEmpty())
+    path += svg ? ".svg" : ".csv";
+
+  const ResponseModel& model = DefaultResponseModel();
+  std::string contents;
+  if (svg) {
+    SvgPicture picture;
+    picture.sliderRange = CurrentSliderRange();
+    picture.bands = BandsAction->isChecked();
+    const ResponseCurve curve =
+        ComputeResponse(model, subject->curve, DrawnFrequencies(model), picture.bands);
+    contents = ResponseSvg(model, curve, subject->name.toStdString(), picture);
+  } else {
+    contents = ResponseCsv(ComputeResponse(model, subject->curve, TextFrequencies(model)));
+  }
+  try {
+    WriteResponseFile(QFile::encodeName(path).toStdString(), contents);
+  } catch (const std::runtime_error& e) {
+    messages_.ShowMessage("Save File Error", e.what(), MessageIcon::Error);
+  }
+}
+
+void ResponsePanel::PaintOnPage(QPainter& painter, const QRect& area, const TEqualizerDocument& doc,
+                                const QString& name) const {
+  const ResponseModel& model = DefaultResponseModel();
+  const ResponsePictureOptions options = PictureOptions(area.width() / double(kDesignScreenWidth));
+  const ResponseCurve curve = ComputeResponse(model, doc, drawnHz_, options.bands);
+  PaintResponse(painter, LayoutResponse(QRectF(area), &curve, name, options), &curve, options);
+}
