@@ -324,6 +324,7 @@ void TMDIChild::CreateMenus() {
   Clear1 = item(EditMenu, "C&lear", [this] { FlatClick(); });
   Clear1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
   item(EditMenu, "&Normalize", nullptr)->setEnabled(false);
+  CreateUndoItems();
 
   HelpMenu = new QMenu("&Help", this);
   item(HelpMenu, "&Help", nullptr);

@@ -11,13 +11,16 @@
 //   TMDIChildFiles.cpp    opening and saving preset files
 //   TMDIChildEdit.cpp     copy, paste and clear
 //   TMDIChildCurve.cpp    the curve shown, for the frame's response picture
+//   TMDIChildUndo.cpp     undo, redo and the A/B compare
 //   EqualizerPrinting.*   printing the window
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 
+#include "eq/EditHistory.h"
 #include "eq/EqualizerDocument.h"
 #include "eqwindow/EqualizerHost.h"
 #include "eqwindow/EqualizerWindow.h"
@@ -91,6 +94,10 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   QAction* Copy1 = nullptr;
   QAction* Paste1 = nullptr;
   QAction* Clear1 = nullptr;
+  QAction* Undo1 = nullptr;
+  QAction* Redo1 = nullptr;
+  QAction* StoreB1 = nullptr;
+  QAction* CompareAB1 = nullptr;
 
   // EqualizerWindow (what the frame asks of the window).
   EqualizerNotifications& Notifications() override { return *this; }
@@ -168,6 +175,27 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   void PrintEqualizerWindow();
   void PrintSetup1Click();
 
+  // Undo, redo and the A/B compare (TMDIChildUndo.cpp). While connected,
+  // the device follows: what changed goes out with the fewest transactions,
+  // once the line is free.
+  void Undo1Click();
+  void Redo1Click();
+  void StoreB1Click();
+  void CompareAB1Click();
+  const EditHistory& History() const;
+  const CompareAB& Compare() const;
+  // Records an operator's edit of the curve: `before` is the curve as it
+  // was, the document holds it as it is now. A whole-curve edit is named
+  // by `label` ("Paste").
+  void RecordEdit(EditKind kind, int slot, const CurveState& before, const std::string& label = {});
+  // While the device is catching up with undo, redo or a swap, the edits
+  // the operator makes meanwhile go out with it: true when the caller must
+  // not send its edit itself.
+  bool HistoryCarriesEdit();
+  // A new history: a preset or an address was chosen. With fromDevice, the
+  // device's data, once it arrives, is the new base.
+  void NewHistory(bool fromDevice);
+
   // The window's dialogs; when empty, the platform's own are shown. Tests
   // put their answers here.
   // Save: gets the suggested file name, returns the chosen path and the
@@ -225,6 +253,24 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   // does not deliver a resize made from inside the window's own resize.
   void QueueWidthSnap();
 
+  // Undo, redo and A/B (TMDIChildUndo.cpp).
+  class UndoControl;
+  void CreateUndoItems();
+  void UpdateHistoryItems();
+  bool HistoryEditable() const;
+  void MoveInHistory(bool forward);
+  void ShowEditState(const WindowEditState& state);
+  bool SendCurveChange(const DeviceSend& plan);
+  void PumpHistory();
+  void EndHistorySync();
+  void TakeBack(int moves, WindowEditState& state);
+  void HistorySendFailed();
+  void HistoryAfterFailure();
+  void HistoryLinkFailed();
+  std::optional<CurveState> HistoryCurveBeforeData() const;
+  void HistoryDataReceived(const std::optional<CurveState>& shown);
+
+  UndoControl* undo_ = nullptr;
   EqualizerHost& host_;
   bool snapQueued_ = false;
   QSize createdSize_{kDesignClientWidth, kDesignClientHeight};

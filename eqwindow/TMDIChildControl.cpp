@@ -65,6 +65,7 @@ void TMDIChild::ReadDeviceData(int address, int preset) {
 
 void TMDIChild::CopyVarloDataToORB() {
   if (!Engine().Connected) return;
+  if (HistoryCarriesEdit()) return;
   SendToDevice([&] {
     Engine().TransmitAllData(Doc.Address, Doc.CurrentPreset, ::CopyVarloDataToORB(Doc));
   });
@@ -184,7 +185,9 @@ void TMDIChild::TrackBar1Changing(TzkTrackBar&, int, bool& allowChange) {
 }
 
 void TMDIChild::TrackBarChange(TzkTrackBar& sender) {
+  const CurveState before = CurveOf(Doc);
   Doc.SetSliderSteps(sender.Tag, sender.Position());
+  RecordEdit(EditKind::Slider, sender.Tag, before);
   TzkPA422Form& engine = Engine();
   if (engine.CommState != 0) {
     // A transfer is running: the move stays on screen, nothing is sent.
@@ -193,6 +196,7 @@ void TMDIChild::TrackBarChange(TzkTrackBar& sender) {
   }
   Panels[3]->setText(Q(LevelString(sender.Position())));
   if (!engine.Connected || Doc.Address == 0) return;
+  if (HistoryCarriesEdit()) return;
   SendHoldingSliders([&] {
     engine.UpdateParameter(Doc.Address, kPassword, DeviceGainCode(sender.Position()),
                            DeviceBandNumber(sender.Tag));
@@ -243,16 +247,22 @@ void TMDIChild::zkTrackBar1KeyDown(TzkTrackBar& sender, int& key) {
 // --- Filters ----------------------------------------------------------------
 
 void TMDIChild::CBHighPassChange() {
+  const CurveState before = CurveOf(Doc);
   Doc.HighPassIndex = CBHighPass->currentIndex();
   Panels[7]->setText(Q(HighPassLabel(Doc.HighPassIndex)));
+  RecordEdit(EditKind::HighPass, kHighPassSlot, before);
+  if (HistoryCarriesEdit()) return;
   SendHoldingSliders([&] {
     Engine().SetHighPass(Doc.Address, SEPresetNumber->value(), Doc.HighPassIndex, kPassword);
   });
 }
 
 void TMDIChild::CBLowPassChange() {
+  const CurveState before = CurveOf(Doc);
   Doc.LowPassIndex = CBLowPass->currentIndex();
   Panels[5]->setText(Q(LowPassLabel(Doc.LowPassIndex)));
+  RecordEdit(EditKind::LowPass, kLowPassSlot, before);
+  if (HistoryCarriesEdit()) return;
   SendHoldingSliders([&] {
     Engine().SetLowPass(Doc.Address, SEPresetNumber->value(), Doc.LowPassIndex, kPassword);
   });
@@ -271,6 +281,8 @@ void TMDIChild::CBAddressChange() {
   SEPresetNumber->setEnabled(true);
   Doc.Address = CBAddress->currentIndex();
   AddressDroppedDown = false;
+  // Another device (or none): a new history, based on what the device sends.
+  NewHistory(Doc.Address != 0);
   TzkPA422Form& engine = Engine();
   if (Doc.Address == 0) {
     // A transfer the closing port cuts short never reports its end.
@@ -316,7 +328,10 @@ void TMDIChild::SEPresetNumberChange() {
   Doc.CurrentPreset = number;
   RequestedPreset = number;
   CBPresetName->setCurrentIndex(number - 1);
-  if (Doc.Address == 0) return;  // no device: the number is only shown
+  if (Doc.Address == 0) {
+    NewHistory(false);
+    return;  // no device: the number is only shown
+  }
   const bool connected = Engine().Connected;
   if (connected) {
     RecallPending = true;
@@ -334,7 +349,10 @@ void TMDIChild::SEPresetNumberChange() {
       SEPresetNumber->setValue(shown);
     }
     CBPresetName->setCurrentIndex(shown - 1);
+    return;
   }
+  // Another preset: a new history, based on the preset's data once read.
+  NewHistory(RecallPending);
 }
 
 void TMDIChild::CBPresetNameClick() {
@@ -359,16 +377,20 @@ void TMDIChild::CBPresetNameKeyPress(int key) {
   if (key != Qt::Key_Return && key != Qt::Key_Enter) return;
   const int preset = SEPresetNumber->value();
   const QString text = CBPresetName->currentText();
+  const CurveState before = CurveOf(Doc);
   Doc.PresetNames[preset - 1] = text.toStdString();
   CBPresetName->setItemText(preset - 1, text);
+  RecordEdit(EditKind::PresetName, kPresetNameSlot, before);
+  PresetNameEdited = false;
+  if (HistoryCarriesEdit()) return;
   SendHoldingSliders(
       [&] { Engine().SetPresetName(Doc.Address, preset, text.toStdString(), kPassword); });
-  PresetNameEdited = false;
 }
 
 void TMDIChild::CBPresetNameExit() {
   const int preset = SEPresetNumber->value();
   const QString text = CBPresetName->currentText();
+  const CurveState before = CurveOf(Doc);
   Doc.PresetNames[preset - 1] = text.toStdString();
   {
     const QSignalBlocker block(CBPresetName);
@@ -376,9 +398,11 @@ void TMDIChild::CBPresetNameExit() {
     CBPresetName->setEditText(text);
   }
   if (PresetNameEdited) {
+    RecordEdit(EditKind::PresetName, kPresetNameSlot, before);
+    PresetNameEdited = false;
+    if (HistoryCarriesEdit()) return;
     SendToDevice(
         [&] { Engine().SetPresetName(Doc.Address, preset, text.toStdString(), kPassword); });
-    PresetNameEdited = false;
   }
 }
 
@@ -436,6 +460,7 @@ void TMDIChild::LinkFailed() {
   // it every answer the window was waiting for.
   ResetAddress();
   StopWaiting();
+  HistoryLinkFailed();
 }
 
 void TMDIChild::TransactionFailed() {
@@ -443,18 +468,25 @@ void TMDIChild::TransactionFailed() {
   // carried out is unknown, so the window reads it again before anything
   // else is sent. When that read fails too, the window lets go of the
   // device, as after a time-out.
+  HistorySendFailed();
   if (RereadPending || Doc.Address == 0) {
     LinkFailed();
     return;
   }
   RereadDevice();
+  HistoryAfterFailure();
 }
 
 void TMDIChild::PresetRecalled() { ReadDeviceData(Doc.Address, RequestedPreset); }
 
-void TMDIChild::UpdateDone() { UpdatePending = false; }
+void TMDIChild::UpdateDone() {
+  UpdatePending = false;
+  // A change of the history that waited for this update goes out now.
+  PumpHistory();
+}
 
 void TMDIChild::AllDataReceived() {
+  const std::optional<CurveState> historyCurve = HistoryCurveBeforeData();
   CopyORBDataToWindow();
   SkipPresetChange = false;
   RecallPending = false;
@@ -464,6 +496,7 @@ void TMDIChild::AllDataReceived() {
   // when connecting): a later activation must read back that preset, not
   // one chosen before the connection.
   RequestedPreset = SEPresetNumber->value();
+  HistoryDataReceived(historyCurve);
 }
 
 // --- Keyboard shortcuts -----------------------------------------------------

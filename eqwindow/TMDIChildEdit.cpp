@@ -54,8 +54,10 @@ void TMDIChild::Paste1Click() {
   // shared Paste button may still be enabled from another window.
   if (Lock->isChecked()) return;
   Doc = CurveShown(*this);
+  const CurveState before = CurveOf(Doc);
   PasteCurve(Doc, host_.Clipboard(), Options(), SliderPolicy{Options().SliderRange, UpdatePending});
   ShowCurve(*this);
+  RecordEdit(EditKind::WholeCurve, 0, before, "Paste");
   CopyVarloDataToORB();
 }
 
@@ -66,7 +68,9 @@ void TMDIChild::FlatClick() {
                            MessageIcon::Warning))
     return;
   Doc = CurveShown(*this);
+  const CurveState before = CurveOf(Doc);
   FlattenCurve(Doc, SliderPolicy{Options().SliderRange, UpdatePending});
   ShowCurve(*this);
+  RecordEdit(EditKind::WholeCurve, 0, before, "Clear");
   CopyVarloDataToORB();
 }

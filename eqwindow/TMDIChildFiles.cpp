@@ -94,14 +94,18 @@ bool TMDIChild::Open(const QString& path, int filterIndex) {
   // until the Lock box is cleared below, with its handler.
   const bool lockWasChecked = Lock->isChecked();
   loaded.Lock = lockWasChecked;
+  const CurveState before = CurveOf(CurveShown(*this));
   Doc = loaded;
   ShowCurve(*this);
+  RecordEdit(EditKind::WholeCurve, 0, before, "Open");
   if (result.lockCleared && lockWasChecked) Lock->click();
   Doc.Lock = Lock->isChecked();
   if (result.pasteEnabled) SetPasteEnabled(*result.pasteEnabled);
   FormResize();
 
   if (Doc.Address == 0) return true;  // a window without a device sends nothing
+  // While undo or redo is still reaching the device, the file goes out with it.
+  if (Engine().Connected && HistoryCarriesEdit()) return true;
   if (result.lockCleared && lockWasChecked)
     TransmitWhenIdle(*this, result.payload);
   else
