@@ -1,9 +1,10 @@
 // The frame's response panel with real equalizer windows against orbsim:
 // it follows the active window and every change of its curve (keys and
 // drags on a slider, filter choices, Mute and Bypass, files, pastes,
-// clears, device reads), shows an empty grid without a window, reads out
-// the level under the pointer, copies and saves the curve, keeps its place
-// in the settings file and adds its picture to the printed page.
+// clears, device reads, undo, redo and A/B swaps), shows an empty grid
+// without a window, reads out the level under the pointer, copies and
+// saves the curve, keeps its place in the settings file and adds its
+// picture to the printed page.
 #include <QAction>
 #include <QClipboard>
 #include <QComboBox>
@@ -178,6 +179,30 @@ class ResponsePanelTest : public QObject, public WindowFixture {
     // -3 dB of the band and what the 200 Hz high-pass takes at 1 kHz.
     QCOMPARE(*Settled().Curve().highPassHz, 200.0);
     QCOMPARE(LevelNear(Panel().Curve(), 1000), -3.0 + HighPassDb(DefaultResponseModel(), 1000, 200));
+  }
+
+  void undoRedoAndABSwapsReachThePicture() {
+    StartProgram("1");
+    TMDIChild* w = NewWindow();
+    TEqualizerDocument file;
+    file.BandSteps[k1kHzSlot - 1] = 10;
+    const std::string path = *dir / "five.V95";
+    WritePresetFile(path, PresetFormat::Mac, file);
+    QVERIFY(w->Open(QString::fromStdString(path), 1));
+    QCOMPARE(LevelNear(Settled().Curve(), 1000), 5.0);
+    w->Undo1Click();
+    QCOMPARE(LevelNear(Settled().Curve(), 1000), 0.0);
+    w->Redo1Click();
+    QCOMPARE(LevelNear(Settled().Curve(), 1000), 5.0);
+
+    w->StoreB1Click();
+    messages->answers = {true};
+    w->FlatClick();
+    QCOMPARE(LevelNear(Settled().Curve(), 1000), 0.0);
+    w->CompareAB1Click();
+    QCOMPARE(LevelNear(Settled().Curve(), 1000), 5.0);
+    w->CompareAB1Click();
+    QCOMPARE(LevelNear(Settled().Curve(), 1000), 0.0);
   }
 
   void aChangeIsDrawnAfterTheKeysWorkIsDone() {
