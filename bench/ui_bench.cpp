@@ -32,6 +32,7 @@
 #include "app/TApplication.h"
 #include "app/VarloProgram.h"
 #include "bench/BenchOptions.h"
+#include "bench/ProgramBench.h"
 #include "controls/ApplicationHint.h"
 #include "controls/TzkTrackBar.h"
 #include "eqwindow/TMDIChild.h"
@@ -39,55 +40,7 @@
 #include "tests/support/OrbSimProcess.h"
 #include "tests/support/RecordingOperatorMessages.h"
 
-using Clock = std::chrono::steady_clock;
-
-namespace {
-constexpr double kByteMs = 11.0 * 1000.0 / 19200.0;
-// UPDATE_PARAMETER: address, DT/ID, an 8-byte frame and the status byte on
-// the wire, and the engine's 100 ms pause before raising DTR.
-const double kUpdateLimitMs = (1 + 2 + 8 + 1) * kByteMs + 100.0;
-
-int64_t NowNs() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0 : v[v.size() / 2];
-}
-
-// Runs the event loop as the program does, sleeping between events (a
-// spinning loop would take a core from the serial threads and orbsim),
-// until done() or the time-out.
-bool RunUntil(const std::function<bool()>& done, int ms) {
-  QTimer wake;  // rechecks the time-out while no event comes
-  wake.start(10);
-  const auto end = Clock::now() + std::chrono::milliseconds(ms);
-  while (!done()) {
-    if (Clock::now() > end) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-  }
-  return true;
-}
-
-// When each UPDATE_PARAMETER transaction orbsim logged began (the address
-// byte in) and ended, in order.
-struct DeviceSpan {
-  int64_t startNs, endNs;
-};
-std::vector<DeviceSpan> UpdateSpans(const std::string& logPath) {
-  std::vector<DeviceSpan> spans;
-  std::ifstream in(logPath);
-  for (std::string line; std::getline(in, line);) {
-    if (line.find("\"UPDATE_PARAMETER\"") == std::string::npos) continue;
-    const auto start = line.find("\"start_ns\":");
-    const auto end = line.find("\"end_ns\":");
-    if (start != std::string::npos && end != std::string::npos)
-      spans.push_back({std::stoll(line.substr(start + 11)), std::stoll(line.substr(end + 9))});
-  }
-  return spans;
-}
-}  // namespace
+using namespace program_bench;
 
 int main(int argc, char** argv) {
   int moves = 100;

@@ -32,6 +32,7 @@
 #include "app/TApplication.h"
 #include "app/VarloProgram.h"
 #include "bench/BenchOptions.h"
+#include "bench/ProgramBench.h"
 #include "controls/ApplicationHint.h"
 #include "controls/TzkTrackBar.h"
 #include "eqwindow/TMDIChild.h"
@@ -39,49 +40,7 @@
 #include "tests/support/OrbSimProcess.h"
 #include "tests/support/RecordingOperatorMessages.h"
 
-using Clock = std::chrono::steady_clock;
-
-namespace {
-constexpr double kByteMs = 11.0 * 1000.0 / 19200.0;
-// Address, DT/ID, the frame and the status byte on the wire, and the
-// engine's 100 ms pause before raising DTR.
-double LineLimitMs(int frameBytes) { return (1 + 2 + frameBytes + 1) * kByteMs + 100.0; }
-const double kUpdateLimitMs = LineLimitMs(8);     // UPDATE_PARAMETER
-const double kTransmitLimitMs = LineLimitMs(56);  // TRANSMIT_ALL_DATA
-
-int64_t NowNs() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0 : v[v.size() / 2];
-}
-
-// Runs the event loop, sleeping between events, until done() or the time-out.
-bool RunUntil(const std::function<bool()>& done, int ms) {
-  QTimer wake;
-  wake.start(5);
-  const auto end = Clock::now() + std::chrono::milliseconds(ms);
-  while (!done()) {
-    if (Clock::now() > end) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-  }
-  return true;
-}
-
-// When each UPDATE_PARAMETER transaction orbsim logged began (the address byte in).
-std::vector<int64_t> UpdateStarts(const std::string& logPath) {
-  std::vector<int64_t> starts;
-  std::ifstream in(logPath);
-  for (std::string line; std::getline(in, line);) {
-    if (line.find("\"UPDATE_PARAMETER\"") == std::string::npos) continue;
-    const auto start = line.find("\"start_ns\":");
-    if (start != std::string::npos) starts.push_back(std::stoll(line.substr(start + 11)));
-  }
-  return starts;
-}
-}  // namespace
+using namespace program_bench;
 
 int main(int argc, char** argv) {
   int runs = 30, steps = 1000, paceMs = 20;

@@ -1,0 +1,78 @@
+#pragma once
+// What the benchmarks that drive the desktop program against a paced
+// orbsim share: the clock, the line's limits, medians, an event loop that
+// runs until a condition holds, and the UPDATE_PARAMETER transactions
+// orbsim logged.
+#include <QCoreApplication>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace program_bench {
+
+using Clock = std::chrono::steady_clock;
+
+// One byte at 19200 baud with start, parity and stop bits.
+constexpr double kByteMs = 11.0 * 1000.0 / 19200.0;
+
+// A transaction's limit on the line: address, DT/ID, the frame and the
+// status byte on the wire, and the engine's 100 ms pause before raising DTR.
+constexpr double LineLimitMs(int frameBytes) { return (1 + 2 + frameBytes + 1) * kByteMs + 100.0; }
+constexpr double kUpdateLimitMs = LineLimitMs(8);     // UPDATE_PARAMETER
+constexpr double kTransmitLimitMs = LineLimitMs(56);  // TRANSMIT_ALL_DATA
+
+inline int64_t NowNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
+}
+
+inline double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v.empty() ? 0 : v[v.size() / 2];
+}
+
+inline double Max(const std::vector<double>& v) { return v.empty() ? 0 : *std::max_element(v.begin(), v.end()); }
+
+// Runs the event loop as the program does, sleeping between events (a
+// spinning loop would take a core from the serial threads and orbsim),
+// until done() or the time-out.
+inline bool RunUntil(const std::function<bool()>& done, int ms) {
+  QTimer wake;  // rechecks the time-out while no event comes
+  wake.start(5);
+  const auto end = Clock::now() + std::chrono::milliseconds(ms);
+  while (!done()) {
+    if (Clock::now() > end) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  }
+  return true;
+}
+
+// When each UPDATE_PARAMETER transaction orbsim logged began (the address
+// byte in) and ended, in order.
+struct DeviceSpan {
+  int64_t startNs, endNs;
+};
+inline std::vector<DeviceSpan> UpdateSpans(const std::string& logPath) {
+  std::vector<DeviceSpan> spans;
+  std::ifstream in(logPath);
+  for (std::string line; std::getline(in, line);) {
+    if (line.find("\"UPDATE_PARAMETER\"") == std::string::npos) continue;
+    const auto start = line.find("\"start_ns\":");
+    const auto end = line.find("\"end_ns\":");
+    if (start != std::string::npos && end != std::string::npos)
+      spans.push_back({std::stoll(line.substr(start + 11)), std::stoll(line.substr(end + 9))});
+  }
+  return spans;
+}
+
+inline std::vector<int64_t> UpdateStarts(const std::string& logPath) {
+  std::vector<int64_t> starts;
+  for (const DeviceSpan& span : UpdateSpans(logPath)) starts.push_back(span.startNs);
+  return starts;
+}
+
+}  // namespace program_bench
