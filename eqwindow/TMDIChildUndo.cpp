@@ -298,7 +298,9 @@ void TMDIChild::PumpHistory() {
     EndHistorySync();
     return;
   }
-  if (engine.CommState != 0 || RecallPending || RereadPending) {
+  // A failure's box may be open: the transaction has ended, and the window
+  // hears how once the box is closed.
+  if (engine.CommState != 0 || engine.ReportingError() || RecallPending || RereadPending) {
     u.poll.start();
     return;
   }

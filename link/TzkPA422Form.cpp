@@ -57,6 +57,11 @@ void TzkPA422Form::FormCreate() {
 }
 
 void TzkPA422Form::ShowError(const std::string& text) {
+  struct Reporting {
+    int& count;
+    explicit Reporting(int& c) : count(c) { ++count; }
+    ~Reporting() { --count; }
+  } reporting(reportingErrors_);
   messages_.ShowMessage(kCaption, text, MessageIcon::Error);
 }
 

@@ -78,6 +78,11 @@ class TzkPA422Form {
   uint16_t DataTimer = 0;
   std::string ProgramDir;
 
+  // True while an error box is open. A transaction that failed has ended
+  // (CommState is 0) before its box, but the window hears of the failure
+  // only once the box is closed; the box's event loop runs meanwhile.
+  bool ReportingError() const { return reportingErrors_ > 0; }
+
   // Trigger handlers of the port component.
   void ApdComPortTriggerModemStatus(TApdComPort& sender);
   void ApdComPortTriggerAvail(TApdComPort& cp, uint16_t count);
@@ -116,5 +121,6 @@ class TzkPA422Form {
   // and must not change how the running transaction ends.
   int commandInFlight_ = 0;
   MessageBoxes& messages_;
+  int reportingErrors_ = 0;
   std::function<EqualizerNotifications*()> activeWindow_;
 };

@@ -402,6 +402,36 @@ class WindowUndoTest : public QObject, public WindowFixture {
     QCOMPARE(w.Redo1->text(), QString("&Redo Paste"));
   }
 
+  void aFailureReportedInAModalBoxIsStillAFailure() {
+    StartProgram("1");
+    TMDIChild& w = *NewWindow();
+    QVERIFY(Connected(w));
+    QVERIFY(Raise(w, 7, 2));
+    w.Copy1Click();
+    w.Clear1->trigger();
+    QVERIFY(WaitIdle());
+    w.Paste1->trigger();
+    QVERIFY(WaitIdle());
+    Engine().LockPreset(1, 1, kDevicePassword);
+    QVERIFY(WaitIdle());
+    messages->shown.clear();
+    Frames();
+    // The program's message boxes run the event loop while they are open,
+    // and the engine tells the window of the failure only once its box is
+    // closed: meanwhile the line is free, but the device took nothing.
+    messages->whileShown = [](const RecordingOperatorMessages::Shown&) { QTest::qWait(150); };
+    w.Undo1->trigger();
+    QVERIFY(WaitIdle());
+    messages->whileShown = nullptr;
+    QCOMPARE(Texts(), (QStringList{"ComStat Error -4",
+                                   "The device did not take the change.  The window shows what it "
+                                   "runs, and undo goes on from there."}));
+    QVERIFY(Frames().contains(Recall(0)));  // read again
+    QCOMPARE(w.SliderOfSlot(7)->Position(), 2);
+    QCOMPARE(w.Undo1->text(), QString("&Undo Paste"));
+    QCOMPARE(w.Redo1->text(), QString("&Redo"));
+  }
+
   void aNewPresetOrAddressStartsANewHistory() {
     StartProgram("1,2");
     TMDIChild& w = *NewWindow();
