@@ -45,7 +45,7 @@ class WindowFilesTest : public QObject, public WindowFixture {
       auto* dialog = qobject_cast<QFileDialog*>(modal);
       if (!dialog) return;
       seen = true;
-      QTest::qWaitForWindowExposed(dialog);
+      (void)QTest::qWaitForWindowExposed(dialog);
       QTest::qWait(50);  // the dialog settles: its folder loads
       auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
       types->setCurrentIndex(filterIndex - 1);
