@@ -59,6 +59,16 @@ class WindowUndoTest : public QObject, public WindowFixture {
     Frames();
     return !w.History().CanUndo();
   }
+  // Connected to device 1 with band 7 raised two steps, copied, cleared and
+  // pasted back: the history ends "Paste", "Clear", the device has the curve.
+  bool PastedOverAClear(TMDIChild& w) {
+    if (!Connected(w) || !Raise(w, 7, 2)) return false;
+    w.Copy1Click();
+    w.Clear1->trigger();
+    if (!WaitIdle()) return false;
+    w.Paste1->trigger();
+    return WaitIdle();
+  }
   static QStringList EditItems(TMDIChild& w) {
     QStringList items;
     for (QAction* a : w.EditMenu->actions()) items << (a->isSeparator() ? "-" : a->text());
@@ -347,13 +357,7 @@ class WindowUndoTest : public QObject, public WindowFixture {
   void failedUndoLeavesTheHistoryWhereTheDeviceIs() {
     StartProgram("1");
     TMDIChild& w = *NewWindow();
-    QVERIFY(Connected(w));
-    QVERIFY(Raise(w, 7, 2));
-    w.Copy1Click();
-    w.Clear1->trigger();
-    QVERIFY(WaitIdle());
-    w.Paste1->trigger();
-    QVERIFY(WaitIdle());
+    QVERIFY(PastedOverAClear(w));
     messages->shown.clear();
 
     // The preset was locked behind the window's back: the device refuses
@@ -405,13 +409,7 @@ class WindowUndoTest : public QObject, public WindowFixture {
   void aFailureReportedInAModalBoxIsStillAFailure() {
     StartProgram("1");
     TMDIChild& w = *NewWindow();
-    QVERIFY(Connected(w));
-    QVERIFY(Raise(w, 7, 2));
-    w.Copy1Click();
-    w.Clear1->trigger();
-    QVERIFY(WaitIdle());
-    w.Paste1->trigger();
-    QVERIFY(WaitIdle());
+    QVERIFY(PastedOverAClear(w));
     Engine().LockPreset(1, 1, kDevicePassword);
     QVERIFY(WaitIdle());
     messages->shown.clear();
