@@ -117,22 +117,32 @@ int ResponsePanel::CurrentSliderRange() const {
 void ResponsePanel::CurveMayHaveChanged() {
   if (queued_) return;
   queued_ = true;
+  queuedSince_.start();
   // A moment later rather than at once: the change that came with a
   // slider's step has just put its command on the line, and the far end
   // (a network serial server, a driver) gets the processor first.
-  QTimer::singleShot(kDrawDelayMs, Qt::PreciseTimer, this, [this] {
-    if (!queued_) return;
-    if (isVisible()) {
-      Refresh();
+  QTimer::singleShot(kDrawDelayMs, Qt::PreciseTimer, this, [this] { DrawQueuedChange(); });
+}
+
+void ResponsePanel::DrawQueuedChange() {
+  if (!queued_) return;
+  if (isVisible()) {
+    // A transaction waits on the program's answers (DTR after DSR, the
+    // frame after DT/ID): drawing then would hold them up.
+    const bool waiting = queuedSince_.elapsed() < kMaxLineWaitMs;
+    if (waiting && LineBusy && LineBusy()) {
+      QTimer::singleShot(kDrawDelayMs, Qt::PreciseTimer, this, [this] { DrawQueuedChange(); });
       return;
     }
-    queued_ = false;
-    stale_ = true;
-    // Hidden: nothing drawn, but the commands follow the active window.
-    const bool any = Subject && Subject().has_value();
-    CopyAction->setEnabled(any);
-    SaveAction->setEnabled(any);
-  });
+    Refresh();
+    return;
+  }
+  queued_ = false;
+  stale_ = true;
+  // Hidden: nothing drawn, but the commands follow the active window.
+  const bool any = Subject && Subject().has_value();
+  CopyAction->setEnabled(any);
+  SaveAction->setEnabled(any);
 }
 
 void ResponsePanel::Refresh() {

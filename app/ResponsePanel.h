@@ -7,6 +7,7 @@
 // the picture a readout gives the frequency and computed level under the
 // pointer, or the curve's highest and lowest level. The curve can be copied
 // as text and saved as CSV or SVG.
+#include <QElapsedTimer>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
@@ -35,21 +36,26 @@ class ResponsePanel : public QWidget {
   static constexpr int kDesignHeight = 100;
   static constexpr int kDesignMinimumHeight = 64;
   static constexpr int kReadoutHeight = 19;
-  // How long after a change the picture is brought up to date.
+  // How long after a change the picture is brought up to date, and how
+  // long at most it waits for a transaction on the line to end.
   static constexpr int kDrawDelayMs = 5;
+  static constexpr int kMaxLineWaitMs = 300;
 
   explicit ResponsePanel(OperatorMessages& messages, QWidget* parent = nullptr);
 
   // Set by the frame: the active equalizer window's curve and caption, or
   // nothing without one (the panel then shows an empty grid); and the
-  // slider range the level axis covers.
+  // slider range the level axis covers; whether a transaction runs on
+  // the line.
   std::function<std::optional<ResponseSubject>()> Subject;
   std::function<int()> SliderRange;
+  std::function<bool()> LineBusy;
 
   // The curve or the active window may have changed: the picture is
   // brought up to date kDrawDelayMs later, once for any number of changes
-  // in between. While the panel is hidden nothing is computed until it is
-  // shown.
+  // in between, and not while a transaction runs (the program answers the
+  // device at once), unless that takes more than kMaxLineWaitMs. While the
+  // panel is hidden nothing is computed until it is shown.
   void CurveMayHaveChanged();
   // Brings the picture up to date now.
   void Refresh();
@@ -110,6 +116,7 @@ class ResponsePanel : public QWidget {
  private:
   friend class ResponseChartWidget;
   void PlaceControls();
+  void DrawQueuedChange();
   ResponsePictureOptions PictureOptions(double unit) const;
   void PaintChart(QPainter& painter);
   void PointerAt(std::optional<QPointF> point);
@@ -123,5 +130,6 @@ class ResponsePanel : public QWidget {
   std::optional<QPointF> pointer_;
   bool queued_ = false;
   bool stale_ = true;
+  QElapsedTimer queuedSince_;
   Stats stats_;
 };

@@ -236,6 +236,7 @@ void TMainForm::CreateResponsePanel() {
   Response->SliderRange = [this] {
     return objects_.OptionsDlg ? Options().SliderRange : kDefaultSliderRange;
   };
+  Response->LineBusy = [this] { return objects_.PA422Form && objects_.PA422Form->CommState != 0; };
 
   connect(WindowResponseItem, &QAction::toggled, this, [this](bool shown) { ShowResponsePanel(shown); });
   for (QAction* a : {Response->BandsAction, Response->CopyAction, Response->SaveAction})
