@@ -1,8 +1,10 @@
 #pragma once
 // What the benchmarks that drive the desktop program against a paced
 // orbsim share: the clock, the line's limits, medians, an event loop that
-// runs until a condition holds, and the UPDATE_PARAMETER transactions
-// orbsim logged.
+// runs until a condition holds, the UPDATE_PARAMETER transactions orbsim
+// logged, and the program's folder, settings file and set-up.
+#include <stdlib.h>
+
 #include <QCoreApplication>
 #include <QTimer>
 #include <algorithm>
@@ -12,6 +14,11 @@
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "app/TMainForm.h"
+#include "app/VarloProgram.h"
+#include "eqwindow/TMDIChild.h"
+#include "link/TzkPA422Form.h"
 
 namespace program_bench {
 
@@ -73,6 +80,29 @@ inline std::vector<int64_t> UpdateStarts(const std::string& logPath) {
   std::vector<int64_t> starts;
   for (const DeviceSpan& span : UpdateSpans(logPath)) starts.push_back(span.startNs);
   return starts;
+}
+
+// A fresh folder for one run (its settings file, orbsim's log), with the
+// program's user settings kept inside it; ends with "/".
+inline std::string BenchDirectory(const std::string& name) {
+  std::string pattern = "/tmp/varlo-" + name + "-XXXXXX";
+  const std::string dir = std::string(mkdtemp(pattern.data())) + "/";
+  setenv("XDG_CONFIG_HOME", (dir + "config").c_str(), 1);
+  return dir;
+}
+
+// The settings file beside the program: port 1 is orbsim, after any
+// sections given in `before`.
+inline void WriteBenchSettings(const std::string& dir, const std::string& url, const std::string& before = "") {
+  std::ofstream(dir + "Varlo95.ini") << before << "[Communications]\nCom Port=1\nCom 1 Device=" << url << "\n";
+}
+
+// The program quiet on its port (no trace, no log) and making real
+// equalizer windows.
+inline void PrepareProgram(VarloProgram& program) {
+  program.PA422Form().ApdComPort.SetTracing(tlOff);
+  program.PA422Form().ApdComPort.SetLogging(tlOff);
+  program.MainForm().EqualizerWindowFactory = [](TMainForm& f) { return new TMDIChild(f); };
 }
 
 }  // namespace program_bench

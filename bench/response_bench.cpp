@@ -72,15 +72,13 @@ int main(int argc, char** argv) {
   if (std::sscanf(screen.c_str(), "%dx%d", &screenWidth, &screenHeight) != 2 || screenWidth < 640 ||
       screenHeight < 480 || screenWidth > 7680 || screenHeight > 4320)
     return BadUsage("response_bench", "option --screen needs WxH, from 640x480 to 7680x4320", usage);
-  char pattern[] = "/tmp/varlo-response-bench-XXXXXX";
-  const std::string dir = std::string(mkdtemp(pattern)) + "/";
+  const std::string dir = BenchDirectory("response-bench");
   std::ofstream(dir + "screen.json")
       << "{\"synchronousWindowSystemEvents\": false, \"windowFrameMargins\": false, \"screens\": [{\"name\": "
          "\"bench\", \"x\": 0, \"y\": 0, \"width\": "
       << screenWidth << ", \"height\": " << screenHeight
       << ", \"logicalDpi\": 96, \"logicalBaseDpi\": 96, \"dpr\": 1}]}\n";
   setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + dir + "screen.json").c_str(), 1);
-  setenv("XDG_CONFIG_HOME", (dir + "config").c_str(), 1);
   const std::string logPath = dir + "orbsim.log";
 
   int qtArgc = 1;
@@ -89,16 +87,12 @@ int main(int argc, char** argv) {
   int result = 0;
   {
     OrbSimProcess sim({"--devices", "1", "--log", logPath});
-    std::ofstream(dir + "Varlo95.ini") << "[Workspace Size]\nWindowState=2\n[Communications]\n"
-                                          "Com Port=1\nCom 1 Device="
-                                       << sim.Url() << "\n";
+    WriteBenchSettings(dir, sim.Url(), "[Workspace Size]\nWindowState=2\n");
     RecordingOperatorMessages messages;
     VarloProgram program(messages, messages, dir);
+    PrepareProgram(program);
     TzkPA422Form& engine = program.PA422Form();
-    engine.ApdComPort.SetTracing(tlOff);
-    engine.ApdComPort.SetLogging(tlOff);
     TMainForm& frame = program.MainForm();
-    frame.EqualizerWindowFactory = [](TMainForm& f) { return new TMDIChild(f); };
     frame.ShowFrame();
     frame.FileNewItemClick();
     auto* window = static_cast<TMDIChild*>(frame.ActiveEqualizerWidget());

@@ -48,9 +48,7 @@ int main(int argc, char** argv) {
       .Integer("--moves", moves, 1)
       .Parse(argc, argv);
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  char pattern[] = "/tmp/varlo-ui-bench-XXXXXX";
-  const std::string dir = std::string(mkdtemp(pattern)) + "/";
-  setenv("XDG_CONFIG_HOME", (dir + "config").c_str(), 1);
+  const std::string dir = BenchDirectory("ui-bench");
   const std::string logPath = dir + "orbsim.log";
 
   int qtArgc = 1;
@@ -59,16 +57,14 @@ int main(int argc, char** argv) {
   int result = 0;
   {
     OrbSimProcess sim({"--devices", "1", "--log", logPath});
-    std::ofstream(dir + "Varlo95.ini") << "[Communications]\nCom Port=1\nCom 1 Device=" << sim.Url()
-                                       << "\n";
+    WriteBenchSettings(dir, sim.Url());
     RecordingOperatorMessages messages;
     VarloProgram program(messages, messages, dir);
+    PrepareProgram(program);
     TzkPA422Form& engine = program.PA422Form();
-    engine.ApdComPort.SetTracing(tlOff);
     engine.ApdComPort.SetLogging(getenv("UI_BENCH_LOG") ? tlOn : tlOff);
     engine.ApdComPort.LogName = dir + "engine.log";
     TMainForm& frame = program.MainForm();
-    frame.EqualizerWindowFactory = [](TMainForm& f) { return new TMDIChild(f); };
     frame.ShowFrame();
     frame.FileNewItemClick();
     auto* window = static_cast<TMDIChild*>(frame.ActiveEqualizerWidget());

@@ -52,9 +52,7 @@ int main(int argc, char** argv) {
       .Integer("--pace-ms", paceMs, 0)
       .Parse(argc, argv);
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  char pattern[] = "/tmp/varlo-undo-bench-XXXXXX";
-  const std::string dir = std::string(mkdtemp(pattern)) + "/";
-  setenv("XDG_CONFIG_HOME", (dir + "config").c_str(), 1);
+  const std::string dir = BenchDirectory("undo-bench");
   const std::string logPath = dir + "orbsim.log";
 
   int qtArgc = 1;
@@ -63,15 +61,12 @@ int main(int argc, char** argv) {
   int failures = 0;
   {
     OrbSimProcess sim({"--devices", "1", "--log", logPath});
-    std::ofstream(dir + "Varlo95.ini") << "[Communications]\nCom Port=1\nCom 1 Device=" << sim.Url()
-                                       << "\n";
+    WriteBenchSettings(dir, sim.Url());
     RecordingOperatorMessages messages;
     VarloProgram program(messages, messages, dir);
+    PrepareProgram(program);
     TzkPA422Form& engine = program.PA422Form();
-    engine.ApdComPort.SetTracing(tlOff);
-    engine.ApdComPort.SetLogging(tlOff);
     TMainForm& frame = program.MainForm();
-    frame.EqualizerWindowFactory = [](TMainForm& f) { return new TMDIChild(f); };
     frame.ShowFrame();
     QApplication::setActiveWindow(&frame);
     frame.FileNewItemClick();
