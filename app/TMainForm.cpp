@@ -463,7 +463,11 @@ void TMainForm::FormDestroy() {
 
 int TMainForm::EqualizerWindowCount() const { return static_cast<int>(EqualizerWindows().size()); }
 
-void TMainForm::SetPasteEnabled(bool enabled) { PasteBtn->setEnabled(enabled); }
+void TMainForm::SetPasteEnabled(bool enabled) {
+  PasteBtn->setEnabled(enabled);
+  // The Lock box changed: Clear follows it.
+  UpdateMenuItems();
+}
 
 std::optional<uint16_t> TMainForm::AskComPort() {
   TComPortDlg& dialog = *objects_.ComPortDlg;
@@ -474,6 +478,8 @@ std::optional<uint16_t> TMainForm::AskComPort() {
 void TMainForm::UpdateMenuItems() {
   const bool any = !EqualizerWindows().isEmpty();
   for (QToolButton* b : {CopyBtn, SaveBtn, SBPrintBtn, SBFlatBtn, SBTileBtn}) b->setEnabled(any);
+  if (const EqualizerWindow* active = ActiveEqualizerWindow())
+    SBFlatBtn->setEnabled(active->ClearEnabled());
 }
 
 void TMainForm::Timer1Timer() {
@@ -544,7 +550,9 @@ QWidget* TMainForm::CreateEqualizerWindow(const QString& caption) {
   if (EqualizerWindow* eq = AsEqualizerWindow(window)) {
     QPointer<QWidget> target(window);
     eq->OnCurveChanged = [this, target] {
-      if (!tearingDown_ && target && target == ActiveEqualizerWidget()) Response->CurveMayHaveChanged();
+      if (tearingDown_ || !target || target != ActiveEqualizerWidget()) return;
+      Response->CurveMayHaveChanged();
+      UpdateMenuItems();  // Bypass switched: Clear follows it
     };
   }
   sub->show();

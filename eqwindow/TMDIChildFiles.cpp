@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QPointer>
 #include <QTimer>
 
@@ -97,7 +98,7 @@ bool TMDIChild::Open(const QString& path, int filterIndex) {
   const CurveState before = CurveOf(CurveShown(*this));
   Doc = loaded;
   ShowCurve(*this);
-  RecordEdit(EditKind::WholeCurve, 0, before, "Open");
+  RecordEdit(EditKind::WholeCurve, 0, before, "Open", QFileInfo(path).fileName());
   if (result.lockCleared && lockWasChecked) Lock->click();
   Doc.Lock = Lock->isChecked();
   if (result.pasteEnabled) SetPasteEnabled(*result.pasteEnabled);
