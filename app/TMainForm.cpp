@@ -226,6 +226,9 @@ void TMainForm::CreateResponsePanel() {
   ResponseDock->setWidget(Response);
   addDockWidget(Qt::BottomDockWidgetArea, ResponseDock);
   ResponseDock->installEventFilter(this);
+  // The panel's showing, hiding and sizing resize the client panel, not
+  // the frame: the workspace follows the client panel.
+  ClientPanel->installEventFilter(this);
 
   Response->Subject = [this]() -> std::optional<ResponseSubject> {
     QWidget* widget = ActiveEqualizerWidget();
@@ -322,6 +325,7 @@ void TMainForm::resizeEvent(QResizeEvent* event) {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == ClientPanel && event->type() == QEvent::Resize) PlaceClientControls();
   // The height the operator gave the response panel, kept while it shows.
   if (watched == ResponseDock && event->type() == QEvent::Resize && ResponseDock->isVisible() &&
       shown_ && !isMinimized())
