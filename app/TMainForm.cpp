@@ -26,6 +26,7 @@
 #include "app/ToolBarImages.h"
 #include "app/WindowPlacement.h"
 #include "controls/ApplicationHint.h"
+#include "controls/ToolkitDialogs.h"
 #include "controls/zkScale.h"
 #include "eq/PresetFormats.h"
 #include "eqwindow/OperatorMessages.h"
@@ -582,6 +583,7 @@ void TMainForm::FileOpenItemClick() {
     dialog.setDefaultSuffix("vrl");
     dialog.setNameFilters({"Varlo 95 / Mac (*.V95 *.VRL *.v95 *.vrl)",
                            "Varlo for Windows 3.X (*.equ) (*.equ *.EQU)", "All Files (*)"});
+    FitToolkitDialog(dialog, kFileDialogDesignSize);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     // The dialog hands back its filter as it keeps it (blanks simplified),
     // so it is looked up in the dialog's own list; a filter not found there

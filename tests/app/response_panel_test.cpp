@@ -361,7 +361,8 @@ class ResponsePanelTest : public QObject, public WindowFixture {
     QCOMPARE(f.MdiArea->geometry().bottom() + 1, f.StatusBar->y());
     if (f.ResponseDock->isVisible()) {
       const QRect dock(f.ResponseDock->mapTo(&f, QPoint()), f.ResponseDock->size());
-      const int separator = f.style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent, nullptr, &f);
+      const int separator =
+          f.style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent, nullptr, &f);
       QVERIFY2(client.bottom() < dock.top() && dock.top() - client.bottom() - 1 <= separator, step);
     } else {
       QVERIFY2(client.bottom() == f.rect().bottom(), step);
