@@ -26,6 +26,7 @@
 #include "app/ToolBarImages.h"
 #include "app/WindowPlacement.h"
 #include "controls/ApplicationHint.h"
+#include "controls/ToolkitDialogs.h"
 #include "controls/zkScale.h"
 #include "eq/PresetFormats.h"
 #include "eqwindow/OperatorMessages.h"
@@ -226,6 +227,9 @@ void TMainForm::CreateResponsePanel() {
   ResponseDock->setWidget(Response);
   addDockWidget(Qt::BottomDockWidgetArea, ResponseDock);
   ResponseDock->installEventFilter(this);
+  // The panel's showing, hiding and sizing resize the client panel, not
+  // the frame: the workspace follows the client panel.
+  ClientPanel->installEventFilter(this);
 
   Response->Subject = [this]() -> std::optional<ResponseSubject> {
     QWidget* widget = ActiveEqualizerWidget();
@@ -322,6 +326,7 @@ void TMainForm::resizeEvent(QResizeEvent* event) {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == ClientPanel && event->type() == QEvent::Resize) PlaceClientControls();
   // The height the operator gave the response panel, kept while it shows.
   if (watched == ResponseDock && event->type() == QEvent::Resize && ResponseDock->isVisible() &&
       shown_ && !isMinimized())
@@ -586,6 +591,7 @@ void TMainForm::FileOpenItemClick() {
     dialog.setDefaultSuffix("vrl");
     dialog.setNameFilters({"Varlo 95 / Mac (*.V95 *.VRL *.v95 *.vrl)",
                            "Varlo for Windows 3.X (*.equ) (*.equ *.EQU)", "All Files (*)"});
+    FitToolkitDialog(dialog, kFileDialogDesignSize);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     // The dialog hands back its filter as it keeps it (blanks simplified),
     // so it is looked up in the dialog's own list; a filter not found there

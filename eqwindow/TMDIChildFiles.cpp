@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include "controls/ToolkitDialogs.h"
 #include "controls/TzkTrackBar.h"
 #include "eq/PresetFiles.h"
 #include "eqwindow/OperatorMessages.h"
@@ -35,6 +36,7 @@ std::pair<QString, int> RunPlatformSaveDialog(QWidget* parent, const QString& su
   // The preset name as the file name; a "/" in it would name a folder.
   QString name = suggestedName;
   dialog.selectFile(name.replace('/', '-'));
+  FitToolkitDialog(dialog, kFileDialogDesignSize);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   return {dialog.selectedFiles().front(), int(filters.indexOf(dialog.selectedNameFilter())) + 1};
 }
