@@ -17,6 +17,7 @@
 
 #include "controls/ApplicationHint.h"
 #include "controls/FittedText.h"
+#include "controls/ToolkitDialogs.h"
 #include "controls/zkScale.h"
 #include "eq/ResponseExport.h"
 #include "eqwindow/OperatorMessages.h"
@@ -36,6 +37,7 @@ std::pair<QString, int> RunPlatformSaveDialog(QWidget* parent, const QString& su
   dialog.setNameFilters(kSaveFilters);
   dialog.setDefaultSuffix("csv");
   dialog.selectFile(suggestedName);
+  FitToolkitDialog(dialog, kFileDialogDesignSize);
   QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
     dialog.setDefaultSuffix(filter == kSaveFilters[1] ? "svg" : "csv");
   });

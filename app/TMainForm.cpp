@@ -26,6 +26,7 @@
 #include "app/ToolBarImages.h"
 #include "app/WindowPlacement.h"
 #include "controls/ApplicationHint.h"
+#include "controls/ToolkitDialogs.h"
 #include "controls/zkScale.h"
 #include "eq/PresetFormats.h"
 #include "eqwindow/OperatorMessages.h"
@@ -226,6 +227,9 @@ void TMainForm::CreateResponsePanel() {
   ResponseDock->setWidget(Response);
   addDockWidget(Qt::BottomDockWidgetArea, ResponseDock);
   ResponseDock->installEventFilter(this);
+  // The panel's showing, hiding and sizing resize the client panel, not
+  // the frame: the workspace follows the client panel.
+  ClientPanel->installEventFilter(this);
 
   Response->Subject = [this]() -> std::optional<ResponseSubject> {
     QWidget* widget = ActiveEqualizerWidget();
@@ -322,6 +326,7 @@ void TMainForm::resizeEvent(QResizeEvent* event) {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == ClientPanel && event->type() == QEvent::Resize) PlaceClientControls();
   // The height the operator gave the response panel, kept while it shows.
   if (watched == ResponseDock && event->type() == QEvent::Resize && ResponseDock->isVisible() &&
       shown_ && !isMinimized())
@@ -463,7 +468,11 @@ void TMainForm::FormDestroy() {
 
 int TMainForm::EqualizerWindowCount() const { return static_cast<int>(EqualizerWindows().size()); }
 
-void TMainForm::SetPasteEnabled(bool enabled) { PasteBtn->setEnabled(enabled); }
+void TMainForm::SetPasteEnabled(bool enabled) {
+  PasteBtn->setEnabled(enabled);
+  // The Lock box changed: Clear follows it.
+  UpdateMenuItems();
+}
 
 std::optional<uint16_t> TMainForm::AskComPort() {
   TComPortDlg& dialog = *objects_.ComPortDlg;
@@ -474,6 +483,8 @@ std::optional<uint16_t> TMainForm::AskComPort() {
 void TMainForm::UpdateMenuItems() {
   const bool any = !EqualizerWindows().isEmpty();
   for (QToolButton* b : {CopyBtn, SaveBtn, SBPrintBtn, SBFlatBtn, SBTileBtn}) b->setEnabled(any);
+  if (const EqualizerWindow* active = ActiveEqualizerWindow())
+    SBFlatBtn->setEnabled(active->ClearEnabled());
 }
 
 void TMainForm::Timer1Timer() {
@@ -544,7 +555,9 @@ QWidget* TMainForm::CreateEqualizerWindow(const QString& caption) {
   if (EqualizerWindow* eq = AsEqualizerWindow(window)) {
     QPointer<QWidget> target(window);
     eq->OnCurveChanged = [this, target] {
-      if (!tearingDown_ && target && target == ActiveEqualizerWidget()) Response->CurveMayHaveChanged();
+      if (tearingDown_ || !target || target != ActiveEqualizerWidget()) return;
+      Response->CurveMayHaveChanged();
+      UpdateMenuItems();  // Bypass switched: Clear follows it
     };
   }
   sub->show();
@@ -578,6 +591,7 @@ void TMainForm::FileOpenItemClick() {
     dialog.setDefaultSuffix("vrl");
     dialog.setNameFilters({"Varlo 95 / Mac (*.V95 *.VRL *.v95 *.vrl)",
                            "Varlo for Windows 3.X (*.equ) (*.equ *.EQU)", "All Files (*)"});
+    FitToolkitDialog(dialog, kFileDialogDesignSize);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     // The dialog hands back its filter as it keeps it (blanks simplified),
     // so it is looked up in the dialog's own list; a filter not found there

@@ -1,6 +1,8 @@
 #include "controls/ProgramStyle.h"
 
 #include <QStyleOptionComplex>
+#include <QStyleOptionMenuItem>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -10,6 +12,12 @@ double applicationScale = 1.0;
 // controls stand: less than some styles leave, which would cut captions
 // in the design's widths.
 constexpr int kLabelSpacing = 4;
+
+// A menu item's check column as some styles (Fusion) draw it: at least
+// this many pixels, and about four fifths of the item's height, which the
+// size they report for the item leaves out.
+constexpr int kMenuCheckColumn = 21;
+constexpr double kMenuCheckColumnPerHeight = 0.8;
 
 int Grown(int pixels) { return int(std::lround(pixels * sizeFactor)); }
 
@@ -79,6 +87,30 @@ QRect ProgramStyle::subControlRect(ComplexControl control, const QStyleOptionCom
     if (sub == SC_SpinBoxEditField) rect.setRight(std::max(rect.left(), up.left() - gap));
   }
   return rect;
+}
+
+QSize ProgramStyle::sizeFromContents(ContentsType type, const QStyleOption* option,
+                                     const QSize& contents, const QWidget* widget) const {
+  QSize size = QProxyStyle::sizeFromContents(type, option, contents, widget);
+  if (type == CT_MenuItem) {
+    // A larger font makes the item taller and its drawn check column wider
+    // than the size counts: the text would lose its middle ("Prin...etup").
+    const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
+    if (item && item->menuItemType != QStyleOptionMenuItem::Separator) {
+      const int drawn = int(std::ceil(size.height() * kMenuCheckColumnPerHeight));
+      size.rwidth() += std::max(0, drawn - std::max(item->maxIconWidth, kMenuCheckColumn));
+    }
+  } else if ((type == CT_ComboBox || type == CT_SpinBox) && sizeFactor > 1.0) {
+    // The widened button takes its room from the text: the box asks for as
+    // much more, so that one laid out at its size shows its text whole.
+    if (const auto* box = qstyleoption_cast<const QStyleOptionComplex*>(option)) {
+      const QRect button = type == CT_ComboBox
+          ? QProxyStyle::subControlRect(CC_ComboBox, box, SC_ComboBoxArrow, widget)
+          : QProxyStyle::subControlRect(CC_SpinBox, box, SC_SpinBoxUp, widget);
+      size.rwidth() += Grown(button.width()) - button.width();
+    }
+  }
+  return size;
 }
 
 int ProgramStyle::styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,

@@ -5,7 +5,8 @@
 // the sizes the style keeps in fixed pixels (check boxes, radio buttons,
 // scroll bars, title bars, the buttons of list and number boxes, small
 // icons) grown by the same factor as the forms, so that a form on a large
-// screen looks like the design, larger.
+// screen looks like the design, larger. Sizes that layouts ask for (the
+// toolkit's own dialogs, menus) grow with what the style draws larger.
 #include <QProxyStyle>
 
 #include "controls/zkScale.h"
@@ -24,6 +25,8 @@ class ProgramStyle : public QProxyStyle {
                   const QWidget* widget = nullptr) const override;
   QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option,
                        SubControl sub, const QWidget* widget = nullptr) const override;
+  QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& contents,
+                         const QWidget* widget = nullptr) const override;
   int styleHint(StyleHint hint, const QStyleOption* option = nullptr,
                 const QWidget* widget = nullptr,
                 QStyleHintReturn* returnData = nullptr) const override;

@@ -66,14 +66,27 @@ BlockReadResult CopyORBDataToWindow(TEqualizerDocument& doc, const Bytes& block,
   return result;
 }
 
-Bytes CopyVarloDataToORB(const TEqualizerDocument& doc) {
+Bytes CopyVarloDataToORB(const TEqualizerDocument& doc, int preset) {
   TransmitSettings s;
   for (int slot = 1; slot <= kSliderCount; ++slot) s.levels[slot - 1] = DeviceGainCode(doc.SliderSteps(slot));
   s.highPass = static_cast<uint8_t>(doc.HighPassIndex);
   s.lowPass = static_cast<uint8_t>(doc.LowPassIndex);
   s.presetName = doc.PresetName;
   s.reserved = 0;
-  s.preset = static_cast<uint8_t>(doc.CurrentPreset);
+  s.preset = static_cast<uint8_t>(preset);
   TraceLine(" CopyVarloDataToORB");
   return TransmitBlock(kDevicePassword, s);
+}
+
+Bytes CopyVarloDataToORB(const TEqualizerDocument& doc) { return CopyVarloDataToORB(doc, doc.CurrentPreset); }
+
+TransmitSettings ShownSettings(const TEqualizerDocument& doc) {
+  TransmitSettings s;
+  for (int slot = 1; slot <= kSliderCount; ++slot) s.levels[slot - 1] = DeviceGainCode(doc.SliderSteps(slot));
+  s.highPass = static_cast<uint8_t>(doc.HighPassIndex);
+  s.lowPass = static_cast<uint8_t>(doc.LowPassIndex);
+  const int entry = doc.CurrentPreset - 1;
+  s.presetName = entry >= 0 && entry < kPresetCount ? doc.PresetNames[entry] : doc.PresetName;
+  s.preset = static_cast<uint8_t>(doc.CurrentPreset);
+  return s;
 }

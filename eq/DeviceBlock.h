@@ -34,5 +34,13 @@ BlockReadResult CopyORBDataToWindow(TEqualizerDocument& doc, const pa422::Bytes&
                                     const SliderPolicy& sliders, uint8_t lastCommand);
 
 // The 55-byte payload that follows TRANSMIT_ALL_DATA for this document
-// (reserved byte 0); traces " CopyVarloDataToORB".
+// (reserved byte 0); traces " CopyVarloDataToORB". Into the document's
+// preset, which the device then stores; or into `preset` 0, the working
+// settings, which tries the curve and leaves every stored preset alone.
 pa422::Bytes CopyVarloDataToORB(const TEqualizerDocument& doc);
+pa422::Bytes CopyVarloDataToORB(const TEqualizerDocument& doc, int preset);
+
+// What the document shows of its preset, as a read-modify-write writes it
+// back with its edit: levels, filters and the current preset's confirmed
+// name.
+pa422::TransmitSettings ShownSettings(const TEqualizerDocument& doc);

@@ -96,7 +96,8 @@ void Apply(const EditStep& step, const CurveState& parts, WindowEditState& state
 }  // namespace
 
 void EditHistory::Record(EditKind kind, int slot, const std::string& label, const CurveState& before,
-                         const CurveState& after, int64_t nowMs) {
+                         const CurveState& after, int64_t nowMs,
+                         const std::pair<std::string, std::string>& captions) {
   if (open_ && position_ == steps_.size() && !steps_.empty()) {
     EditStep& last = steps_.back();
     if (Gesture(kind) && last.kind == kind && last.slot == slot && nowMs - last.lastMs < kGestureMs &&
@@ -122,6 +123,8 @@ void EditHistory::Record(EditKind kind, int slot, const std::string& label, cons
     step.after = after;
   }
   step.lastMs = nowMs;
+  step.captionBefore = captions.first;
+  step.captionAfter = captions.second;
   steps_.push_back(std::move(step));
   if (steps_.size() > kMaxSteps) steps_.pop_front();
   position_ = steps_.size();

@@ -18,6 +18,7 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "eq/EqualizerDocument.h"
 
@@ -74,6 +75,10 @@ struct EditStep {
   CurveState before;   // the step's parts before and after it; a swap keeps none
   CurveState after;
   int64_t lastMs = 0;  // when the last move merged into it was made
+  // The window's caption before and after the step, for a step that named
+  // the window anew (an opened file); both empty when it kept its caption.
+  std::string captionBefore;
+  std::string captionAfter;
   // Whether undoing or redoing it changes the whole curve (the device then
   // takes the whole curve in one transmit).
   bool Whole() const { return kind == EditKind::WholeCurve || kind == EditKind::SwapAB; }
@@ -95,7 +100,8 @@ class EditHistory {
   // changes nothing is no step. Recording drops the steps that could have
   // been redone.
   void Record(EditKind kind, int slot, const std::string& label, const CurveState& before,
-              const CurveState& after, int64_t nowMs);
+              const CurveState& after, int64_t nowMs,
+              const std::pair<std::string, std::string>& captions = {});
   // The next edit starts a step of its own, whatever it is.
   void EndGesture() { open_ = false; }
 

@@ -13,6 +13,7 @@
 #include <cmath>
 #include <memory>
 
+#include "controls/ToolkitDialogs.h"
 #include "eqwindow/OperatorMessages.h"
 #include "eqwindow/TMDIChild.h"
 
@@ -114,8 +115,14 @@ bool PrintPicturePage(QPrinter& printer, const QImage& picture, QString* error,
 
 void TMDIChild::PrintEqualizerWindow() {
   QPrinter& printer = SharedPrinter();
-  const bool accepted = RunPrintDialog ? RunPrintDialog(printer)
-                                       : QPrintDialog(&printer, this).exec() == QDialog::Accepted;
+  bool accepted;
+  if (RunPrintDialog) {
+    accepted = RunPrintDialog(printer);
+  } else {
+    QPrintDialog dialog(&printer, this);
+    FitToolkitDialog(dialog);
+    accepted = dialog.exec() == QDialog::Accepted;
+  }
   if (!accepted) return;
 
   // Every copy is a job of its own; the printer prints each job once, or
@@ -155,5 +162,7 @@ void TMDIChild::PrintSetup1Click() {
     RunPrintSetupDialog(printer);
     return;
   }
-  QPageSetupDialog(&printer, this).exec();
+  QPageSetupDialog dialog(&printer, this);
+  FitToolkitDialog(dialog);
+  dialog.exec();
 }

@@ -53,6 +53,9 @@ class EqualizerWindow {
   virtual void Copy() = 0;
   virtual void Paste() = 0;
   virtual void Clear() = 0;
+  // Whether Clear would change the curve: not while the preset is locked
+  // or bypassed.
+  virtual bool ClearEnabled() const { return true; }
   virtual void Print() = 0;
 
   // The curve the window shows now: slider positions, filter selections,

@@ -323,6 +323,9 @@ void TMDIChild::CreateMenus() {
   Paste1->setEnabled(false);
   Clear1 = item(EditMenu, "C&lear", [this] { FlatClick(); });
   Clear1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
+  // Clear, like Paste, is offered only while the preset takes a curve.
+  for (QCheckBox* box : {Lock, Bypass})
+    connect(box, &QCheckBox::toggled, this, [this] { Clear1->setEnabled(ClearEnabled()); });
   item(EditMenu, "&Normalize", nullptr)->setEnabled(false);
   CreateUndoItems();
 
@@ -405,6 +408,18 @@ bool TMDIChild::eventFilter(QObject* watched, QEvent* event) {
     return true;
   }
   if (watched == CBPresetName) {
+    if (type == QEvent::ShortcutOverride && !PresetNameEdited) {
+      // The box claims Ctrl+Z and Ctrl+Y for its own typing. With nothing
+      // typed since the name was confirmed, they undo and redo the
+      // window's steps, as the Edit menu's items do.
+      auto* key = static_cast<QKeyEvent*>(event);
+      const QKeySequence pressed(key->keyCombination());
+      for (QAction* item : {Undo1, Redo1})
+        if (item->shortcuts().contains(pressed)) {
+          event->ignore();
+          return true;
+        }
+    }
     if (type == QEvent::KeyPress) {
       const int key = static_cast<QKeyEvent*>(event)->key();
       CBPresetNameKeyPress(key);
@@ -664,8 +679,9 @@ void TMDIChild::FormActivate() {
   // while another window was active (the engine tells the active window)
   // must not hold this window's sliders.
   if (engine.CommState == 0) UpdatePending = false;
-  if (engine.Connected && Doc.Address != 0 && engine.CommState == 0)
-    SelectDevicePreset(Doc.Address, SEPresetNumber->value());
+  // Looking at a window changes no device: only a device that another
+  // window made run another preset is made to run this window's again.
+  RunShownPresetOnDevice();
 }
 
 void TMDIChild::FormDeactivate() {

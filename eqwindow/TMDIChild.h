@@ -60,6 +60,9 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   bool SkipPresetChange = false;
   // The window is reading its device again after a failed transaction.
   bool RereadPending = false;
+  // The window makes its device run its preset again, on activation: once
+  // the recall is done, the window's curve follows.
+  bool RestorePending = false;
 
   // The client area that holds every control below at its design place; a
   // window narrower than the controls scrolls it sideways with the
@@ -110,6 +113,7 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   void Copy() override { Copy1Click(); }
   void Paste() override { Paste1Click(); }
   void Clear() override { FlatClick(); }
+  bool ClearEnabled() const override;
   void Print() override { PrintEqualizerWindow(); }
   TEqualizerDocument CurveNow() const override;
   // Tells the frame (OnCurveChanged) that the curve shown changed.
@@ -130,6 +134,11 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   void ReadDeviceData(int address, int preset);
   void CopyVarloDataToORB();
   void CopyORBDataToWindow();
+  // When the program knows the device to run another preset than the one
+  // the window shows (another window of the same device chose it), or does
+  // not know what it runs: recalls the window's preset and then sends the
+  // window's curve into the working settings. Otherwise sends nothing.
+  void RunShownPresetOnDevice();
   // Enables or disables Paste: the frame's tool bar button and Paste1.
   void SetPasteEnabled(bool enabled);
   // Shows the document in the controls without running any handler.
@@ -187,7 +196,10 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   // Records an operator's edit of the curve: `before` is the curve as it
   // was, the document holds it as it is now. A whole-curve edit is named
   // by `label` ("Paste").
-  void RecordEdit(EditKind kind, int slot, const CurveState& before, const std::string& label = {});
+  // An opened file also names the window anew: `caption` is the new
+  // caption, which undo takes back.
+  void RecordEdit(EditKind kind, int slot, const CurveState& before, const std::string& label = {},
+                  const QString& caption = {});
   // While the device is catching up with undo, redo or a swap, the edits
   // the operator makes meanwhile go out with it: true when the caller must
   // not send its edit itself.

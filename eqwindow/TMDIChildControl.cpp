@@ -173,6 +173,7 @@ void TMDIChild::RereadDevice() {
 void TMDIChild::StopWaiting() {
   UpdatePending = false;
   RecallPending = false;
+  RestorePending = false;
   SkipPresetChange = false;
   RereadPending = false;
   SEPresetNumber->setEnabled(true);
@@ -253,7 +254,8 @@ void TMDIChild::CBHighPassChange() {
   RecordEdit(EditKind::HighPass, kHighPassSlot, before);
   if (HistoryCarriesEdit()) return;
   SendHoldingSliders([&] {
-    Engine().SetHighPass(Doc.Address, SEPresetNumber->value(), Doc.HighPassIndex, kPassword);
+    Engine().SetHighPass(Doc.Address, SEPresetNumber->value(), Doc.HighPassIndex, kPassword,
+                         ShownSettings(Doc));
   });
 }
 
@@ -264,7 +266,8 @@ void TMDIChild::CBLowPassChange() {
   RecordEdit(EditKind::LowPass, kLowPassSlot, before);
   if (HistoryCarriesEdit()) return;
   SendHoldingSliders([&] {
-    Engine().SetLowPass(Doc.Address, SEPresetNumber->value(), Doc.LowPassIndex, kPassword);
+    Engine().SetLowPass(Doc.Address, SEPresetNumber->value(), Doc.LowPassIndex, kPassword,
+                        ShownSettings(Doc));
   });
 }
 
@@ -383,8 +386,9 @@ void TMDIChild::CBPresetNameKeyPress(int key) {
   RecordEdit(EditKind::PresetName, kPresetNameSlot, before);
   PresetNameEdited = false;
   if (HistoryCarriesEdit()) return;
-  SendHoldingSliders(
-      [&] { Engine().SetPresetName(Doc.Address, preset, text.toStdString(), kPassword); });
+  SendHoldingSliders([&] {
+    Engine().SetPresetName(Doc.Address, preset, text.toStdString(), kPassword, ShownSettings(Doc));
+  });
 }
 
 void TMDIChild::CBPresetNameExit() {
@@ -401,8 +405,10 @@ void TMDIChild::CBPresetNameExit() {
     RecordEdit(EditKind::PresetName, kPresetNameSlot, before);
     PresetNameEdited = false;
     if (HistoryCarriesEdit()) return;
-    SendToDevice(
-        [&] { Engine().SetPresetName(Doc.Address, preset, text.toStdString(), kPassword); });
+    SendToDevice([&] {
+      Engine().SetPresetName(Doc.Address, preset, text.toStdString(), kPassword,
+                             ShownSettings(Doc));
+    });
   }
 }
 
@@ -477,7 +483,27 @@ void TMDIChild::TransactionFailed() {
   HistoryAfterFailure();
 }
 
-void TMDIChild::PresetRecalled() { ReadDeviceData(Doc.Address, RequestedPreset); }
+void TMDIChild::RunShownPresetOnDevice() {
+  TzkPA422Form& engine = Engine();
+  if (!engine.Connected || Doc.Address == 0 || engine.CommState != 0) return;
+  if (engine.RunningPreset(Doc.Address) == SEPresetNumber->value()) return;
+  RestorePending = true;
+  if (!SendToDevice([&] { engine.RecallPreset(Doc.Address, SEPresetNumber->value()); }))
+    RestorePending = false;
+}
+
+void TMDIChild::PresetRecalled() {
+  if (RestorePending) {
+    // The device runs this window's preset again. Its stored curve lacks
+    // the moves the window made since: the window's curve goes into the
+    // working settings, so that what the window shows is what plays, and
+    // nothing is read back over it.
+    RestorePending = false;
+    SendToDevice([&] { Engine().TransmitAllData(Doc.Address, 0, ::CopyVarloDataToORB(Doc, 0)); });
+    return;
+  }
+  ReadDeviceData(Doc.Address, RequestedPreset);
+}
 
 void TMDIChild::UpdateDone() {
   UpdatePending = false;

@@ -61,6 +61,8 @@ void TMDIChild::Paste1Click() {
   CopyVarloDataToORB();
 }
 
+bool TMDIChild::ClearEnabled() const { return !Lock->isChecked() && !Bypass->isChecked(); }
+
 void TMDIChild::FlatClick() {
   if (Lock->isChecked() || Bypass->isChecked()) return;
   if (!Messages().AskYesNo("Open File Warning",

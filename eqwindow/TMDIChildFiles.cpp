@@ -4,9 +4,11 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QPointer>
 #include <QTimer>
 
+#include "controls/ToolkitDialogs.h"
 #include "controls/TzkTrackBar.h"
 #include "eq/PresetFiles.h"
 #include "eqwindow/OperatorMessages.h"
@@ -34,6 +36,7 @@ std::pair<QString, int> RunPlatformSaveDialog(QWidget* parent, const QString& su
   // The preset name as the file name; a "/" in it would name a folder.
   QString name = suggestedName;
   dialog.selectFile(name.replace('/', '-'));
+  FitToolkitDialog(dialog, kFileDialogDesignSize);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   return {dialog.selectedFiles().front(), int(filters.indexOf(dialog.selectedNameFilter())) + 1};
 }
@@ -97,7 +100,7 @@ bool TMDIChild::Open(const QString& path, int filterIndex) {
   const CurveState before = CurveOf(CurveShown(*this));
   Doc = loaded;
   ShowCurve(*this);
-  RecordEdit(EditKind::WholeCurve, 0, before, "Open");
+  RecordEdit(EditKind::WholeCurve, 0, before, "Open", QFileInfo(path).fileName());
   if (result.lockCleared && lockWasChecked) Lock->click();
   Doc.Lock = Lock->isChecked();
   if (result.pasteEnabled) SetPasteEnabled(*result.pasteEnabled);

@@ -60,6 +60,10 @@ class TMDIChild::UndoControl : public QObject {
   bool syncing = false;
   bool inFlight = false;        // a transaction of it runs
   bool whole = false;           // the next send carries the whole curve
+  // The whole curve the next send carries is the operator's Paste, Clear or
+  // Open, which the device stores in the preset; an undo, a redo or a swap
+  // only tries a curve, in the working settings.
+  bool storeWhole = false;
   bool awaitingReread = false;  // it failed; the device is being read again
   CurveState device;            // what the device holds, as far as the window knows
   CurveState sent;              // what the running transaction brings it
@@ -143,7 +147,7 @@ void TMDIChild::UpdateHistoryItems() {
 // --- Recording ----------------------------------------------------------------
 
 void TMDIChild::RecordEdit(EditKind kind, int slot, const CurveState& before,
-                           const std::string& label) {
+                           const std::string& label, const QString& caption) {
   std::string name = label;
   switch (kind) {
     case EditKind::Slider: name = SlotLabel(slot); break;
@@ -153,11 +157,14 @@ void TMDIChild::RecordEdit(EditKind kind, int slot, const CurveState& before,
     default: break;
   }
   UndoControl& u = *undo_;
-  u.steps.Record(kind, slot, name, before, CurveOf(Doc), NowMs());
+  std::pair<std::string, std::string> captions;
+  if (!caption.isEmpty() && caption != windowTitle())
+    captions = {windowTitle().toStdString(), caption.toStdString()};
+  u.steps.Record(kind, slot, name, before, CurveOf(Doc), NowMs(), captions);
   if (u.syncing) {
     // The steps the device has not taken can no longer all be walked back.
     u.reversible = false;
-    if (kind == EditKind::WholeCurve) u.whole = true;
+    if (kind == EditKind::WholeCurve) u.whole = u.storeWhole = true;
   }
   UpdateHistoryItems();
 }
@@ -196,9 +203,14 @@ void TMDIChild::MoveInHistory(bool forward) {
   }
   WindowEditState state{CurveOf(Doc), u.compare};
   const EditStep& step = forward ? u.steps.Redo(state) : u.steps.Undo(state);
+  // The caption names what the window shows: an undone Open takes the
+  // file's name back.
+  if (!step.captionAfter.empty())
+    setWindowTitle(Q(forward ? step.captionAfter : step.captionBefore));
   if (follow) {
     u.netMoves += forward ? 1 : -1;
     u.whole = u.whole || step.Whole();
+    if (step.Whole()) u.storeWhole = false;
   }
   ShowEditState(state);
   if (follow) PumpHistory();
@@ -228,6 +240,7 @@ void TMDIChild::CompareAB1Click() {
     ++u.netMoves;
     // Every swap goes out as one whole curve.
     u.whole = true;
+    u.storeWhole = false;
   }
   ShowEditState(state);
   if (follow) PumpHistory();
@@ -270,20 +283,33 @@ bool TMDIChild::SendCurveChange(const DeviceSend& plan) {
                                DeviceBandNumber(plan.slot));
       });
       break;
+    // A filter or the name is stored in the preset with everything else the
+    // window shows.
     case DeviceSend::HighPass:
-      started = SendToDevice([&] { engine.SetHighPass(Doc.Address, preset, Doc.HighPassIndex, password); });
+      started = SendToDevice([&] {
+        engine.SetHighPass(Doc.Address, preset, Doc.HighPassIndex, password, ShownSettings(Doc));
+      });
       break;
     case DeviceSend::LowPass:
-      started = SendToDevice([&] { engine.SetLowPass(Doc.Address, preset, Doc.LowPassIndex, password); });
+      started = SendToDevice([&] {
+        engine.SetLowPass(Doc.Address, preset, Doc.LowPassIndex, password, ShownSettings(Doc));
+      });
       break;
     case DeviceSend::PresetName:
-      started = SendToDevice([&] { engine.SetPresetName(Doc.Address, preset, Doc.PresetName, password); });
-      break;
-    case DeviceSend::WholeCurve:
       started = SendToDevice([&] {
-        engine.TransmitAllData(Doc.Address, Doc.CurrentPreset, ::CopyVarloDataToORB(Doc));
+        engine.SetPresetName(Doc.Address, preset, Doc.PresetName, password, ShownSettings(Doc));
       });
+      break;
+    case DeviceSend::WholeCurve: {
+      // Undo, redo and swaps try a curve in the working settings; only the
+      // operator's Paste, Clear or Open is stored in the preset.
+      const int target = undo_->storeWhole ? Doc.CurrentPreset : 0;
+      started = SendToDevice([&] {
+        engine.TransmitAllData(Doc.Address, target, ::CopyVarloDataToORB(Doc, target));
+      });
+      if (started) undo_->storeWhole = false;
       return started;
+    }
   }
   // Like the operator's own edit, one update at a time holds the sliders.
   if (started) UpdatePending = true;
@@ -338,6 +364,7 @@ void TMDIChild::EndHistorySync() {
   u.syncing = false;
   u.inFlight = false;
   u.whole = false;
+  u.storeWhole = false;
   u.awaitingReread = false;
   u.netMoves = 0;
   u.movesInFlight = 0;

@@ -88,6 +88,7 @@ void TzkPA422Form::TransmitAllData(int address, int preset, const Bytes& block) 
 }
 
 void TzkPA422Form::StartReadModifyWrite(int address, int preset, TPendingEdit edit,
+                                        const std::optional<TransmitSettings>& shown,
                                         const std::function<void()>& keepNewValue) {
   // The edit is kept only when its recall will start. A recall refused as
   // busy must not touch the edit of the transaction that is running, which
@@ -98,41 +99,50 @@ void TzkPA422Form::StartReadModifyWrite(int address, int preset, TPendingEdit ed
     PendingEdit = edit;
     EditAddress = address;
     EditPreset = preset;
+    EditShown = shown;
   }
   RecallAllData(address, preset);
 }
 
-void TzkPA422Form::SetHighPass(int address, int preset, int index, const std::string&) {
+void TzkPA422Form::SetHighPass(int address, int preset, int index, const std::string&,
+                               const std::optional<TransmitSettings>& shown) {
   if (!ValidPreset(preset, 0)) return ShowError("Invalid Preset Number");
   if (index < 0 || index > kMaxFilterIndex) return ShowError("Invalid Highpass Filter");
-  StartReadModifyWrite(address, preset, TPendingEdit::HighPass, [&] { NewHighPass = index; });
+  StartReadModifyWrite(address, preset, TPendingEdit::HighPass, shown, [&] { NewHighPass = index; });
 }
 
-void TzkPA422Form::SetLowPass(int address, int preset, int index, const std::string&) {
+void TzkPA422Form::SetLowPass(int address, int preset, int index, const std::string&,
+                               const std::optional<TransmitSettings>& shown) {
   if (!ValidPreset(preset, 0)) return ShowError("Invalid Preset Number");
   if (index < 0 || index > kMaxFilterIndex) return ShowError("Invalid Lowpass Filter");
-  StartReadModifyWrite(address, preset, TPendingEdit::LowPass, [&] { NewLowPass = index; });
+  StartReadModifyWrite(address, preset, TPendingEdit::LowPass, shown, [&] { NewLowPass = index; });
 }
 
 void TzkPA422Form::SetPresetName(int address, int preset, const std::string& name,
-                                 const std::string&) {
+                                 const std::string&, const std::optional<TransmitSettings>& shown) {
   if (!ValidPreset(preset, 0)) return ShowError("Invalid Preset Number");
-  StartReadModifyWrite(address, preset, TPendingEdit::PresetName,
+  StartReadModifyWrite(address, preset, TPendingEdit::PresetName, shown,
                        [&] { NewPresetName = Name16(name); });
 }
 
 void TzkPA422Form::RunFollowUp() {
   // The recalled block, patched: levels R1..R30, filters R32/R33, name
   // R34..R49, block position 54 in the reserved byte, and the edit's preset.
+  // What the window shows, when it said, replaces levels, filters and name.
   TransmitSettings s;
   for (int i = 0; i < 30; ++i) s.levels[i] = ResponseByte(all_data::kFirstBand + i);
-  s.highPass = PendingEdit == TPendingEdit::HighPass ? Byte(NewHighPass)
-                                                     : ResponseByte(all_data::kHighPass);
-  s.lowPass = PendingEdit == TPendingEdit::LowPass ? Byte(NewLowPass)
-                                                   : ResponseByte(all_data::kLowPass);
-  s.presetName = PendingEdit == TPendingEdit::PresetName
-                     ? NewPresetName
-                     : ResponseBuffer.substr(all_data::kPresetName - 1, kNameLength);
+  s.highPass = ResponseByte(all_data::kHighPass);
+  s.lowPass = ResponseByte(all_data::kLowPass);
+  s.presetName = ResponseBuffer.substr(all_data::kPresetName - 1, kNameLength);
+  if (EditShown) {
+    s.levels = EditShown->levels;
+    s.highPass = EditShown->highPass;
+    s.lowPass = EditShown->lowPass;
+    s.presetName = EditShown->presetName;
+  }
+  if (PendingEdit == TPendingEdit::HighPass) s.highPass = Byte(NewHighPass);
+  if (PendingEdit == TPendingEdit::LowPass) s.lowPass = Byte(NewLowPass);
+  if (PendingEdit == TPendingEdit::PresetName) s.presetName = NewPresetName;
   s.reserved = ResponseByte(all_data::kReservedEcho);
   s.preset = Byte(EditPreset);
   SendImmediateCommand(Byte(EditAddress), TransmitAllDataFrame(TransmitBlock(kDevicePassword, s)));

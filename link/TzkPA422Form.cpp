@@ -143,6 +143,7 @@ void TzkPA422Form::Disconnect() {
   }
   CommState = 0;
   Connected = false;
+  runningPresets_.clear();
   ApdComPort.SetOpen(false);
 }
 
@@ -179,6 +180,7 @@ void TzkPA422Form::StartTransaction(uint8_t address, const pa422::Bytes& frame) 
   if (ApdComPort.OutBuffFree() >= 1) ApdComPort.PutChar(address);
   PendingCommand = frame;
   commandInFlight_ = LastCommand;
+  addressInFlight_ = address;
   CommState = 1;
   Arm(AddressTimer);
 }
@@ -235,6 +237,7 @@ void TzkPA422Form::ApdComPortTriggerAvail(TApdComPort&, uint16_t count) {
       CommState = 0;
       ApdComPort.SetDTR(false);
       TraceLine(" Improper DT/ID Response CommState = 0");
+      NoteTransactionEnd(false);
       ShowError("Error on Device Type or Mfg ID");
       Notify(&EqualizerNotifications::LinkFailed);
       return;
@@ -261,6 +264,7 @@ bool TzkPA422Form::HandleDtId() {
     CommState = 0;
     ApdComPort.SetDTR(false);
     TraceLine(" Invalid DT/ID CommState = 0");
+    NoteTransactionEnd(false);
     ShowError("Error on Device Type or Mfg ID");
     Notify(&EqualizerNotifications::LinkFailed);
     return false;
@@ -281,6 +285,7 @@ bool TzkPA422Form::HandleStatusReply() {
   TraceLine(" CommState = 0-ResponseLen=0");
   // Taken now: bytes that arrive while a message box is open join InBuff.
   const bool failed = InBuff.size() != 1 || InBuff[0] != 0;
+  NoteTransactionEnd(!failed);
   if (InBuff.size() == 1) {
     uint8_t status = static_cast<uint8_t>(InBuff[0]);
     if (status != 0) {
@@ -310,6 +315,7 @@ bool TzkPA422Form::HandleStatusReply() {
 void TzkPA422Form::HandleOverlongReply() {
   ApdComPort.SetDTR(false);
   CommState = 0;
+  NoteTransactionEnd(false);
   DisarmTimers();
   PendingEdit = TPendingEdit::None;
   TraceLine(" Buffer Overflow CommState = 0");
@@ -323,6 +329,7 @@ void TzkPA422Form::HandleDataReply() {
   DisarmTimers();
   ApdComPort.SetDTR(false);
   CommState = 0;
+  NoteTransactionEnd(status == 0);
   TraceLine(" CommState = 0-Success");
   if (status != 0) {
     // No follow-up and no AllDataReceived: neither may work from a block
@@ -359,5 +366,32 @@ void TzkPA422Form::ApdComPortTriggerTimer(TApdComPort&, uint16_t handle) {
   } else {
     return;
   }
+  NoteTransactionEnd(false);
   Notify(&EqualizerNotifications::LinkFailed);
+}
+
+void TzkPA422Form::NoteTransactionEnd(bool succeeded) {
+  if (!succeeded) {
+    // What the device runs after a refusal or a lost reply is unknown.
+    runningPresets_.erase(addressInFlight_);
+    return;
+  }
+  const uint8_t code = FirstByte(PendingCommand);
+  auto byteAt = [&](size_t index) {
+    return index < PendingCommand.size() ? static_cast<uint8_t>(PendingCommand[index]) : 0;
+  };
+  int preset = 0;
+  if (code == pa422::REPROGRAM_DEVICE_CHANNEL_FROM_MEMORY)
+    preset = byteAt(2);  // 0 reloads the current preset: no change
+  else if (code == pa422::TRANSMIT_ALL_DATA)
+    preset = byteAt(PendingCommand.size() - 1);  // 1..8 stores the preset and runs it
+  else if (code == pa422::RECALL_ALL_DATA && byteAt(2) == 0)
+    preset = ResponseByte(pa422::all_data::kPreset);  // the current settings name their preset
+  if (preset >= 1 && preset <= 8) runningPresets_[addressInFlight_] = preset;
+}
+
+std::optional<int> TzkPA422Form::RunningPreset(int address) const {
+  auto it = runningPresets_.find(address);
+  if (it == runningPresets_.end()) return std::nullopt;
+  return it->second;
 }

@@ -6,6 +6,8 @@
 // transactions. Also carries the device operations the windows call.
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
 
 #include "link/LinkInterfaces.h"
@@ -49,10 +51,24 @@ class TzkPA422Form {
   void UpdateParameter(int address, const std::string& password, int level, int parameter);
   void RecallAllData(int address, int preset);
   void TransmitAllData(int address, int preset, const pa422::Bytes& block);
-  void SetHighPass(int address, int preset, int index, const std::string& password);
-  void SetLowPass(int address, int preset, int index, const std::string& password);
+  // The read-modify-writes. `shown` is the preset as the editing window
+  // shows it (levels, filters, name): when given, the block written back
+  // carries it, with the edit, in place of what the recall found stored.
+  // A device may keep the operator's moves in its working settings only,
+  // and writing the stored levels back would silently undo them.
+  void SetHighPass(int address, int preset, int index, const std::string& password,
+                   const std::optional<pa422::TransmitSettings>& shown = std::nullopt);
+  void SetLowPass(int address, int preset, int index, const std::string& password,
+                  const std::optional<pa422::TransmitSettings>& shown = std::nullopt);
   void SetPresetName(int address, int preset, const std::string& name,
-                     const std::string& password);
+                     const std::string& password,
+                     const std::optional<pa422::TransmitSettings>& shown = std::nullopt);
+
+  // The preset the device at `address` was last made to run by a
+  // transaction that succeeded (a recall of a preset, a transmit that
+  // stored one, a read of the current settings); nothing when unknown, as
+  // after a failure or before the first read.
+  std::optional<int> RunningPreset(int address) const;
 
   // Byte at 1-based position `pos` of ResponseBuffer (0 past its end).
   uint8_t ResponseByte(int pos) const;
@@ -72,6 +88,7 @@ class TzkPA422Form {
   int NewHighPass = 0;
   int NewLowPass = 0;
   pa422::Bytes NewPresetName;
+  std::optional<pa422::TransmitSettings> EditShown;  // `shown` of the running edit
   uint16_t DsrTrigger = 0;
   uint16_t AddressTimer = 0;
   uint16_t DtIdTimer = 0;
@@ -113,13 +130,18 @@ class TzkPA422Form {
   // Keeps a read-modify-write edit (when the recall can start), then
   // starts its recall.
   void StartReadModifyWrite(int address, int preset, TPendingEdit edit,
+                            const std::optional<pa422::TransmitSettings>& shown,
                             const std::function<void()>& keepNewValue);
+  // Keeps RunningPreset up to date at the end of a transaction.
+  void NoteTransactionEnd(bool succeeded);
   static bool ValidPreset(int preset, int first) { return preset >= first && preset <= 8; }
 
   // LastCommand as it was when the running transaction started: a command
   // refused meanwhile (busy, or a value out of range) sets LastCommand too,
   // and must not change how the running transaction ends.
   int commandInFlight_ = 0;
+  int addressInFlight_ = 0;
+  std::map<int, int> runningPresets_;
   MessageBoxes& messages_;
   int reportingErrors_ = 0;
   std::function<EqualizerNotifications*()> activeWindow_;

@@ -59,7 +59,8 @@ void DeviceBus::LoadState() {
   }
   for (uint8_t address : config_.addresses) {
     auto it = stored.find(address);
-    devices_.emplace(address, OrbDevice(address, it != stored.end() ? it->second : DeviceMemory::Defaults(address)));
+    devices_.emplace(address, OrbDevice(address, it != stored.end() ? it->second : DeviceMemory::Defaults(address),
+                                        config_.storeMoves));
     if (it != stored.end()) stored.erase(it);
   }
   carried_ = std::move(stored);

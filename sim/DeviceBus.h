@@ -24,6 +24,11 @@ struct BusConfig {
   std::vector<uint8_t> addresses{1};  // empty: a plain line without devices
   int64_t latencyNs = 0;  // waited before DSR, before the DT/ID and before the reply
   bool pacing = true;
+  // Devices that store every move in their current preset as well as in
+  // the working settings (UPDATE_PARAMETER and a transmit of preset 0);
+  // without it, moves stay in the working settings until a transmit
+  // stores them. The protocol leaves this open; units differ.
+  bool storeMoves = false;
   std::string statePath;  // empty: memories last as long as the process
   std::string logPath;    // empty: no transaction log
 };

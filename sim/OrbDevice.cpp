@@ -92,6 +92,7 @@ uint8_t OrbDevice::Transmit(const std::string& frame) {
     memory_.currentPreset = preset;
   }
   memory_.presets[0] = settings;
+  if (preset == 0) StoreWorkingSettings();
   return kStatusOk;
 }
 
@@ -140,5 +141,13 @@ uint8_t OrbDevice::UpdateParameter(const std::string& frame) {
   if (parameter == pa422::kGainParameter) index = pa422::kBands;
   if (At(frame, 1) != pa422::kChannel || index < 0 || !ValidLevel(level)) return kStatusOutOfRange;
   memory_.presets[0].levels[index] = level;
+  StoreWorkingSettings();
   return kStatusOk;
+}
+
+void OrbDevice::StoreWorkingSettings() {
+  const uint8_t current = memory_.currentPreset;
+  if (!storeMoves_ || current == 0 || memory_.presets[current].locked) return;
+  memory_.presets[current] = memory_.presets[0];
+  memory_.presets[current].locked = false;
 }

@@ -23,7 +23,11 @@ struct DeviceReply {
 
 class OrbDevice {
  public:
-  OrbDevice(uint8_t address, DeviceMemory memory) : address_(address), memory_(std::move(memory)) {}
+  // With storeMoves, UPDATE_PARAMETER and a transmit of preset 0 change the
+  // current stored preset too (unless it is locked), as well as the working
+  // settings.
+  OrbDevice(uint8_t address, DeviceMemory memory, bool storeMoves = false)
+      : address_(address), memory_(std::move(memory)), storeMoves_(storeMoves) {}
 
   // `frame` holds FrameLength(frame[0]) bytes, or just the code when the
   // code is unknown. Checks run in this order: password, values, lock;
@@ -45,8 +49,12 @@ class OrbDevice {
   uint8_t SetName(const std::string& frame);
   uint8_t SetLock(const std::string& frame, bool on);
   uint8_t UpdateParameter(const std::string& frame);
+  // A device that stores moves keeps the working settings' curve in the
+  // current preset too, the preset's own lock flag aside.
+  void StoreWorkingSettings();
 
   const uint8_t address_;
   DeviceMemory memory_;
   bool manual_ = true;  // powered up with its own controls working
+  const bool storeMoves_;
 };

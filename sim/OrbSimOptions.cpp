@@ -52,6 +52,10 @@ std::optional<OrbSimOptions> ParseOrbSimOptions(const std::vector<std::string>& 
       options.bus.pacing = false;
       continue;
     }
+    if (arg == "--store-moves") {
+      options.bus.storeMoves = true;
+      continue;
+    }
     if (i + 1 >= args.size()) {
       error = "unknown option or missing value: " + arg;
       return std::nullopt;

@@ -15,6 +15,7 @@ struct OrbSimOptions {
 constexpr const char* kOrbSimUsage =
     "usage: orbsim [--listen HOST:PORT] [--control HOST:PORT] [--devices A,B,...|none]\n"
     "              [--state FILE] [--log FILE] [--latency-ms N] [--no-pacing]\n"
+    "              [--store-moves]\n"
     "       orbsim --help | --version\n";
 
 // The options after the program name; nothing, with `error` set, when they

@@ -12,11 +12,15 @@
 #include <QDockWidget>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QMdiArea>
 #include <QMenu>
 #include <QPrinter>
 #include <QProcess>
+#include <QScrollBar>
 #include <QTest>
 #include <cmath>
+#include <functional>
+#include <vector>
 
 #include "app/ResponsePanel.h"
 #include "app/TApplication.h"
@@ -344,6 +348,54 @@ class ResponsePanelTest : public QObject, public WindowFixture {
     program.reset();
     QCOMPARE(IniFile(*dir / "Varlo95.ini").ReadInteger("Response", "Height", -1), ResponsePanel::kDesignHeight);
     QCOMPARE(IniFile(*dir / "Varlo95.ini").ReadInteger("Response", "Visible", -1), 1);
+  }
+
+  // The workspace and the frame's status strip fill the room above the
+  // panel, no less and no more; a window's status bar stays in view or
+  // within the workspace's scrolling.
+  void CheckWorkspaceAbovePanel(TMDIChild& w, const char* step) {
+    QTest::qWait(20);
+    TMainForm& f = Frame();
+    const QRect client(f.ClientPanel->mapTo(&f, QPoint()), f.ClientPanel->size());
+    QCOMPARE(f.StatusBar->geometry().bottom(), client.height() - 1);
+    QCOMPARE(f.MdiArea->geometry().bottom() + 1, f.StatusBar->y());
+    if (f.ResponseDock->isVisible()) {
+      const QRect dock(f.ResponseDock->mapTo(&f, QPoint()), f.ResponseDock->size());
+      const int separator =
+          f.style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent, nullptr, &f);
+      QVERIFY2(client.bottom() < dock.top() && dock.top() - client.bottom() - 1 <= separator, step);
+    } else {
+      QVERIFY2(client.bottom() == f.rect().bottom(), step);
+    }
+    QScrollBar* scroll = f.MdiArea->verticalScrollBar();
+    scroll->setValue(scroll->maximum());
+    const QRect bar(w.StatusBar1->mapTo(f.MdiArea->viewport(), QPoint()), w.StatusBar1->size());
+    QVERIFY2(f.MdiArea->viewport()->rect().contains(bar), step);
+    scroll->setValue(0);
+  }
+
+  void theWorkspaceFollowsThePanel() {
+    StartProgram("1", true, "[Workspace Size]\nWindowState=2\n");
+    TMDIChild* w = NewWindow();
+    QDockWidget* dock = Frame().ResponseDock;
+    QAction* shown = Frame().WindowResponseItem;
+    const std::vector<std::pair<const char*, std::function<void()>>> steps = {
+        {"shown", [] {}},
+        {"hidden", [shown] { shown->trigger(); }},
+        {"shown again", [shown] { shown->trigger(); }},
+        // Its top edge dragged up: the window reaches below the workspace.
+        {"taller", [&] { Frame().resizeDocks({dock}, {dock->height() * 2}, Qt::Vertical); }},
+        {"maximized, lower",
+         [&] {
+           SubWindow(*w)->showMaximized();
+           Frame().resizeDocks({dock}, {dock->height() / 2}, Qt::Vertical);
+         }},
+        {"maximized, hidden", [shown] { shown->trigger(); }}};
+    for (const auto& [step, act] : steps) {
+      act();
+      CheckWorkspaceAbovePanel(*w, step);
+      if (QTest::currentTestFailed()) QFAIL(step);
+    }
   }
 
   void thePrintedPageAddsThePictureWhileThePanelShows() {

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QDockWidget>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,13 +15,16 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPaintEngine>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyleOptionButton>
+#include <QStyleOptionComboBox>
 #include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
 #include <cmath>
+#include <functional>
 #include <memory>
 
 #include "app/AboutBox.h"
@@ -36,6 +40,7 @@
 #include "controls/TzkTrackBarAccessible.h"
 #include "controls/zkScale.h"
 #include "eqwindow/TMDIChild.h"
+#include "tests/support/OnNextModal.h"
 #include "tests/support/RecordingOperatorMessages.h"
 #include "tests/support/TempDir.h"
 
@@ -59,6 +64,51 @@ void Snapshot(QWidget& w, const QString& name) {
   if (dir.isEmpty()) return;
   const QSize screen = QGuiApplication::primaryScreen()->size();
   w.grab().save(QString("%1/%2x%3-%4.png").arg(dir).arg(screen.width()).arg(screen.height()).arg(name));
+}
+
+// A paint device that keeps the texts drawn on it, in order, and draws
+// nothing: what a style really drew of a menu item, elided or whole.
+class DrawnTexts : public QPaintDevice, QPaintEngine {
+ public:
+  explicit DrawnTexts(const QWidget& like) : like_(like) {}
+  QString text;
+
+  QPaintEngine* paintEngine() const override { return const_cast<DrawnTexts*>(this); }
+  bool begin(QPaintDevice*) override { return true; }
+  bool end() override { return true; }
+  void updateState(const QPaintEngineState&) override {}
+  void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+  void drawPath(const QPainterPath&) override {}
+  void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
+  void drawTextItem(const QPointF&, const QTextItem& item) override { text += item.text(); }
+  QPaintEngine::Type type() const override { return QPaintEngine::User; }
+
+ protected:
+  // The widget's own metrics, so that fonts come out as on the screen.
+  int metric(PaintDeviceMetric m) const override {
+    switch (m) {
+      case PdmWidth: return like_.width();
+      case PdmHeight: return like_.height();
+      case PdmWidthMM: return like_.widthMM();
+      case PdmHeightMM: return like_.heightMM();
+      case PdmDpiX: case PdmPhysicalDpiX: return like_.logicalDpiX();
+      case PdmDpiY: case PdmPhysicalDpiY: return like_.logicalDpiY();
+      case PdmDevicePixelRatio: return 1;
+      case PdmDevicePixelRatioScaled: return int(devicePixelRatioFScale());
+      case PdmDepth: return 32;
+      default: return QPaintDevice::metric(m);
+    }
+  }
+
+ private:
+  const QWidget& like_;
+};
+
+// A menu item's text as drawn: without its mnemonic marks and shortcut.
+QString ItemText(const QAction& a) {
+  QString text = a.text().section('\t', 0, 0);
+  text.replace("&&", QChar(1)).remove('&').replace(QChar(1), "&");
+  return text;
 }
 }  // namespace
 
@@ -382,6 +432,95 @@ class ScreensTest : public QObject {
                    qPrintable(d->windowTitle() + ": " + c->metaObject()->className()));
       Snapshot(*d, d->windowTitle().replace(' ', '-'));
       d->hide();
+    }
+  }
+
+  void menusShowEveryItemWhole() {
+    StartStretched();
+    NewWindow();  // its File, Edit, Window and Help menus merged in
+    const QList<QAction*> titles = Frame().menuBar()->actions();
+    QVERIFY(titles.size() >= 4);
+    for (QAction* title : titles) {
+      QMenu* menu = title->menu();
+      if (!menu) continue;
+      menu->popup(Frame().mapToGlobal(QPoint(0, 0)));
+      QVERIFY(QTest::qWaitForWindowExposed(menu));
+      DrawnTexts drawn(*menu);
+      menu->render(&drawn);
+      const QString where = ItemText(*title) + ": " + drawn.text;
+      QVERIFY2(!drawn.text.contains(QChar(0x2026)), qPrintable(where));
+      for (QAction* a : menu->actions())
+        if (a->isVisible() && !a->isSeparator())
+          QVERIFY2(drawn.text.contains(ItemText(*a)), qPrintable(where));
+      Snapshot(*menu, "menu-" + ItemText(*title));
+      menu->hide();
+    }
+  }
+
+  // Qt's own file, print and page dialogs as the program opens them: on
+  // the screen, their buttons, labels and list boxes inside them and as
+  // wide as their texts need.
+  void CheckToolkitDialog(QWidget& d, const QString& name) {
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    QVERIFY2(available.contains(d.frameGeometry()),
+             qPrintable(QString("%1 at %2,%3 %4x%5").arg(name).arg(d.x()).arg(d.y())
+                            .arg(d.width()).arg(d.height())));
+    for (QWidget* c : d.findChildren<QWidget*>()) {
+      auto* button = qobject_cast<QAbstractButton*>(c);
+      auto* label = qobject_cast<QLabel*>(c);
+      auto* box = qobject_cast<QComboBox*>(c);
+      const QString text = button ? button->text() : label ? label->text()
+                           : box ? box->currentText() : QString();
+      if (text.isEmpty() || !c->isVisibleTo(&d)) continue;
+      const QString what = QString("%1: %2 \"%3\" %4 wide")
+                               .arg(name, c->metaObject()->className(), text)
+                               .arg(c->width());
+      QVERIFY2(d.rect().contains(RectIn(*c, d)), qPrintable(what + ", leaves the dialog"));
+      QVERIFY2(c->width() >= c->sizeHint().width(),
+               qPrintable(what + QString(" of %1").arg(c->sizeHint().width())));
+      if (box && !box->isEditable()) {
+        // The text beside the list box's button and icon, whole.
+        QStyleOptionComboBox option;
+        option.initFrom(box);
+        option.currentText = text;
+        const QRect field = box->style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                         QStyle::SC_ComboBoxEditField, box);
+        const bool hasIcon = !box->itemIcon(box->currentIndex()).isNull();
+        const int icon = hasIcon ? box->iconSize().width() + 4 : 0;
+        QVERIFY2(field.width() - icon >= box->fontMetrics().horizontalAdvance(text),
+                 qPrintable(what + QString(", text in %1").arg(field.width() - icon)));
+      }
+    }
+  }
+
+  void toolkitDialogsShowTheirTextsWhole() {
+    StartStretched();
+    TMDIChild* w = NewWindow();
+    // Started in a folder of a short name, the dialogs' folder list shows
+    // it whole.
+    struct BackAtTheEnd {
+      QString folder = QDir::currentPath();
+      ~BackAtTheEnd() { QDir::setCurrent(folder); }
+    } started;
+    QDir::setCurrent(QString::fromStdString(dir->Path()));
+    const QList<std::pair<QString, std::function<void()>>> openers = {
+        {"open", [this] { Frame().FileOpenItemClick(); }},
+        {"save", [w] { w->Save1Click(); }},
+        {"save-response", [this] { Frame().Response->SaveAs(); }},
+        {"print", [w] { w->PrintEqualizerWindow(); }},
+        {"page-setup", [w] { w->PrintSetup1Click(); }}};
+    for (const auto& [name, open] : openers) {
+      bool seen = false;
+      OnNextModal([&, name = name](QWidget* d) {
+        seen = true;
+        QTest::qWait(20);
+        Snapshot(*d, "dialog-" + name);
+        CheckToolkitDialog(*d, name);
+        d->close();
+      });
+      open();
+      QVERIFY2(seen, qPrintable(name));
+      if (QTest::currentTestFailed()) return;
     }
   }
 };

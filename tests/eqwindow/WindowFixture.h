@@ -43,6 +43,7 @@ class WindowFixture {
 
   void SetUp() {
     dir = std::make_unique<TempDir>();
+    simOptions.clear();
     messages = std::make_unique<RecordingOperatorMessages>();
     static_cast<TApplication*>(qApp)->SetExceptionDisplay(messages.get());
   }
@@ -59,7 +60,9 @@ class WindowFixture {
   // added to the settings file.
   void StartProgram(const std::string& devices = "1,2", bool withPort = true,
                     const std::string& moreIni = "") {
-    sim = std::make_unique<OrbSimProcess>(std::vector<std::string>{"--devices", devices});
+    std::vector<std::string> args{"--devices", devices};
+    args.insert(args.end(), simOptions.begin(), simOptions.end());
+    sim = std::make_unique<OrbSimProcess>(args);
     std::string ini = "[Communications]\n";
     if (withPort) ini += "Com Port=1\n";
     ini += "Com 1 Device=" + sim->Url() + "\n" + moreIni;
@@ -156,6 +159,8 @@ class WindowFixture {
     return done;
   }
 
+  // More of orbsim's options, for the next StartProgram ("--store-moves").
+  std::vector<std::string> simOptions;
   std::unique_ptr<TempDir> dir;
   std::unique_ptr<RecordingOperatorMessages> messages;
   std::unique_ptr<OrbSimProcess> sim;

@@ -375,7 +375,7 @@ class WindowTest : public QObject, public WindowFixture {
     QVERIFY(Engine().Connected);  // the port stays open
   }
 
-  void activatingAConnectedWindowLoadsItsPreset() {
+  void activatingAConnectedWindowLoadsItsPresetOnlyWhenAnotherRuns() {
     StartProgram("1,2");
     TEqualizerDocument stored;
     stored.BandSteps[0] = 4;
@@ -387,28 +387,30 @@ class WindowTest : public QObject, public WindowFixture {
     QVERIFY(SlidersDisabled(first));
     QVERIFY(ApplicationHint::Instance().HasListener(&second));
     Frames();
-    // Back to the first window: its device loads the preset the window
-    // shows (the one it found current when connecting), and reads it back.
+    // Back to the first window: its device runs the preset the window
+    // shows, so nothing is sent.
     Activate(first);
     QVERIFY(ApplicationHint::Instance().HasListener(&first));
     QVERIFY(SlidersEnabled(first) && SlidersDisabled(second));
-    QVERIFY(WaitIdle());
-    QCOMPARE(Frames(), FrameWord(2, ReprogramFromMemoryFrame(3)) + " " +
-                           FrameWord(2, RecallAllDataFrame(3)));
+    QCOMPARE(SettledFrames(), QString());
     QVERIFY(!first.RecallPending);
-    QCOMPARE(first.SEPresetNumber->value(), 3);
     QCOMPARE(first.SliderOfSlot(1)->Position(), 4);
 
+    // The second window makes device 2 run preset 5: the first window,
+    // activated, makes it run its preset 2 again, with its own curve.
     first.SEPresetNumber->setValue(2);
     QVERIFY(WaitIdle());
     Activate(second);
+    QVERIFY(Connect(second, 2));
+    second.SEPresetNumber->setValue(5);
+    QVERIFY(WaitIdle());
+    Frames();
     Activate(first);
     QVERIFY(WaitIdle());
     QCOMPARE(Frames(), FrameWord(2, ReprogramFromMemoryFrame(2)) + " " +
-                           FrameWord(2, RecallAllDataFrame(2)) + " " +
-                           FrameWord(2, ReprogramFromMemoryFrame(2)) + " " +
-                           FrameWord(2, RecallAllDataFrame(2)));
+                           FrameWord(2, TransmitAllDataFrame(CopyVarloDataToORB(first.Doc, 0))));
     QCOMPARE(first.SliderOfSlot(1)->Position(), 0);
+    QCOMPARE(first.SEPresetNumber->value(), 2);
   }
 
   void answersReachTheWindowWhileAnotherProgramHasTheFocus() {
@@ -438,9 +440,9 @@ class WindowTest : public QObject, public WindowFixture {
     Frames();
     Frame().FileCloseItemClick();
     QTRY_COMPARE(Frame().EqualizerWindows().size(), qsizetype(1));
-    // The window left takes over and loads its preset; nothing else goes.
-    QCOMPARE(SettledFrames(), FrameWord(1, ReprogramFromMemoryFrame(1)) + " " +
-                                  FrameWord(1, RecallAllDataFrame(1)));
+    // The window left takes over; its device runs its preset already, so
+    // nothing goes.
+    QCOMPARE(SettledFrames(), QString());
     Frame().FileCloseItemClick();
     QTRY_VERIFY(Frame().EqualizerWindows().isEmpty());
     QCOMPARE(SettledFrames(), QString("<253>"));
@@ -547,11 +549,11 @@ class WindowTest : public QObject, public WindowFixture {
     QVERIFY(WaitIdle());
     Activate(w);
     QVERIFY(WaitIdle());
-    QCOMPARE(band->Position(), 0);  // stored preset 3, loaded again
+    QCOMPARE(band->Position(), -2);  // the device runs the window's preset: nothing reloaded
     Frames();
     Key(band, Qt::Key_Down);
     QVERIFY(WaitIdle());
-    QCOMPARE(Frames(), Update(9, 27));
+    QCOMPARE(Frames(), Update(9, 29));
   }
 
   // A read that fails after the device took the chosen preset: the window

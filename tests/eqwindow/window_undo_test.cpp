@@ -69,6 +69,12 @@ class WindowUndoTest : public QObject, public WindowFixture {
     w.Paste1->trigger();
     return WaitIdle();
   }
+  // The same, then High Pass 31.5 Hz: stored with the pasted curve.
+  bool FilterOverAPaste(TMDIChild& w) {
+    if (!PastedOverAClear(w)) return false;
+    Press(w.CBHighPass, Qt::Key_Down);
+    return WaitIdle() && w.CBHighPass->currentIndex() == 1;
+  }
   static QStringList EditItems(TMDIChild& w) {
     QStringList items;
     for (QAction* a : w.EditMenu->actions()) items << (a->isSeparator() ? "-" : a->text());
@@ -325,7 +331,7 @@ class WindowUndoTest : public QObject, public WindowFixture {
     QVERIFY(Raise(w, 5));
     QVERIFY(Raise(w, 9));
     Frames();
-    w.FormActivate();  // a connected window loads its preset again
+    w.SelectDevicePreset(1, 1);  // the device loads the window's preset again
     QVERIFY(w.RecallPending);
     w.Undo1->trigger();
     QCOMPARE(SettledFrames(), FrameWord(1, ReprogramFromMemoryFrame(1)) + " " + Recall(1) + " " +
@@ -357,28 +363,31 @@ class WindowUndoTest : public QObject, public WindowFixture {
   void failedUndoLeavesTheHistoryWhereTheDeviceIs() {
     StartProgram("1");
     TMDIChild& w = *NewWindow();
-    QVERIFY(PastedOverAClear(w));
+    QVERIFY(FilterOverAPaste(w));
     messages->shown.clear();
 
     // The preset was locked behind the window's back: the device refuses
-    // the transmit and keeps the pasted curve; so does the history.
+    // the filter's write and keeps its filter; so does the history.
     Engine().LockPreset(1, 1, kDevicePassword);
     QVERIFY(WaitIdle());
     Frames();
     w.Undo1->trigger();
-    QCOMPARE(w.SliderOfSlot(7)->Position(), 0);
+    QCOMPARE(w.CBHighPass->currentIndex(), 0);
     QVERIFY(WaitIdle());
     QCOMPARE(Texts(), (QStringList{"ComStat Error -4",
                                    "The device did not take the change.  The window shows what it "
                                    "runs, and undo goes on from there."}));
     QVERIFY(Frames().contains(Recall(0)));  // read again
-    QCOMPARE(w.SliderOfSlot(7)->Position(), 2);
-    QCOMPARE(w.Undo1->text(), QString("&Undo Paste"));
+    QCOMPARE(w.CBHighPass->currentIndex(), 1);
+    QCOMPARE(w.Undo1->text(), QString("&Undo High Pass"));
     QCOMPARE(w.Redo1->text(), QString("&Redo"));
     QCOMPARE(w.Doc.Address, 1);
     QVERIFY(w.Lock->isChecked());  // as the device has it
     w.Lock->click();
     QVERIFY(WaitIdle());
+    w.Undo1->trigger();  // unlocked, the filter's undo goes through
+    QVERIFY(WaitIdle());
+    QCOMPARE(HighPass(DeviceBlock(1, 1)), uint8_t(0));
 
     // A device that carries the change out but answers with an error: the
     // read shows the change made, and the history keeps it.
@@ -409,7 +418,7 @@ class WindowUndoTest : public QObject, public WindowFixture {
   void aFailureReportedInAModalBoxIsStillAFailure() {
     StartProgram("1");
     TMDIChild& w = *NewWindow();
-    QVERIFY(PastedOverAClear(w));
+    QVERIFY(FilterOverAPaste(w));
     Engine().LockPreset(1, 1, kDevicePassword);
     QVERIFY(WaitIdle());
     messages->shown.clear();
@@ -425,8 +434,8 @@ class WindowUndoTest : public QObject, public WindowFixture {
                                    "The device did not take the change.  The window shows what it "
                                    "runs, and undo goes on from there."}));
     QVERIFY(Frames().contains(Recall(0)));  // read again
-    QCOMPARE(w.SliderOfSlot(7)->Position(), 2);
-    QCOMPARE(w.Undo1->text(), QString("&Undo Paste"));
+    QCOMPARE(w.CBHighPass->currentIndex(), 1);
+    QCOMPARE(w.Undo1->text(), QString("&Undo High Pass"));
     QCOMPARE(w.Redo1->text(), QString("&Redo"));
   }
 

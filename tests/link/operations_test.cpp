@@ -125,6 +125,41 @@ TEST_F(OperationsTest, SetLowPassAndPresetNameChangeOnlyTheirField) {
   EXPECT_TRUE(messages.shown.empty()) << messages.shown.front();
 }
 
+TEST_F(OperationsTest, ReadModifyWriteWritesBackWhatTheWindowShowsWithTheEdit) {
+  TransmitSettings shown;
+  for (int i = 0; i < 30; ++i) shown.levels[i] = uint8_t(10 + i);
+  shown.highPass = 4;
+  shown.lowPass = 17;
+  shown.presetName = "Stage";
+  engine.SetLowPass(1, 3, 9, kDevicePassword, shown);
+  ASSERT_TRUE(WaitNotifications(1));
+  ASSERT_TRUE(WaitIdle());
+  const Bytes stored = DeviceBlock(1, 3);
+  EXPECT_EQ(stored.substr(0, 30), Bytes(reinterpret_cast<const char*>(shown.levels.data()), 30));
+  EXPECT_EQ(stored[all_data::kHighPass - 1], 4);
+  EXPECT_EQ(stored[all_data::kLowPass - 1], 9);  // the edit wins over what was shown
+  EXPECT_EQ(stored.substr(all_data::kPresetName - 1, 16), Name16("Stage"));
+}
+
+TEST_F(OperationsTest, TheRunningPresetFollowsWhatSucceededAndIsForgottenOnFailure) {
+  EXPECT_FALSE(engine.RunningPreset(1));
+  engine.RecallAllData(1, 0);  // the current settings name preset 1
+  ASSERT_TRUE(WaitNotifications(1));
+  EXPECT_EQ(engine.RunningPreset(1), 1);
+  engine.RecallPreset(1, 4);
+  ASSERT_TRUE(WaitNotifications(2));
+  EXPECT_EQ(engine.RunningPreset(1), 4);
+  engine.SetHighPass(1, 6, 2, kDevicePassword);  // stores preset 6, which then runs
+  ASSERT_TRUE(WaitNotifications(3));
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_EQ(engine.RunningPreset(1), 6);
+  EXPECT_FALSE(engine.RunningPreset(2));
+  sim.Ok("fault 1 status 3");
+  engine.RecallPreset(1, 2);
+  ASSERT_TRUE(WaitNotifications(4));
+  EXPECT_FALSE(engine.RunningPreset(1));
+}
+
 TEST_F(OperationsTest, ReadModifyWriteRefusedWhileBusyLeavesTheRunningRecallAlone) {
   engine.PendingEdit = TPendingEdit::None;
   engine.RecallAllData(1, 0);

@@ -97,6 +97,28 @@ TEST(OrbDevice, SettingsCommandsChangeWorkingAndStoredPresets) {
   for (int p = 1; p <= 8; ++p) EXPECT_EQ(d.Memory().presets[p], before.presets[p]);
 }
 
+TEST(OrbDevice, ADeviceThatStoresMovesKeepsThemInItsCurrentPresetUnlessLocked) {
+  OrbDevice d(1, DeviceMemory::Defaults(1), /*storeMoves=*/true);
+  EXPECT_EQ(d.Execute(ReprogramFromMemoryFrame(2)).status, kStatusOk);
+  EXPECT_EQ(d.Execute(UpdateParameterFrame(2, kPw, 40)).status, kStatusOk);
+  EXPECT_EQ(Pos(AllDataBlock(d.Memory(), 2), 1), 40);
+  EXPECT_EQ(d.Execute(TransmitAllDataFrame(TransmitBlock(kPw, Curve(20, 0)))).status, kStatusOk);
+  EXPECT_EQ(AllDataBlock(d.Memory(), 2).substr(0, 32), AllDataBlock(d.Memory(), 0).substr(0, 32));
+  EXPECT_EQ(d.Memory().presets[1], DeviceMemory::Defaults(1).presets[1]);
+
+  // A locked preset keeps what it holds; the working settings still move.
+  const PresetMemory locked = d.Memory().presets[2];
+  d.Execute(LockPresetFrame(2, kPw));
+  EXPECT_EQ(d.Execute(UpdateParameterFrame(3, kPw, 44)).status, kStatusOk);
+  EXPECT_EQ(Pos(AllDataBlock(d.Memory(), 0), 2), 44);
+  EXPECT_EQ(d.Memory().presets[2].levels, locked.levels);
+
+  std::string error;
+  auto options = ParseOrbSimOptions({"--store-moves"}, error);
+  ASSERT_TRUE(options);
+  EXPECT_TRUE(options->bus.storeMoves);
+}
+
 TEST(OrbDevice, FlagsNameAndLocks) {
   OrbDevice d(1, DeviceMemory::Defaults(1));
   EXPECT_TRUE(d.Manual());
