@@ -66,20 +66,6 @@ BlockReadResult CopyORBDataToWindow(TEqualizerDocument& doc, const Bytes& block,
   return result;
 }
 
-Bytes CopyVarloDataToORB(const TEqualizerDocument& doc, int preset) {
-  TransmitSettings s;
-  for (int slot = 1; slot <= kSliderCount; ++slot) s.levels[slot - 1] = DeviceGainCode(doc.SliderSteps(slot));
-  s.highPass = static_cast<uint8_t>(doc.HighPassIndex);
-  s.lowPass = static_cast<uint8_t>(doc.LowPassIndex);
-  s.presetName = doc.PresetName;
-  s.reserved = 0;
-  s.preset = static_cast<uint8_t>(preset);
-  TraceLine(" CopyVarloDataToORB");
-  return TransmitBlock(kDevicePassword, s);
-}
-
-Bytes CopyVarloDataToORB(const TEqualizerDocument& doc) { return CopyVarloDataToORB(doc, doc.CurrentPreset); }
-
 TransmitSettings ShownSettings(const TEqualizerDocument& doc) {
   TransmitSettings s;
   for (int slot = 1; slot <= kSliderCount; ++slot) s.levels[slot - 1] = DeviceGainCode(doc.SliderSteps(slot));
@@ -90,3 +76,14 @@ TransmitSettings ShownSettings(const TEqualizerDocument& doc) {
   s.preset = static_cast<uint8_t>(doc.CurrentPreset);
   return s;
 }
+
+Bytes CopyVarloDataToORB(const TEqualizerDocument& doc, int preset) {
+  TransmitSettings s = ShownSettings(doc);
+  s.presetName = doc.PresetName;  // the name as the box shows it
+  s.reserved = 0;
+  s.preset = static_cast<uint8_t>(preset);
+  TraceLine(" CopyVarloDataToORB");
+  return TransmitBlock(kDevicePassword, s);
+}
+
+Bytes CopyVarloDataToORB(const TEqualizerDocument& doc) { return CopyVarloDataToORB(doc, doc.CurrentPreset); }
