@@ -9,11 +9,14 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
 #include <algorithm>
+#include <cmath>
 #include <stdexcept>
+#include <utility>
 
 #include "controls/ApplicationHint.h"
 #include "controls/FittedText.h"
@@ -54,32 +57,127 @@ QString SuggestedName(const QString& caption) {
 }
 }  // namespace
 
-// The picture: draws through the panel and reports the pointer to it.
+// The picture: draws through the panel and reports the pointer to it. It
+// takes the focus (Tab, a click), shows it with a frame, opens its menu
+// with the Menu key and Shift+F10, and moves a pointer of its own from
+// band to band with the arrow keys, Home and End.
 class ResponseChartWidget : public QWidget {
  public:
   explicit ResponseChartWidget(ResponsePanel& panel) : QWidget(&panel), panel_(panel) {
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::StrongFocus);
   }
+
+  // The band the keys put the pointer on, while they hold it.
+  std::optional<int> KeyBand() const { return keyBand_; }
 
  protected:
   void paintEvent(QPaintEvent*) override {
     QPainter painter(this);
     panel_.PaintChart(painter);
+    const double unit = ScaleOf(panel_).Factor();
+    if (keyBand_) {
+      // The keys' pointer: a dotted line through the plot at its band.
+      const ResponseLayout layout = panel_.ChartLayout();
+      const double x = layout.At(BandCentreHz(*keyBand_), 0).x();
+      painter.setPen(QPen(palette().color(QPalette::Highlight), std::max(1.0, unit), Qt::DotLine));
+      painter.drawLine(QPointF(x, layout.plot.top()), QPointF(x, layout.plot.bottom()));
+    }
+    if (hasFocus()) {
+      const int thick = std::max(1, int(std::lround(1.5 * unit)));
+      painter.setPen(QPen(palette().color(QPalette::Highlight), thick, Qt::SolidLine, Qt::SquareCap,
+                          Qt::MiterJoin));
+      painter.setBrush(Qt::NoBrush);
+      const double inset = thick / 2.0;
+      painter.drawRect(QRectF(rect()).adjusted(inset, inset, -inset, -inset));
+    }
   }
-  void mouseMoveEvent(QMouseEvent* event) override { panel_.PointerAt(event->position()); }
-  void leaveEvent(QEvent*) override { panel_.PointerAt(std::nullopt); }
+  void mouseMoveEvent(QMouseEvent* event) override {
+    LeaveKeyBand();
+    panel_.PointerAt(event->position());
+  }
+  void leaveEvent(QEvent*) override {
+    if (!keyBand_) panel_.PointerAt(std::nullopt);
+  }
+  void focusInEvent(QFocusEvent* event) override {
+    QWidget::focusInEvent(event);
+    update();
+  }
+  void focusOutEvent(QFocusEvent* event) override {
+    QWidget::focusOutEvent(event);
+    if (keyBand_) {
+      LeaveKeyBand();
+      panel_.PointerAt(std::nullopt);
+    }
+    update();
+  }
+  void keyPressEvent(QKeyEvent* event) override {
+    const int key = event->key();
+    const bool shiftF10 = key == Qt::Key_F10 && (event->modifiers() & ~Qt::KeypadModifier) == Qt::ShiftModifier;
+    // On X11 Qt turns the Menu key into a context menu event of its own,
+    // which arrives before the key: the menu has been shown already.
+    const bool shown = std::exchange(menuFromKeyboard_, false);
+    if (key == Qt::Key_Menu || shiftF10) {
+      if (!shown) ShowMenuFromKeyboard();
+    } else if (!MoveKeyBand(key)) {
+      QWidget::keyPressEvent(event);
+      return;
+    }
+    event->accept();
+  }
   void contextMenuEvent(QContextMenuEvent* event) override {
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+      menuFromKeyboard_ = true;
+      ShowMenuFromKeyboard();
+      return;
+    }
+    ShowMenuAt(event->globalPos());
+  }
+
+ private:
+  void ShowMenuAt(QPoint globalPos) {
     QMenu menu(this);
+    menu.setObjectName("ResponseMenu");
     menu.addAction(panel_.BandsAction);
     menu.addSeparator();
     menu.addAction(panel_.CopyAction);
     menu.addAction(panel_.SaveAction);
-    menu.exec(event->globalPos());
+    menu.exec(globalPos);
+  }
+  // A menu opened from the keyboard appears at the keys' pointer on the
+  // 0 dB line, else in the middle of the plot.
+  void ShowMenuFromKeyboard() {
+    const ResponseLayout layout = panel_.ChartLayout();
+    const QPointF place = keyBand_ ? layout.At(BandCentreHz(*keyBand_), 0) : layout.plot.center();
+    ShowMenuAt(mapToGlobal(place.toPoint()));
+  }
+  // Left and Right a band down or up, Home and End the first and the last;
+  // the first press starts at 1 kHz. False for any other key.
+  bool MoveKeyBand(int key) {
+    constexpr int k1kHzBand = 17;
+    int band = keyBand_.value_or(k1kHzBand);
+    switch (key) {
+      case Qt::Key_Left: if (keyBand_) band = std::max(1, band - 1); break;
+      case Qt::Key_Right: if (keyBand_) band = std::min(kBandCount, band + 1); break;
+      case Qt::Key_Home: band = 1; break;
+      case Qt::Key_End: band = kBandCount; break;
+      default: return false;
+    }
+    keyBand_ = band;
+    panel_.PointerAt(panel_.ChartLayout().At(BandCentreHz(band), 0), true);
+    update();
+    return true;
+  }
+  void LeaveKeyBand() {
+    if (!keyBand_) return;
+    keyBand_.reset();
+    update();
   }
 
- private:
   ResponsePanel& panel_;
+  std::optional<int> keyBand_;
+  bool menuFromKeyboard_ = false;
 };
 
 ResponsePanel::ResponsePanel(OperatorMessages& messages, QWidget* parent)
@@ -232,16 +330,23 @@ QString ResponsePanel::ReadoutAt(QPointF point) const {
   return at + Q(DbText(db)) + " (computed)";
 }
 
-void ResponsePanel::PointerAt(std::optional<QPointF> point) {
+void ResponsePanel::PointerAt(std::optional<QPointF> point, bool fromKeys) {
   pointer_ = point;
-  Readout->setText(pointer_ ? ReadoutAt(*pointer_) : ReadoutSummary());
+  pointerFromKeys_ = point && fromKeys;
+  UpdateReadout();
+}
+
+void ResponsePanel::UpdateReadout() {
+  const QString readout = pointer_ ? ReadoutAt(*pointer_) : ReadoutSummary();
+  Readout->setText(readout);
+  // With the keys moving the pointer, the focused picture describes the
+  // level there, so that a screen reader says it at each step.
+  Chart->setAccessibleDescription(pointerFromKeys_ ? readout : Summary());
 }
 
 void ResponsePanel::UpdateTexts() {
-  const QString summary = Summary();
-  setAccessibleDescription(summary);
-  Chart->setAccessibleDescription(summary);
-  Readout->setText(pointer_ ? ReadoutAt(*pointer_) : ReadoutSummary());
+  setAccessibleDescription(Summary());
+  UpdateReadout();
 }
 
 void ResponsePanel::CopyAsText() {

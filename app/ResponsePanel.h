@@ -6,7 +6,9 @@
 // milliseconds later, so a slider's move reaches the device first. Below
 // the picture a readout gives the frequency and computed level under the
 // pointer, or the curve's highest and lowest level. The curve can be copied
-// as text and saved as CSV or SVG.
+// as text and saved as CSV or SVG. The picture takes the keyboard's focus:
+// the Menu key and Shift+F10 open its menu, the arrow keys, Home and End
+// move its pointer from band to band.
 #include <QElapsedTimer>
 #include <QWidget>
 #include <cstdint>
@@ -119,7 +121,10 @@ class ResponsePanel : public QWidget {
   void DrawQueuedChange();
   ResponsePictureOptions PictureOptions(double unit) const;
   void PaintChart(QPainter& painter);
-  void PointerAt(std::optional<QPointF> point);
+  // The pointer over the chart (nothing: gone), put there by the mouse or
+  // by the keys.
+  void PointerAt(std::optional<QPointF> point, bool fromKeys = false);
+  void UpdateReadout();
   void UpdateTexts();
   int CurrentSliderRange() const;
 
@@ -128,6 +133,7 @@ class ResponsePanel : public QWidget {
   ResponseCurve curve_;
   std::vector<double> drawnHz_;
   std::optional<QPointF> pointer_;
+  bool pointerFromKeys_ = false;
   bool queued_ = false;
   bool stale_ = true;
   QElapsedTimer queuedSince_;

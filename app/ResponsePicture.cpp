@@ -47,8 +47,8 @@ ResponseLayout LayoutResponse(const QRectF& area, const ResponseCurve* curve, co
   layout.area = area;
   layout.font = options.font;
   layout.font.setPixelSize(std::max(1, int(std::lround(kFontPixels * layout.unit))));
-  layout.axes = AxesFor(DefaultResponseModel(), options.sliderRange,
-                        curve ? curve->PeakExcursionDb() : 0.0);
+  layout.axes = curve ? AxesFor(DefaultResponseModel(), options.sliderRange, *curve)
+                      : AxesFor(DefaultResponseModel(), options.sliderRange, 0.0);
   const QFontMetricsF metrics(layout.font);
   const double line = metrics.height();
   const double pad = kPad * layout.unit;
@@ -57,7 +57,8 @@ ResponseLayout LayoutResponse(const QRectF& area, const ResponseCurve* curve, co
   // Margins: the level labels and "dB" on the left, half the last band
   // label on the right, the title row above, the band labels below.
   double labelColumn = width("dB");
-  for (const char* text : {"+12", "-12", "+24", "-24"}) labelColumn = std::max(labelColumn, width(text));
+  for (double db : {layout.axes.topDb, layout.axes.bottomDb, 24.0, -24.0})
+    labelColumn = std::max(labelColumn, width(Q(DbGridLabel(db))));
   const double left = area.left() + pad + labelColumn + pad;
   const double right = area.right() - pad - width(Q(CompactBandLabel(kBandCount))) / 2;
   const double titleBottom = area.top() + pad / 2 + line;
@@ -66,27 +67,26 @@ ResponseLayout LayoutResponse(const QRectF& area, const ResponseCurve* curve, co
   layout.plot = QRectF(QPointF(left, top), QPointF(std::max(left + 1, right), std::max(top + 1, bottom)));
   const QRectF& plot = layout.plot;
 
-  // Level lines as dense as keeps them apart; labels on 0 dB, on the axis'
-  // ends and on the lines between them that leave room. A label is
-  // centred on its line but stays within the plot's height, clear of "dB"
-  // above and "Hz" below.
+  // Level lines as dense as keeps them apart. Labels on the axis' ends
+  // and 0 dB, and on as many evenly spaced lines between them as leave
+  // room. A label is centred on its line but stays within the plot's
+  // height, clear of "dB" above and "Hz" below; on a plot too low for the
+  // two ends' labels, they take the whole height of the picture instead
+  // and "dB" and "Hz" give way.
   layout.dbStep = DbGridStep(layout.axes, plot.height(), kLevelLineGap * layout.unit);
-  std::vector<double> labelled = {0.0, layout.axes.topDb, layout.axes.bottomDb};
-  for (double db : DbGridLevels(layout.axes, DbGridStep(layout.axes, plot.height(), line)))
-    labelled.push_back(db);
-  std::vector<QRectF> levelBoxes;
-  for (double db : labelled) {
-    const double y = std::max(plot.top(), std::min(layout.At(20, db).y() - line / 2, plot.bottom() - line));
-    const QRectF box(area.left() + pad, y, labelColumn, line);
-    const bool clear = std::none_of(levelBoxes.begin(), levelBoxes.end(), [&](const QRectF& other) {
-      return other.adjusted(0, -pad / 4, 0, pad / 4).intersects(box);
-    });
-    if (!clear) continue;
-    levelBoxes.push_back(box);
-    layout.labels.push_back({box, Q(DbGridLabel(db)), int(Qt::AlignRight | Qt::AlignVCenter)});
-  }
-  layout.labels.push_back({QRectF(area.left() + pad, titleBottom - line, labelColumn, line), "dB",
-                           int(Qt::AlignRight | Qt::AlignVCenter)});
+  const double labelGap = pad / 4;
+  const bool lowPlot = plot.height() < 2 * line + labelGap;
+  const double labelsHigh = lowPlot ? area.top() + pad / 2 : plot.top();
+  const double labelsLow = std::max(labelsHigh, (lowPlot ? area.bottom() - pad / 2 : plot.bottom()) - line);
+  const auto levelTop = [&](double db) {
+    return std::clamp(layout.At(20, db).y() - line / 2, labelsHigh, labelsLow);
+  };
+  for (double db : LabelledDbLevels(layout.axes, levelTop, line, labelGap))
+    layout.labels.push_back({QRectF(area.left() + pad, levelTop(db), labelColumn, line), Q(DbGridLabel(db)),
+                             int(Qt::AlignRight | Qt::AlignVCenter)});
+  if (!lowPlot)
+    layout.labels.push_back({QRectF(area.left() + pad, titleBottom - line, labelColumn, line), "dB",
+                             int(Qt::AlignRight | Qt::AlignVCenter)});
   // Band labels below the plot, "Hz" under the level labels.
   const double labelsTop = plot.bottom() + pad / 2;
   const auto bandWidth = [&](const std::string& text) { return width(Q(text)); };
@@ -96,8 +96,9 @@ ResponseLayout LayoutResponse(const QRectF& area, const ResponseCurve* curve, co
     layout.labels.push_back({QRectF(x - width(text) / 2, labelsTop, width(text), line), text,
                              int(Qt::AlignCenter)});
   }
-  layout.labels.push_back({QRectF(area.left() + pad, labelsTop, labelColumn, line), "Hz",
-                           int(Qt::AlignRight | Qt::AlignVCenter)});
+  if (!lowPlot)
+    layout.labels.push_back({QRectF(area.left() + pad, labelsTop, labelColumn, line), "Hz",
+                             int(Qt::AlignRight | Qt::AlignVCenter)});
 
   // The title row: what the curve is of and its state on the left, the
   // computed note on the right. Short of room, the note shortens first,
@@ -188,11 +189,12 @@ void PaintResponse(QPainter& painter, const ResponseLayout& layout, const Respon
   drawLabels(false);
 
   if (curve && !curve->hz.empty()) {
-    painter.setClipRect(plot.adjusted(-unit, -unit, unit, unit));
+    // The curves stay inside the plot's frame, whatever the level.
+    painter.setClipRect(plot);
     const auto path = [&](const std::vector<double>& db) {
       QPainterPath p;
       for (size_t i = 0; i < curve->hz.size(); ++i) {
-        // Far below the axis the curve runs just outside the plot.
+        // Far off the axis the curve runs outside the plot, clipped.
         const double level = std::clamp(db[i], layout.axes.bottomDb - 100, layout.axes.topDb + 100);
         const QPointF point = layout.At(curve->hz[i], level);
         if (i == 0)

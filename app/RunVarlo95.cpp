@@ -6,13 +6,16 @@
 #include "app/TApplication.h"
 #include "app/VarloProgram.h"
 #include "controls/ApplicationHint.h"
+#include "controls/StatusPanelAccessible.h"
 #include "controls/TzkTrackBarAccessible.h"
 #include "settings/SettingsLocation.h"
 
 int RunVarlo95(int argc, char** argv, const EqualizerWindowMaker& makeWindow,
                const std::function<void(VarloProgram&)>& onShown) {
-  // Before any slider exists: Qt keeps the first interface it makes.
+  // Before any slider or panel exists: Qt keeps the first interface it
+  // makes.
   InstallTrackBarAccessibility();
+  InstallStatusPanelAccessibility();
   TApplication app(argc, argv);
   QApplication::setApplicationName("Varlo95");
   QtOperatorMessages messages;

@@ -1,5 +1,6 @@
 #include "controls/FittedText.h"
 
+#include <QAccessible>
 #include <QPainter>
 #include <algorithm>
 
@@ -47,6 +48,16 @@ QRect StatusPanel::TextRect() const {
 }
 
 void StatusPanel::paintEvent(QPaintEvent* event) {
+  // A new text is painted after every change; QLabel tells assistive
+  // technology of it only while the panel has no accessible name of its
+  // own, and here the name carries the text.
+  if (text() != announced_) {
+    announced_ = text();
+    if (!accessibleName().isEmpty()) {
+      QAccessibleEvent changed(this, QAccessible::NameChanged);
+      QAccessible::updateAccessibility(&changed);
+    }
+  }
   // The frame as every panel draws it; the text by the rule above.
   QFrame::paintEvent(event);
   QPainter painter(this);

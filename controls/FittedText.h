@@ -21,8 +21,12 @@ void DrawFittedText(QPainter& painter, const QRect& box, Qt::Alignment alignment
                     const QString& text);
 
 // A status bar panel: a sunken frame around a one-line text that is
-// squeezed rather than cut when the panel is too narrow for it.
+// squeezed rather than cut when the panel is too narrow for it. Screen
+// readers read its caption (the accessible name) and its text
+// (StatusPanelAccessible).
 class StatusPanel : public QLabel {
+  Q_OBJECT
+
  public:
   explicit StatusPanel(const QString& text, QWidget* parent = nullptr);
   // The text's room inside the frame and its small inner margin.
@@ -30,4 +34,8 @@ class StatusPanel : public QLabel {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+
+ private:
+  // The text assistive technology last heard of.
+  QString announced_;
 };

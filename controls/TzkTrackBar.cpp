@@ -86,9 +86,15 @@ void TzkTrackBar::SetPositionValue(int64_t value, bool notify) {
 void TzkTrackBar::StorePosition(int value, bool notify) {
   position_ = value;
   if (notify && OnChange) OnChange(*this);
-  QAccessibleValueChangeEvent event(this, position_);
+  QAccessibleValueChangeEvent event(this, AccessibleValue());
   QAccessible::updateAccessibility(&event);
   MoveThumb();
+}
+
+void TzkTrackBar::SetAccessibleValueScale(double stepsPerUnit, const QString& unit) {
+  if (!std::isfinite(stepsPerUnit) || stepsPerUnit <= 0) return;
+  stepsPerUnit_ = stepsPerUnit;
+  unit_ = unit;
 }
 
 TzkTrackBar::TTrackOrientation TzkTrackBar::Orientation() const {

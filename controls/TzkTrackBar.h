@@ -76,6 +76,16 @@ class TzkTrackBar : public QWidget {
   // As SetPosition, but without OnChange.
   void SetPositionNC(int value);
 
+  // What assistive technology reads as the value: the position in units
+  // of stepsPerUnit steps (2 for levels in decibels, whose step is half a
+  // decibel), and the unit its text names. 1 and no unit: the position.
+  // Values that are not positive or not finite are ignored.
+  double AccessibleStepsPerUnit() const { return stepsPerUnit_; }
+  const QString& AccessibleUnit() const { return unit_; }
+  void SetAccessibleValueScale(double stepsPerUnit, const QString& unit);
+  // The position in those units.
+  double AccessibleValue() const { return position_ / stepsPerUnit_; }
+
   quint16 PageSize() const { return pageSize_; }
   void SetPageSize(quint16 value) { pageSize_ = value; }
 
@@ -204,6 +214,8 @@ class TzkTrackBar : public QWidget {
   int max_ = 10;
   int position_ = 0;
   quint16 pageSize_ = 1;
+  double stepsPerUnit_ = 1;
+  QString unit_;
   TTrackOrientation orientation_ = toHorizontal;
   TThumbSize thumbSize_ = tsMedium;
   TThumbStyle thumbStyle_ = tsPointer;

@@ -19,8 +19,13 @@ QString TzkTrackBarAccessible::text(QAccessible::Text t) const {
       const QString tip = trackBar()->toolTip().section(QLatin1Char('|'), 0, 0);
       return tip.isEmpty() ? trackBar()->accessibleName() : tip;
     }
-    case QAccessible::Value:
-      return QString::number(trackBar()->Position());
+    case QAccessible::Value: {
+      // "+3 dB", "-1.5 dB", "0 dB"; the bare position without a unit.
+      const TzkTrackBar* bar = trackBar();
+      if (bar->AccessibleUnit().isEmpty()) return QString::number(bar->AccessibleValue());
+      const double v = bar->AccessibleValue();
+      return QString(v > 0 ? "+" : "") + QString::number(v) + " " + bar->AccessibleUnit();
+    }
     default:
       return QAccessibleWidget::text(t);
   }
@@ -31,15 +36,19 @@ void* TzkTrackBarAccessible::interface_cast(QAccessible::InterfaceType t) {
   return QAccessibleWidget::interface_cast(t);
 }
 
-QVariant TzkTrackBarAccessible::currentValue() const { return trackBar()->Position(); }
-QVariant TzkTrackBarAccessible::maximumValue() const { return trackBar()->Max(); }
-QVariant TzkTrackBarAccessible::minimumValue() const { return trackBar()->Min(); }
-QVariant TzkTrackBarAccessible::minimumStepSize() const { return 1; }
+QVariant TzkTrackBarAccessible::currentValue() const { return trackBar()->AccessibleValue(); }
+QVariant TzkTrackBarAccessible::maximumValue() const {
+  return trackBar()->Max() / trackBar()->AccessibleStepsPerUnit();
+}
+QVariant TzkTrackBarAccessible::minimumValue() const {
+  return trackBar()->Min() / trackBar()->AccessibleStepsPerUnit();
+}
+QVariant TzkTrackBarAccessible::minimumStepSize() const { return 1 / trackBar()->AccessibleStepsPerUnit(); }
 
 void TzkTrackBarAccessible::setCurrentValue(const QVariant& value) {
   TzkTrackBar* bar = trackBar();
   bool ok = false;
-  const double v = value.toDouble(&ok);
+  const double v = value.toDouble(&ok) * bar->AccessibleStepsPerUnit();
   if (!ok || !std::isfinite(v) || !bar->isEnabled()) return;
   const double clamped = std::clamp(std::nearbyint(v), double(bar->Min()), double(bar->Max()));
   bar->SetPosition(int(clamped));

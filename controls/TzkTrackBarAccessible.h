@@ -1,7 +1,9 @@
 #pragma once
 // What screen readers and accessibility-based automation see of a
 // TzkTrackBar: a slider named by its tool tip ("63 Hz", "Gain") whose value
-// is the position, settable through the same rules as a key move.
+// is the position in the slider's accessible units (the level in dB for
+// the equalizer's sliders: 3 for a position of 6 half-decibel steps),
+// settable through the same rules as a key move.
 #include <QAccessibleWidget>
 
 class TzkTrackBar;
@@ -14,8 +16,8 @@ class TzkTrackBarAccessible : public QAccessibleWidget, public QAccessibleValueI
   void* interface_cast(QAccessible::InterfaceType t) override;
 
   QVariant currentValue() const override;
-  // Rounds and clamps the value, then moves the slider as the operator
-  // would, so OnChanging may refuse it and OnChange reports it. A disabled
+  // Rounds the value to the nearest step and clamps it, then moves the
+  // slider as the operator would, so OnChanging may refuse it and OnChange reports it. A disabled
   // slider does not move.
   void setCurrentValue(const QVariant& value) override;
   QVariant maximumValue() const override;

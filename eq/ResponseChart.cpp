@@ -5,11 +5,19 @@
 #include <cmath>
 #include <cstdio>
 
+#include "eq/ScaleLabels.h"
+
 namespace {
 // 1 kHz: every choice of labelled bands keeps it.
 constexpr int kReferenceBand = 17;
 constexpr double kLeastAxisDb = 12.0;
 constexpr double kAxisStepDb = 6.0;
+// How far the axis reaches below the curve's lowest level, in steps of
+// the same size, and the lowest it goes for that.
+constexpr double kBelowLowestDb = 3.0;
+constexpr double kDeepestAxisDb = -36.0;
+// The finest spacing of the level labels.
+constexpr double kLabelStepDb = 3.0;
 }  // namespace
 
 double ResponseAxes::XFraction(double hz) const {
@@ -24,7 +32,8 @@ double ResponseAxes::YFraction(double db) const { return (topDb - db) / (topDb -
 
 double ResponseAxes::DbAt(double fraction) const { return topDb - fraction * (topDb - bottomDb); }
 
-ResponseAxes AxesFor(const ResponseModel& model, int sliderRange, double peakExcursionDb) {
+ResponseAxes AxesFor(const ResponseModel& model, int sliderRange, double peakExcursionDb,
+                     double lowestDb) {
   double extent = std::max(kLeastAxisDb, LevelDb(std::abs(sliderRange)));
   if (peakExcursionDb > extent)
     // A hair of tolerance: a peak of exactly 18 dB keeps an 18 dB axis.
@@ -34,7 +43,16 @@ ResponseAxes AxesFor(const ResponseModel& model, int sliderRange, double peakExc
   axes.highestHz = model.highestHz;
   axes.topDb = extent;
   axes.bottomDb = -extent;
+  if (std::isfinite(lowestDb)) {
+    const double reach = kBelowLowestDb * std::floor((lowestDb - kBelowLowestDb) / kBelowLowestDb + 1e-9);
+    axes.bottomDb = std::min(axes.bottomDb, std::max(kDeepestAxisDb, reach));
+  }
   return axes;
+}
+
+ResponseAxes AxesFor(const ResponseModel& model, int sliderRange, const ResponseCurve& curve) {
+  const double lowest = curve.totalDb.empty() ? 0.0 : curve.totalDb[curve.Lowest()];
+  return AxesFor(model, sliderRange, curve.PeakExcursionDb(), lowest);
 }
 
 double DbGridStep(const ResponseAxes& axes, double plotHeight, double minSpacing) {
@@ -49,6 +67,15 @@ std::vector<double> DbGridLevels(const ResponseAxes& axes, double step) {
   for (double db = step * std::floor(axes.topDb / step); db >= axes.bottomDb - 1e-9; db -= step)
     levels.push_back(std::abs(db) < 1e-9 ? 0.0 : db);
   return levels;
+}
+
+std::vector<double> LabelledDbLevels(const ResponseAxes& axes,
+                                     const std::function<double(double db)>& labelTop,
+                                     double labelHeight, double gap) {
+  return ThinnedScaleLabels(axes.bottomDb, axes.topDb, kLabelStepDb, [&](double db) {
+    const double top = labelTop(db);
+    return LabelSpan{top, top + labelHeight};
+  }, gap);
 }
 
 std::string DbGridLabel(double db) {

@@ -30,14 +30,27 @@ struct ResponseAxes {
 // The level axis covers plus and minus the slider range (steps × 0.5 dB),
 // at least ±12 dB, and grows in 6 dB steps to the curve's peak excursion
 // of bands and gain (ResponseCurve::PeakExcursionDb), so a peak is never
-// cut; the filters' skirts may leave the bottom edge.
-ResponseAxes AxesFor(const ResponseModel& model, int sliderRange, double peakExcursionDb);
+// cut. Below, it also reaches 3 dB under the lowest level of the curve
+// (lowestDb, the filters' roll-off among it), in 3 dB steps, but not past
+// -36 dB: a filter's skirt shows down to there and leaves the plot below.
+ResponseAxes AxesFor(const ResponseModel& model, int sliderRange, double peakExcursionDb,
+                     double lowestDb = 0.0);
+// The axes for a computed curve: its peak excursion and its lowest total.
+ResponseAxes AxesFor(const ResponseModel& model, int sliderRange, const ResponseCurve& curve);
 
 // The spacing of the level grid: 3, 6 or 12 dB, the finest whose lines
 // stay at least minSpacing apart on a plot plotHeight high.
 double DbGridStep(const ResponseAxes& axes, double plotHeight, double minSpacing);
 // The levels of the grid lines from top to bottom, 0 dB among them.
 std::vector<double> DbGridLevels(const ResponseAxes& axes, double step);
+// The levels that carry a label on a plot plotHeight high, from top to
+// bottom: the axis' ends, 0 dB, and between them every 3, 6, 12 ... dB,
+// the finest spacing at which no two labels come closer than gap (see
+// ThinnedScaleLabels). labelTop gives a label's top for a level (its
+// place may be held inside the plot), labelHeight its height.
+std::vector<double> LabelledDbLevels(const ResponseAxes& axes,
+                                     const std::function<double(double db)>& labelTop,
+                                     double labelHeight, double gap);
 // "+6", "0", "-6".
 std::string DbGridLabel(double db);
 

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <stdexcept>
+#include <utility>
 
 #include "eq/ResponseChart.h"
 #include "settings/AtomicFile.h"
@@ -83,19 +85,69 @@ struct Plot {
   ResponseAxes axes;
   double x, y, w, h;
   double X(double hz) const { return x + w * axes.XFraction(hz); }
-  // Levels far off the axis stay just outside the plot, which clips them.
-  double Y(double db) const { return y + h * std::clamp(axes.YFraction(db), -0.05, 1.05); }
+  double Y(double db) const { return y + h * axes.YFraction(db); }
 };
 
-std::string Polyline(const Plot& plot, const std::vector<double>& hz, const std::vector<double>& db,
-                     const std::string& id, const std::string& style) {
-  std::string points;
-  for (size_t i = 0; i < hz.size(); ++i) {
-    if (i) points += ' ';
-    points += Num(plot.X(hz[i])) + "," + Num(plot.Y(db[i]));
+struct Point {
+  double x, y;
+};
+
+// The part of the segment from a to b inside the plot (Liang-Barsky), as
+// the fractions of the way from a where it enters and leaves; nothing
+// when it misses the plot.
+std::optional<std::pair<double, double>> InsidePart(const Plot& plot, Point a, Point b) {
+  const double dx = b.x - a.x, dy = b.y - a.y;
+  double enter = 0, leave = 1;
+  // Each edge as p·t <= q: left, right, top, bottom.
+  const double p[4] = {-dx, dx, -dy, dy};
+  const double q[4] = {a.x - plot.x, plot.x + plot.w - a.x, a.y - plot.y, plot.y + plot.h - a.y};
+  for (int i = 0; i < 4; ++i) {
+    if (p[i] == 0) {
+      if (q[i] < 0) return std::nullopt;  // parallel to the edge, outside it
+      continue;
+    }
+    const double t = q[i] / p[i];
+    if (p[i] < 0)
+      enter = std::max(enter, t);
+    else
+      leave = std::min(leave, t);
   }
-  return "<polyline id=\"" + id + "\" clip-path=\"url(#plot)\" fill=\"none\" " + style +
-         " points=\"" + points + "\"/>\n";
+  if (enter > leave) return std::nullopt;
+  return std::make_pair(enter, leave);
+}
+
+// A curve cut to the plot: one polyline per stretch inside it, each cut
+// where the curve crosses the plot's edge, so that every renderer draws
+// it alike (no clip path to honour).
+std::string ClippedCurve(const Plot& plot, const std::vector<double>& hz, const std::vector<double>& db,
+                         const std::string& id, const std::string& style) {
+  std::vector<std::vector<Point>> runs;
+  bool open = false;
+  for (size_t i = 1; i < hz.size() && i < db.size(); ++i) {
+    const Point a{plot.X(hz[i - 1]), plot.Y(db[i - 1])}, b{plot.X(hz[i]), plot.Y(db[i])};
+    const bool finite = std::isfinite(a.x) && std::isfinite(a.y) && std::isfinite(b.x) && std::isfinite(b.y);
+    const auto part = finite ? InsidePart(plot, a, b) : std::nullopt;
+    // A stretch starts only where the curve truly enters, not where it
+    // merely grazes an edge.
+    if (!part || (!open && part->second <= part->first)) {
+      open = false;
+      continue;
+    }
+    const auto at = [&](double t) { return Point{a.x + t * (b.x - a.x), a.y + t * (b.y - a.y)}; };
+    if (!open) runs.push_back({at(part->first)});
+    runs.back().push_back(at(part->second));
+    open = part->second >= 1;
+  }
+  std::string svg = "<g id=\"" + id + "\" fill=\"none\" " + style + ">\n";
+  for (const std::vector<Point>& run : runs) {
+    std::string points;
+    for (const Point& point : run) {
+      if (!points.empty()) points += ' ';
+      points += Num(point.x) + "," + Num(point.y);
+    }
+    svg += "<polyline points=\"" + points + "\"/>\n";
+  }
+  return svg + "</g>\n";
 }
 
 std::string Line(double x1, double y1, double x2, double y2, const std::string& style) {
@@ -127,7 +179,7 @@ std::string ResponseCsv(const ResponseCurve& curve) {
 std::string ResponseSvg(const ResponseModel& model, const ResponseCurve& curve,
                         const std::string& name, const SvgPicture& picture) {
   const double width = std::max(200, picture.width), height = std::max(120, picture.height);
-  Plot plot{AxesFor(model, picture.sliderRange, curve.PeakExcursionDb()), kLeft, kTop,
+  Plot plot{AxesFor(model, picture.sliderRange, curve), kLeft, kTop,
             width - kLeft - kRight, height - kTop - kBottom};
   const std::string title = std::string(kComputedNote) + (name.empty() ? "" : " of " + name);
 
@@ -137,32 +189,32 @@ std::string ResponseSvg(const ResponseModel& model, const ResponseCurve& curve,
          "\" font-family=\"DejaVu Sans, Arial, sans-serif\" font-size=\"" + Num(kFontSize) + "\">\n";
   svg += "<title>" + Xml(title) + "</title>\n";
   svg += "<desc>" + Xml(ResponseSummary(curve)) + "</desc>\n";
-  svg += "<defs><clipPath id=\"plot\"><rect x=\"" + Num(plot.x) + "\" y=\"" + Num(plot.y) +
-         "\" width=\"" + Num(plot.w) + "\" height=\"" + Num(plot.h) + "\"/></clipPath></defs>\n";
   svg += "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
 
   // The grid: a line at each band's centre, the labels that fit below.
   svg += "<g id=\"grid\" stroke=\"#d4d4d4\" stroke-width=\"1\">\n";
   for (int b = 1; b <= kBandCount; ++b)
     svg += Line(plot.X(BandCentreHz(b)), plot.y, plot.X(BandCentreHz(b)), plot.y + plot.h, "");
-  const double step = DbGridStep(plot.axes, plot.h, 1.6 * kFontSize);
+  const double step = DbGridStep(plot.axes, plot.h, kFontSize / 2);
   for (double db : DbGridLevels(plot.axes, step))
     svg += Line(plot.x, plot.Y(db), plot.x + plot.w, plot.Y(db),
                 db == 0 ? "stroke=\"#808080\"" : "");
   svg += "</g>\n";
-  svg += "<rect x=\"" + Num(plot.x) + "\" y=\"" + Num(plot.y) + "\" width=\"" + Num(plot.w) +
+  svg += "<rect id=\"plot\" x=\"" + Num(plot.x) + "\" y=\"" + Num(plot.y) + "\" width=\"" + Num(plot.w) +
          "\" height=\"" + Num(plot.h) + "\" fill=\"none\" stroke=\"#808080\"/>\n";
   svg += "<g id=\"labels\" fill=\"#000000\">\n";
   for (int b : LabelledBands(plot.axes, plot.w, TextWidth, kFontSize / 2))
     svg += Text(plot.X(BandCentreHz(b)), plot.y + plot.h + 1.2 * kFontSize, "middle",
                 CompactBandLabel(b));
   svg += Text(plot.x - 4, plot.y + plot.h + 1.2 * kFontSize, "end", "Hz");
-  // Level labels centred on their lines, the ends' kept inside the plot.
-  for (double db : DbGridLevels(plot.axes, step)) {
-    const double middle =
-        std::clamp(plot.Y(db), plot.y + kFontSize / 2, plot.y + plot.h - kFontSize / 2);
-    svg += Text(plot.x - 4, middle + kFontSize * 0.35, "end", DbGridLabel(db));
-  }
+  // Level labels centred on their lines, the ends' kept inside the plot:
+  // the ends, 0 and as many evenly spaced lines between as leave room.
+  const auto labelMiddle = [&](double db) {
+    return std::clamp(plot.Y(db), plot.y + kFontSize / 2, plot.y + plot.h - kFontSize / 2);
+  };
+  const auto labelTop = [&](double db) { return labelMiddle(db) - kFontSize / 2; };
+  for (double db : LabelledDbLevels(plot.axes, labelTop, kFontSize, kFontSize / 4))
+    svg += Text(plot.x - 4, labelMiddle(db) + kFontSize * 0.35, "end", DbGridLabel(db));
   // The title row: "dB" over the level labels, what the curve is of and its
   // state, and the computed note on the right.
   const double titleLine = 1.3 * kFontSize;
@@ -176,10 +228,10 @@ std::string ResponseSvg(const ResponseModel& model, const ResponseCurve& curve,
 
   if (picture.bands && curve.bandDb.size() == size_t(kBandCount))
     for (int b = 0; b < kBandCount; ++b)
-      svg += Polyline(plot, curve.hz, curve.bandDb[b], "band-" + std::to_string(b + 1),
+      svg += ClippedCurve(plot, curve.hz, curve.bandDb[b], "band-" + std::to_string(b + 1),
                       "stroke=\"#8fb0d8\" stroke-width=\"1\"");
   const bool held = curve.mute || curve.bypass;
-  svg += Polyline(plot, curve.hz, curve.totalDb, "total",
+  svg += ClippedCurve(plot, curve.hz, curve.totalDb, "total",
                   held ? "stroke=\"#a8a8c8\" stroke-width=\"1.5\""
                        : "stroke=\"#00247d\" stroke-width=\"2.5\" stroke-linejoin=\"round\"");
   if (curve.bypass && !curve.mute)

@@ -32,6 +32,8 @@ struct SvgPicture {
 // the grid with the band labels, the level axis, the filters' corners, the
 // total as a bold line (bypassed: a bold flat line at 0 dB over the curve
 // held, drawn faintly; muted: the curve faint and "Muted" across it).
+// The curves are cut where they cross the plot's edges (no clip path,
+// which some renderers draw only in part).
 // Texts are escaped for XML; bytes that are not UTF-8 become "?".
 std::string ResponseSvg(const ResponseModel& model, const ResponseCurve& curve,
                         const std::string& name, const SvgPicture& picture = {});

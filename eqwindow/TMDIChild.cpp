@@ -21,13 +21,16 @@
 #include <QScrollBar>
 #include <QSpinBox>
 #include <algorithm>
+#include <cmath>
 #include <functional>
+#include <vector>
 
 #include "controls/ApplicationHint.h"
 #include "controls/CaptionFit.h"
 #include "controls/FittedText.h"
 #include "controls/TzkTrackBar.h"
 #include "controls/zkScale.h"
+#include "eq/ScaleLabels.h"
 #include "link/TzkPA422Form.h"
 #include "settings/ProgramOptions.h"
 
@@ -257,6 +260,8 @@ void TMDIChild::CreateSliders(QWidget& area) {
     bar->SetTickStyle(TzkTrackBar::tkOwnerDraw);
     bar->SetMax(kDefaultSliderRange);
     bar->SetMin(-kDefaultSliderRange);
+    // Screen readers say the level: "3" for +3 dB, six half-decibel steps.
+    bar->SetAccessibleValueScale(2, "dB");
     SetHint(*bar, Q(SlotLabel(slot)));
   }
   // The first slider reaches over the second and carries the scale; the
@@ -633,17 +638,39 @@ QFont ScaleLabelFont(const TzkTrackBar& bar) {
   return font;
 }
 
-// A scale label ending at x = right, its top `offset` design pixels below
-// the tick line plus half the (negative) font height, on the slider's own
+// The first character row of a scale label: `offset` design pixels above
+// the tick line plus half the (negative) font height.
+int ScaleLabelTop(const TzkTrackBar& bar, const QFontMetrics& metrics, int y, int offset) {
+  return y - metrics.height() / 2 + int(offset * bar.Scale());
+}
+
+// Whether the tick of value index carries a label on this slider: the
+// range's ends and 0 always, and the multiples of 6 steps (3 dB), 12, 24
+// ... steps, the finest spacing at which the labels keep clear of each
+// other on the slider's height; a multiple whose label would touch an
+// end's is left out.
+bool HasScaleLabel(const TzkTrackBar& bar, const QFontMetrics& metrics, int index, int offset) {
+  const auto span = [&](double value) {
+    const int top = ScaleLabelTop(bar, metrics, bar.TickLine(int64_t(std::lround(value))), offset);
+    return LabelSpan{double(top), double(top + metrics.height())};
+  };
+  const std::vector<double> labelled = ThinnedScaleLabels(bar.Min(), bar.Max(), 6, span, 0);
+  return std::find(labelled.begin(), labelled.end(), double(index)) != labelled.end();
+}
+
+// A scale label ending at x = right, at ScaleLabelTop, on the slider's own
 // background. A face wider than the room left of `right` is squeezed to
 // fit inside the slider rather than lose its first stroke at the edge.
 void DrawScaleLabel(TzkTrackBar& bar, QPainter& canvas, int right, int y, int index, int offset) {
-  if (index % 6 != 0) return;
   canvas.save();
   canvas.setFont(ScaleLabelFont(bar));
   const QFontMetrics metrics = canvas.fontMetrics();
+  if (!HasScaleLabel(bar, metrics, index, offset)) {
+    canvas.restore();
+    return;
+  }
   const QString text = QString::fromStdString(TickLabel(index));
-  const int top = y - metrics.height() / 2 + int(offset * bar.Scale());
+  const int top = ScaleLabelTop(bar, metrics, y, offset);
   const int width = std::min(metrics.horizontalAdvance(text), right);
   const QRect box(right - width, top, width, metrics.height());
   canvas.fillRect(box, bar.palette().color(QPalette::Window));

@@ -5,6 +5,7 @@
 // without a window, reads out the level under the pointer, copies and
 // saves the curve, keeps its place in the settings file and adds its
 // picture to the printed page.
+#include <QAccessible>
 #include <QAction>
 #include <QClipboard>
 #include <QComboBox>
@@ -18,6 +19,7 @@
 #include <QProcess>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 #include <cmath>
 #include <functional>
 #include <vector>
@@ -26,6 +28,7 @@
 #include "app/TApplication.h"
 #include "controls/ApplicationHint.h"
 #include "controls/FittedText.h"
+#include "controls/StatusPanelAccessible.h"
 #include "controls/TzkTrackBarAccessible.h"
 #include "eq/PresetFiles.h"
 #include "settings/IniFile.h"
@@ -261,6 +264,70 @@ class ResponsePanelTest : public QObject, public WindowFixture {
     QCOMPARE(panel.accessibleName(), QString("Response"));
   }
 
+  void theKeyboardReachesThePictureAndItsMenu() {
+    StartProgram("1");
+    TMDIChild* w = NewWindow();
+    w->SliderOfSlot(k1kHzSlot)->SetPosition(4);
+    ResponsePanel& panel = Settled();
+    QVERIFY(panel.Chart->focusPolicy() & Qt::TabFocus);
+    QVERIFY(panel.Chart->focusPolicy() & Qt::ClickFocus);
+    panel.Chart->setFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(panel.Chart->hasFocus());
+    // The focus frame: the highlight colour along the picture's edge.
+    const QImage shown = panel.Chart->grab().toImage();
+    QCOMPARE(shown.pixelColor(shown.width() / 2, 0), panel.Chart->palette().color(QPalette::Highlight));
+
+    // The Menu key and Shift+F10 open the picture's menu.
+    QStringList opened;
+    const auto closeMenuSoon = [&] {
+      QTimer::singleShot(50, [&] {
+        if (QWidget* popup = QApplication::activePopupWidget()) {
+          QStringList items;
+          for (QAction* a : popup->actions())
+            if (!a->isSeparator()) items << a->text();
+          opened << items.join(",");
+          popup->close();
+        }
+      });
+    };
+    closeMenuSoon();
+    QTest::keyClick(panel.Chart, Qt::Key_Menu);
+    closeMenuSoon();
+    QTest::keyClick(panel.Chart, Qt::Key_F10, Qt::ShiftModifier);
+    const QString items = "Response &Bands,Cop&y Response,Sa&ve Response As";
+    QCOMPARE(opened, QStringList({items, items}));
+
+    // The arrow keys move the readout's pointer from band to band, from
+    // 1 kHz, and the picture describes the level there.
+    QTest::keyClick(panel.Chart, Qt::Key_Right);
+    QCOMPARE(panel.Readout->text(), QString("1.00 kHz: +2.0 dB (computed)"));
+    QTest::keyClick(panel.Chart, Qt::Key_Right);
+    QVERIFY2(panel.Readout->text().startsWith("1.26 kHz: "), qPrintable(panel.Readout->text()));
+    QTest::keyClick(panel.Chart, Qt::Key_Home);
+    QVERIFY2(panel.Readout->text().startsWith("25.1 Hz: "), qPrintable(panel.Readout->text()));
+    QCOMPARE(panel.Chart->accessibleDescription(), panel.Readout->text());
+    // The readout's text is what a screen reader reads of it.
+    QCOMPARE(QAccessible::queryAccessibleInterface(panel.Readout)->text(QAccessible::Name),
+             "Response readout: " + panel.Readout->text());
+  }
+
+  void theLevelAxisReachesBelowTheFiltersRollOff() {
+    StartProgram("1");
+    TMDIChild* w = NewWindow();
+    w->CBHighPass->setCurrentIndex(15);  // 100 Hz
+    w->CBHighPassChange();
+    const ResponseCurve& curve = Settled().Curve();
+    const ResponseLayout layout = Panel().ChartLayout();
+    const double lowest = curve.totalDb[curve.Lowest()];
+    QVERIFY2(layout.axes.bottomDb <= lowest - 3, qPrintable(QString::number(layout.axes.bottomDb)));
+    QCOMPARE(layout.axes.topDb, 12.0);
+    // The axis' ends are labelled, whatever the panel's height.
+    QStringList texts;
+    for (const PictureLabel& l : layout.labels) texts << l.text;
+    QVERIFY2(texts.contains("+12") && texts.contains(QString::fromStdString(DbGridLabel(layout.axes.bottomDb))),
+             qPrintable(texts.join(" ")));
+  }
+
   void copiesAndSavesTheCurve() {
     StartProgram("1");
     TMDIChild* w = NewWindow();
@@ -427,6 +494,7 @@ class ResponsePanelTest : public QObject, public WindowFixture {
 
 int main(int argc, char** argv) {
   InstallTrackBarAccessibility();
+  InstallStatusPanelAccessibility();
   TApplication app(argc, argv);
   ApplicationHint::Install(app);
   QLocale::setDefault(QLocale::c());

@@ -17,6 +17,7 @@
 #include <QMenuBar>
 #include <QPaintEngine>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
@@ -376,6 +377,12 @@ class ScreensTest : public QObject {
         QVERIFY2(!a.box.intersects(layout.labels[j].box),
                  qPrintable(a.text + " overlaps " + layout.labels[j].text));
     }
+    // Both ends of the level axis carry their labels, and 0 dB between
+    // them where it has room.
+    QStringList texts;
+    for (const PictureLabel& l : layout.labels) texts << l.text;
+    for (double end : {layout.axes.topDb, layout.axes.bottomDb})
+      QVERIFY2(texts.contains(QString::fromStdString(DbGridLabel(end))), qPrintable(texts.join(" ")));
     auto* readout = static_cast<StatusPanel*>(panel.Readout);
     QVERIFY(panel.rect().contains(RectIn(*readout, panel)));
     const int natural = readout->fontMetrics().horizontalAdvance(readout->text());
@@ -407,6 +414,38 @@ class ScreensTest : public QObject {
     Frame().resize(scale.Of(400), scale.Of(260));
     QTest::qWait(50);
     CheckResponsePanel("small-frame-response");
+  }
+
+  void responsePanelLowAndTall() {
+    StartStretched();
+    TMDIChild* w = NewWindow();
+    w->SliderOfSlot(17)->SetPosition(12);
+    w->CBHighPass->setCurrentIndex(15);
+    w->CBHighPassChange();
+    for (int height : {80, 2 * ResponsePanel::kDesignHeight}) {
+      Frame().resizeDocks({Frame().ResponseDock}, {scale.Of(height)}, Qt::Vertical);
+      // The frame lays its workspace out when it is resized itself.
+      QResizeEvent resized(Frame().size(), Frame().size());
+      QApplication::sendEvent(&Frame(), &resized);
+      QTest::qWait(50);
+      CheckResponsePanel(QString("response-%1").arg(height));
+    }
+    // Tall, the level labels between the ends stand evenly apart.
+    std::vector<double> levels;
+    const ResponseLayout layout = Frame().Response->ChartLayout();
+    for (const PictureLabel& l : layout.labels)
+      if (l.box.right() < layout.plot.left() && l.text != "dB" && l.text != "Hz") levels.push_back(l.text.toDouble());
+    QVERIFY(levels.size() >= 5);
+    for (size_t i = 2; i + 2 < levels.size(); ++i) QCOMPARE(levels[i] - levels[i + 1], levels[1] - levels[2]);
+  }
+
+  void tiledWindowsKeepTheirScaleLabels() {
+    StartStretched(0);
+    NewWindow();
+    NewWindow();
+    Frame().WindowTileItemClick();
+    QTest::qWait(50);
+    Snapshot(Frame(), "two-tiled");
   }
 
   void dialogsKeepTheirButtonsOnScreen() {

@@ -137,7 +137,8 @@ TEST_F(VarloCliResponse, CsvAndSvgFilesThatReadBack) {
   EXPECT_EQ(r.out, "");
   const std::string probe = ProbeSvg(Path("ride.svg"));
   // An SVG document with its size, its title and its computed note, the
-  // total as one polyline of at least 512 points inside the picture, the
+  // total as one polyline of at least 512 points inside the plot (whose
+  // level axis reaches below the high-pass filter's roll-off), the
   // high-pass corner named, and 1 kHz at the top of the curve.
   EXPECT_NE(probe.find("root {http://www.w3.org/2000/svg}svg 960x360\n"), std::string::npos) << probe;
   EXPECT_NE(probe.find("title Computed response (no measurement) of ride.V95\n"), std::string::npos)
@@ -145,7 +146,7 @@ TEST_F(VarloCliResponse, CsvAndSvgFilesThatReadBack) {
   EXPECT_NE(probe.find("text Computed response (no measurement)\n"), std::string::npos) << probe;
   EXPECT_NE(probe.find("text HP 100 Hz\n"), std::string::npos) << probe;
   // (1 kHz lies at log(1000/20) / log(1000) = 0.566 of the axis.)
-  EXPECT_NE(probe.find("total points=669 inside=1 highest-at=0.566\n"), std::string::npos) << probe;
+  EXPECT_NE(probe.find("total runs=1 points=669 inside=1 highest-at=0.566\n"), std::string::npos) << probe;
 }
 
 TEST_F(VarloCliResponse, TheDevicesPresetOverTheLine) {

@@ -5,12 +5,12 @@ response picture's tests check, one fact per line:
   root TAG WIDTHxHEIGHT
   title TEXT
   text TEXT                      (every <text> element, in order)
-  total points=N inside=0|1 highest-at=F
+  total runs=R points=N inside=0|1 highest-at=F
 
-where `inside` says whether every point of the polyline with id "total"
-lies within the picture, and F is where its highest point (smallest y) lies
-across the plot (the clip path's rectangle), 0 at the left edge, 1 at the
-right. Exits 1 when the file is not well-formed XML."""
+for the curve with id "total": R polylines of N points in all, `inside`
+whether every point lies within the plot (the rectangle with id "plot"),
+and F where its highest point (smallest y) lies across the plot, 0 at the
+left edge, 1 at the right. Exits 1 when the file is not well-formed XML."""
 import sys
 import xml.etree.ElementTree as ET
 
@@ -29,15 +29,20 @@ def main():
     print(f"title {title.text if title is not None else ''}")
     for text in root.iter(SVG + "text"):
         print(f"text {''.join(text.itertext())}")
-    plot = root.find(f"{SVG}defs/{SVG}clipPath/{SVG}rect")
-    left, span = float(plot.get("x")), float(plot.get("width"))
-    for line in root.iter(SVG + "polyline"):
-        if line.get("id") != "total":
+    plot = next(r for r in root.iter(SVG + "rect") if r.get("id") == "plot")
+    left, top = float(plot.get("x")), float(plot.get("y"))
+    span, high = float(plot.get("width")), float(plot.get("height"))
+    for group in root.iter(SVG + "g"):
+        if group.get("id") != "total":
             continue
-        points = [tuple(float(v) for v in p.split(",")) for p in line.get("points").split()]
-        inside = all(0 <= x <= width and 0 <= y <= height for x, y in points)
-        top = min(points, key=lambda p: p[1])
-        print(f"total points={len(points)} inside={int(inside)} highest-at={(top[0] - left) / span:.3f}")
+        lines = list(group.iter(SVG + "polyline"))
+        points = [tuple(float(v) for v in p.split(","))
+                  for line in lines for p in line.get("points").split()]
+        inside = all(left - 0.01 <= x <= left + span + 0.01 and top - 0.01 <= y <= top + high + 0.01
+                     for x, y in points)
+        highest = min(points, key=lambda p: p[1])
+        print(f"total runs={len(lines)} points={len(points)} inside={int(inside)} "
+              f"highest-at={(highest[0] - left) / span:.3f}")
     return 0
 
 

@@ -41,6 +41,31 @@ class TrackBarAccessibleTest : public QObject {
     QCOMPARE(QAccessible::queryAccessibleInterface(&gain)->text(QAccessible::Name), QString("Gain"));
   }
 
+  void levelsInDecibels() {
+    // The equalizer's sliders: half-decibel steps, read and set in dB.
+    TzkTrackBar bar;
+    bar.SetMin(-24);
+    bar.SetMax(24);
+    bar.SetAccessibleValueScale(2, "dB");
+    bar.SetPositionNC(6);
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(&bar);
+    QAccessibleValueInterface* value = iface->valueInterface();
+    QCOMPARE(value->currentValue().toDouble(), 3.0);
+    QCOMPARE(value->minimumValue().toDouble(), -12.0);
+    QCOMPARE(value->maximumValue().toDouble(), 12.0);
+    QCOMPARE(value->minimumStepSize().toDouble(), 0.5);
+    QCOMPARE(iface->text(QAccessible::Value), QString("+3 dB"));
+    bar.SetPositionNC(-3);
+    QCOMPARE(iface->text(QAccessible::Value), QString("-1.5 dB"));
+
+    QList<int> changes;
+    bar.OnChange = [&](TzkTrackBar& s) { changes << s.Position(); };
+    value->setCurrentValue(4.2);   // to the nearest half decibel
+    value->setCurrentValue(-1.3);
+    value->setCurrentValue(40);    // clamped to +12 dB
+    QCOMPARE(changes, QList<int>({8, -3, 24}));
+  }
+
   void setCurrentValueMovesAsTheOperatorWould() {
     TzkTrackBar bar;
     bar.SetMin(-24);

@@ -6,10 +6,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <regex>
 
 #include "eq/ResponseChart.h"
 #include "eq/ResponseExport.h"
 #include "eq/ResponseModel.h"
+#include "eq/ScaleLabels.h"
 
 namespace {
 constexpr int k1kHzBand = 17;
@@ -220,6 +222,52 @@ TEST(ResponseChart, TheLevelAxisCoversTheSliderRangeAndThePeaks) {
   EXPECT_EQ(DbGridLabel(-12), "-12");
 }
 
+TEST(ResponseChart, TheLevelAxisReachesBelowAFiltersRollOffToMinus36) {
+  const ResponseModel& model = DefaultResponseModel();
+  // 3 dB below the lowest level, in 3 dB steps, never above today's -12.
+  EXPECT_EQ(AxesFor(model, 24, 0, -9).bottomDb, -12.0);
+  EXPECT_EQ(AxesFor(model, 24, 0, -9.5).bottomDb, -15.0);
+  EXPECT_EQ(AxesFor(model, 24, 0, -28).bottomDb, -33.0);
+  EXPECT_EQ(AxesFor(model, 24, 0, -80).bottomDb, -36.0);
+  EXPECT_EQ(AxesFor(model, 24, 0, -80).topDb, 12.0);
+  // A wider slider range reaches further by itself.
+  EXPECT_EQ(AxesFor(model, 80, 0, -80).bottomDb, -40.0);
+  // The high-pass at 100 Hz takes about 28 dB at 20 Hz: all of it shows.
+  TEqualizerDocument doc;
+  doc.HighPassIndex = 15;
+  const ResponseCurve curve = ComputeResponse(model, doc, DrawnFrequencies(model));
+  const ResponseAxes axes = AxesFor(model, 24, curve);
+  EXPECT_LE(axes.bottomDb, curve.totalDb[curve.Lowest()] - 3);
+  EXPECT_GT(axes.bottomDb, curve.totalDb[curve.Lowest()] - 6);
+}
+
+TEST(ScaleLabels, BothEndsZeroAndEvenlySpacedMarksThatFit) {
+  // Labels 10 pixels high centred on their marks, `pixels` apart per unit.
+  const auto labels = [](double low, double high, double pixels) {
+    return ThinnedScaleLabels(low, high, 6, [&](double v) {
+      return LabelSpan{-v * pixels - 5, -v * pixels + 5};
+    }, 0);
+  };
+  using V = std::vector<double>;
+  EXPECT_EQ(labels(-24, 24, 4), (V{24, 18, 12, 6, 0, -6, -12, -18, -24}));
+  EXPECT_EQ(labels(-24, 24, 1), (V{24, 12, 0, -12, -24}));  // 6 apart would be 6 px
+  EXPECT_EQ(labels(-24, 24, 0.5), (V{24, 0, -24}));
+  // Ends that are not marks: the mark next to an end gives way.
+  EXPECT_EQ(labels(-15, 15, 2), (V{15, 6, 0, -6, -15}));
+  EXPECT_EQ(labels(-4, 4, 4), (V{4, 0, -4}));
+  // Far too little room: the ends still.
+  EXPECT_EQ(labels(-24, 24, 0.1), (V{24, -24}));
+  // The level axis: ends held inside the plot push their neighbours away
+  // evenly rather than one at a time (no "+12, +6, +3" with +9 missing).
+  const ResponseAxes axes = AxesFor(DefaultResponseModel(), 24, 0);
+  const auto top = [&](double height) {
+    return [=](double db) { return std::clamp(height * axes.YFraction(db) - 6, 0.0, height - 12); };
+  };
+  EXPECT_EQ(LabelledDbLevels(axes, top(300), 12, 1), (V{12, 9, 6, 3, 0, -3, -6, -9, -12}));
+  EXPECT_EQ(LabelledDbLevels(axes, top(150), 12, 1), (V{12, 6, 0, -6, -12}));
+  EXPECT_EQ(LabelledDbLevels(axes, top(40), 12, 1), (V{12, 0, -12}));
+}
+
 TEST(ResponseChart, BandLabelsThinOutOnNarrowPlotsAndKeepOneKilohertz) {
   const ResponseAxes axes = AxesFor(DefaultResponseModel(), 24, 0);
   EXPECT_EQ(CompactBandLabel(1), "25");
@@ -304,6 +352,40 @@ TEST(ResponseExport, TextAndCsvHoldOneLinePerTwentyFourthOfAnOctave) {
   tabbed[tabbed.find(',')] = '\t';
   EXPECT_NE(text.find("\n" + tabbed + "\n"), std::string::npos) << line;
   EXPECT_GT(std::stod(line.substr(line.find(',') + 1)), 11.0);
+}
+
+TEST(ResponseExport, SvgCutsTheCurveAtThePlotsEdges) {
+  // Both filters far in: the curve leaves the plot at its bottom on either
+  // side, and the file draws only what lies inside (no clip path, which
+  // some renderers follow only in part).
+  const ResponseModel& model = DefaultResponseModel();
+  TEqualizerDocument doc;
+  doc.HighPassIndex = 21;  // 200 Hz
+  doc.LowPassIndex = 0;    // 2 kHz
+  const std::string svg = ResponseSvg(model, ComputeResponse(model, doc, DrawnFrequencies(model)), "");
+  EXPECT_EQ(svg.find("clip"), std::string::npos);
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(svg, m, std::regex(
+      "<rect id=\"plot\" x=\"([0-9.]+)\" y=\"([0-9.]+)\" width=\"([0-9.]+)\" height=\"([0-9.]+)\"")));
+  const double left = std::stod(m[1]), top = std::stod(m[2]);
+  const double right = left + std::stod(m[3]), bottom = top + std::stod(m[4]);
+  const size_t from = svg.find("<g id=\"total\""), to = svg.find("</g>", from);
+  ASSERT_NE(from, std::string::npos);
+  const std::string total = svg.substr(from, to - from);
+  std::vector<std::pair<double, double>> points;
+  const std::regex point("(-?[0-9.]+),(-?[0-9.]+)");
+  for (auto i = std::sregex_iterator(total.begin(), total.end(), point); i != std::sregex_iterator(); ++i)
+    points.emplace_back(std::stod((*i)[1]), std::stod((*i)[2]));
+  ASSERT_GT(points.size(), 100u);
+  for (const auto& [x, y] : points) {
+    EXPECT_TRUE(x >= left && x <= right && y >= top && y <= bottom) << x << "," << y;
+  }
+  // One stretch, from the bottom edge up and back to it.
+  EXPECT_EQ(std::count(total.begin(), total.end(), '<'), 2);
+  EXPECT_DOUBLE_EQ(points.front().second, bottom);
+  EXPECT_DOUBLE_EQ(points.back().second, bottom);
+  EXPECT_GT(points.front().first, left);
+  EXPECT_LT(points.back().first, right);
 }
 
 TEST(ResponseExport, SvgNamesItselfSafelyAndDrawsTheStates) {

@@ -14,6 +14,7 @@
 #include <QtTest/qtestspontaneevent.h>
 
 #include "app/ComPortDlg.h"
+#include "controls/StatusPanelAccessible.h"
 #include "controls/TzkTrackBarAccessible.h"
 #include "tests/eqwindow/WindowFixture.h"
 
@@ -889,6 +890,29 @@ class WindowTest : public QObject, public WindowFixture {
     QVERIFY(w.SliderOfSlot(4)->hasFocus());
   }
 
+  void screenReadersReadLevelsInDecibelsAndThePanelsTexts() {
+    StartProgram("1");
+    TMDIChild& w = *NewWindow();
+    QVERIFY(Connect(w, 1));
+    Frames();
+    // The band's value is its level in dB; set, it goes to the device as
+    // an operator's move does.
+    QAccessibleInterface* band = QAccessible::queryAccessibleInterface(w.SliderOfSlot(5));
+    QCOMPARE(band->valueInterface()->maximumValue().toDouble(), 12.0);
+    QCOMPARE(band->valueInterface()->minimumStepSize().toDouble(), 0.5);
+    band->valueInterface()->setCurrentValue(1.5);
+    QCOMPARE(w.SliderOfSlot(5)->Position(), 3);
+    QVERIFY(WaitIdle());
+    QCOMPARE(Frames(), Update(6, 23));
+    QCOMPARE(QAccessible::queryAccessibleInterface(w.SliderOfSlot(30))->valueInterface()->minimumValue().toDouble(),
+             -12.0);
+    // The status panels read their captions and what they show.
+    QCOMPARE(QAccessible::queryAccessibleInterface(w.Panels[3])->text(QAccessible::Name),
+             QString("Level value: 1.5"));
+    QCOMPARE(QAccessible::queryAccessibleInterface(w.Panels[9])->text(QAccessible::Value), QString("1"));
+    QCOMPARE(QAccessible::queryAccessibleInterface(w.Panels[8])->text(QAccessible::Name), QString("Address"));
+  }
+
   void menusOfTheWindow() {
     StartProgram("none");
     TMDIChild& w = *NewWindow();
@@ -910,6 +934,7 @@ class WindowTest : public QObject, public WindowFixture {
 
 int main(int argc, char** argv) {
   InstallTrackBarAccessibility();
+  InstallStatusPanelAccessibility();
   TApplication app(argc, argv);
   ApplicationHint::Install(app);
   QLocale::setDefault(QLocale::c());
