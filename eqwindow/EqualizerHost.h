@@ -10,6 +10,7 @@
 class OperatorMessages;
 class QPainter;
 class QRect;
+class LineQueue;
 class TzkPA422Form;
 struct TCurveClipboard;
 struct TEqualizerDocument;
@@ -21,6 +22,8 @@ class EqualizerHost {
 
   // The one link engine, the operator's message boxes, the program options.
   virtual TzkPA422Form& Engine() const = 0;
+  // The queue every device request waits in for its turn on the line.
+  virtual LineQueue& Line() const = 0;
   virtual OperatorMessages& Messages() const = 0;
   virtual TProgramOptions& Options() const = 0;
   // The curves copied by any window, for pasting into any other.

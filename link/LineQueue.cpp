@@ -107,11 +107,13 @@ void LineQueue::Pump() {
     for (const auto& [id, events] : subscribers)
       if (events.started) events.started(running_->request);
     engine_.Quiet = running_->request.background;
+    engine_.Unannounced = running_->request.ownOutcome;
     running_->request.start(engine_);
     if (engine_.CommState == 0 && running_) {
       // Refused before anything went on the line (a value out of range, a
       // closed port): the engine has said why, where it says anything.
       engine_.Quiet = false;
+      engine_.Unannounced = false;
       Entry refused = std::move(*running_);
       running_.reset();
       Finish(std::move(refused), LineOutcome{});
@@ -125,7 +127,7 @@ void LineQueue::TransactionEnded(const TransactionEnd& end) {
   if (running_) {
     Entry ended = std::move(*running_);
     running_.reset();
-    Finish(std::move(ended), LineOutcome{end.succeeded, true, end.message, end.data});
+    Finish(std::move(ended), LineOutcome{end.succeeded, true, end.message, end.data, end.linkFailed});
   }
   Pump();
 }

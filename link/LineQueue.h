@@ -36,6 +36,7 @@ struct LineOutcome {
   bool started = false;  // false: refused before anything went on the line
   std::string message;   // the engine's text on failure
   pa422::Bytes data;     // what a recall brought
+  bool linkFailed = false;  // the device did not answer at all
 };
 
 struct LineRequest {
@@ -51,6 +52,10 @@ struct LineRequest {
   // Background work reports in its own view: the engine shows no box for
   // it and notifies no window.
   bool background = false;
+  // The requester takes the outcome from `done` alone: the engine does not
+  // notify the active window of it (its failure is still shown in a box,
+  // unless it is background work).
+  bool ownOutcome = false;
   // Starts the transaction on the engine (one device operation; a
   // read-modify-write counts as one). Called when the request's turn
   // comes, so it sends the values as they are then.

@@ -42,6 +42,9 @@ struct TransactionEnd {
   uint8_t command = 0;  // the code of the last frame sent
   std::string message;  // the engine's text on failure
   pa422::Bytes data;    // the data a successful recall brought
+  // The device did not answer at all (a time-out, a wrong DT/ID): the link
+  // to it is taken to be lost, not just the one command.
+  bool linkFailed = false;
 };
 
 // Hears the end of every transaction (the line queue).

@@ -82,19 +82,21 @@ void TzkPA422Form::ReportFailure(const std::string& text) {
 }
 
 void TzkPA422Form::Notify(void (EqualizerNotifications::*notification)()) {
-  if (Quiet) return;  // nobody's window asked for it
+  if (Quiet || Unannounced) return;  // the requester hears it from the end
   if (EqualizerNotifications* window = activeWindow_ ? activeWindow_() : nullptr)
     (window->*notification)();
 }
 
-void TzkPA422Form::EndTransaction(bool succeeded, const pa422::Bytes& data) {
+void TzkPA422Form::EndTransaction(bool succeeded, const pa422::Bytes& data, bool linkFailed) {
   TransactionEnd end;
   end.succeeded = succeeded;
   end.address = addressInFlight_;
   end.command = FirstByte(PendingCommand);
   if (!succeeded) end.message = lastError_;
   end.data = data;
+  end.linkFailed = linkFailed;
   Quiet = false;
+  Unannounced = false;
   if (Listener) Listener->TransactionEnded(end);
 }
 
@@ -296,7 +298,7 @@ void TzkPA422Form::ApdComPortTriggerAvail(TApdComPort&, uint16_t count) {
       NoteTransactionEnd(false);
       ReportFailure("Error on Device Type or Mfg ID");
       Notify(&EqualizerNotifications::LinkFailed);
-      EndTransaction(false);
+      EndTransaction(false, {}, true);
       return;
     }
   } else if (CommState == 3 && ResponseLen == 0) {
@@ -324,7 +326,7 @@ bool TzkPA422Form::HandleDtId() {
     NoteTransactionEnd(false);
     ReportFailure("Error on Device Type or Mfg ID");
     Notify(&EqualizerNotifications::LinkFailed);
-    EndTransaction(false);
+    EndTransaction(false, {}, true);
     return false;
   }
   CommState = 3;
@@ -440,7 +442,7 @@ void TzkPA422Form::ApdComPortTriggerTimer(TApdComPort&, uint16_t handle) {
   }
   NoteTransactionEnd(false);
   Notify(&EqualizerNotifications::LinkFailed);
-  EndTransaction(false);
+  EndTransaction(false, {}, true);
 }
 
 void TzkPA422Form::NoteTransactionEnd(bool succeeded) {

@@ -107,6 +107,10 @@ class TzkPA422Form {
   // it; the text travels with its end. Set before starting it; cleared
   // when it ends.
   bool Quiet = false;
+  // The running transaction's requester takes its outcome from its end
+  // itself: the active window is not notified of it (its failure is still
+  // shown, unless Quiet). Cleared when it ends.
+  bool Unannounced = false;
 
   // Trigger handlers of the port component.
   void ApdComPortTriggerModemStatus(TApdComPort& sender);
@@ -118,7 +122,7 @@ class TzkPA422Form {
   // A failure of the running transaction: in a box, unless it is Quiet.
   void ReportFailure(const std::string& text);
   // Tells the listener how the running transaction ended.
-  void EndTransaction(bool succeeded, const pa422::Bytes& data = {});
+  void EndTransaction(bool succeeded, const pa422::Bytes& data = {}, bool linkFailed = false);
   // A pause within a transaction that lets the user-interface thread run:
   // `next` follows after ms milliseconds, unless the port closes first.
   void WaitThen(int ms, std::function<void()> next);
