@@ -78,6 +78,12 @@ class TMainForm : public QMainWindow, public EqualizerHost {
   // EqualizerHost (what the equalizer windows ask of the frame).
   TzkPA422Form& Engine() const override { return *objects_.PA422Form; }
   LineQueue& Line() const override { return *objects_.Line; }
+  // What a window's menus ask of the frame: its own commands.
+  void NewEqualizerWindow() override { FileNewItemClick(); }
+  void OpenPresetFile() override { FileOpenItemClick(); }
+  void ShowOptions() override { Properties1Click(); }
+  void ExitProgram() override { FileExitItemClick(); }
+  void ShowAbout() override { HelpAboutItemClick(); }
   // Once the line queue exists: the response panel draws when the line
   // becomes free.
   void WatchLine();
@@ -110,11 +116,11 @@ class TMainForm : public QMainWindow, public EqualizerHost {
   bool SaveSettings(const std::string& path);
 
   // Commands.
-  void FileNewItemClick() override;
-  void FileOpenItemClick() override;
+  void FileNewItemClick();
+  void FileOpenItemClick();
   void FileCloseItemClick();
   void FileSaveItemClick();
-  void FileExitItemClick() override;
+  void FileExitItemClick();
   void WindowCascadeItemClick();
   void WindowTileItemClick();
   void WindowArrangeItemClick();
@@ -123,9 +129,9 @@ class TMainForm : public QMainWindow, public EqualizerHost {
   void PasteBtnClick();
   void SBFlatBtnClick();
   void SBPrintBtnClick();
-  void Properties1Click() override;
+  void Properties1Click();
   void SBComSetupClick();
-  void HelpAboutItemClick() override;
+  void HelpAboutItemClick();
 
   // Equalizer windows.
   QWidget* CreateEqualizerWindow(const QString& caption);

@@ -47,9 +47,13 @@ class EqualizerHost {
   }
 
   // The frame's commands on the window's menus.
-  virtual void FileNewItemClick() = 0;
-  virtual void FileOpenItemClick() = 0;
-  virtual void Properties1Click() = 0;
-  virtual void FileExitItemClick() = 0;
-  virtual void HelpAboutItemClick() = 0;
+  // Another, empty equalizer window.
+  virtual void NewEqualizerWindow() = 0;
+  // A preset file chosen by the operator, opened into the active window.
+  virtual void OpenPresetFile() = 0;
+  // The program's options dialog.
+  virtual void ShowOptions() = 0;
+  // Quits the program (every window closes).
+  virtual void ExitProgram() = 0;
+  virtual void ShowAbout() = 0;
 };

@@ -317,8 +317,8 @@ void TMDIChild::CreateMenus() {
   };
   EqualizerHost& f = host_;
   FileMenu = new QMenu("&File", this);
-  item(FileMenu, "&New", [&f] { f.FileNewItemClick(); });
-  item(FileMenu, "&Open", [&f] { f.FileOpenItemClick(); });
+  item(FileMenu, "&New", [&f] { f.NewEqualizerWindow(); });
+  item(FileMenu, "&Open", [&f] { f.OpenPresetFile(); });
   item(FileMenu, "&Close", [this] {
     if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
       sub->close();
@@ -333,9 +333,9 @@ void TMDIChild::CreateMenus() {
   PrintSetup1 = item(FileMenu, "P&rint Setup", [this] { PrintSetup1Click(); });
   Print1 = item(FileMenu, "&Print", [this] { PrintEqualizerWindow(); });
   FileMenu->addSeparator();
-  item(FileMenu, "Pr&operties", [&f] { f.Properties1Click(); });
+  item(FileMenu, "Pr&operties", [&f] { f.ShowOptions(); });
   FileMenu->addSeparator();
-  item(FileMenu, "&Exit", [&f] { f.FileExitItemClick(); });
+  item(FileMenu, "&Exit", [&f] { f.ExitProgram(); });
 
   EditMenu = new QMenu("&Edit", this);
   Copy1 = item(EditMenu, "&Copy", [this] { Copy1Click(); });
@@ -354,7 +354,7 @@ void TMDIChild::CreateMenus() {
   HelpMenu = new QMenu("&Help", this);
   item(HelpMenu, "&Help", nullptr);
   HelpMenu->addSeparator();
-  item(HelpMenu, "&About", [&f] { f.HelpAboutItemClick(); });
+  item(HelpMenu, "&About", [&f] { f.ShowAbout(); });
 }
 
 QList<MenuGroup> TMDIChild::Menus() { return {{0, FileMenu}, {1, EditMenu}, {10, HelpMenu}}; }
