@@ -75,6 +75,8 @@ class ResponsePanel : public QWidget {
 
   // What is shown: the curve (drawn points) and the window it is of.
   bool HasCurve() const { return subject_.has_value(); }
+  // A change waits to be drawn.
+  bool ChangeWaiting() const { return queued_; }
   const ResponseCurve& Curve() const { return curve_; }
   // The picture's layout at the chart's present size.
   ResponseLayout ChartLayout() const;

@@ -37,11 +37,13 @@ class ShowFitter : public QObject {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
-    auto* dialog = static_cast<QDialog*>(watched);
+    if (event->type() != QEvent::Show) return false;
+    // Only a dialog that is one still: the filter also hears the events of
+    // the dialog's own destruction, when it is no more than a QWidget.
+    auto* dialog = qobject_cast<QDialog*>(watched);
     // A native dialog shows its widget only for its state, never on the
     // screen.
-    if (event->type() == QEvent::Show && !dialog->testAttribute(Qt::WA_DontShowOnScreen))
-      Fit(*dialog, designSize_);
+    if (dialog && !dialog->testAttribute(Qt::WA_DontShowOnScreen)) Fit(*dialog, designSize_);
     return false;
   }
 

@@ -59,9 +59,11 @@ class ResponsePanelTest : public QObject, public WindowFixture {
   Q_OBJECT
 
   ResponsePanel& Panel() { return *Frame().Response; }
-  // The panel once the event loop has run: changes are drawn from there.
+  // The panel once the event loop has run and drawn what changed (a slow
+  // build on a busy machine takes longer than the draw's few milliseconds).
   ResponsePanel& Settled() {
     QTest::qWait(20);
+    (void)QTest::qWaitFor([this] { return !Panel().ChangeWaiting(); }, 5000);
     return Panel();
   }
   void Press(QWidget* w, Qt::Key key, int times = 1) {
