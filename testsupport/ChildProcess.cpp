@@ -1,4 +1,4 @@
-#include "tests/support/ChildProcess.h"
+#include "testsupport/ChildProcess.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
