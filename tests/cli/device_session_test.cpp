@@ -5,8 +5,8 @@
 
 #include "cli/DeviceSession.h"
 #include "link/PA422Messages.h"
-#include "tests/support/Hex.h"
-#include "tests/support/OrbSimProcess.h"
+#include "testsupport/Hex.h"
+#include "testsupport/OrbSimProcess.h"
 
 TEST(DeviceSession, EachEndOfATransactionAndTheNextOneAfterIt) {
   OrbSimProcess sim({"--no-pacing", "--devices", "1"});

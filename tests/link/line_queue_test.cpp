@@ -4,7 +4,7 @@
 // failures without a box and without notifying the active window).
 #include "link/LineQueue.h"
 #include "tests/link/LinkFixture.h"
-#include "tests/support/Hex.h"
+#include "testsupport/Hex.h"
 
 using namespace pa422;
 
