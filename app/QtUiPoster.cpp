@@ -2,6 +2,7 @@
 
 #include <QMetaObject>
 #include <QThread>
+#include <QTimer>
 #include <chrono>
 #include <condition_variable>
 
@@ -31,6 +32,12 @@ bool QtUiPoster::PostAndWait(std::function<void()> task, int timeoutMs) {
   std::unique_lock<std::mutex> lock(handover->mutex);
   return handover->done.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                                  [&] { return handover->finished; });
+}
+
+void QtUiPoster::PostAfter(int ms, std::function<void()> task) {
+  // A precise timer: the engine's pauses are part of every transaction's
+  // time on the line.
+  QTimer::singleShot(ms, Qt::PreciseTimer, target_, std::move(task));
 }
 
 void QtUiPoster::RunQueued() {

@@ -15,6 +15,7 @@ class QtUiPoster : public QObject, public UiPoster {
   // target: an object living on the user-interface thread (the application).
   explicit QtUiPoster(QObject* target);
   bool PostAndWait(std::function<void()> task, int timeoutMs) override;
+  void PostAfter(int ms, std::function<void()> task) override;
 
  private:
   struct Handover;

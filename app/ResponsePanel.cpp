@@ -224,14 +224,21 @@ void ResponsePanel::CurveMayHaveChanged() {
   QTimer::singleShot(kDrawDelayMs, Qt::PreciseTimer, this, [this] { DrawQueuedChange(); });
 }
 
+void ResponsePanel::LineMayBeFree() {
+  if (queued_ && !(LineBusy && LineBusy())) DrawQueuedChange();
+}
+
 void ResponsePanel::DrawQueuedChange() {
   if (!queued_) return;
   if (isVisible()) {
     // A transaction waits on the program's answers (DTR after DSR, the
     // frame after DT/ID): drawing then would hold them up.
-    const bool waiting = queuedSince_.elapsed() < kMaxLineWaitMs;
-    if (waiting && LineBusy && LineBusy()) {
-      QTimer::singleShot(kDrawDelayMs, Qt::PreciseTimer, this, [this] { DrawQueuedChange(); });
+    const qint64 waited = queuedSince_.elapsed();
+    if (waited < kMaxLineWaitMs && LineBusy && LineBusy()) {
+      // Drawn when the line says it is free (LineMayBeFree), or at the
+      // latest once the longest wait is over.
+      QTimer::singleShot(int(kMaxLineWaitMs - waited), Qt::PreciseTimer, this,
+                         [this] { DrawQueuedChange(); });
       return;
     }
     Refresh();

@@ -59,6 +59,9 @@ class ResponsePanel : public QWidget {
   // device at once), unless that takes more than kMaxLineWaitMs. While the
   // panel is hidden nothing is computed until it is shown.
   void CurveMayHaveChanged();
+  // A transaction ended, or the line became free: a picture held back for
+  // it is drawn now.
+  void LineMayBeFree();
   // Brings the picture up to date now.
   void Refresh();
 

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDockWidget>
+#include <QEventLoop>
+#include <QTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -30,6 +32,7 @@
 #include "controls/zkScale.h"
 #include "eq/PresetFormats.h"
 #include "eqwindow/OperatorMessages.h"
+#include "link/LineQueue.h"
 #include "link/TzkPA422Form.h"
 #include "settings/SettingsLocation.h"
 
@@ -94,7 +97,15 @@ TMainForm::TMainForm(LongLivedObjects& objects, OperatorMessages& messages,
   PlaceClientControls();
 }
 
+void TMainForm::WatchLine() {
+  LineEvents events;
+  events.ended = [this](const LineRequest&, const LineOutcome&) { Response->LineMayBeFree(); };
+  events.idle = [this] { Response->LineMayBeFree(); };
+  lineEvents_ = objects_.Line->Subscribe(std::move(events));
+}
+
 TMainForm::~TMainForm() {
+  if (objects_.Line) objects_.Line->Unsubscribe(lineEvents_);
   FormDestroy();
   // The windows go with the frame; their going must not reach a frame that
   // is half destroyed.
@@ -241,6 +252,7 @@ void TMainForm::CreateResponsePanel() {
     return objects_.OptionsDlg ? Options().SliderRange : kDefaultSliderRange;
   };
   Response->LineBusy = [this] { return objects_.PA422Form && objects_.PA422Form->CommState != 0; };
+
 
   connect(WindowResponseItem, &QAction::toggled, this, [this](bool shown) { ShowResponsePanel(shown); });
   for (QAction* a : {Response->BandsAction, Response->CopyAction, Response->SaveAction})
@@ -444,8 +456,11 @@ bool TMainForm::FormCloseQuery() {
     engine->EnableManualControls();
     QApplication::processEvents();
     // The devices need a moment to take their manual controls back before
-    // the port closes.
-    QThread::msleep(kCloseWaitMs);
+    // the port closes. The program keeps answering meanwhile (its windows
+    // repaint), but takes no input.
+    QEventLoop wait;
+    QTimer::singleShot(kCloseWaitMs, Qt::PreciseTimer, &wait, &QEventLoop::quit);
+    wait.exec(QEventLoop::ExcludeUserInputEvents);
   }
   return true;
 }

@@ -29,6 +29,7 @@ class ResponsePanel;
 class TAboutBox;
 class TComPortDlg;
 class TOptionsDlg;
+class LineQueue;
 class TzkPA422Form;
 struct TProgramOptions;
 
@@ -38,6 +39,7 @@ struct LongLivedObjects {
   class TMainForm* MainForm = nullptr;
   TOptionsDlg* OptionsDlg = nullptr;
   TzkPA422Form* PA422Form = nullptr;
+  LineQueue* Line = nullptr;  // in front of the engine
   TComPortDlg* ComPortDlg = nullptr;
   TAboutBox* AboutBox = nullptr;
 };
@@ -75,6 +77,16 @@ class TMainForm : public QMainWindow, public EqualizerHost {
 
   // EqualizerHost (what the equalizer windows ask of the frame).
   TzkPA422Form& Engine() const override { return *objects_.PA422Form; }
+  LineQueue& Line() const override { return *objects_.Line; }
+  // What a window's menus ask of the frame: its own commands.
+  void NewEqualizerWindow() override { FileNewItemClick(); }
+  void OpenPresetFile() override { FileOpenItemClick(); }
+  void ShowOptions() override { Properties1Click(); }
+  void ExitProgram() override { FileExitItemClick(); }
+  void ShowAbout() override { HelpAboutItemClick(); }
+  // Once the line queue exists: the response panel draws when the line
+  // becomes free.
+  void WatchLine();
   TCurveClipboard& Clipboard() override { return CurveClipboard; }
   void RecordMaxBandExcursion(int32_t excursion) override { MaxBandExcursion = excursion; }
   int EqualizerWindowCount() const override;
@@ -104,11 +116,11 @@ class TMainForm : public QMainWindow, public EqualizerHost {
   bool SaveSettings(const std::string& path);
 
   // Commands.
-  void FileNewItemClick() override;
-  void FileOpenItemClick() override;
+  void FileNewItemClick();
+  void FileOpenItemClick();
   void FileCloseItemClick();
   void FileSaveItemClick();
-  void FileExitItemClick() override;
+  void FileExitItemClick();
   void WindowCascadeItemClick();
   void WindowTileItemClick();
   void WindowArrangeItemClick();
@@ -117,9 +129,9 @@ class TMainForm : public QMainWindow, public EqualizerHost {
   void PasteBtnClick();
   void SBFlatBtnClick();
   void SBPrintBtnClick();
-  void Properties1Click() override;
+  void Properties1Click();
   void SBComSetupClick();
-  void HelpAboutItemClick() override;
+  void HelpAboutItemClick();
 
   // Equalizer windows.
   QWidget* CreateEqualizerWindow(const QString& caption);
@@ -216,4 +228,6 @@ class TMainForm : public QMainWindow, public EqualizerHost {
   // The response panel's height (the dock's, in pixels) while shown, kept
   // for the settings file and for showing it again.
   int responseHeight_ = 0;
+  // Its subscription to the line queue's events.
+  int lineEvents_ = 0;
 };

@@ -8,6 +8,7 @@
 #include "app/ComSelectForm.h"
 #include "app/OptionsDlg.h"
 #include "app/QtUiPoster.h"
+#include "link/LineQueue.h"
 #include "link/TzkPA422Form.h"
 #include "serial/PortNames.h"
 #include "settings/IniFile.h"
@@ -29,6 +30,10 @@ VarloProgram::VarloProgram(OperatorMessages& messages, ExceptionDisplay& excepti
     return w ? &w->Notifications() : nullptr;
   });
   Objects.PA422Form = engine_.get();
+  // Every device request of the program waits its turn here.
+  line_ = std::make_unique<LineQueue>(*engine_);
+  Objects.Line = line_.get();
+  frame->WatchLine();
   engine_->FormCreate();
   // Port numbers map to devices through the frame's settings file.
   auto deviceForPort = [frame](uint16_t n) {
@@ -53,6 +58,8 @@ VarloProgram::~VarloProgram() {
   Objects.MainForm = nullptr;
   aboutBox_.reset();
   comPortDlg_.reset();
+  line_.reset();
+  Objects.Line = nullptr;
   // Closing the port writes the trace and log files.
   engine_.reset();
   Objects.PA422Form = nullptr;

@@ -9,6 +9,8 @@
 
 #include "app/TMainForm.h"
 
+class LineQueue;
+
 class ExceptionDisplay;
 class QtPortSelector;
 class UiPoster;
@@ -31,6 +33,7 @@ class VarloProgram {
   std::unique_ptr<TMainForm> mainForm_;
   std::unique_ptr<TOptionsDlg> optionsDlg_;
   std::unique_ptr<TzkPA422Form> engine_;
+  std::unique_ptr<LineQueue> line_;
   std::unique_ptr<TComPortDlg> comPortDlg_;
   std::unique_ptr<TAboutBox> aboutBox_;
   std::unique_ptr<QtPortSelector> portSelector_;

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "bench/BenchOptions.h"
-#include "tests/support/ChildProcess.h"
-#include "tests/support/OrbSimProcess.h"
+#include "testsupport/ChildProcess.h"
+#include "testsupport/OrbSimProcess.h"
 
 using Clock = std::chrono::steady_clock;
 

@@ -43,8 +43,8 @@
 #include "eqwindow/TMDIChild.h"
 #include "link/TzkPA422Form.h"
 #include "settings/ProgramOptions.h"
-#include "tests/support/OrbSimProcess.h"
-#include "tests/support/RecordingOperatorMessages.h"
+#include "testsupport/OrbSimProcess.h"
+#include "testsupport/RecordingOperatorMessages.h"
 
 using namespace program_bench;
 

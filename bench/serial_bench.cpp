@@ -12,7 +12,7 @@
 #include "bench/BenchOptions.h"
 #include "serial/EventLoopPoster.h"
 #include "serial/TApdComPort.h"
-#include "tests/support/OrbSimProcess.h"
+#include "testsupport/OrbSimProcess.h"
 
 namespace {
 constexpr int kSamples = 1000;

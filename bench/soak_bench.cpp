@@ -19,7 +19,7 @@
 #include "bench/HeadlessEngine.h"
 #include "link/TzkPA422Form.h"
 #include "serial/EventLoopPoster.h"
-#include "tests/support/OrbSimProcess.h"
+#include "testsupport/OrbSimProcess.h"
 
 using namespace pa422;
 using Clock = std::chrono::steady_clock;

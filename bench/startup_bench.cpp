@@ -23,8 +23,8 @@
 #include <vector>
 
 #include "bench/BenchOptions.h"
-#include "tests/support/ChildProcess.h"
-#include "tests/support/OrbSimProcess.h"
+#include "testsupport/ChildProcess.h"
+#include "testsupport/OrbSimProcess.h"
 
 namespace {
 int64_t NowNs() {

@@ -37,8 +37,8 @@
 #include "controls/TzkTrackBar.h"
 #include "eqwindow/TMDIChild.h"
 #include "link/TzkPA422Form.h"
-#include "tests/support/OrbSimProcess.h"
-#include "tests/support/RecordingOperatorMessages.h"
+#include "testsupport/OrbSimProcess.h"
+#include "testsupport/RecordingOperatorMessages.h"
 
 using namespace program_bench;
 

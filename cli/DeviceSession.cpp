@@ -1,8 +1,10 @@
 #include "cli/DeviceSession.h"
 
 #include <chrono>
+#include <optional>
 #include <stdexcept>
 
+#include "link/LineQueue.h"
 #include "link/TzkPA422Form.h"
 #include "serial/ApdExceptions.h"
 #include "serial/EventLoopPoster.h"
@@ -41,22 +43,23 @@ std::string LineGoneText(const std::string& device) {
 }
 }  // namespace
 
-// Collects what the engine would show in boxes and tell the window.
-struct DeviceSession::Engine : MessageBoxes, ExceptionDisplay, EqualizerNotifications {
-  Engine() : form(loop, *this, *this, [this] { return this; }) {}
+// The engine with its queue. Transactions run as background work: their
+// failures reach no box and come back with their ends; what the engine
+// still shows in a box (a refused request, a handler's exception) is
+// collected here.
+struct DeviceSession::Engine : MessageBoxes, ExceptionDisplay {
+  Engine() : form(loop, *this, *this, [] { return nullptr; }), line(form), owner(line.NewOwner()) {}
 
   void ShowMessage(const std::string&, const std::string& text, MessageIcon) override {
     messages.push_back(text);
   }
   void ShowException(const std::string& message) override { messages.push_back(message); }
-  void LinkFailed() override {}
-  void PresetRecalled() override {}
-  void UpdateDone() override {}
-  void AllDataReceived() override {}
 
   EventLoopPoster loop;
   std::vector<std::string> messages;
   TzkPA422Form form;
+  LineQueue line;
+  int owner;
 };
 
 DeviceSession::DeviceSession(const LineChoice& line) : engine_(std::make_unique<Engine>()) {
@@ -95,8 +98,7 @@ DeviceSession::~DeviceSession() {
   }
 }
 
-template <typename Start>
-LinkResult DeviceSession::Run(Start start) {
+LinkResult DeviceSession::Run(std::function<void(TzkPA422Form&)> start) {
   TzkPA422Form& form = engine_->form;
   engine_->messages.clear();
   LinkResult result;
@@ -107,37 +109,47 @@ LinkResult DeviceSession::Run(Start start) {
     result.message = LineGoneText(deviceName_);
     return result;
   }
-  start(form);
-  if (form.CommState == 0 && engine_->messages.empty()) {
+  std::optional<LineOutcome> outcome;
+  LineRequest request;
+  request.owner = engine_->owner;
+  request.background = true;
+  request.start = std::move(start);
+  request.done = [&outcome](const LineOutcome& ended) { outcome = ended; };
+  engine_->line.Submit(std::move(request));
+  if (!engine_->loop.RunUntil([&] { return outcome.has_value(); }, kTransactionLimit)) {
+    // Nothing of this request may start or end after it was given up.
+    engine_->line.Withdraw(engine_->owner);
+    form.Disconnect();  // ends a running transaction here
+    result.message = "no end of the transaction within 30 s";
+    return result;
+  }
+  if (!outcome->started && engine_->messages.empty()) {
     // Refused without a message: the port closed under us.
     result.message = "the serial line is closed";
     return result;
   }
-  if (!engine_->loop.RunUntil([&] { return form.CommState == 0; }, kTransactionLimit)) {
-    form.Disconnect();
-    result.message = "no end of the transaction within 30 s";
+  if (outcome->succeeded && engine_->messages.empty()) {
+    result.ok = true;
+    result.block = outcome->data;
     return result;
   }
-  if (!engine_->messages.empty() && form.ApdComPort.LineGone()) {
+  if (form.ApdComPort.LineGone()) {
     result.lineGone = true;
     result.message = LineGoneText(deviceName_);
     return result;
   }
-  if (!engine_->messages.empty()) {
-    result.message = engine_->messages.front();
-    result.notFound = result.message == "ORB Not Found.";
-    return result;
-  }
-  result.ok = true;
+  // What the engine showed came first (a refusal, a handler's exception);
+  // else the failure's own text.
+  result.message = engine_->messages.empty() ? outcome->message : engine_->messages.front();
+  result.notFound = result.message == "ORB Not Found.";
   return result;
 }
 
 LinkResult DeviceSession::RecallAllData(int address, int preset) {
-  LinkResult r = Run([&](TzkPA422Form& f) {
+  LinkResult r = Run([=](TzkPA422Form& f) {
     f.PendingEdit = TPendingEdit::None;
     f.RecallAllData(address, preset);
   });
-  if (r.ok) r.block = engine_->form.ResponseBuffer;
   if (r.ok && r.block.size() != static_cast<size_t>(pa422::kAllDataLength + 1)) {
     r.ok = false;
     r.message = "the device sent a block of " + std::to_string(r.block.size()) + " bytes";
@@ -146,19 +158,19 @@ LinkResult DeviceSession::RecallAllData(int address, int preset) {
 }
 
 LinkResult DeviceSession::TransmitAllData(int address, int preset, const pa422::Bytes& block) {
-  return Run([&](TzkPA422Form& f) { f.TransmitAllData(address, preset, block); });
+  return Run([=](TzkPA422Form& f) { f.TransmitAllData(address, preset, block); });
 }
 
 LinkResult DeviceSession::LockPreset(int address, int preset) {
-  return Run([&](TzkPA422Form& f) { f.LockPreset(address, preset, pa422::kDevicePassword); });
+  return Run([=](TzkPA422Form& f) { f.LockPreset(address, preset, pa422::kDevicePassword); });
 }
 
 LinkResult DeviceSession::UnlockPreset(int address, int preset) {
-  return Run([&](TzkPA422Form& f) { f.UnlockPreset(address, preset, pa422::kDevicePassword); });
+  return Run([=](TzkPA422Form& f) { f.UnlockPreset(address, preset, pa422::kDevicePassword); });
 }
 
 LinkResult DeviceSession::SetDeviceName(int address, const std::string& name) {
-  return Run([&](TzkPA422Form& f) { f.SetDeviceName(address, pa422::kDevicePassword, name); });
+  return Run([=](TzkPA422Form& f) { f.SetDeviceName(address, pa422::kDevicePassword, name); });
 }
 
 uint8_t BlockByte(const pa422::Bytes& block, int position) {

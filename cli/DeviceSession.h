@@ -1,14 +1,18 @@
 #pragma once
 // One serial line to the ORB devices for a command-line run: the link
-// engine and the port component of the program, driven without a window.
-// Each call runs one transaction to its end and says how it ended, with the
-// engine's own message when it failed.
+// engine, the port component and the line queue of the program, driven
+// without a window. Each call puts one transaction in the queue, runs it to
+// its end and says how it ended, with the engine's own message when it
+// failed.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "link/PA422Messages.h"
+
+class TzkPA422Form;
 
 struct LinkResult {
   bool ok = false;
@@ -54,8 +58,9 @@ class DeviceSession {
 
  private:
   struct Engine;
-  template <typename Start>
-  LinkResult Run(Start start);
+  // Queues the transaction that `start` begins and runs the event loop
+  // until the queue reports its end.
+  LinkResult Run(std::function<void(TzkPA422Form&)> start);
 
   std::unique_ptr<Engine> engine_;
   std::string deviceName_;

@@ -22,18 +22,6 @@ PresetFormat FormatOption(const Arguments& args, const std::string& path) {
   throw UsageError("option --format needs mac or equ, not \"" + it->second + "\"");
 }
 
-namespace {
-std::string Hex(const std::string& bytes) {
-  static const char digits[] = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : bytes) {
-    out += digits[c >> 4];
-    out += digits[c & 0xF];
-  }
-  return out;
-}
-}  // namespace
-
 int ShowCommand(const std::vector<std::string>& rawArgs) {
   Arguments args = ParseArguments(rawArgs, {"--format", "--preset"});
   if (args.positional.size() != 1) throw UsageError("show needs exactly one FILE");
@@ -53,7 +41,7 @@ int ShowCommand(const std::vector<std::string>& rawArgs) {
   json += ",\"presetName\":" + JsonString(contents.presetName);
   json += ",\"lock\":" + (contents.lockByte ? std::to_string(*contents.lockByte) : "null");
   json += ",\"maxExcursion\":" + std::to_string(contents.maxExcursion);
-  json += ",\"payload\":\"" + Hex(contents.Payload(preset)) + "\"}";
+  json += ",\"payload\":\"" + HexText(contents.Payload(preset)) + "\"}";
   std::cout << json << "\n";
   return 0;
 }

@@ -4,23 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-std::string JsonString(std::string_view text) {
-  std::string out = "\"";
-  for (unsigned char c : text) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20 || c > 0x7E) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-      out += escaped;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
-}
-
 std::optional<long long> JsonValue::Integer(long long min, long long max) const {
   const double* number = std::get_if<double>(&value);
   if (!number || *number != std::floor(*number) || *number < static_cast<double>(min) ||

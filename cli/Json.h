@@ -1,8 +1,8 @@
 #pragma once
 // The little JSON varlo-cli reads and writes: its printed records and the
 // backup manifest. Strings are bytes; anything outside printable ASCII is
-// written as \u00XX so that device names print as plain ASCII and read back
-// as the same bytes.
+// written as \u00XX (JsonString, shared with orbsim) so that device names
+// print as plain ASCII and read back as the same bytes.
 #include <map>
 #include <memory>
 #include <optional>
@@ -11,7 +11,7 @@
 #include <variant>
 #include <vector>
 
-std::string JsonString(std::string_view text);
+#include "link/JsonText.h"
 
 struct JsonValue;
 using JsonArray = std::vector<JsonValue>;

@@ -10,6 +10,7 @@
 class OperatorMessages;
 class QPainter;
 class QRect;
+class LineQueue;
 class TzkPA422Form;
 struct TCurveClipboard;
 struct TEqualizerDocument;
@@ -21,6 +22,8 @@ class EqualizerHost {
 
   // The one link engine, the operator's message boxes, the program options.
   virtual TzkPA422Form& Engine() const = 0;
+  // The queue every device request waits in for its turn on the line.
+  virtual LineQueue& Line() const = 0;
   virtual OperatorMessages& Messages() const = 0;
   virtual TProgramOptions& Options() const = 0;
   // The curves copied by any window, for pasting into any other.
@@ -44,9 +47,13 @@ class EqualizerHost {
   }
 
   // The frame's commands on the window's menus.
-  virtual void FileNewItemClick() = 0;
-  virtual void FileOpenItemClick() = 0;
-  virtual void Properties1Click() = 0;
-  virtual void FileExitItemClick() = 0;
-  virtual void HelpAboutItemClick() = 0;
+  // Another, empty equalizer window.
+  virtual void NewEqualizerWindow() = 0;
+  // A preset file chosen by the operator, opened into the active window.
+  virtual void OpenPresetFile() = 0;
+  // The program's options dialog.
+  virtual void ShowOptions() = 0;
+  // Quits the program (every window closes).
+  virtual void ExitProgram() = 0;
+  virtual void ShowAbout() = 0;
 };

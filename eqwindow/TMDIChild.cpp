@@ -31,6 +31,7 @@
 #include "controls/TzkTrackBar.h"
 #include "controls/zkScale.h"
 #include "eq/ScaleLabels.h"
+#include "link/LineQueue.h"
 #include "link/TzkPA422Form.h"
 #include "settings/ProgramOptions.h"
 
@@ -132,13 +133,29 @@ TMDIChild::TMDIChild(EqualizerHost& host) : host_(host) {
   CreateMenus();
   ConnectHandlers();
   ConnectCurveNotifications();
+  WatchLine();
   FormCreate();
 }
 
 TMDIChild::~TMDIChild() {
   // A hint arriving after the window is gone must not reach it.
   ApplicationHint::Instance().RemoveListener(this);
+  // Nothing of the window goes out once it is gone; what runs finishes.
+  Line().Withdraw(lineOwner_);
+  Line().Unsubscribe(lineEvents_);
 }
+
+void TMDIChild::WatchLine() {
+  lineOwner_ = Line().NewOwner();
+  // Undo waiting for the line goes on when a transaction ends or the line
+  // becomes free.
+  LineEvents events;
+  events.ended = [this](const LineRequest&, const LineOutcome&) { PumpHistory(); };
+  events.idle = [this] { PumpHistory(); };
+  lineEvents_ = Line().Subscribe(std::move(events));
+}
+
+LineQueue& TMDIChild::Line() const { return host_.Line(); }
 
 TzkPA422Form& TMDIChild::Engine() const { return host_.Engine(); }
 OperatorMessages& TMDIChild::Messages() const { return host_.Messages(); }
@@ -300,8 +317,8 @@ void TMDIChild::CreateMenus() {
   };
   EqualizerHost& f = host_;
   FileMenu = new QMenu("&File", this);
-  item(FileMenu, "&New", [&f] { f.FileNewItemClick(); });
-  item(FileMenu, "&Open", [&f] { f.FileOpenItemClick(); });
+  item(FileMenu, "&New", [&f] { f.NewEqualizerWindow(); });
+  item(FileMenu, "&Open", [&f] { f.OpenPresetFile(); });
   item(FileMenu, "&Close", [this] {
     if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
       sub->close();
@@ -316,9 +333,9 @@ void TMDIChild::CreateMenus() {
   PrintSetup1 = item(FileMenu, "P&rint Setup", [this] { PrintSetup1Click(); });
   Print1 = item(FileMenu, "&Print", [this] { PrintEqualizerWindow(); });
   FileMenu->addSeparator();
-  item(FileMenu, "Pr&operties", [&f] { f.Properties1Click(); });
+  item(FileMenu, "Pr&operties", [&f] { f.ShowOptions(); });
   FileMenu->addSeparator();
-  item(FileMenu, "&Exit", [&f] { f.FileExitItemClick(); });
+  item(FileMenu, "&Exit", [&f] { f.ExitProgram(); });
 
   EditMenu = new QMenu("&Edit", this);
   Copy1 = item(EditMenu, "&Copy", [this] { Copy1Click(); });
@@ -337,7 +354,7 @@ void TMDIChild::CreateMenus() {
   HelpMenu = new QMenu("&Help", this);
   item(HelpMenu, "&Help", nullptr);
   HelpMenu->addSeparator();
-  item(HelpMenu, "&About", [&f] { f.HelpAboutItemClick(); });
+  item(HelpMenu, "&About", [&f] { f.ShowAbout(); });
 }
 
 QList<MenuGroup> TMDIChild::Menus() { return {{0, FileMenu}, {1, EditMenu}, {10, HelpMenu}}; }
@@ -705,7 +722,7 @@ void TMDIChild::FormActivate() {
   // With the line idle no answer is on its way: an update acknowledged
   // while another window was active (the engine tells the active window)
   // must not hold this window's sliders.
-  if (engine.CommState == 0) UpdatePending = false;
+  if (engine.CommState == 0 && Line().Pending(lineOwner_) == 0) UpdatePending = false;
   // Looking at a window changes no device: only a device that another
   // window made run another preset is made to run this window's again.
   RunShownPresetOnDevice();

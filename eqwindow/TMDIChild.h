@@ -35,6 +35,8 @@ class QMenu;
 class QPrinter;
 class QScrollBar;
 class QSpinBox;
+class LineQueue;
+struct LineOutcome;
 class TzkPA422Form;
 class TzkTrackBar;
 class OperatorMessages;
@@ -220,6 +222,9 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
 
   EqualizerHost& Host() const { return host_; }
   TzkPA422Form& Engine() const;
+  LineQueue& Line() const;
+  // The window's requests in the line queue are this owner's.
+  int LineOwner() const { return lineOwner_; }
   // The client size the window was created with (the design size, scaled
   // to the screen): what its sub-window first gives it.
   QSize sizeHint() const override { return createdSize_; }
@@ -257,6 +262,14 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   void RereadDevice();
   // Nothing is on its way any more: the window stops waiting for answers.
   void StopWaiting();
+  // The window's own requests through the line queue: a slider's update
+  // (sent with the slider's value when its turn comes; a newer move of the
+  // same slider replaces a waiting one), a whole curve into `preset`.
+  void QueueSliderUpdate(int slot);
+  void QueueCurve(int preset, const pa422::Bytes& payload);
+  // How a slider's update ended.
+  void SliderUpdateEnded(const LineOutcome& outcome);
+  void WatchLine();
   // Places the client area and the scroll bar for the window's size.
   void PlaceClientArea();
   // Scrolls the client area so that control is in view.
@@ -283,6 +296,8 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   void HistoryDataReceived(const std::optional<CurveState>& shown);
 
   UndoControl* undo_ = nullptr;
+  int lineOwner_ = 0;
+  int lineEvents_ = 0;
   EqualizerHost& host_;
   bool snapQueued_ = false;
   QSize createdSize_{kDesignClientWidth, kDesignClientHeight};

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QPointer>
 #include <QSpinBox>
 #include <QToolButton>
 #include <optional>
@@ -16,6 +17,7 @@
 #include "eq/DeviceBlock.h"
 #include "eqwindow/OperatorMessages.h"
 #include "eqwindow/TMDIChild.h"
+#include "link/LineQueue.h"
 #include "link/TzkPA422Form.h"
 #include "settings/ProgramOptions.h"
 
@@ -64,11 +66,50 @@ void TMDIChild::ReadDeviceData(int address, int preset) {
 }
 
 void TMDIChild::CopyVarloDataToORB() {
-  if (!Engine().Connected) return;
+  if (!Engine().Connected || Doc.Address == 0) return;
   if (HistoryCarriesEdit()) return;
-  SendToDevice([&] {
-    Engine().TransmitAllData(Doc.Address, Doc.CurrentPreset, ::CopyVarloDataToORB(Doc));
-  });
+  QueueCurve(Doc.CurrentPreset, ::CopyVarloDataToORB(Doc));
+}
+
+void TMDIChild::QueueCurve(int preset, const pa422::Bytes& payload) {
+  LineRequest request;
+  request.owner = lineOwner_;
+  request.kind = LineRequest::WholeCurve;
+  request.address = Doc.Address;
+  request.start = [address = Doc.Address, preset, payload](TzkPA422Form& engine) {
+    engine.TransmitAllData(address, preset, payload);
+  };
+  Line().Submit(std::move(request));
+}
+
+void TMDIChild::QueueSliderUpdate(int slot) {
+  UpdatePending = true;
+  LineRequest request;
+  request.owner = lineOwner_;
+  request.kind = LineRequest::Parameter;
+  request.address = Doc.Address;
+  request.parameter = DeviceBandNumber(slot);
+  request.ownOutcome = true;
+  QPointer<TMDIChild> window(this);
+  // The slider's value when the update's turn comes: moves made while it
+  // waited go out as one.
+  request.start = [window, slot, address = Doc.Address](TzkPA422Form& engine) {
+    if (!window) return;
+    engine.UpdateParameter(address, kPassword, DeviceGainCode(window->Doc.SliderSteps(slot)),
+                           DeviceBandNumber(slot));
+  };
+  request.done = [window](const LineOutcome& outcome) {
+    if (window) window->SliderUpdateEnded(outcome);
+  };
+  Line().Submit(std::move(request));
+}
+
+void TMDIChild::SliderUpdateEnded(const LineOutcome& outcome) {
+  if (outcome.succeeded || !outcome.started) return UpdateDone();
+  if (outcome.linkFailed)
+    LinkFailed();
+  else
+    TransactionFailed();
 }
 
 void TMDIChild::CopyORBDataToWindow() {
@@ -171,6 +212,8 @@ void TMDIChild::RereadDevice() {
 }
 
 void TMDIChild::StopWaiting() {
+  // What waits for the device goes nowhere now.
+  Line().Withdraw(lineOwner_);
   UpdatePending = false;
   RecallPending = false;
   RestorePending = false;
@@ -182,26 +225,19 @@ void TMDIChild::StopWaiting() {
 // --- Sliders ----------------------------------------------------------------
 
 void TMDIChild::TrackBar1Changing(TzkTrackBar&, int, bool& allowChange) {
-  allowChange = !UpdatePending;
+  // Every move is taken: one made while an update is on its way waits in
+  // the line queue and goes out after it.
+  allowChange = true;
 }
 
 void TMDIChild::TrackBarChange(TzkTrackBar& sender) {
   const CurveState before = CurveOf(Doc);
   Doc.SetSliderSteps(sender.Tag, sender.Position());
   RecordEdit(EditKind::Slider, sender.Tag, before);
-  TzkPA422Form& engine = Engine();
-  if (engine.CommState != 0) {
-    // A transfer is running: the move stays on screen, nothing is sent.
-    UpdatePending = false;
-    return;
-  }
   Panels[3]->setText(Q(LevelString(sender.Position())));
-  if (!engine.Connected || Doc.Address == 0) return;
+  if (!Engine().Connected || Doc.Address == 0) return;
   if (HistoryCarriesEdit()) return;
-  SendHoldingSliders([&] {
-    engine.UpdateParameter(Doc.Address, kPassword, DeviceGainCode(sender.Position()),
-                           DeviceBandNumber(sender.Tag));
-  });
+  QueueSliderUpdate(sender.Tag);
 }
 
 void TMDIChild::zkTrackBar1Enter(TzkTrackBar& sender) {
@@ -465,8 +501,10 @@ void TMDIChild::LinkFailed() {
   // The device is gone from the window (the engine has said why), and with
   // it every answer the window was waiting for.
   ResetAddress();
-  StopWaiting();
+  // The history first: the window's going quiet on the line below tells
+  // whoever waits for the line, undo among them.
   HistoryLinkFailed();
+  StopWaiting();
 }
 
 void TMDIChild::TransactionFailed() {
@@ -506,7 +544,8 @@ void TMDIChild::PresetRecalled() {
 }
 
 void TMDIChild::UpdateDone() {
-  UpdatePending = false;
+  // Still pending while more of the window's updates wait their turn.
+  UpdatePending = Line().Pending(lineOwner_) > (Line().Running(lineOwner_) ? 1 : 0);
   // A change of the history that waited for this update goes out now.
   PumpHistory();
 }

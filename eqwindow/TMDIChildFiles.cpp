@@ -5,8 +5,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QPointer>
-#include <QTimer>
 
 #include "controls/ToolkitDialogs.h"
 #include "controls/TzkTrackBar.h"
@@ -18,11 +16,6 @@
 #include "settings/ProgramOptions.h"
 
 namespace {
-// How long a loaded curve waits for the unlock command sent before it; a
-// transaction that has not ended by then has failed on its own.
-constexpr int kIdleWaitMs = 10000;
-constexpr int kIdlePollMs = 10;
-
 std::string LocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 // The platform's save dialog with the window's two formats.
@@ -41,31 +34,6 @@ std::pair<QString, int> RunPlatformSaveDialog(QWidget* parent, const QString& su
   return {dialog.selectedFiles().front(), int(filters.indexOf(dialog.selectedNameFilter())) + 1};
 }
 
-// Sends the loaded curve once the engine is free: the unlock command that
-// clearing the Lock box sent is still on its way, and the device would
-// refuse a curve for a locked preset anyway.
-void TransmitWhenIdle(TMDIChild& window, pa422::Bytes payload) {
-  TzkPA422Form& engine = window.Engine();
-  if (engine.CommState == 0) {
-    engine.TransmitAllData(window.Doc.Address, window.Doc.CurrentPreset, payload);
-    return;
-  }
-  auto* timer = new QTimer(&window);
-  auto waited = std::make_shared<int>(0);
-  QPointer<TMDIChild> target(&window);
-  QObject::connect(timer, &QTimer::timeout, timer, [timer, waited, target, payload] {
-    *waited += kIdlePollMs;
-    if (!target) return;
-    TzkPA422Form& engine = target->Engine();
-    if (engine.CommState != 0 && *waited < kIdleWaitMs) return;
-    timer->stop();
-    timer->deleteLater();
-    // Still busy: the engine refuses and says so, as for any overlap.
-    if (target->Doc.Address != 0)
-      engine.TransmitAllData(target->Doc.Address, target->Doc.CurrentPreset, payload);
-  });
-  timer->start(kIdlePollMs);
-}
 }  // namespace
 
 bool TMDIChild::Open(const QString& path, int filterIndex) {
@@ -106,13 +74,12 @@ bool TMDIChild::Open(const QString& path, int filterIndex) {
   if (result.pasteEnabled) SetPasteEnabled(*result.pasteEnabled);
   FormResize();
 
-  if (Doc.Address == 0) return true;  // a window without a device sends nothing
+  if (Doc.Address == 0 || !Engine().Connected) return true;  // no device: nothing sent
   // While undo or redo is still reaching the device, the file goes out with it.
-  if (Engine().Connected && HistoryCarriesEdit()) return true;
-  if (result.lockCleared && lockWasChecked)
-    TransmitWhenIdle(*this, result.payload);
-  else
-    Engine().TransmitAllData(Doc.Address, Doc.CurrentPreset, result.payload);
+  if (HistoryCarriesEdit()) return true;
+  // After the unlock that clearing the Lock box sent, if any: the queue
+  // keeps the order.
+  QueueCurve(Doc.CurrentPreset, result.payload);
   return true;
 }
 

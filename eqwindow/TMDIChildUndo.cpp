@@ -18,7 +18,6 @@
 #include <QLocale>
 #include <QMenu>
 #include <QSpinBox>
-#include <QTimer>
 #include <chrono>
 #include <utility>
 
@@ -31,10 +30,6 @@
 #include "link/TzkPA422Form.h"
 
 namespace {
-// How often a waiting change looks whether the line is free; the engine
-// tells nobody when a transmit ends.
-constexpr int kPollMs = 2;
-
 int64_t NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
@@ -46,10 +41,7 @@ QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 class TMDIChild::UndoControl : public QObject {
  public:
-  explicit UndoControl(QObject* parent) : QObject(parent) {
-    poll.setSingleShot(true);
-    poll.setInterval(kPollMs);
-  }
+  explicit UndoControl(QObject* parent) : QObject(parent) {}
 
   EditHistory steps;
   CompareAB compare;
@@ -74,7 +66,6 @@ class TMDIChild::UndoControl : public QObject {
   int movesInFlight = 0;
   bool reversible = true;
   bool told = false;  // the operator has heard of its failure
-  QTimer poll;
 };
 
 // Walks the history back over `moves` unconfirmed moves (+1 a redo or a
@@ -90,7 +81,6 @@ void TMDIChild::TakeBack(int moves, WindowEditState& state) {
 
 void TMDIChild::CreateUndoItems() {
   undo_ = new UndoControl(this);
-  connect(&undo_->poll, &QTimer::timeout, this, [this] { PumpHistory(); });
 
   auto item = [this](const QString& text, const QString& hint, const QList<QKeySequence>& keys,
                      void (TMDIChild::*command)()) {
@@ -325,11 +315,9 @@ void TMDIChild::PumpHistory() {
     return;
   }
   // A failure's box may be open: the transaction has ended, and the window
-  // hears how once the box is closed.
-  if (engine.CommState != 0 || engine.ReportingError() || RecallPending || RereadPending) {
-    u.poll.start();
-    return;
-  }
+  // hears how once the box is closed. The line's next end (or its being
+  // free) brings the window back here.
+  if (engine.CommState != 0 || engine.ReportingError() || RecallPending || RereadPending) return;
   if (u.inFlight) {
     // It ended, and no failure came: the device holds what was sent.
     u.inFlight = false;
@@ -356,7 +344,6 @@ void TMDIChild::PumpHistory() {
   u.sent = wanted;
   u.whole = false;
   u.movesInFlight = u.netMoves;
-  u.poll.start();
 }
 
 void TMDIChild::EndHistorySync() {
@@ -370,7 +357,6 @@ void TMDIChild::EndHistorySync() {
   u.movesInFlight = 0;
   u.reversible = true;
   u.told = false;
-  u.poll.stop();
 }
 
 void TMDIChild::HistorySendFailed() {
@@ -379,7 +365,6 @@ void TMDIChild::HistorySendFailed() {
   // What the device took is unknown until it has been read again.
   u.inFlight = false;
   u.awaitingReread = true;
-  u.poll.stop();
 }
 
 void TMDIChild::HistoryAfterFailure() {

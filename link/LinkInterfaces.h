@@ -3,6 +3,8 @@
 // and the notifications to the active equalizer window.
 #include <string>
 
+#include "link/PA422Messages.h"
+
 enum class MessageIcon { Error, Warning, Information, Question };
 
 class MessageBoxes {
@@ -28,4 +30,29 @@ class EqualizerNotifications {
   // The message has been shown. Listeners that keep no state about the
   // device need not care.
   virtual void TransactionFailed() {}
+};
+
+// How a transaction ended: every transaction the engine started ends in
+// exactly one of these, after its message box (if any) has been closed and
+// the active window has been notified. A read-modify-write is one
+// transaction, ending after its write.
+struct TransactionEnd {
+  bool succeeded = false;
+  int address = 0;
+  uint8_t command = 0;  // the code of the last frame sent
+  std::string message;  // the engine's text on failure
+  pa422::Bytes data;    // the data a successful recall brought
+  // The device did not answer at all (a time-out, a wrong DT/ID): the link
+  // to it is taken to be lost, not just the one command.
+  bool linkFailed = false;
+};
+
+// Hears the end of every transaction (the line queue).
+class TransactionListener {
+ public:
+  virtual ~TransactionListener() = default;
+  virtual void TransactionEnded(const TransactionEnd& end) = 0;
+  // An error box of the engine was closed with no transaction running:
+  // work held back while it was open may go on.
+  virtual void ErrorBoxClosed() {}
 };

@@ -12,13 +12,6 @@
 #include "settings/SettingsLocation.h"
 
 namespace {
-void Pause(int ms) {
-  // The pauses are part of every transaction's time: the kernel's default
-  // 50 us of timer slack is not added to them (the setting is this
-  // thread's own).
-  prctl(PR_SET_TIMERSLACK, 1UL);
-  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
 uint8_t FirstByte(const pa422::Bytes& frame) {
   return frame.empty() ? 0 : static_cast<uint8_t>(frame[0]);
 }
@@ -26,7 +19,13 @@ uint8_t FirstByte(const pa422::Bytes& frame) {
 
 TzkPA422Form::TzkPA422Form(UiPoster& ui, ExceptionDisplay& exceptions, MessageBoxes& messages,
                            std::function<EqualizerNotifications*()> activeWindow)
-    : ApdComPort(ui, exceptions), messages_(messages), activeWindow_(std::move(activeWindow)) {
+    : ApdComPort(ui, exceptions),
+      ui_(ui),
+      messages_(messages),
+      activeWindow_(std::move(activeWindow)) {
+  // The pauses are part of every transaction's time: the kernel's default
+  // 50 us of timer slack is not added to this thread's timed waits.
+  prctl(PR_SET_TIMERSLACK, 1UL);
   ApdComPort.SetComNumber(1);
   ApdComPort.Parity = pEven;
   ApdComPort.AutoOpen = false;
@@ -57,17 +56,58 @@ void TzkPA422Form::FormCreate() {
 }
 
 void TzkPA422Form::ShowError(const std::string& text) {
-  struct Reporting {
-    int& count;
-    explicit Reporting(int& c) : count(c) { ++count; }
-    ~Reporting() { --count; }
-  } reporting(reportingErrors_);
-  messages_.ShowMessage(kCaption, text, MessageIcon::Error);
+  lastError_ = text;
+  {
+    struct Reporting {
+      int& count;
+      explicit Reporting(int& c) : count(c) { ++count; }
+      ~Reporting() { --count; }
+    } reporting(reportingErrors_);
+    messages_.ShowMessage(kCaption, text, MessageIcon::Error);
+  }
+  // Work held back while the box was open may go on, once whatever showed
+  // the box has finished.
+  if (Listener && reportingErrors_ == 0)
+    ui_.PostAfter(0, [this] {
+      if (Listener && CommState == 0 && !ReportingError()) Listener->ErrorBoxClosed();
+    });
+}
+
+void TzkPA422Form::ReportFailure(const std::string& text) {
+  if (!Quiet) return ShowError(text);
+  // Background work reports in its own view: the text travels with the
+  // transaction's end.
+  lastError_ = text;
+  TraceLine(" " + text);
 }
 
 void TzkPA422Form::Notify(void (EqualizerNotifications::*notification)()) {
+  if (Quiet || Unannounced) return;  // the requester hears it from the end
   if (EqualizerNotifications* window = activeWindow_ ? activeWindow_() : nullptr)
     (window->*notification)();
+}
+
+void TzkPA422Form::EndTransaction(bool succeeded, const pa422::Bytes& data, bool linkFailed) {
+  TransactionEnd end;
+  end.succeeded = succeeded;
+  end.address = addressInFlight_;
+  end.command = FirstByte(PendingCommand);
+  if (!succeeded) end.message = lastError_;
+  end.data = data;
+  end.linkFailed = linkFailed;
+  Quiet = false;
+  Unannounced = false;
+  if (Listener) Listener->TransactionEnded(end);
+}
+
+void TzkPA422Form::WaitThen(int ms, std::function<void()> next) {
+  waiting_ = true;
+  const uint64_t serial = ++waitSerial_;
+  ui_.PostAfter(ms, [this, serial, next = std::move(next)] {
+    if (serial != waitSerial_) return;  // the port closed meanwhile
+    waiting_ = false;
+    next();
+  });
 }
 
 void TzkPA422Form::DisarmTimers() {
@@ -141,10 +181,17 @@ void TzkPA422Form::Disconnect() {
     ApdComPort.SetStatusTrigger(DsrTrigger, 0, false);
     ApdComPort.SetDTR(false);
   }
+  const bool running = CommState != 0;
   CommState = 0;
   Connected = false;
+  waiting_ = false;
+  ++waitSerial_;
   runningPresets_.clear();
   ApdComPort.SetOpen(false);
+  if (running) {
+    lastError_ = "The port was closed.";
+    EndTransaction(false);
+  }
 }
 
 void TzkPA422Form::SendImmediateCommand(uint8_t address, const pa422::Bytes& frame) {
@@ -191,6 +238,8 @@ void TzkPA422Form::EnableManualControls() {
 }
 
 void TzkPA422Form::ApdComPortTriggerModemStatus(TApdComPort&) {
+  // Line changes during a pause are taken as the pause's end finds them.
+  if (waiting_) return;
   if (!ApdComPort.DeltaDSR()) {
     ArmDsrTrigger();
     TraceLine(" Bogus Handshake Rcvd");
@@ -210,10 +259,13 @@ void TzkPA422Form::ApdComPortTriggerModemStatus(TApdComPort&) {
   }
   TraceLine(" DSR = True CommState = 2");
   Disarm(AddressTimer);
-  Pause(kDtrDelayMs);
-  ApdComPort.SetDTR(true);
-  CommState = 2;
-  Arm(DtIdTimer);
+  // The device gets its 100 ms before DTR; the user-interface thread goes
+  // on meanwhile.
+  WaitThen(kDtrDelayMs, [this] {
+    ApdComPort.SetDTR(true);
+    CommState = 2;
+    Arm(DtIdTimer);
+  });
 }
 
 void TzkPA422Form::ApdComPortTriggerAvail(TApdComPort&, uint16_t count) {
@@ -225,6 +277,12 @@ void TzkPA422Form::ApdComPortTriggerAvail(TApdComPort&, uint16_t count) {
   for (uint16_t i = 0; i < count; ++i) {
     char c = static_cast<char>(ApdComPort.GetChar());
     if (InBuff.size() < kMaxInBuff) InBuff += c;
+  }
+  if (waiting_) {
+    // A pause is part of no phase: what arrives during it is kept, as it
+    // would have been taken after it.
+    TraceLine(" Exiting CommState =" + std::to_string(CommState));
+    return;
   }
   if (CommState == 2) {
     // The pair may come in two reads (a network serial server splits its
@@ -238,8 +296,9 @@ void TzkPA422Form::ApdComPortTriggerAvail(TApdComPort&, uint16_t count) {
       ApdComPort.SetDTR(false);
       TraceLine(" Improper DT/ID Response CommState = 0");
       NoteTransactionEnd(false);
-      ShowError("Error on Device Type or Mfg ID");
+      ReportFailure("Error on Device Type or Mfg ID");
       Notify(&EqualizerNotifications::LinkFailed);
+      EndTransaction(false, {}, true);
       return;
     }
   } else if (CommState == 3 && ResponseLen == 0) {
@@ -265,8 +324,9 @@ bool TzkPA422Form::HandleDtId() {
     ApdComPort.SetDTR(false);
     TraceLine(" Invalid DT/ID CommState = 0");
     NoteTransactionEnd(false);
-    ShowError("Error on Device Type or Mfg ID");
+    ReportFailure("Error on Device Type or Mfg ID");
     Notify(&EqualizerNotifications::LinkFailed);
+    EndTransaction(false, {}, true);
     return false;
   }
   CommState = 3;
@@ -289,26 +349,32 @@ bool TzkPA422Form::HandleStatusReply() {
   if (InBuff.size() == 1) {
     uint8_t status = static_cast<uint8_t>(InBuff[0]);
     if (status != 0) {
-      ShowError("ComStat Error -" + std::to_string(status));
+      ReportFailure("ComStat Error -" + std::to_string(status));
     } else if (commandInFlight_ == pa422::REPROGRAM_DEVICE_CHANNEL_FROM_MEMORY) {
       DisarmTimers();
       Notify(&EqualizerNotifications::PresetRecalled);
+      EndTransaction(true);
       return true;
     } else if (commandInFlight_ == pa422::UPDATE_PARAMETER) {
       DisarmTimers();
       Notify(&EqualizerNotifications::UpdateDone);
+      EndTransaction(true);
       return true;
     }
   } else if (InBuff.size() > 1) {
-    ShowError("Too many Comstats buffered");
+    ReportFailure("Too many Comstats buffered");
   } else {
-    ShowError("not enuff Comstats buffered");
+    ReportFailure("not enuff Comstats buffered");
   }
   DisarmTimers();
-  if (!failed) return false;  // done; the other commands have no notification
+  if (!failed) {
+    EndTransaction(true);
+    return false;  // done; the other commands have no notification
+  }
   // A refusal or a malformed reply: the window learns of it once the timers
   // are off, since it may start its next transaction at once.
   Notify(&EqualizerNotifications::TransactionFailed);
+  EndTransaction(false);
   return true;
 }
 
@@ -319,8 +385,9 @@ void TzkPA422Form::HandleOverlongReply() {
   DisarmTimers();
   PendingEdit = TPendingEdit::None;
   TraceLine(" Buffer Overflow CommState = 0");
-  ShowError("Too many chars Recieved.");
+  ReportFailure("Too many chars Recieved.");
   Notify(&EqualizerNotifications::TransactionFailed);
+  EndTransaction(false);
 }
 
 void TzkPA422Form::HandleDataReply() {
@@ -328,21 +395,28 @@ void TzkPA422Form::HandleDataReply() {
   if (status == 0) ResponseBuffer = InBuff;
   DisarmTimers();
   ApdComPort.SetDTR(false);
-  CommState = 0;
   NoteTransactionEnd(status == 0);
-  TraceLine(" CommState = 0-Success");
   if (status != 0) {
+    CommState = 0;
+    TraceLine(" CommState = 0-Success");
     // No follow-up and no AllDataReceived: neither may work from a block
     // other than the one just recalled. The window hears of the failure.
-    ShowError("ComStat Error - " + std::to_string(status));
+    ReportFailure("ComStat Error - " + std::to_string(status));
     Notify(&EqualizerNotifications::TransactionFailed);
+    EndTransaction(false);
     return;
   }
-  Pause(kAfterDataDelayMs);
-  if (PendingEdit != TPendingEdit::None)
-    RunFollowUp();
-  else
+  // The device gets its 150 ms after the reply. The transaction holds the
+  // line until then (nothing else may start), while the user-interface
+  // thread goes on.
+  WaitThen(kAfterDataDelayMs, [this] {
+    CommState = 0;
+    TraceLine(" CommState = 0-Success");
+    if (PendingEdit != TPendingEdit::None) return RunFollowUp();
+    const pa422::Bytes data = ResponseBuffer;
     Notify(&EqualizerNotifications::AllDataReceived);
+    EndTransaction(true, data);
+  });
 }
 
 void TzkPA422Form::ApdComPortTriggerTimer(TApdComPort&, uint16_t handle) {
@@ -352,22 +426,23 @@ void TzkPA422Form::ApdComPortTriggerTimer(TApdComPort&, uint16_t handle) {
     Disarm(DataTimer);
     CommState = 0;
     TraceLine(" CommState = 0-TriggerTimer1");
-    ShowError("ORB Not Found.");
+    ReportFailure("ORB Not Found.");
   } else if (handle == DtIdTimer) {
     ApdComPort.SetDTR(false);
     Disarm(DataTimer);
     CommState = 0;
-    ShowError("Timeout - Waiting for DT/ID.");
+    ReportFailure("Timeout - Waiting for DT/ID.");
   } else if (handle == DataTimer) {
     ApdComPort.SetDTR(false);
     CommState = 0;
     TraceLine(" CommState = 0-TriggerTimer3");
-    ShowError("Timeout - Waiting for Data from ORB.");
+    ReportFailure("Timeout - Waiting for Data from ORB.");
   } else {
     return;
   }
   NoteTransactionEnd(false);
   Notify(&EqualizerNotifications::LinkFailed);
+  EndTransaction(false, {}, true);
 }
 
 void TzkPA422Form::NoteTransactionEnd(bool succeeded) {

@@ -100,6 +100,18 @@ class TzkPA422Form {
   // only once the box is closed; the box's event loop runs meanwhile.
   bool ReportingError() const { return reportingErrors_ > 0; }
 
+  // Hears the end of every transaction (the line queue); may be none.
+  TransactionListener* Listener = nullptr;
+  // The running transaction is background work (a scan, a backup, a linked
+  // member): its failure is shown in no box and no window is notified of
+  // it; the text travels with its end. Set before starting it; cleared
+  // when it ends.
+  bool Quiet = false;
+  // The running transaction's requester takes its outcome from its end
+  // itself: the active window is not notified of it (its failure is still
+  // shown, unless Quiet). Cleared when it ends.
+  bool Unannounced = false;
+
   // Trigger handlers of the port component.
   void ApdComPortTriggerModemStatus(TApdComPort& sender);
   void ApdComPortTriggerAvail(TApdComPort& cp, uint16_t count);
@@ -107,6 +119,13 @@ class TzkPA422Form {
 
  private:
   void ShowError(const std::string& text);
+  // A failure of the running transaction: in a box, unless it is Quiet.
+  void ReportFailure(const std::string& text);
+  // Tells the listener how the running transaction ended.
+  void EndTransaction(bool succeeded, const pa422::Bytes& data = {}, bool linkFailed = false);
+  // A pause within a transaction that lets the user-interface thread run:
+  // `next` follows after ms milliseconds, unless the port closes first.
+  void WaitThen(int ms, std::function<void()> next);
   void Notify(void (EqualizerNotifications::*notification)());
   void DisarmTimers();
   // Arms a timer for 36 ticks.
@@ -142,7 +161,11 @@ class TzkPA422Form {
   int commandInFlight_ = 0;
   int addressInFlight_ = 0;
   std::map<int, int> runningPresets_;
+  UiPoster& ui_;
   MessageBoxes& messages_;
+  std::string lastError_;
+  bool waiting_ = false;
+  uint64_t waitSerial_ = 0;
   int reportingErrors_ = 0;
   std::function<EqualizerNotifications*()> activeWindow_;
 };

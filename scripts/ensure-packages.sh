@@ -22,10 +22,14 @@ varlo_ensure_packages() {
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# Configures and builds into the folder given (Release unless SANITIZE is set).
+# Configures and builds into the folder given, with the sanitizer given;
+# under CI (CI=true) warnings are errors.
 varlo_build() {
   local dir=$1 sanitize=${2:-}
   local type=RelWithDebInfo
-  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=$type -DVARLO_SANITIZE="$sanitize" >/dev/null
+  local werror=OFF
+  [ "${CI:-}" = true ] && werror=ON
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=$type -DVARLO_SANITIZE="$sanitize" \
+    -DVARLO_WERROR=$werror >/dev/null
   cmake --build "$dir" -j2
 }

@@ -20,7 +20,21 @@ void EventLoopPoster::Post(std::function<void()> task) {
   queued_.notify_all();
 }
 
+void EventLoopPoster::PostAfter(int ms, std::function<void()> task) {
+  std::lock_guard lock(mutex_);
+  timed_.emplace(std::chrono::steady_clock::now() + std::chrono::milliseconds(ms), std::move(task));
+  queued_.notify_all();
+}
+
 bool EventLoopPoster::RunOne(std::unique_lock<std::mutex>& lock) {
+  if (!timed_.empty() && timed_.begin()->first <= std::chrono::steady_clock::now()) {
+    auto task = std::move(timed_.begin()->second);
+    timed_.erase(timed_.begin());
+    lock.unlock();
+    task();
+    lock.lock();
+    return true;
+  }
   if (jobs_.empty()) return false;
   auto job = jobs_.front();
   jobs_.pop_front();
@@ -50,7 +64,9 @@ bool EventLoopPoster::RunUntil(const std::function<bool()>& done,
     // Short waits so that conditions changed by other threads are seen.
     auto now = std::chrono::steady_clock::now();
     if (now >= deadline) return false;
-    queued_.wait_until(lock, std::min(deadline, now + std::chrono::milliseconds(5)));
+    auto wake = std::min(deadline, now + std::chrono::milliseconds(5));
+    if (!timed_.empty()) wake = std::min(wake, timed_.begin()->first);
+    queued_.wait_until(lock, wake);
   }
 }
 

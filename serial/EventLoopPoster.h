@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 
@@ -16,6 +17,7 @@ class EventLoopPoster : public UiPoster {
   bool PostAndWait(std::function<void()> task, int timeoutMs) override;
   // Queues a task without waiting for it.
   void Post(std::function<void()> task);
+  void PostAfter(int ms, std::function<void()> task) override;
 
   // Runs tasks until `done` is true (checked after each task and on every
   // wake-up) or the time-out passes; returns done().
@@ -34,6 +36,8 @@ class EventLoopPoster : public UiPoster {
   std::condition_variable queued_;
   std::condition_variable finished_;
   std::deque<std::shared_ptr<Job>> jobs_;
+  // Tasks due at a time, in the order they were posted for equal times.
+  std::multimap<std::chrono::steady_clock::time_point, std::function<void()>> timed_;
 };
 
 // Writes handler exceptions to stderr.

@@ -15,6 +15,10 @@ class UiPoster {
   // returned, at most timeoutMs. Returns false when the wait timed out; the
   // task still runs (or goes on running) on the user-interface thread.
   virtual bool PostAndWait(std::function<void()> task, int timeoutMs) = 0;
+  // Called on the user-interface thread: runs `task` there once `ms`
+  // milliseconds have passed, while the thread goes on with other work
+  // meanwhile (a timed wait that freezes nothing).
+  virtual void PostAfter(int ms, std::function<void()> task) = 0;
 };
 
 // Shows an exception that escaped an event handler (the application's

@@ -1,5 +1,7 @@
 #include "sim/Hex.h"
 
+#include "link/JsonText.h"
+
 namespace {
 int Digit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -10,14 +12,7 @@ int Digit(char c) {
 }  // namespace
 
 std::string ToHex(const uint8_t* data, size_t count) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string out;
-  out.reserve(count * 2);
-  for (size_t i = 0; i < count; ++i) {
-    out.push_back(kDigits[data[i] >> 4]);
-    out.push_back(kDigits[data[i] & 0x0F]);
-  }
-  return out;
+  return HexText(std::string_view(reinterpret_cast<const char*>(data), count));
 }
 
 std::optional<std::vector<uint8_t>> FromHex(const std::string& text) {

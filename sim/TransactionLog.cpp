@@ -5,32 +5,10 @@
 #include <ctime>
 #include <stdexcept>
 
+#include "link/JsonText.h"
 #include "link/PA422Messages.h"
-#include "sim/Hex.h"
 
 namespace {
-std::string HexOf(const std::string& bytes) {
-  return ToHex(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-}
-
-// A JSON string; our texts are plain ASCII, anything else is escaped.
-std::string Quoted(const std::string& text) {
-  std::string out = "\"";
-  for (unsigned char c : text) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20 || c >= 0x7F) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\u%04x", c);
-      out += buf;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
-}
-
 std::string UtcNow() {
   timespec ts{};
   clock_gettime(CLOCK_REALTIME, &ts);
@@ -48,11 +26,11 @@ std::string TransactionJson(const TransactionRecord& r, const std::string& utc) 
   const std::string command =
       r.frame.empty() ? "" : pa422::CommandName(static_cast<uint8_t>(r.frame[0]));
   return "{\"start_ns\":" + std::to_string(r.startNs) + ",\"end_ns\":" + std::to_string(r.endNs) +
-         ",\"utc\":" + Quoted(utc) + ",\"address\":" + std::to_string(r.address) +
-         ",\"frame\":" + Quoted(HexOf(r.frame)) + ",\"command\":" + Quoted(command) +
-         ",\"reply\":" + Quoted(HexOf(r.reply)) +
+         ",\"utc\":" + JsonString(utc) + ",\"address\":" + std::to_string(r.address) +
+         ",\"frame\":" + JsonString(HexText(r.frame)) + ",\"command\":" + JsonString(command) +
+         ",\"reply\":" + JsonString(HexText(r.reply)) +
          ",\"status\":" + (r.status ? std::to_string(*r.status) : "null") +
-         ",\"fault\":" + Quoted(r.fault) + ",\"outcome\":" + Quoted(r.outcome) + "}";
+         ",\"fault\":" + JsonString(r.fault) + ",\"outcome\":" + JsonString(r.outcome) + "}";
 }
 
 TransactionLog::TransactionLog(const std::string& path) {

@@ -7,7 +7,7 @@
 #include "app/FormSupport.h"
 #include "tests/app/DialogTestSupport.h"
 #include "tests/app/ElfImage.h"
-#include "tests/support/TempDir.h"
+#include "testsupport/TempDir.h"
 
 namespace {
 struct Captions {

@@ -14,9 +14,9 @@
 #include "app/FormSupport.h"
 #include "serial/SerialDevice.h"
 #include "tests/app/DialogTestSupport.h"
-#include "tests/support/PortAccess.h"
-#include "tests/support/Pty.h"
-#include "tests/support/RecordingOperatorMessages.h"
+#include "testsupport/PortAccess.h"
+#include "testsupport/Pty.h"
+#include "testsupport/RecordingOperatorMessages.h"
 
 class ComPortDialogTest : public QObject {
   Q_OBJECT

@@ -37,12 +37,12 @@
 #include "link/TzkPA422Form.h"
 #include "settings/IniFile.h"
 #include "tests/app/FakeEqualizerWindow.h"
-#include "tests/support/OnNextModal.h"
-#include "tests/support/OrbSimProcess.h"
-#include "tests/support/PortAccess.h"
-#include "tests/support/Pty.h"
-#include "tests/support/RecordingOperatorMessages.h"
-#include "tests/support/TempDir.h"
+#include "testsupport/OnNextModal.h"
+#include "testsupport/OrbSimProcess.h"
+#include "testsupport/PortAccess.h"
+#include "testsupport/Pty.h"
+#include "testsupport/RecordingOperatorMessages.h"
+#include "testsupport/TempDir.h"
 
 using Clock = std::chrono::steady_clock;
 

@@ -10,7 +10,7 @@
 #include "app/FormSupport.h"
 #include "app/OptionsDlg.h"
 #include "tests/app/DialogTestSupport.h"
-#include "tests/support/RecordingOperatorMessages.h"
+#include "testsupport/RecordingOperatorMessages.h"
 
 namespace {
 const std::string kRangeText =

@@ -41,9 +41,9 @@
 #include "controls/TzkTrackBarAccessible.h"
 #include "controls/zkScale.h"
 #include "eqwindow/TMDIChild.h"
-#include "tests/support/OnNextModal.h"
-#include "tests/support/RecordingOperatorMessages.h"
-#include "tests/support/TempDir.h"
+#include "testsupport/OnNextModal.h"
+#include "testsupport/RecordingOperatorMessages.h"
+#include "testsupport/TempDir.h"
 
 namespace {
 QString Name(const QWidget* w) { return w->objectName(); }

@@ -9,7 +9,7 @@
 
 #include "app/VersionRecord.h"
 #include "tests/app/ElfImage.h"
-#include "tests/support/TempDir.h"
+#include "testsupport/TempDir.h"
 
 namespace {
 std::optional<VersionRecord> FromImage(const std::vector<uint8_t>& image) {

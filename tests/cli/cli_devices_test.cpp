@@ -15,9 +15,9 @@
 #include "cli/Json.h"
 #include "link/PA422Messages.h"
 #include "tests/cli/CliRunner.h"
-#include "tests/support/ChildProcess.h"
-#include "tests/support/Hex.h"
-#include "tests/support/OrbSimProcess.h"
+#include "testsupport/ChildProcess.h"
+#include "testsupport/Hex.h"
+#include "testsupport/OrbSimProcess.h"
 
 namespace fs = std::filesystem;
 namespace all = pa422::all_data;

@@ -8,7 +8,7 @@
 
 #include "eq/ResponseModel.h"
 #include "tests/cli/CliRunner.h"
-#include "tests/support/OrbSimProcess.h"
+#include "testsupport/OrbSimProcess.h"
 
 namespace {
 using VarloCliResponse = CliFixture;

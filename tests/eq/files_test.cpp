@@ -10,7 +10,7 @@
 
 #include "eq/PresetFiles.h"
 #include "link/MessageLogger.h"
-#include "tests/support/Hex.h"
+#include "testsupport/Hex.h"
 
 namespace fs = std::filesystem;
 

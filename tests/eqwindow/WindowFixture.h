@@ -25,11 +25,11 @@
 #include "eq/DeviceBlock.h"
 #include "eqwindow/TMDIChild.h"
 #include "link/TzkPA422Form.h"
-#include "tests/support/Hex.h"
-#include "tests/support/OnNextModal.h"
-#include "tests/support/OrbSimProcess.h"
-#include "tests/support/RecordingOperatorMessages.h"
-#include "tests/support/TempDir.h"
+#include "testsupport/Hex.h"
+#include "testsupport/OnNextModal.h"
+#include "testsupport/OrbSimProcess.h"
+#include "testsupport/RecordingOperatorMessages.h"
+#include "testsupport/TempDir.h"
 
 
 class WindowFixture {

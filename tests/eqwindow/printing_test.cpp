@@ -7,7 +7,7 @@
 #include "eqwindow/EqualizerPrinting.h"
 #include "tests/eqwindow/PdfProbe.h"
 #include "tests/eqwindow/WindowEditTests.h"
-#include "tests/support/TempDir.h"
+#include "testsupport/TempDir.h"
 
 namespace {
 // A picture in the window colour with a dark border, so that its extent

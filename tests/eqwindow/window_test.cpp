@@ -112,7 +112,7 @@ class WindowTest : public QObject, public WindowFixture {
     QCOMPARE(w.CBPresetName->currentText(), QString("PRESET 4"));
   }
 
-  void connectedSliderMoveIsSentAndBlocksUntilDone() {
+  void connectedSliderMoveIsSentAndMovesMeanwhileFollow() {
     StartProgram("1");
     TMDIChild& w = *NewWindow();
     QVERIFY(Connect(w, 1));
@@ -122,15 +122,19 @@ class WindowTest : public QObject, public WindowFixture {
     QCOMPARE(band5->Position(), 1);
     QVERIFY(w.UpdatePending);
     QCOMPARE(w.Panels[3]->text(), QString("0.5"));
-    // Every slider of the window refuses to move until UpdateDone.
+    // Moves made before UpdateDone are taken, and go out after it: the
+    // latest value of each slider.
+    QTest::keyClick(band5, Qt::Key_Up);
     QTest::keyClick(band5, Qt::Key_Up);
     w.SliderOfSlot(30)->SetPosition(4);
-    QCOMPARE(band5->Position(), 1);
-    QCOMPARE(w.SliderOfSlot(30)->Position(), 0);
+    QCOMPARE(band5->Position(), 3);
+    QCOMPARE(w.SliderOfSlot(30)->Position(), 4);
     QVERIFY(WaitIdle());
     QVERIFY(!w.UpdatePending);
-    QCOMPARE(Frames(), FrameWord(1, UpdateParameterFrame(6, kDevicePassword, 25)));
-    QCOMPARE(uint8_t(DeviceBlock(1, 0)[4]), uint8_t(25));
+    QCOMPARE(Frames(), FrameWord(1, UpdateParameterFrame(6, kDevicePassword, 25)) + " " +
+                           FrameWord(1, UpdateParameterFrame(6, kDevicePassword, 23)) + " " +
+                           FrameWord(1, UpdateParameterFrame(32, kDevicePassword, 22)));
+    QCOMPARE(uint8_t(DeviceBlock(1, 0)[4]), uint8_t(23));
 
     w.SliderOfSlot(30)->SetPosition(-4);
     QVERIFY(WaitIdle());
@@ -149,6 +153,23 @@ class WindowTest : public QObject, public WindowFixture {
     w.SliderOfSlot(2)->SetPosition(3);
     QVERIFY(WaitIdle());
     QCOMPARE(Frames(), FrameWord(1, UpdateParameterFrame(3, kDevicePassword, 23)));
+  }
+
+  // Moves made while the window's preset is being recalled wait their turn
+  // on the line and reach the device; the slider stays where it was left.
+  void movesMadeDuringARecallReachTheDevice() {
+    StartProgram("1");
+    TMDIChild& w = *NewWindow();
+    QVERIFY(Connect(w, 1));
+    w.SEPresetNumber->setValue(2);
+    QVERIFY(Engine().CommState != 0);
+    TzkTrackBar* band5 = w.SliderOfSlot(5);
+    for (int i = 0; i < 3; ++i) Key(band5, Qt::Key_Up);
+    QVERIFY(WaitIdle());
+    QCOMPARE(band5->Position(), 3);
+    QCOMPARE(uint8_t(DeviceBlock(1, 0)[4]), uint8_t(23));
+    QCOMPARE(uint8_t(DeviceBlock(1, 0)[all_data::kPreset - 1]), uint8_t(2));
+    QVERIFY(messages->shown.empty());
   }
 
   void notConnectedNothingIsSentAndNothingBlocks() {

@@ -54,6 +54,45 @@ class CheckLayersTest(unittest.TestCase):
         self.assertIn("eq/Document.cpp: <QString>: a Qt header in a library without Qt", out)
         self.assertIn('link/Engine.cpp: "controls/Slider.h": controls/ has Qt, link/ has none', out)
 
+    def test_a_test_includes_its_layer_the_layers_below_and_the_shared_helpers(self):
+        status, out = run({
+            "serial/Port.h": "",
+            "link/Engine.h": "",
+            "eqwindow/Window.h": "",
+            "app/Frame.h": "",
+            "testsupport/Hex.h": '#include "serial/Port.h"\n',
+            "tests/link/LinkFixture.h": '#include "testsupport/Hex.h"\n',
+            "tests/link/engine_test.cpp":
+                '#include "link/Engine.h"\n#include "serial/Port.h"\n'
+                '#include "tests/link/LinkFixture.h"\n',
+            "tests/eqwindow/WindowFixture.h": '#include "app/Frame.h"\n',
+            "tests/app/frame_test.cpp":
+                '#include "tests/eqwindow/WindowFixture.h"\n#include "tests/link/LinkFixture.h"\n',
+            "tests/fuzz/fuzz.cpp": '#include "app/Frame.h"\n#include "link/Engine.h"\n',
+            "bench/link_bench.cpp": '#include "testsupport/Hex.h"\n#include "link/Engine.h"\n',
+        })
+        self.assertEqual(status, 0, out)
+
+    def test_a_test_reaching_up_or_across_and_code_reaching_into_tests_fail(self):
+        status, out = run({
+            "link/Engine.h": "",
+            "cli/Tool.h": "",
+            "testsupport/Hex.h": "",
+            "tests/eq/EqFixture.h": "",
+            "tests/sim/Client.h": "",
+            "tests/serial/port_test.cpp": '#include "link/Engine.h"\n',
+            "tests/sim/bus_test.cpp": '#include "cli/Tool.h"\n',
+            "tests/link/engine_test.cpp": '#include "tests/eq/EqFixture.h"\n',
+            "sim/Bus.cpp": '#include "testsupport/Hex.h"\n',
+            "bench/soak_bench.cpp": '#include "tests/sim/Client.h"\n',
+        })
+        self.assertEqual(status, 1)
+        self.assertIn('tests/serial/port_test.cpp: "link/Engine.h": link/ is not below tests/serial/', out)
+        self.assertIn('tests/sim/bus_test.cpp: "cli/Tool.h": cli/ is not below tests/sim/', out)
+        self.assertIn('tests/link/engine_test.cpp: "tests/eq/EqFixture.h": tests/eq/ is not below tests/link/', out)
+        self.assertIn('sim/Bus.cpp: "testsupport/Hex.h": testsupport/ is for the tests and the benchmarks only', out)
+        self.assertIn('bench/soak_bench.cpp: "tests/sim/Client.h": tests/sim/ is for the tests only', out)
+
     def test_bare_names_of_an_older_tree_are_found(self):
         status, out = run({"app/IniFile.h": "", "link/Engine.cpp": '#include "IniFile.h"\n'})
         self.assertEqual(status, 1)

@@ -13,7 +13,7 @@
 #include "link/MessageLogger.h"
 #include "link/TzkPA422Form.h"
 #include "serial/EventLoopPoster.h"
-#include "tests/support/OrbSimProcess.h"
+#include "testsupport/OrbSimProcess.h"
 
 struct RecordingMessages : MessageBoxes {
   std::vector<std::string> shown;

@@ -6,8 +6,8 @@
 #include "serial/ApdExceptions.h"
 #include "serial/SerialDevice.h"
 #include "tests/link/LinkFixture.h"
-#include "tests/support/Hex.h"
-#include "tests/support/TestClock.h"
+#include "testsupport/Hex.h"
+#include "testsupport/TestClock.h"
 
 using namespace pa422;
 

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "tests/link/LinkFixture.h"
-#include "tests/support/Pty.h"
+#include "testsupport/Pty.h"
 
 using namespace pa422;
 

@@ -1,6 +1,6 @@
 // Device operations: validation, frames on the line, read-modify-write.
 #include "tests/link/LinkFixture.h"
-#include "tests/support/Hex.h"
+#include "testsupport/Hex.h"
 
 using namespace pa422;
 

@@ -9,7 +9,7 @@
 
 #include "serial/EventLoopPoster.h"
 #include "serial/TApdComPort.h"
-#include "tests/support/OrbSimProcess.h"
+#include "testsupport/OrbSimProcess.h"
 
 struct RecordingExceptions : ExceptionDisplay {
   std::vector<std::string> shown;

@@ -10,7 +10,7 @@
 
 #include "serial/EventLoopPoster.h"
 #include "serial/TApdComPort.h"
-#include "tests/support/Pty.h"
+#include "testsupport/Pty.h"
 
 namespace {
 struct NoExceptions : ExceptionDisplay {

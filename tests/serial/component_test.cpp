@@ -4,7 +4,7 @@
 
 #include "serial/ApdExceptions.h"
 #include "tests/serial/ComPortFixture.h"
-#include "tests/support/Hex.h"
+#include "testsupport/Hex.h"
 
 using namespace std::chrono;
 

@@ -15,9 +15,9 @@
 
 #include "serial/PortNames.h"
 #include "serial/SerialDevice.h"
-#include "tests/support/PortAccess.h"
-#include "tests/support/Pty.h"
-#include "tests/support/SilentListener.h"
+#include "testsupport/PortAccess.h"
+#include "testsupport/Pty.h"
+#include "testsupport/SilentListener.h"
 
 namespace {
 

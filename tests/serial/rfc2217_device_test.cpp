@@ -12,8 +12,8 @@
 
 #include "serial/ApdExceptions.h"
 #include "serial/SerialDevice.h"
-#include "tests/support/OrbSimProcess.h"
-#include "tests/support/TestClock.h"
+#include "testsupport/OrbSimProcess.h"
+#include "testsupport/TestClock.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "serial/ApdExceptions.h"
 #include "serial/SerialDevice.h"
 #include "tests/serial/rfc2217_fake_server.h"
-#include "tests/support/TestClock.h"
+#include "testsupport/TestClock.h"
 
 using namespace telnet;
 using Bytes = std::vector<uint8_t>;

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "serial/SerialDevice.h"
-#include "tests/support/ChildProcess.h"
-#include "tests/support/TestClock.h"
+#include "testsupport/ChildProcess.h"
+#include "testsupport/TestClock.h"
 
 namespace {
 

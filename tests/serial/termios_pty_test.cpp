@@ -17,7 +17,7 @@
 
 #include "serial/ApdExceptions.h"
 #include "serial/SerialDevice.h"
-#include "tests/support/PortAccess.h"
+#include "testsupport/PortAccess.h"
 
 namespace {
 

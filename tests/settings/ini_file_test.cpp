@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "tests/support/TempDir.h"
+#include "testsupport/TempDir.h"
 
 namespace {
 int ReadInt(const std::string& path, const std::string& value) {

@@ -7,7 +7,7 @@
 
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
-#include "tests/support/TempDir.h"
+#include "testsupport/TempDir.h"
 
 namespace {
 // A program directory nobody can write, root included: its parent is a file.

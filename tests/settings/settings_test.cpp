@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "settings/IniFile.h"
-#include "tests/support/TempDir.h"
+#include "testsupport/TempDir.h"
 
 TEST(Settings, FirstStartWithoutAFileGivesTheDefaults) {
   TempDir dir;

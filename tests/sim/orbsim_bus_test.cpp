@@ -10,8 +10,8 @@
 
 #include "link/PA422Messages.h"
 #include "tests/sim/pa422_test_host.h"
-#include "tests/support/OrbSimProcess.h"
-#include "tests/support/TestClock.h"
+#include "testsupport/OrbSimProcess.h"
+#include "testsupport/TestClock.h"
 
 using namespace pa422;
 namespace fs = std::filesystem;

@@ -14,8 +14,8 @@
 
 #include "serial/SerialDevice.h"
 #include "tests/sim/telnet_test_client.h"
-#include "tests/support/OrbSimProcess.h"
-#include "tests/support/TestClock.h"
+#include "testsupport/OrbSimProcess.h"
+#include "testsupport/TestClock.h"
 
 using namespace telnet;
 using Bytes = std::vector<uint8_t>;
@@ -62,7 +62,14 @@ TEST(OrbSimRobustness, HostileClientsLeaveItServingAndBounded) {
     setsockopt(c.Fd(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
     Bytes junk(200000);
     for (auto& b : junk) b = static_cast<uint8_t>(random());
+    // GCC 12 at -O3 has the copy into the grown vector read and write past
+    // the old buffer; the vector moves its bytes to new storage first.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Warray-bounds"
+#pragma GCC diagnostic ignored "-Wstringop-overread"
+#pragma GCC diagnostic ignored "-Wstringop-overflow"
     junk.insert(junk.end(), {kIAC, kSB, 44, 1});
+#pragma GCC diagnostic pop
     junk.resize(junk.size() + 2 * 1024 * 1024, 0x33);
     for (int round = 0; round < 40; ++round)
       for (int opt = 0; opt < 256; ++opt)

@@ -8,8 +8,8 @@
 #include <thread>
 
 #include "tests/sim/telnet_test_client.h"
-#include "tests/support/OrbSimProcess.h"
-#include "tests/support/TestClock.h"
+#include "testsupport/OrbSimProcess.h"
+#include "testsupport/TestClock.h"
 
 using namespace telnet;
 using Bytes = std::vector<uint8_t>;

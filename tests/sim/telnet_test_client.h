@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "serial/TelnetCodec.h"
-#include "tests/support/ChildProcess.h"
+#include "testsupport/ChildProcess.h"
 
 class TelnetTestClient : private telnet::TelnetSink {
  public:

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/ChildProcess.h"
+#include "testsupport/ChildProcess.h"
 
 class OrbSimProcess {
  public:

@@ -1,4 +1,4 @@
-#include "tests/support/OrbSimProcess.h"
+#include "testsupport/OrbSimProcess.h"
 
 #include <sys/socket.h>
 #include <unistd.h>

@@ -1,0 +1,149 @@
+#include "link/LineQueue.h"
+
+#include <algorithm>
+
+#include "link/TzkPA422Form.h"
+
+LineQueue::LineQueue(TzkPA422Form& engine) : engine_(engine) { engine_.Listener = this; }
+
+LineQueue::~LineQueue() {
+  if (engine_.Listener == this) engine_.Listener = nullptr;
+}
+
+void LineQueue::Submit(LineRequest request) {
+  if (request.kind == LineRequest::Parameter) {
+    // The latest value wins: a waiting update of the same parameter takes
+    // this one's place, unless a whole curve for the device waits behind
+    // it (the update must not jump over the curve).
+    for (auto& [owner, entries] : byOwner_) {
+      for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+        const LineRequest& waiting = it->request;
+        if (waiting.address != request.address) continue;
+        if (waiting.kind != LineRequest::Parameter) break;
+        if (waiting.parameter != request.parameter) continue;
+        if (it->request.done) it->carried.push_back(std::move(it->request.done));
+        it->request.start = std::move(request.start);
+        it->request.done = std::move(request.done);
+        return Pump();
+      }
+    }
+  }
+  Entry entry{std::move(request), {}};
+  if (entry.request.kind == LineRequest::WholeCurve) {
+    // The curve carries the owner's waiting updates of the device.
+    auto found = byOwner_.find(entry.request.owner);
+    if (found != byOwner_.end()) {
+      auto& entries = found->second;
+      for (auto it = entries.begin(); it != entries.end();) {
+        if (it->request.kind == LineRequest::Parameter && it->request.address == entry.request.address) {
+          if (it->request.done) entry.carried.push_back(std::move(it->request.done));
+          for (auto& carried : it->carried) entry.carried.push_back(std::move(carried));
+          it = entries.erase(it);
+          --waiting_;
+        } else {
+          ++it;
+        }
+      }
+    }
+  }
+  const int owner = entry.request.owner;
+  auto& entries = byOwner_[owner];
+  if (std::find(turns_.begin(), turns_.end(), owner) == turns_.end()) turns_.push_back(owner);
+  entries.push_back(std::move(entry));
+  ++waiting_;
+  Pump();
+}
+
+void LineQueue::Withdraw(int owner) {
+  auto found = byOwner_.find(owner);
+  if (found != byOwner_.end()) {
+    waiting_ -= static_cast<int>(found->second.size());
+    byOwner_.erase(found);
+  }
+  turns_.erase(std::remove(turns_.begin(), turns_.end(), owner), turns_.end());
+  TellIdleIfSo();
+}
+
+int LineQueue::Pending(int owner) const {
+  auto found = byOwner_.find(owner);
+  int count = found == byOwner_.end() ? 0 : static_cast<int>(found->second.size());
+  return count + (Running(owner) ? 1 : 0);
+}
+
+int LineQueue::Subscribe(LineEvents events) {
+  subscribers_[++lastSubscriber_] = std::move(events);
+  return lastSubscriber_;
+}
+
+bool LineQueue::LineFree() const { return engine_.CommState == 0 && !engine_.ReportingError(); }
+
+std::optional<LineQueue::Entry> LineQueue::TakeNext() {
+  while (!turns_.empty()) {
+    const int owner = turns_.front();
+    turns_.pop_front();
+    auto found = byOwner_.find(owner);
+    if (found == byOwner_.end() || found->second.empty()) continue;
+    Entry next = std::move(found->second.front());
+    found->second.pop_front();
+    --waiting_;
+    // The owner's next request waits for the others' turns.
+    if (found->second.empty())
+      byOwner_.erase(found);
+    else
+      turns_.push_back(owner);
+    return next;
+  }
+  return std::nullopt;
+}
+
+void LineQueue::Pump() {
+  if (pumping_) return;  // the running pump picks it up
+  pumping_ = true;
+  while (!running_ && LineFree()) {
+    std::optional<Entry> next = TakeNext();
+    if (!next) break;
+    running_ = std::move(next);
+    const auto subscribers = subscribers_;
+    for (const auto& [id, events] : subscribers)
+      if (events.started) events.started(running_->request);
+    engine_.Quiet = running_->request.background;
+    engine_.Unannounced = running_->request.ownOutcome;
+    running_->request.start(engine_);
+    if (engine_.CommState == 0 && running_) {
+      // Refused before anything went on the line (a value out of range, a
+      // closed port): the engine has said why, where it says anything.
+      engine_.Quiet = false;
+      engine_.Unannounced = false;
+      Entry refused = std::move(*running_);
+      running_.reset();
+      Finish(std::move(refused), LineOutcome{});
+    }
+  }
+  pumping_ = false;
+  TellIdleIfSo();
+}
+
+void LineQueue::TransactionEnded(const TransactionEnd& end) {
+  if (running_) {
+    Entry ended = std::move(*running_);
+    running_.reset();
+    Finish(std::move(ended), LineOutcome{end.succeeded, true, end.message, end.data, end.linkFailed});
+  }
+  Pump();
+}
+
+void LineQueue::Finish(Entry entry, const LineOutcome& outcome) {
+  for (auto& carried : entry.carried)
+    if (carried) carried(outcome);
+  if (entry.request.done) entry.request.done(outcome);
+  const auto subscribers = subscribers_;
+  for (const auto& [id, events] : subscribers)
+    if (events.ended) events.ended(entry.request, outcome);
+}
+
+void LineQueue::TellIdleIfSo() {
+  if (!Idle() || pumping_ || engine_.CommState != 0) return;
+  const auto subscribers = subscribers_;
+  for (const auto& [id, events] : subscribers)
+    if (events.idle) events.idle();
+}
