@@ -146,6 +146,9 @@ TMDIChild::~TMDIChild() {
 }
 
 void TMDIChild::WatchLine() {
+  // Kept: the window may go after its frame (as the frame's child), when
+  // the frame can no longer be asked; the queue outlives them both.
+  line_ = &host_.Line();
   lineOwner_ = Line().NewOwner();
   // Undo waiting for the line goes on when a transaction ends or the line
   // becomes free.
@@ -155,7 +158,7 @@ void TMDIChild::WatchLine() {
   lineEvents_ = Line().Subscribe(std::move(events));
 }
 
-LineQueue& TMDIChild::Line() const { return host_.Line(); }
+LineQueue& TMDIChild::Line() const { return *line_; }
 
 TzkPA422Form& TMDIChild::Engine() const { return host_.Engine(); }
 OperatorMessages& TMDIChild::Messages() const { return host_.Messages(); }

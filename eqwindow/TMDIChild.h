@@ -296,6 +296,7 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   void HistoryDataReceived(const std::optional<CurveState>& shown);
 
   UndoControl* undo_ = nullptr;
+  LineQueue* line_ = nullptr;
   int lineOwner_ = 0;
   int lineEvents_ = 0;
   EqualizerHost& host_;
