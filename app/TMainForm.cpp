@@ -14,7 +14,6 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusTipEvent>
-#include <QThread>
 #include <QToolButton>
 #include <algorithm>
 #include <cstdint>

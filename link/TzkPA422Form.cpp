@@ -2,8 +2,6 @@
 
 #include <sys/prctl.h>
 
-#include <chrono>
-#include <thread>
 
 #include "link/MessageLogger.h"
 #include "serial/ApdExceptions.h"
