@@ -142,7 +142,6 @@ TMDIChild::~TMDIChild() {
   ApplicationHint::Instance().RemoveListener(this);
   // Nothing of the window goes out once it is gone; what runs finishes.
   Line().Withdraw(lineOwner_);
-  Line().Unsubscribe(lineEvents_);
 }
 
 void TMDIChild::WatchLine() {
@@ -150,12 +149,6 @@ void TMDIChild::WatchLine() {
   // the frame can no longer be asked; the queue outlives them both.
   line_ = &host_.Line();
   lineOwner_ = Line().NewOwner();
-  // Undo waiting for the line goes on when a transaction ends or the line
-  // becomes free.
-  LineEvents events;
-  events.ended = [this](const LineRequest&, const LineOutcome&) { PumpHistory(); };
-  events.idle = [this] { PumpHistory(); };
-  lineEvents_ = Line().Subscribe(std::move(events));
 }
 
 LineQueue& TMDIChild::Line() const { return *line_; }
@@ -538,7 +531,6 @@ void TMDIChild::FormCreate() {
   RequestedPreset = 1;
   RecallPending = false;
   AddressDroppedDown = false;
-  UpdatePending = false;
   Doc.Address = 0;
   Doc.FileName.clear();
   ShowDocument();
@@ -721,11 +713,6 @@ void TMDIChild::FormActivate() {
   if (!Lock->isChecked() && !Bypass->isChecked())
     for (TzkTrackBar* bar : TrackBars) bar->setEnabled(true);
   for (TzkTrackBar* bar : TrackBars) SetShowHint(*bar, Options().HintsOnPage);
-  TzkPA422Form& engine = Engine();
-  // With the line idle no answer is on its way: an update acknowledged
-  // while another window was active (the engine tells the active window)
-  // must not hold this window's sliders.
-  if (engine.CommState == 0 && Line().Pending(lineOwner_) == 0) UpdatePending = false;
   // Looking at a window changes no device: only a device that another
   // window made run another preset is made to run this window's again.
   RunShownPresetOnDevice();
@@ -739,6 +726,14 @@ void TMDIChild::FormDeactivate() {
 }
 
 bool TMDIChild::FormCloseQuery() {
-  if (Engine().Connected && host_.EqualizerWindowCount() <= 1) Engine().EnableManualControls();
+  if (Engine().Connected && host_.EqualizerWindowCount() <= 1) {
+    // The group byte goes out between transactions, never into one. Its
+    // request is not the window's: it outlives the window.
+    LineRequest request;
+    request.owner = Line().NewOwner();
+    request.ownOutcome = true;
+    request.start = [](TzkPA422Form& engine) { engine.EnableManualControls(); };
+    Line().Submit(std::move(request));
+  }
   return true;
 }

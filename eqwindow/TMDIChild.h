@@ -24,6 +24,7 @@
 #include "eq/EqualizerDocument.h"
 #include "eqwindow/EqualizerHost.h"
 #include "eqwindow/EqualizerWindow.h"
+#include "link/LineQueue.h"
 #include "link/LinkInterfaces.h"
 
 class QAction;
@@ -35,8 +36,6 @@ class QMenu;
 class QPrinter;
 class QScrollBar;
 class QSpinBox;
-class LineQueue;
-struct LineOutcome;
 class TzkPA422Form;
 class TzkTrackBar;
 class OperatorMessages;
@@ -133,7 +132,9 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   void DisableEditControls();
   void ResetAddress();
   void SelectDevicePreset(int address, int preset);
-  void ReadDeviceData(int address, int preset);
+  // With followUp, the read is the second half of the recall that has just
+  // ended: it goes before the window's waiting requests.
+  void ReadDeviceData(int address, int preset, bool followUp = false);
   void CopyVarloDataToORB();
   void CopyORBDataToWindow();
   // When the program knows the device to run another preset than the one
@@ -143,7 +144,9 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   void RunShownPresetOnDevice();
   // Enables or disables Paste: the frame's tool bar button and Paste1.
   void SetPasteEnabled(bool enabled);
-  // Shows the document in the controls without running any handler.
+  // Shows the document in the controls without running any handler: the
+  // address, preset number, names, device name and check boxes, then the
+  // curve (ShowCurve).
   void ShowDocument();
   TzkTrackBar* SliderOfSlot(int slot) const { return TrackBars[slot - 1]; }
 
@@ -250,25 +253,59 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   // Every operator's change of a slider, filter, Mute or Bypass also
   // tells the frame (CurveChanged), after the change's own handler.
   void ConnectCurveNotifications();
-  // Runs one device operation when the window has a device (a window at
-  // address 0 never sends); true when it started a transaction, whose end
-  // then reaches the active window as a notification.
-  bool SendToDevice(const std::function<void()>& send);
-  // Sends one update while connected, holding every slider until its
-  // UpdateDone (or its failure) arrives.
-  void SendHoldingSliders(const std::function<void()>& send);
+  // One device operation of the window through the line queue, started
+  // when its turn comes with the values given now. Its outcome comes back
+  // to the window's own handlers (RequestEnded), whichever window is active.
+  struct DeviceRequest {
+    std::function<void(TzkPA422Form&)> start;
+    LineRequest::Kind kind = LineRequest::Command;
+    int parameter = 0;  // the band of an UPDATE_PARAMETER
+    bool followUp = false;
+    // It changes the curve on the device: UpdatePending holds while it
+    // waits. A slider's update changes its slot; anything else that changes
+    // the curve carries all of it.
+    bool changesCurve = false;
+    int slot = 0;
+    // Nothing went on the line (the engine refused it, or its start found
+    // nothing to do).
+    std::function<void()> refused;
+    // It ended well; runs after the window's handler of the outcome.
+    std::function<void()> succeeded;
+  };
+  // A window at address 0 has no device and sends nothing: were it to send
+  // while another window holds the port open, address byte 0 would go on
+  // the line and wait two seconds for nobody. Then `refused` runs.
+  void QueueRequest(DeviceRequest request);
+  // Passes a transaction's outcome to the handler the window has for it
+  // (LinkFailed, TransactionFailed, PresetRecalled, UpdateDone,
+  // AllDataReceived), once per transaction.
+  void RequestEnded(const LineOutcome& outcome);
+  // Counts the window's curve changes waiting or running, by slot (0: the
+  // whole curve); UpdatePending is set and cleared here alone.
+  void CountCurveRequests(int slot, int delta);
+  // Drops what the window has waiting in the line queue; the outcome of
+  // what runs is no longer the window's concern.
+  void DropWaitingRequests();
   // After a failed transaction: reads the device's current data again, as
-  // choosing the address does.
+  // choosing the address does, before anything else is sent.
   void RereadDevice();
   // Nothing is on its way any more: the window stops waiting for answers.
   void StopWaiting();
-  // The window's own requests through the line queue: a slider's update
-  // (sent with the slider's value when its turn comes; a newer move of the
-  // same slider replaces a waiting one), a whole curve into `preset`.
+  // A slider's update (a newer move of the same slider replaces a waiting
+  // one) and a whole curve into `preset`.
   void QueueSliderUpdate(int slot);
-  void QueueCurve(int preset, const pa422::Bytes& payload);
-  // How a slider's update ended.
-  void SliderUpdateEnded(const LineOutcome& outcome);
+  void QueueCurve(int preset, const pa422::Bytes& payload, bool followUp = false);
+  // A preset's name, stored with the curve the window shows.
+  void QueuePresetName(int preset, const std::string& name);
+  // A command that changes no curve (Mute, Lock, Bypass, the device name).
+  void QueueCommand(std::function<void(TzkPA422Form&)> start) {
+    DeviceRequest request;
+    request.start = std::move(start);
+    QueueRequest(std::move(request));
+  }
+  // A recall of the chosen preset went nowhere: the window shows the
+  // preset it showed before.
+  void PresetChoiceRefused();
   void WatchLine();
   // Places the client area and the scroll bar for the window's size.
   void PlaceClientArea();
@@ -285,8 +322,11 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   bool HistoryEditable() const;
   void MoveInHistory(bool forward);
   void ShowEditState(const WindowEditState& state);
-  bool SendCurveChange(const DeviceSend& plan);
+  void SendCurveChange(const DeviceSend& plan);
   void PumpHistory();
+  // The history's transaction ended well, or went nowhere.
+  void HistorySent();
+  void HistorySendRefused();
   void EndHistorySync();
   void TakeBack(int moves, WindowEditState& state);
   void HistorySendFailed();
@@ -298,7 +338,12 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   UndoControl* undo_ = nullptr;
   LineQueue* line_ = nullptr;
   int lineOwner_ = 0;
-  int lineEvents_ = 0;
+  // Outcomes of requests made before the window last dropped its waiting
+  // requests are not the window's concern.
+  uint64_t requestEpoch_ = 0;
+  uint64_t lastEnd_ = 0;  // the last transaction whose outcome was handled
+  std::array<int, kSliderCount + 1> curveRequests_{};
+  int presetBeforeRecall_ = 1;
   EqualizerHost& host_;
   bool snapQueued_ = false;
   QSize createdSize_{kDesignClientWidth, kDesignClientHeight};

@@ -11,12 +11,14 @@
 #include <QPointer>
 #include <QSpinBox>
 #include <QToolButton>
+#include <algorithm>
 #include <optional>
 
 #include "controls/TzkTrackBar.h"
 #include "eq/DeviceBlock.h"
 #include "eqwindow/OperatorMessages.h"
 #include "eqwindow/TMDIChild.h"
+#include "eqwindow/WindowCurve.h"
 #include "link/LineQueue.h"
 #include "link/TzkPA422Form.h"
 #include "settings/ProgramOptions.h"
@@ -53,16 +55,39 @@ void TMDIChild::ResetAddress() {
 
 void TMDIChild::SelectDevicePreset(int address, int preset) {
   if (address == 0) return;  // no device: nothing to select
-  TzkPA422Form& engine = Engine();
-  if (engine.Connected) RecallPending = true;
-  // Refused (a transfer already runs): no data will come for this recall.
-  if (!SendToDevice([&] { engine.RecallPreset(address, preset); })) RecallPending = false;
+  if (Engine().Connected) RecallPending = true;
+  DeviceRequest request;
+  request.start = [address, preset](TzkPA422Form& engine) { engine.RecallPreset(address, preset); };
+  // No data will come for this recall.
+  request.refused = [this] { PresetChoiceRefused(); };
+  QueueRequest(std::move(request));
 }
 
-void TMDIChild::ReadDeviceData(int address, int preset) {
+void TMDIChild::PresetChoiceRefused() {
+  if (!RecallPending) return;
+  RecallPending = false;
+  // The device keeps its preset, and so does the window.
+  SEPresetNumber->setEnabled(true);
+  const int shown = presetBeforeRecall_;
+  Doc.CurrentPreset = shown;
+  RequestedPreset = shown;
+  {
+    const QSignalBlocker block(SEPresetNumber);
+    SEPresetNumber->setValue(shown);
+  }
+  CBPresetName->setCurrentIndex(shown - 1);
+  NewHistory(false);
+}
+
+void TMDIChild::ReadDeviceData(int address, int preset, bool followUp) {
   if (address == 0) return;  // no device: nothing to read
-  Engine().PendingEdit = TPendingEdit::None;
-  Engine().RecallAllData(address, preset);
+  DeviceRequest request;
+  request.followUp = followUp;
+  request.start = [address, preset](TzkPA422Form& engine) {
+    engine.PendingEdit = TPendingEdit::None;
+    engine.RecallAllData(address, preset);
+  };
+  QueueRequest(std::move(request));
 }
 
 void TMDIChild::CopyVarloDataToORB() {
@@ -71,51 +96,109 @@ void TMDIChild::CopyVarloDataToORB() {
   QueueCurve(Doc.CurrentPreset, ::CopyVarloDataToORB(Doc));
 }
 
-void TMDIChild::QueueCurve(int preset, const pa422::Bytes& payload) {
-  LineRequest request;
-  request.owner = lineOwner_;
+void TMDIChild::QueueCurve(int preset, const pa422::Bytes& payload, bool followUp) {
+  DeviceRequest request;
+  request.followUp = followUp;
   request.kind = LineRequest::WholeCurve;
-  request.address = Doc.Address;
+  request.changesCurve = true;
   request.start = [address = Doc.Address, preset, payload](TzkPA422Form& engine) {
     engine.TransmitAllData(address, preset, payload);
   };
-  Line().Submit(std::move(request));
+  QueueRequest(std::move(request));
 }
 
 void TMDIChild::QueueSliderUpdate(int slot) {
-  UpdatePending = true;
-  LineRequest request;
-  request.owner = lineOwner_;
+  DeviceRequest request;
   request.kind = LineRequest::Parameter;
-  request.address = Doc.Address;
   request.parameter = DeviceBandNumber(slot);
-  request.ownOutcome = true;
-  QPointer<TMDIChild> window(this);
-  // The slider's value when the update's turn comes: moves made while it
-  // waited go out as one.
-  request.start = [window, slot, address = Doc.Address](TzkPA422Form& engine) {
-    if (!window) return;
-    engine.UpdateParameter(address, kPassword, DeviceGainCode(window->Doc.SliderSteps(slot)),
-                           DeviceBandNumber(slot));
+  request.changesCurve = true;
+  request.slot = slot;
+  // A newer move of the slider takes the place of this one while it waits:
+  // moves made meanwhile go out as one, with the latest value.
+  request.start = [address = Doc.Address, code = DeviceGainCode(Doc.SliderSteps(slot)),
+                   band = DeviceBandNumber(slot)](TzkPA422Form& engine) {
+    engine.UpdateParameter(address, kPassword, code, band);
   };
-  request.done = [window](const LineOutcome& outcome) {
-    if (window) window->SliderUpdateEnded(outcome);
-  };
-  Line().Submit(std::move(request));
+  QueueRequest(std::move(request));
 }
 
-void TMDIChild::SliderUpdateEnded(const LineOutcome& outcome) {
-  if (outcome.succeeded || !outcome.started) return UpdateDone();
-  if (outcome.linkFailed)
-    LinkFailed();
-  else
-    TransactionFailed();
+void TMDIChild::QueueRequest(DeviceRequest request) {
+  if (Doc.Address == 0) {
+    if (request.refused) request.refused();
+    return;
+  }
+  LineRequest line;
+  line.owner = lineOwner_;
+  line.kind = request.kind;
+  line.address = Doc.Address;
+  line.parameter = request.parameter;
+  line.followUp = request.followUp;
+  line.ownOutcome = true;
+  line.start = std::move(request.start);
+  const bool changesCurve = request.changesCurve;
+  const int slot = request.slot;
+  if (changesCurve) CountCurveRequests(slot, +1);
+  QPointer<TMDIChild> window(this);
+  line.done = [window, epoch = requestEpoch_, changesCurve, slot, refused = std::move(request.refused),
+               succeeded = std::move(request.succeeded)](const LineOutcome& outcome) {
+    if (!window || window->requestEpoch_ != epoch) return;
+    if (changesCurve) window->CountCurveRequests(slot, -1);
+    if (!outcome.started) {
+      if (refused) refused();
+      return;
+    }
+    // Requests a newer one replaced end with it: the window hears of that
+    // transaction once.
+    if (outcome.serial != window->lastEnd_) {
+      window->lastEnd_ = outcome.serial;
+      window->RequestEnded(outcome);
+    }
+    if (outcome.succeeded && succeeded && window && window->requestEpoch_ == epoch) succeeded();
+  };
+  Line().Submit(std::move(line));
+}
+
+void TMDIChild::RequestEnded(const LineOutcome& outcome) {
+  if (outcome.linkFailed) return LinkFailed();
+  if (!outcome.succeeded) return TransactionFailed();
+  if (!outcome.data.empty()) return AllDataReceived();
+  if (outcome.command == pa422::REPROGRAM_DEVICE_CHANNEL_FROM_MEMORY) return PresetRecalled();
+  if (outcome.command == pa422::UPDATE_PARAMETER) return UpdateDone();
+}
+
+void TMDIChild::CountCurveRequests(int slot, int delta) {
+  int& count = curveRequests_[slot];
+  count = std::max(0, count + delta);
+  UpdatePending = std::any_of(curveRequests_.begin(), curveRequests_.end(), [](int n) { return n > 0; });
+}
+
+void TMDIChild::DropWaitingRequests() {
+  Line().Withdraw(lineOwner_);
+  ++requestEpoch_;
+  curveRequests_.fill(0);
+  CountCurveRequests(0, 0);
 }
 
 void TMDIChild::CopyORBDataToWindow() {
-  const SliderPolicy sliders{Options().SliderRange, UpdatePending};
-  const BlockReadResult read = ::CopyORBDataToWindow(
-      Doc, Engine().ResponseBuffer, sliders, static_cast<uint8_t>(Engine().LastCommand));
+  const CurveState shown = CurveOf(Doc);
+  const int presetShown = Doc.CurrentPreset;
+  const BlockReadResult read =
+      ::CopyORBDataToWindow(Doc, Engine().ResponseBuffer, SliderPolicy{Options().SliderRange, false},
+                            static_cast<uint8_t>(Engine().LastCommand));
+  // What the window's waiting changes bring the device keeps the window's
+  // value: the device gets there once they have gone out.
+  for (int slot = 1; slot <= kSliderCount; ++slot)
+    if (curveRequests_[0] > 0 || curveRequests_[slot] > 0)
+      Doc.SetSliderSteps(slot, shown.sliders[slot - 1]);
+  if (curveRequests_[0] > 0) {
+    Doc.HighPassIndex = shown.highPass;
+    Doc.LowPassIndex = shown.lowPass;
+    // The name is the preset's: kept only when the read is of the same one.
+    if (Doc.CurrentPreset == presetShown) {
+      Doc.PresetName = shown.presetName;
+      Doc.PresetNames[presetShown - 1] = shown.presetName;
+    }
+  }
   const TEqualizerDocument received = Doc;
   // The preset number's change runs its handler, as every change does.
   SEPresetNumber->setValue(received.CurrentPreset);
@@ -156,65 +239,43 @@ void TMDIChild::ShowDocument() {
         CBPresetName->addItem(Q(Doc.PresetNames[i]));
     }
     CBPresetName->setCurrentIndex(Doc.CurrentPreset - 1);
-    CBPresetName->setEditText(Q(Doc.PresetName));
   }
   {
     const QSignalBlocker block(EBORBName);
     EBORBName->setText(Q(Doc.DeviceName));
   }
-  CBHighPass->setCurrentIndex(Doc.HighPassIndex);
-  CBLowPass->setCurrentIndex(Doc.LowPassIndex);
-  // The sliders may refuse (an update is pending) or clamp: the document
-  // keeps what they show.
-  for (TzkTrackBar* bar : TrackBars) {
-    bar->SetPositionNC(Doc.SliderSteps(bar->Tag));
-    Doc.SetSliderSteps(bar->Tag, bar->Position());
+  {
+    const QSignalBlocker mute(Mute), lock(Lock), bypass(Bypass);
+    Mute->setChecked(Doc.Mute);
+    Lock->setChecked(Doc.Lock);
+    Bypass->setChecked(Doc.Bypass);
   }
-  const QSignalBlocker mute(Mute), lock(Lock), bypass(Bypass);
-  Mute->setChecked(Doc.Mute);
-  Lock->setChecked(Doc.Lock);
-  Bypass->setChecked(Doc.Bypass);
-  CurveChanged();
-}
-
-bool TMDIChild::SendToDevice(const std::function<void()>& send) {
-  // A window at address 0 has no device. Were it to send while another
-  // window holds the port open, address byte 0 would go on the line and
-  // wait two seconds for nobody.
-  if (Doc.Address == 0) return false;
-  TzkPA422Form& engine = Engine();
-  const bool idle = engine.CommState == 0;
-  send();
-  // A refused send (a value the engine does not accept, a transfer already
-  // running, a closed port) starts nothing and brings no notification.
-  return idle && engine.CommState != 0;
-}
-
-void TMDIChild::SendHoldingSliders(const std::function<void()>& send) {
-  const bool wasPending = UpdatePending;
-  if (Engine().Connected) UpdatePending = true;
-  // Only a transaction that started ends in a notification that frees the
-  // sliders (UpdateDone, or a failure). When the engine refused the command,
-  // the sliders wait for what they waited for before, if anything.
-  if (!SendToDevice(send)) UpdatePending = wasPending;
+  // The curve last: sliders, filters and the preset name, then the frame
+  // hears of the change.
+  ShowCurve(*this);
 }
 
 void TMDIChild::RereadDevice() {
-  TzkPA422Form& engine = Engine();
-  UpdatePending = false;  // the data read must reach the sliders
+  // What the device carried out is unknown: nothing more goes out before
+  // it has been read, and the data read reaches the sliders.
+  DropWaitingRequests();
   RereadPending = true;
-  if (engine.Connected) SkipPresetChange = true;
-  engine.PendingEdit = TPendingEdit::None;
-  if (!SendToDevice([&] { engine.RecallAllData(Doc.Address, 0); })) {
+  if (Engine().Connected) SkipPresetChange = true;
+  DeviceRequest request;
+  request.start = [address = Doc.Address](TzkPA422Form& engine) {
+    engine.PendingEdit = TPendingEdit::None;
+    engine.RecallAllData(address, 0);
+  };
+  request.refused = [this] {
     RereadPending = false;
     SkipPresetChange = false;
-  }
+  };
+  QueueRequest(std::move(request));
 }
 
 void TMDIChild::StopWaiting() {
   // What waits for the device goes nowhere now.
-  Line().Withdraw(lineOwner_);
-  UpdatePending = false;
+  DropWaitingRequests();
   RecallPending = false;
   RestorePending = false;
   SkipPresetChange = false;
@@ -289,10 +350,13 @@ void TMDIChild::CBHighPassChange() {
   Panels[7]->setText(Q(HighPassLabel(Doc.HighPassIndex)));
   RecordEdit(EditKind::HighPass, kHighPassSlot, before);
   if (HistoryCarriesEdit()) return;
-  SendHoldingSliders([&] {
-    Engine().SetHighPass(Doc.Address, SEPresetNumber->value(), Doc.HighPassIndex, kPassword,
-                         ShownSettings(Doc));
-  });
+  DeviceRequest request;
+  request.changesCurve = true;
+  request.start = [address = Doc.Address, preset = SEPresetNumber->value(),
+                   index = Doc.HighPassIndex, shown = ShownSettings(Doc)](TzkPA422Form& engine) {
+    engine.SetHighPass(address, preset, index, kPassword, shown);
+  };
+  QueueRequest(std::move(request));
 }
 
 void TMDIChild::CBLowPassChange() {
@@ -301,10 +365,13 @@ void TMDIChild::CBLowPassChange() {
   Panels[5]->setText(Q(LowPassLabel(Doc.LowPassIndex)));
   RecordEdit(EditKind::LowPass, kLowPassSlot, before);
   if (HistoryCarriesEdit()) return;
-  SendHoldingSliders([&] {
-    Engine().SetLowPass(Doc.Address, SEPresetNumber->value(), Doc.LowPassIndex, kPassword,
-                        ShownSettings(Doc));
-  });
+  DeviceRequest request;
+  request.changesCurve = true;
+  request.start = [address = Doc.Address, preset = SEPresetNumber->value(),
+                   index = Doc.LowPassIndex, shown = ShownSettings(Doc)](TzkPA422Form& engine) {
+    engine.SetLowPass(address, preset, index, kPassword, shown);
+  };
+  QueueRequest(std::move(request));
 }
 
 // --- Address ----------------------------------------------------------------
@@ -318,6 +385,8 @@ void TMDIChild::CBAddressChange() {
     return;
   }
   SEPresetNumber->setEnabled(true);
+  // What waits for the device shown so far is dropped with it.
+  DropWaitingRequests();
   Doc.Address = CBAddress->currentIndex();
   AddressDroppedDown = false;
   // Another device (or none): a new history, based on what the device sends.
@@ -344,7 +413,6 @@ void TMDIChild::CBAddressChange() {
   if (engine.Connected) SkipPresetChange = true;
   ReadDeviceData(Doc.Address, 0);
   if (TrackBars[0]->isEnabled()) TrackBars[0]->setFocus(Qt::OtherFocusReason);
-  UpdatePending = false;
   PresetNameEdited = false;
   RereadPending = false;
 }
@@ -363,7 +431,7 @@ void TMDIChild::SEPresetNumberChange() {
     SEPresetNumber->setValue(RequestedPreset);
     return;
   }
-  const int shown = Doc.CurrentPreset;
+  presetBeforeRecall_ = Doc.CurrentPreset;
   Doc.CurrentPreset = number;
   RequestedPreset = number;
   CBPresetName->setCurrentIndex(number - 1);
@@ -376,22 +444,9 @@ void TMDIChild::SEPresetNumberChange() {
     RecallPending = true;
     SEPresetNumber->setEnabled(false);
   }
-  SelectDevicePreset(Doc.Address, RequestedPreset);
-  if (connected && !RecallPending) {
-    // Refused: a transfer was running. The device keeps its preset, and so
-    // does the window.
-    SEPresetNumber->setEnabled(true);
-    Doc.CurrentPreset = shown;
-    RequestedPreset = shown;
-    {
-      const QSignalBlocker block(SEPresetNumber);
-      SEPresetNumber->setValue(shown);
-    }
-    CBPresetName->setCurrentIndex(shown - 1);
-    return;
-  }
   // Another preset: a new history, based on the preset's data once read.
-  NewHistory(RecallPending);
+  NewHistory(connected);
+  SelectDevicePreset(Doc.Address, RequestedPreset);
 }
 
 void TMDIChild::CBPresetNameClick() {
@@ -422,9 +477,16 @@ void TMDIChild::CBPresetNameKeyPress(int key) {
   RecordEdit(EditKind::PresetName, kPresetNameSlot, before);
   PresetNameEdited = false;
   if (HistoryCarriesEdit()) return;
-  SendHoldingSliders([&] {
-    Engine().SetPresetName(Doc.Address, preset, text.toStdString(), kPassword, ShownSettings(Doc));
-  });
+  QueuePresetName(preset, text.toStdString());
+}
+
+void TMDIChild::QueuePresetName(int preset, const std::string& name) {
+  DeviceRequest request;
+  request.changesCurve = true;
+  request.start = [address = Doc.Address, preset, name, shown = ShownSettings(Doc)](TzkPA422Form& engine) {
+    engine.SetPresetName(address, preset, name, kPassword, shown);
+  };
+  QueueRequest(std::move(request));
 }
 
 void TMDIChild::CBPresetNameExit() {
@@ -441,10 +503,7 @@ void TMDIChild::CBPresetNameExit() {
     RecordEdit(EditKind::PresetName, kPresetNameSlot, before);
     PresetNameEdited = false;
     if (HistoryCarriesEdit()) return;
-    SendToDevice([&] {
-      Engine().SetPresetName(Doc.Address, preset, text.toStdString(), kPassword,
-                             ShownSettings(Doc));
-    });
+    QueuePresetName(preset, text.toStdString());
   }
 }
 
@@ -455,30 +514,36 @@ void TMDIChild::EBORBNameKeyDown(int key) {
 }
 
 void TMDIChild::EBORBNameExit() {
-  SendToDevice(
-      [&] { Engine().SetDeviceName(Doc.Address, kPassword, EBORBName->text().toStdString()); });
+  QueueCommand([address = Doc.Address, name = EBORBName->text().toStdString()](TzkPA422Form& engine) {
+    engine.SetDeviceName(address, kPassword, name);
+  });
 }
 
 // --- Check boxes ------------------------------------------------------------
 
 void TMDIChild::MuteClick() {
   Doc.Mute = Mute->isChecked();
-  SendToDevice([&] {
-    if (Doc.Mute)
-      Engine().MuteAllOutputs(Doc.Address);
+  QueueCommand([address = Doc.Address, mute = Doc.Mute](TzkPA422Form& engine) {
+    if (mute)
+      engine.MuteAllOutputs(address);
     else
-      Engine().UnmuteAllOutputs(Doc.Address);
+      engine.UnmuteAllOutputs(address);
   });
 }
 
 void TMDIChild::LockClick() {
   Doc.Lock = Lock->isChecked();
+  const int preset = SEPresetNumber->value();
   if (Doc.Lock) {
-    SendToDevice([&] { Engine().LockPreset(Doc.Address, SEPresetNumber->value(), kPassword); });
+    QueueCommand([address = Doc.Address, preset](TzkPA422Form& engine) {
+      engine.LockPreset(address, preset, kPassword);
+    });
     DisableEditControls();
     SetPasteEnabled(false);
   } else {
-    SendToDevice([&] { Engine().UnlockPreset(Doc.Address, SEPresetNumber->value(), kPassword); });
+    QueueCommand([address = Doc.Address, preset](TzkPA422Form& engine) {
+      engine.UnlockPreset(address, preset, kPassword);
+    });
     EnableEditControls();
     SetPasteEnabled(true);
   }
@@ -487,10 +552,14 @@ void TMDIChild::LockClick() {
 void TMDIChild::BypassClick() {
   Doc.Bypass = Bypass->isChecked();
   if (Doc.Bypass) {
-    SendToDevice([&] { Engine().BypassChannel(Doc.Address, kPassword); });
+    QueueCommand([address = Doc.Address](TzkPA422Form& engine) {
+      engine.BypassChannel(address, kPassword);
+    });
     DisableEditControls();
   } else {
-    SendToDevice([&] { Engine().UnbypassChannel(Doc.Address, kPassword); });
+    QueueCommand([address = Doc.Address](TzkPA422Form& engine) {
+      engine.UnbypassChannel(address, kPassword);
+    });
     EnableEditControls();
   }
 }
@@ -522,12 +591,16 @@ void TMDIChild::TransactionFailed() {
 }
 
 void TMDIChild::RunShownPresetOnDevice() {
-  TzkPA422Form& engine = Engine();
-  if (!engine.Connected || Doc.Address == 0 || engine.CommState != 0) return;
-  if (engine.RunningPreset(Doc.Address) == SEPresetNumber->value()) return;
+  if (!Engine().Connected || Doc.Address == 0 || RestorePending) return;
+  // Asked when the request's turn comes: what the device runs then is what
+  // counts (another window's recall may be waiting before this one).
   RestorePending = true;
-  if (!SendToDevice([&] { engine.RecallPreset(Doc.Address, SEPresetNumber->value()); }))
-    RestorePending = false;
+  DeviceRequest request;
+  request.start = [address = Doc.Address, preset = SEPresetNumber->value()](TzkPA422Form& engine) {
+    if (engine.RunningPreset(address) != preset) engine.RecallPreset(address, preset);
+  };
+  request.refused = [this] { RestorePending = false; };
+  QueueRequest(std::move(request));
 }
 
 void TMDIChild::PresetRecalled() {
@@ -537,15 +610,14 @@ void TMDIChild::PresetRecalled() {
     // working settings, so that what the window shows is what plays, and
     // nothing is read back over it.
     RestorePending = false;
-    SendToDevice([&] { Engine().TransmitAllData(Doc.Address, 0, ::CopyVarloDataToORB(Doc, 0)); });
+    QueueCurve(0, ::CopyVarloDataToORB(Doc, 0), true);
     return;
   }
-  ReadDeviceData(Doc.Address, RequestedPreset);
+  // Moves made during the recall go out after its data came, over it.
+  ReadDeviceData(Doc.Address, RequestedPreset, true);
 }
 
 void TMDIChild::UpdateDone() {
-  // Still pending while more of the window's updates wait their turn.
-  UpdatePending = Line().Pending(lineOwner_) > (Line().Running(lineOwner_) ? 1 : 0);
   // A change of the history that waited for this update goes out now.
   PumpHistory();
 }
@@ -567,7 +639,6 @@ void TMDIChild::AllDataReceived() {
 // --- Keyboard shortcuts -----------------------------------------------------
 
 void TMDIChild::FormKeyDown(int key) {
-  if (Engine().CommState != 0) return;
   int preset = 0;
   if (key >= Qt::Key_1 && key <= Qt::Key_8)
     preset = key - Qt::Key_1 + 1;

@@ -3,9 +3,10 @@
 // of the curve shown passes through one of two places: an operator's
 // change of a control (a slider's OnChange, a filter box's or a check
 // box's change of state), wired here after the control's own handler, and
-// the two routines that put a whole curve into the controls (ShowDocument
-// for device reads, ShowCurve for files, pastes and clears), which call
-// CurveChanged at their end.
+// ShowCurve, the one routine that puts a whole curve into the controls (for
+// device reads through ShowDocument, files, pastes, clears and the
+// history), which calls CurveChanged at its end. CurveShown is the one
+// that reads it back.
 #include <QCheckBox>
 #include <QComboBox>
 
@@ -13,12 +14,7 @@
 #include "eqwindow/TMDIChild.h"
 #include "eqwindow/WindowCurve.h"
 
-TEqualizerDocument TMDIChild::CurveNow() const {
-  TEqualizerDocument doc = CurveShown(*this);
-  doc.Mute = Mute->isChecked();
-  doc.Bypass = Bypass->isChecked();
-  return doc;
-}
+TEqualizerDocument TMDIChild::CurveNow() const { return CurveShown(*this); }
 
 void TMDIChild::CurveChanged() {
   if (OnCurveChanged) OnCurveChanged();

@@ -20,6 +20,8 @@ TEqualizerDocument CurveShown(const TMDIChild& window) {
   if (window.CBLowPass->currentIndex() >= 0) doc.LowPassIndex = window.CBLowPass->currentIndex();
   doc.PresetName = window.CBPresetName->currentText().toStdString();
   doc.DeviceName = window.EBORBName->text().toStdString();
+  doc.Mute = window.Mute->isChecked();
+  doc.Bypass = window.Bypass->isChecked();
   return doc;
 }
 
@@ -55,7 +57,7 @@ void TMDIChild::Paste1Click() {
   if (Lock->isChecked()) return;
   Doc = CurveShown(*this);
   const CurveState before = CurveOf(Doc);
-  PasteCurve(Doc, host_.Clipboard(), Options(), SliderPolicy{Options().SliderRange, UpdatePending});
+  PasteCurve(Doc, host_.Clipboard(), Options(), SliderPolicy{Options().SliderRange, false});
   ShowCurve(*this);
   RecordEdit(EditKind::WholeCurve, 0, before, "Paste");
   CopyVarloDataToORB();
@@ -71,7 +73,7 @@ void TMDIChild::FlatClick() {
     return;
   Doc = CurveShown(*this);
   const CurveState before = CurveOf(Doc);
-  FlattenCurve(Doc, SliderPolicy{Options().SliderRange, UpdatePending});
+  FlattenCurve(Doc, SliderPolicy{Options().SliderRange, false});
   ShowCurve(*this);
   RecordEdit(EditKind::WholeCurve, 0, before, "Clear");
   CopyVarloDataToORB();

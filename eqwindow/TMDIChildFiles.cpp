@@ -42,7 +42,7 @@ bool TMDIChild::Open(const QString& path, int filterIndex) {
   TEqualizerDocument loaded = CurveShown(*this);
   PresetLoadResult result;
   try {
-    result = OpenPresetFile(loaded, local, format, SliderPolicy{Options().SliderRange, UpdatePending});
+    result = OpenPresetFile(loaded, local, format, SliderPolicy{Options().SliderRange, false});
   } catch (const PresetFileError& e) {
     Doc.FileName = loaded.FileName;
     Messages().ShowMessage("Open File Error", e.what(), MessageIcon::Error);

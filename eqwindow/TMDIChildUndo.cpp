@@ -2,11 +2,11 @@
 //
 // Not connected, undo and redo change the window only. Connected, the
 // device follows the window: each move of the history (or swap) changes
-// the window at once, and what the device lacks goes out as soon as the
-// line is free, with the fewest transactions that carry it. Moves made
-// while a transaction runs wait for it and then go out together, as the
-// difference between what the device holds and what the window shows, so
-// the window never sends while the engine is busy and no move is lost. A
+// the window at once, and what the device lacks goes through the line
+// queue, one transaction of the history at a time, with the fewest
+// transactions that carry it. Moves made while one is on its way wait for
+// its end and then go out together, as the difference between what the
+// device holds and what the window shows, so no move is lost. A
 // transaction of the history that fails leaves the history where the device
 // is: the window reads the device again (as after any failure) and the
 // moves the device did not take are taken back.
@@ -240,13 +240,7 @@ void TMDIChild::ShowEditState(const WindowEditState& state) {
   const CurveState was = CurveOf(Doc);
   undo_->compare = state.compare;
   PutCurve(Doc, state.curve);
-  {
-    // The history's curve is shown even while an update is on its way: the
-    // sliders would refuse it, and the device gets it once the line is free.
-    const bool pending = std::exchange(UpdatePending, false);
-    ShowCurve(*this);
-    UpdatePending = pending;
-  }
+  ShowCurve(*this);
   const CurveState now = CurveOf(Doc);
   if (now.highPass != was.highPass) Panels[7]->setText(Q(HighPassLabel(Doc.HighPassIndex)));
   if (now.lowPass != was.lowPass) Panels[5]->setText(Q(LowPassLabel(Doc.LowPassIndex)));
@@ -259,71 +253,68 @@ void TMDIChild::ShowEditState(const WindowEditState& state) {
 
 // --- The device catching up ---------------------------------------------------
 
-bool TMDIChild::SendCurveChange(const DeviceSend& plan) {
-  TzkPA422Form& engine = Engine();
+void TMDIChild::SendCurveChange(const DeviceSend& plan) {
   const std::string& password = pa422::kDevicePassword;
+  const int address = Doc.Address;
   const int preset = SEPresetNumber->value();
-  bool started = false;
+  DeviceRequest request;
+  request.changesCurve = true;
   switch (plan.kind) {
     case DeviceSend::Nothing:
-      return true;
+      return;
     case DeviceSend::Parameter:
-      started = SendToDevice([&] {
-        engine.UpdateParameter(Doc.Address, password, DeviceGainCode(Doc.SliderSteps(plan.slot)),
-                               DeviceBandNumber(plan.slot));
-      });
+      request.start = [address, password, code = DeviceGainCode(Doc.SliderSteps(plan.slot)),
+                       band = DeviceBandNumber(plan.slot)](TzkPA422Form& engine) {
+        engine.UpdateParameter(address, password, code, band);
+      };
       break;
     // A filter or the name is stored in the preset with everything else the
     // window shows.
     case DeviceSend::HighPass:
-      started = SendToDevice([&] {
-        engine.SetHighPass(Doc.Address, preset, Doc.HighPassIndex, password, ShownSettings(Doc));
-      });
+      request.start = [address, preset, password, index = Doc.HighPassIndex,
+                       shown = ShownSettings(Doc)](TzkPA422Form& engine) {
+        engine.SetHighPass(address, preset, index, password, shown);
+      };
       break;
     case DeviceSend::LowPass:
-      started = SendToDevice([&] {
-        engine.SetLowPass(Doc.Address, preset, Doc.LowPassIndex, password, ShownSettings(Doc));
-      });
+      request.start = [address, preset, password, index = Doc.LowPassIndex,
+                       shown = ShownSettings(Doc)](TzkPA422Form& engine) {
+        engine.SetLowPass(address, preset, index, password, shown);
+      };
       break;
     case DeviceSend::PresetName:
-      started = SendToDevice([&] {
-        engine.SetPresetName(Doc.Address, preset, Doc.PresetName, password, ShownSettings(Doc));
-      });
+      request.start = [address, preset, password, name = Doc.PresetName,
+                       shown = ShownSettings(Doc)](TzkPA422Form& engine) {
+        engine.SetPresetName(address, preset, name, password, shown);
+      };
       break;
     case DeviceSend::WholeCurve: {
       // Undo, redo and swaps try a curve in the working settings; only the
       // operator's Paste, Clear or Open is stored in the preset.
       const int target = undo_->storeWhole ? Doc.CurrentPreset : 0;
-      started = SendToDevice([&] {
-        engine.TransmitAllData(Doc.Address, target, ::CopyVarloDataToORB(Doc, target));
-      });
-      if (started) undo_->storeWhole = false;
-      return started;
+      undo_->storeWhole = false;
+      request.kind = LineRequest::WholeCurve;
+      request.start = [address, target, payload = ::CopyVarloDataToORB(Doc, target)](TzkPA422Form& engine) {
+        engine.TransmitAllData(address, target, payload);
+      };
+      break;
     }
   }
-  // Like the operator's own edit, one update at a time holds the sliders.
-  if (started) UpdatePending = true;
-  return started;
+  // A failure reaches TransactionFailed or LinkFailed, as any of the
+  // window's failures does.
+  request.succeeded = [this] { HistorySent(); };
+  request.refused = [this] { HistorySendRefused(); };
+  QueueRequest(std::move(request));
 }
 
 void TMDIChild::PumpHistory() {
   UndoControl& u = *undo_;
-  if (!u.syncing || u.awaitingReread) return;
-  TzkPA422Form& engine = Engine();
-  if (!engine.Connected || Doc.Address == 0) {
+  // One transaction of the history at a time; a read of the device under
+  // way brings the window back here once its data came.
+  if (!u.syncing || u.awaitingReread || u.inFlight || RecallPending || RereadPending) return;
+  if (!Engine().Connected || Doc.Address == 0) {
     EndHistorySync();
     return;
-  }
-  // A failure's box may be open: the transaction has ended, and the window
-  // hears how once the box is closed. The line's next end (or its being
-  // free) brings the window back here.
-  if (engine.CommState != 0 || engine.ReportingError() || RecallPending || RereadPending) return;
-  if (u.inFlight) {
-    // It ended, and no failure came: the device holds what was sent.
-    u.inFlight = false;
-    u.device = u.sent;
-    u.netMoves -= u.movesInFlight;
-    u.movesInFlight = 0;
   }
   const CurveState wanted = CurveOf(Doc);
   const DeviceSend plan = PlanDeviceSend(u.device, wanted, u.whole);
@@ -331,19 +322,33 @@ void TMDIChild::PumpHistory() {
     EndHistorySync();
     return;
   }
-  if (!SendCurveChange(plan)) {
-    // Refused before anything went out (the engine said why): the device
-    // keeps what it has, and so does the history.
-    WindowEditState state{wanted, u.compare};
-    TakeBack(u.netMoves, state);
-    EndHistorySync();
-    ShowEditState(state);
-    return;
-  }
   u.inFlight = true;
   u.sent = wanted;
   u.whole = false;
   u.movesInFlight = u.netMoves;
+  SendCurveChange(plan);
+}
+
+void TMDIChild::HistorySent() {
+  UndoControl& u = *undo_;
+  if (!u.syncing || !u.inFlight) return;
+  // The device holds what was sent; what changed meanwhile goes next.
+  u.inFlight = false;
+  u.device = u.sent;
+  u.netMoves -= u.movesInFlight;
+  u.movesInFlight = 0;
+  PumpHistory();
+}
+
+void TMDIChild::HistorySendRefused() {
+  UndoControl& u = *undo_;
+  if (!u.syncing || !u.inFlight) return;
+  // Refused before anything went out (the engine said why): the device
+  // keeps what it has, and so does the history.
+  WindowEditState state{CurveOf(Doc), u.compare};
+  TakeBack(u.netMoves, state);
+  EndHistorySync();
+  ShowEditState(state);
 }
 
 void TMDIChild::EndHistorySync() {

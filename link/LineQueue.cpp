@@ -48,8 +48,15 @@ void LineQueue::Submit(LineRequest request) {
   }
   const int owner = entry.request.owner;
   auto& entries = byOwner_[owner];
-  if (std::find(turns_.begin(), turns_.end(), owner) == turns_.end()) turns_.push_back(owner);
-  entries.push_back(std::move(entry));
+  const bool inRound = std::find(turns_.begin(), turns_.end(), owner) != turns_.end();
+  if (entry.request.followUp) {
+    turns_.erase(std::remove(turns_.begin(), turns_.end(), owner), turns_.end());
+    turns_.push_front(owner);
+    entries.push_front(std::move(entry));
+  } else {
+    if (!inRound) turns_.push_back(owner);
+    entries.push_back(std::move(entry));
+  }
   ++waiting_;
   Pump();
 }
@@ -127,12 +134,14 @@ void LineQueue::TransactionEnded(const TransactionEnd& end) {
   if (running_) {
     Entry ended = std::move(*running_);
     running_.reset();
-    Finish(std::move(ended), LineOutcome{end.succeeded, true, end.message, end.data, end.linkFailed});
+    Finish(std::move(ended),
+           LineOutcome{end.succeeded, true, end.message, end.data, end.linkFailed, end.command});
   }
   Pump();
 }
 
-void LineQueue::Finish(Entry entry, const LineOutcome& outcome) {
+void LineQueue::Finish(Entry entry, LineOutcome outcome) {
+  outcome.serial = ++ends_;
   for (auto& carried : entry.carried)
     if (carried) carried(outcome);
   if (entry.request.done) entry.request.done(outcome);

@@ -37,6 +37,10 @@ struct LineOutcome {
   std::string message;   // the engine's text on failure
   pa422::Bytes data;     // what a recall brought
   bool linkFailed = false;  // the device did not answer at all
+  uint8_t command = 0;      // the code of the last frame sent
+  // Numbers the ends: the requests a newer one replaced end with it, under
+  // its number, so that a requester can tell one end told twice.
+  uint64_t serial = 0;
 };
 
 struct LineRequest {
@@ -56,6 +60,10 @@ struct LineRequest {
   // notify the active window of it (its failure is still shown in a box,
   // unless it is background work).
   bool ownOutcome = false;
+  // The second half of the owner's transaction that has just ended (the
+  // read after a recall): it goes before the owner's waiting requests, and
+  // the owner's turn comes next.
+  bool followUp = false;
   // Starts the transaction on the engine (one device operation; a
   // read-modify-write counts as one). Called when the request's turn
   // comes, so it sends the values as they are then.
@@ -113,7 +121,7 @@ class LineQueue : public TransactionListener {
   };
   bool LineFree() const;
   std::optional<Entry> TakeNext();
-  void Finish(Entry entry, const LineOutcome& outcome);
+  void Finish(Entry entry, LineOutcome outcome);
   void TellIdleIfSo();
 
   TzkPA422Form& engine_;
@@ -125,6 +133,7 @@ class LineQueue : public TransactionListener {
   int waiting_ = 0;
   std::optional<Entry> running_;
   bool pumping_ = false;
+  uint64_t ends_ = 0;
   int lastSubscriber_ = 0;
   std::map<int, LineEvents> subscribers_;
 };

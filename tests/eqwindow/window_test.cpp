@@ -305,19 +305,22 @@ class WindowTest : public QObject, public WindowFixture {
     QVERIFY(w.Lock->isChecked());
     QVERIFY(!w.Paste1->isEnabled() && !Frame().PasteBtn->isEnabled());
     QVERIFY(SlidersDisabled(w) && !w.CBHighPass->isEnabled() && !w.CBPresetName->isEnabled());
-    // Keys are ignored while the transfer runs.
-    QTest::keyClick(&w, Qt::Key_L);
-    QVERIFY(w.Lock->isChecked());
     QVERIFY(WaitIdle());
     QCOMPARE(Frames(), FrameWord(1, LockPresetFrame(1, kDevicePassword)));
     QCOMPARE(uint8_t(DeviceBlock(1, 1)[all_data::kLock - 1]), uint8_t(1));
 
+    // A key pressed while the line is busy waits its turn, as a click does.
+    QTest::keyClick(&w, Qt::Key_L);
+    QTest::keyClick(&w, Qt::Key_L);
     QTest::keyClick(&w, Qt::Key_L);
     QVERIFY(!w.Lock->isChecked());
     QVERIFY(w.Paste1->isEnabled() && Frame().PasteBtn->isEnabled());
     QVERIFY(SlidersEnabled(w) && w.CBLowPass->isEnabled());
     QVERIFY(WaitIdle());
-    QCOMPARE(Frames(), FrameWord(1, UnlockPresetFrame(1, kDevicePassword)));
+    QCOMPARE(Frames(), FrameWord(1, UnlockPresetFrame(1, kDevicePassword)) + " " +
+                           FrameWord(1, LockPresetFrame(1, kDevicePassword)) + " " +
+                           FrameWord(1, UnlockPresetFrame(1, kDevicePassword)));
+    QCOMPARE(uint8_t(DeviceBlock(1, 1)[all_data::kLock - 1]), uint8_t(0));
 
     // Space mutes.
     QTest::keyClick(&w, Qt::Key_Space);
@@ -395,6 +398,25 @@ class WindowTest : public QObject, public WindowFixture {
     QCOMPARE(w.Panels[9]->text(), QString("0"));
     QCOMPARE(messages->shown.size(), size_t(1));
     QVERIFY(Engine().Connected);  // the port stays open
+  }
+
+  // A device lost under one window resets that window, not the one active
+  // when the time-out ends.
+  void aFailureReachesTheWindowThatAsked() {
+    StartProgram("1,2");
+    TMDIChild& first = *NewWindow();
+    QVERIFY(Connect(first, 1));
+    TMDIChild& second = *NewWindow();
+    QVERIFY(Connect(second, 2));
+    Activate(first);
+    QVERIFY(WaitIdle());
+    sim->Ok("fault 1 mute-frame");
+    Key(first.SliderOfSlot(3), Qt::Key_Up);
+    Activate(second);
+    QVERIFY(WaitIdle());
+    QCOMPARE(first.Doc.Address, 0);
+    QCOMPARE(second.Doc.Address, 2);
+    QCOMPARE(ShownTexts(), QStringList{"Timeout - Waiting for Data from ORB."});
   }
 
   void activatingAConnectedWindowLoadsItsPresetOnlyWhenAnotherRuns() {
@@ -524,9 +546,10 @@ class WindowTest : public QObject, public WindowFixture {
     QCOMPARE(band5->Position(), 3);
   }
 
-  // A change the engine refuses as busy never gets an answer: the window
-  // does not wait for one.
-  void changesRefusedAsBusyLeaveTheWindowFree() {
+  // Changes made while a recall runs wait their turn and go out after its
+  // data came: the window and the device end with them, and nothing is
+  // refused as busy.
+  void changesMadeDuringARecallGoOutAfterIt() {
     StartProgram("1");
     TMDIChild& w = *NewWindow();
     QVERIFY(Connect(w, 1));
@@ -534,33 +557,23 @@ class WindowTest : public QObject, public WindowFixture {
     w.SEPresetNumber->setValue(3);  // its recall runs
     QVERIFY(w.RecallPending);
     Key(w.CBHighPass, Qt::Key_Down);
-    QVERIFY(!w.UpdatePending);
+    QVERIFY(w.UpdatePending);
     w.CBPresetName->setFocus();
+    QTest::keyClick(w.CBPresetName, Qt::Key_End);
     QTest::keyClicks(w.CBPresetName, "X");
     QTest::keyClick(w.CBPresetName, Qt::Key_Return);
-    QVERIFY(!w.UpdatePending);
-    QCOMPARE(ShownTexts(), QStringList(2, "ERROR - Data Transfer In Progress"));
     QVERIFY(WaitIdle());
-    QCOMPARE(Frames(), FrameWord(1, ReprogramFromMemoryFrame(3)) + " " +
-                           FrameWord(1, RecallAllDataFrame(3)));
-    // The data read shows what the device has.
-    QCOMPARE(w.CBHighPass->currentIndex(), 0);
-    QCOMPARE(w.CBPresetName->currentText(), QString("PRESET 3"));
+    QVERIFY(ShownTexts().isEmpty());
+    QVERIFY(!w.UpdatePending && !w.RecallPending);
+    QCOMPARE(w.CBHighPass->currentIndex(), 1);
+    QCOMPARE(w.CBPresetName->currentText(), QString("Preset Name 3X"));
+    const pa422::Bytes stored = DeviceBlock(1, 3);
+    QCOMPARE(uint8_t(stored[all_data::kHighPass - 1]), uint8_t(1));
+    QCOMPARE(QByteArray(stored.data() + all_data::kPresetName - 1, 14), QByteArray("PRESET NAME 3X"));
     TzkTrackBar* band = w.SliderOfSlot(8);
     Key(band, Qt::Key_Down);
     QVERIFY(WaitIdle());
-    QCOMPARE(Frames(), Update(9, 27));
-
-    // A preset choice refused as busy leaves the number box as it was.
-    QTest::keyClick(band, Qt::Key_Space);  // Mute: its transfer runs
-    w.SEPresetNumber->setValue(6);
-    QCOMPARE(ShownTexts().size(), 3);
-    QCOMPARE(w.SEPresetNumber->value(), 3);
-    QCOMPARE(w.RequestedPreset, 3);
-    QCOMPARE(w.CBPresetName->currentText(), QString("PRESET 3"));
-    QVERIFY(w.SEPresetNumber->isEnabled() && !w.RecallPending);
-    QVERIFY(WaitIdle());
-    QCOMPARE(Frames(), FrameWord(1, MuteAllOutputsFrame()));
+    Frames();
 
     // Deactivated before its update was answered (the answer went to the
     // window active then), the window moves again once it is active.

@@ -86,6 +86,20 @@ TEST_F(LineQueueTest, OwnersKeepTheirOrderAndTakeTurnsAndWithdrawnRequestsNeverG
   const std::string on1 = Word(1, MuteAllOutputsFrame()), off1 = Word(1, UnmuteAllOutputsFrame());
   const std::string on2 = Word(2, MuteAllOutputsFrame()), off2 = Word(2, UnmuteAllOutputsFrame());
   EXPECT_EQ(Frames(), Word(2, RecallAllDataFrame(0)) + " " + on1 + " " + on2 + " " + off1 + " " + off2 + " " + on1);
+
+  // The second half of a transaction (the read after a recall) goes before
+  // the owner's waiting requests, and before the other owners' turns.
+  LineRequest recall = Mute(first, 1, true);
+  recall.done = [&](const LineOutcome&) {
+    LineRequest read = Mute(first, 1, false);
+    read.followUp = true;
+    queue.Submit(std::move(read));
+  };
+  queue.Submit(std::move(recall));
+  queue.Submit(Update(first, 1, 6, 20));
+  queue.Submit(Mute(second, 2, true));
+  ASSERT_TRUE(WaitQueueIdle());
+  EXPECT_EQ(Frames(), on1 + " " + off1 + " " + on2 + " " + Word(1, UpdateParameterFrame(6, kDevicePassword, 20)));
 }
 
 TEST_F(LineQueueTest, EachOutcomeReachesItsOwnerAndBackgroundFailuresShowNoBox) {
