@@ -17,6 +17,8 @@
 #include <QToolButton>
 #include <algorithm>
 #include <cstdint>
+#include <memory>
+#include <utility>
 
 #include "app/AboutBox.h"
 #include "app/ComPortDlg.h"
@@ -452,13 +454,29 @@ bool TMainForm::FormCloseQuery() {
     if (EqualizerWindow* eq = AsEqualizerWindow(w)) eq->FormCloseQuery();
   TzkPA422Form* engine = objects_.PA422Form;
   if (engine && engine->Connected) {
-    engine->EnableManualControls();
-    QApplication::processEvents();
-    // The devices need a moment to take their manual controls back before
-    // the port closes. The program keeps answering meanwhile (its windows
-    // repaint), but takes no input.
+    // The group byte goes out between transactions (a running one ends
+    // within its time-outs); then the devices need a moment to take their
+    // manual controls back before the port closes. The program keeps
+    // answering meanwhile (its windows repaint), but takes no input.
     QEventLoop wait;
-    QTimer::singleShot(kCloseWaitMs, Qt::PreciseTimer, &wait, &QEventLoop::quit);
+    auto sent = std::make_shared<bool>(false);
+    auto pause = [&wait, sent] {
+      if (std::exchange(*sent, true)) return;
+      QTimer::singleShot(kCloseWaitMs, Qt::PreciseTimer, &wait, &QEventLoop::quit);
+    };
+    if (objects_.Line) {
+      LineRequest request;
+      request.owner = objects_.Line->NewOwner();
+      request.ownOutcome = true;
+      request.start = [](TzkPA422Form& e) { e.EnableManualControls(); };
+      request.done = [pause](const LineOutcome&) { pause(); };
+      objects_.Line->Submit(std::move(request));
+      // However long the line stays busy, the program closes.
+      QTimer::singleShot(kCloseLineWaitMs, Qt::PreciseTimer, &wait, pause);
+    } else {
+      engine->EnableManualControls();
+      pause();
+    }
     wait.exec(QEventLoop::ExcludeUserInputEvents);
   }
   return true;

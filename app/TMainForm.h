@@ -51,6 +51,8 @@ class TMainForm : public QMainWindow, public EqualizerHost {
   static constexpr int kStatusBarHeight = 19;
   static constexpr int kLayoutTimerMs = 1000;
   static constexpr int kCloseWaitMs = 1000;
+  // The longest wait for the line at closing: a transaction's time-outs.
+  static constexpr int kCloseLineWaitMs = 5000;
 
   // programDir: the directory of the executable, with its trailing "/".
   TMainForm(LongLivedObjects& objects, OperatorMessages& messages, std::string programDir);

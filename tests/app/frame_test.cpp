@@ -312,6 +312,20 @@ class FrameTest : public QObject {
     QVERIFY(closedNs - endNs >= 900'000'000LL);
   }
 
+  // The group byte never goes into a running transaction: it waits for
+  // the time-out of a read of an absent device, then the devices get
+  // their second.
+  void shutdownWaitsForTheRunningTransaction() {
+    OrbSimProcess sim({"--devices", "1"});
+    Start("[Communications]\nCom Port=1\nCom 1 Device=" + sim.Url() + "\n");
+    Engine().Connect();
+    Engine().RecallAllData(7, 0);
+    const auto start = Clock::now();
+    Frame().close();
+    QVERIFY(MsSince(start) >= 1500 + TMainForm::kCloseWaitMs);
+    QVERIFY(sim.Ok("frames").find("<253>") != std::string::npos);
+  }
+
   void shutdownWhileNotConnectedDoesNotWait() {
     Start();
     const auto start = Clock::now();
