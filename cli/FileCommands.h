@@ -12,6 +12,8 @@ int ShowCommand(const std::vector<std::string>& args);
 int ConvertCommand(const std::vector<std::string>& args);
 int SettingsFileCommand(const std::vector<std::string>& args);
 int SettingCommand(const std::vector<std::string>& args);
+// The 29 bands fitted to a measurement file (`eq/CurveFit.h`).
+int FitCommand(const std::vector<std::string>& args);
 
 // The preset format of FILE: --format mac|equ when given, else the one its
 // extension names (.v95 and .vrl in any case: Mac; anything else: .equ).

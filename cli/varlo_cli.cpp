@@ -28,6 +28,9 @@ const char* const kUsage =
     "       varlo-cli restore --address N --from DIR [--preset K] [LINE]\n"
     "       varlo-cli response FILE [--format mac|equ] [--csv OUT | --svg OUT]\n"
     "       varlo-cli response --address N [--preset K] [LINE] [--csv OUT | --svg OUT]\n"
+    "       varlo-cli fit MEASUREMENT [--target flat|tilt:D|x-curve|FILE] [--range LO-HI]\n"
+    "             [--max-boost DB] [--max-cut DB] [--smoothing OCT] [--smoothness W]\n"
+    "             [--overshoot-weight W] [--base PRESETFILE] [--out PRESETFILE] [--csv OUT] [--json]\n"
     "       varlo-cli --help | --version\n"
     "LINE is --port N (a port of the settings file) or --device PATH|rfc2217://HOST:PORT;\n"
     "without it the program's own port setting is used.\n";
@@ -55,6 +58,7 @@ int main(int argc, char** argv) {
     if (command == "backup") return BackupCommand(args);
     if (command == "restore") return RestoreCommand(args);
     if (command == "response") return ResponseCommand(args);
+    if (command == "fit") return FitCommand(args);
     if (command == "help") {
       std::cout << kUsage;
       return 0;
