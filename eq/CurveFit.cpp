@@ -62,15 +62,6 @@ struct Problem {
     }
     return offset;
   }
-  double Cost(const double* levels, double offset) const {
-    double cost = 0;
-    for (size_t i = 0; i < hz.size(); ++i) {
-      const double e = Error(levels, offset, i);
-      cost += Weight(e) * e * e;
-    }
-    for (int b = 0; b + 1 < kBandCount; ++b) cost += smoothness * std::pow(levels[b] - levels[b + 1], 2) * hz.size();
-    return cost;
-  }
 };
 
 // Solves A x = y (n × n, symmetric positive definite after the ridge) by
@@ -206,8 +197,43 @@ FitResult FitBands(const Measurement& measurement, const TargetCurve& target, co
   const double lowStep = std::ceil(p.lowDb / kStepDb - 1e-9) * kStepDb;
   const double highStep = std::floor(p.highDb / kStepDb + 1e-9) * kStepDb;
   for (double& l : stepped) l = std::clamp(l, lowStep, highStep);
-  offset = p.BestOffset(stepped.data());
-  double cost = p.Cost(stepped.data(), offset);
+  // Each band's contribution at every point is kept, so that trying a
+  // step of one band recomputes that band alone.
+  const size_t n = p.hz.size();
+  auto contributionOf = [&](int b, double level) {
+    std::vector<double> c(n, 0.0);
+    if (level != 0)
+      for (size_t i = 0; i < n; ++i) c[i] = PeakingDb(p.hz[i], BandCentreHz(b + 1), level, BandQ(model, level));
+    return c;
+  };
+  std::vector<std::vector<double>> contribution(kBandCount);
+  std::vector<double> errors(n);  // without the offset
+  for (size_t i = 0; i < n; ++i) errors[i] = p.measured[i] + p.fixed[i] - p.target[i];
+  for (int b = 0; b < kBandCount; ++b) {
+    contribution[b] = contributionOf(b, stepped[b]);
+    for (size_t i = 0; i < n; ++i) errors[i] += contribution[b][i];
+  }
+  // The cost of these errors at their best offset.
+  auto costOf = [&](const std::vector<double>& e, double& bestOffset) {
+    double off = 0;
+    for (int round = 0; round < 8; ++round) {
+      double num = 0, den = 0;
+      for (double v : e) {
+        const double w = p.Weight(v + off);
+        num += w * (v + off);
+        den += w;
+      }
+      off -= num / den;
+    }
+    double cost = 0;
+    for (double v : e) cost += p.Weight(v + off) * (v + off) * (v + off);
+    for (int b = 0; b + 1 < kBandCount; ++b)
+      cost += p.smoothness * std::pow(stepped[b] - stepped[b + 1], 2) * static_cast<double>(n);
+    bestOffset = off;
+    return cost;
+  };
+  double cost = costOf(errors, offset);
+  std::vector<double> trial(n);
   for (bool improved = true; improved;) {
     improved = false;
     for (int b = 0; b < kBandCount; ++b) {
@@ -215,12 +241,16 @@ FitResult FitBands(const Measurement& measurement, const TargetCurve& target, co
         const double was = stepped[b];
         const double now = was + delta;
         if (now < lowStep || now > highStep) continue;
+        std::vector<double> moved = contributionOf(b, now);
+        for (size_t i = 0; i < n; ++i) trial[i] = errors[i] - contribution[b][i] + moved[i];
         stepped[b] = now;
-        const double tryOffset = p.BestOffset(stepped.data());
-        const double tryCost = p.Cost(stepped.data(), tryOffset);
+        double tryOffset = 0;
+        const double tryCost = costOf(trial, tryOffset);
         if (tryCost < cost - 1e-12) {
           cost = tryCost;
           offset = tryOffset;
+          errors.swap(trial);
+          contribution[b] = std::move(moved);
           improved = true;
           break;
         }
