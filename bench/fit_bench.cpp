@@ -19,19 +19,10 @@
 
 #include "bench/BenchOptions.h"
 #include "eq/CurveFit.h"
+#include "testsupport/SampledMeasurement.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;
-
-template <typename F>
-Measurement Measure(F db) {
-  Measurement m;
-  for (double hz = 20; hz <= 20000; hz *= std::pow(2.0, 1.0 / 48)) {
-    m.hz.push_back(hz);
-    m.db.push_back(db(hz));
-  }
-  return m;
-}
 
 double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
@@ -92,7 +83,7 @@ int main(int argc, char** argv) {
     };
     std::vector<Bump> bumps;
     for (int k = 0; k < 6; ++k) bumps.push_back({octave(random), size(random), width(random)});
-    const Measurement m = Measure([&](double hz) {
+    const Measurement m = SampledMeasurement([&](double hz) {
       double db = 85;
       for (const Bump& b : bumps) db += b.db * std::exp(-std::pow((std::log2(hz) - b.centre) / b.width, 2));
       return db;
@@ -111,7 +102,7 @@ int main(int argc, char** argv) {
     TEqualizerDocument wanted;
     for (int& s : wanted.BandSteps) s = steps(random);
     const double at = level(random);
-    const Measurement m = Measure([&](double hz) { return at - TotalDbAt(DefaultResponseModel(), wanted, hz); });
+    const Measurement m = SampledMeasurement([&](double hz) { return at - TotalDbAt(DefaultResponseModel(), wanted, hz); });
     const FitResult r = timed([&] { return FitBands(m, TargetCurve::Flat(), reach, TEqualizerDocument()); });
     if (r.bandSteps == wanted.BandSteps) ++exact;
   }

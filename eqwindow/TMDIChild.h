@@ -295,8 +295,10 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   // one) and a whole curve into `preset`.
   void QueueSliderUpdate(int slot);
   void QueueCurve(int preset, const pa422::Bytes& payload, bool followUp = false);
-  // A preset's name, stored with the curve the window shows.
-  void QueuePresetName(int preset, const std::string& name);
+  // A filter (the high-pass, or the low-pass) or a preset's name stored
+  // in the window's preset with the curve the window shows.
+  DeviceRequest FilterWrite(bool highPass) const;
+  DeviceRequest PresetNameWrite(int preset, const std::string& name) const;
   // A command that changes no curve (Mute, Lock, Bypass, the device name).
   void QueueCommand(std::function<void(TzkPA422Form&)> start) {
     DeviceRequest request;

@@ -350,13 +350,7 @@ void TMDIChild::CBHighPassChange() {
   Panels[7]->setText(Q(HighPassLabel(Doc.HighPassIndex)));
   RecordEdit(EditKind::HighPass, kHighPassSlot, before);
   if (HistoryCarriesEdit()) return;
-  DeviceRequest request;
-  request.changesCurve = true;
-  request.start = [address = Doc.Address, preset = SEPresetNumber->value(),
-                   index = Doc.HighPassIndex, shown = ShownSettings(Doc)](TzkPA422Form& engine) {
-    engine.SetHighPass(address, preset, index, kPassword, shown);
-  };
-  QueueRequest(std::move(request));
+  QueueRequest(FilterWrite(true));
 }
 
 void TMDIChild::CBLowPassChange() {
@@ -365,13 +359,21 @@ void TMDIChild::CBLowPassChange() {
   Panels[5]->setText(Q(LowPassLabel(Doc.LowPassIndex)));
   RecordEdit(EditKind::LowPass, kLowPassSlot, before);
   if (HistoryCarriesEdit()) return;
+  QueueRequest(FilterWrite(false));
+}
+
+TMDIChild::DeviceRequest TMDIChild::FilterWrite(bool highPass) const {
   DeviceRequest request;
   request.changesCurve = true;
-  request.start = [address = Doc.Address, preset = SEPresetNumber->value(),
-                   index = Doc.LowPassIndex, shown = ShownSettings(Doc)](TzkPA422Form& engine) {
-    engine.SetLowPass(address, preset, index, kPassword, shown);
+  request.start = [highPass, address = Doc.Address, preset = SEPresetNumber->value(),
+                   index = highPass ? Doc.HighPassIndex : Doc.LowPassIndex,
+                   shown = ShownSettings(Doc)](TzkPA422Form& engine) {
+    if (highPass)
+      engine.SetHighPass(address, preset, index, kPassword, shown);
+    else
+      engine.SetLowPass(address, preset, index, kPassword, shown);
   };
-  QueueRequest(std::move(request));
+  return request;
 }
 
 // --- Address ----------------------------------------------------------------
@@ -477,16 +479,16 @@ void TMDIChild::CBPresetNameKeyPress(int key) {
   RecordEdit(EditKind::PresetName, kPresetNameSlot, before);
   PresetNameEdited = false;
   if (HistoryCarriesEdit()) return;
-  QueuePresetName(preset, text.toStdString());
+  QueueRequest(PresetNameWrite(preset, text.toStdString()));
 }
 
-void TMDIChild::QueuePresetName(int preset, const std::string& name) {
+TMDIChild::DeviceRequest TMDIChild::PresetNameWrite(int preset, const std::string& name) const {
   DeviceRequest request;
   request.changesCurve = true;
   request.start = [address = Doc.Address, preset, name, shown = ShownSettings(Doc)](TzkPA422Form& engine) {
     engine.SetPresetName(address, preset, name, kPassword, shown);
   };
-  QueueRequest(std::move(request));
+  return request;
 }
 
 void TMDIChild::CBPresetNameExit() {
@@ -503,7 +505,7 @@ void TMDIChild::CBPresetNameExit() {
     RecordEdit(EditKind::PresetName, kPresetNameSlot, before);
     PresetNameEdited = false;
     if (HistoryCarriesEdit()) return;
-    QueuePresetName(preset, text.toStdString());
+    QueueRequest(PresetNameWrite(preset, text.toStdString()));
   }
 }
 

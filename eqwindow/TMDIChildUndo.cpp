@@ -271,22 +271,11 @@ void TMDIChild::SendCurveChange(const DeviceSend& plan) {
     // A filter or the name is stored in the preset with everything else the
     // window shows.
     case DeviceSend::HighPass:
-      request.start = [address, preset, password, index = Doc.HighPassIndex,
-                       shown = ShownSettings(Doc)](TzkPA422Form& engine) {
-        engine.SetHighPass(address, preset, index, password, shown);
-      };
-      break;
     case DeviceSend::LowPass:
-      request.start = [address, preset, password, index = Doc.LowPassIndex,
-                       shown = ShownSettings(Doc)](TzkPA422Form& engine) {
-        engine.SetLowPass(address, preset, index, password, shown);
-      };
+      request = FilterWrite(plan.kind == DeviceSend::HighPass);
       break;
     case DeviceSend::PresetName:
-      request.start = [address, preset, password, name = Doc.PresetName,
-                       shown = ShownSettings(Doc)](TzkPA422Form& engine) {
-        engine.SetPresetName(address, preset, name, password, shown);
-      };
+      request = PresetNameWrite(preset, Doc.PresetName);
       break;
     case DeviceSend::WholeCurve: {
       // Undo, redo and swaps try a curve in the working settings; only the

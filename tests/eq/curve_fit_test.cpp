@@ -9,18 +9,7 @@
 #include <random>
 #include <vector>
 
-namespace {
-// Points every 1/48 octave from 20 Hz to 20 kHz of `db(hz)`.
-template <typename F>
-Measurement Measure(F db) {
-  Measurement m;
-  for (double hz = 20; hz <= 20000; hz *= std::pow(2.0, 1.0 / 48)) {
-    m.hz.push_back(hz);
-    m.db.push_back(db(hz));
-  }
-  return m;
-}
-}  // namespace
+#include "testsupport/SampledMeasurement.h"
 
 TEST(CurveFit, AReachableCurveComesBackBandForBandWithItsLevel) {
   std::mt19937 random(7);
@@ -31,7 +20,7 @@ TEST(CurveFit, AReachableCurveComesBackBandForBandWithItsLevel) {
   for (int run = 0; run < 3; ++run) {
     TEqualizerDocument wanted;
     for (int& s : wanted.BandSteps) s = steps(random);
-    const Measurement m = Measure([&](double hz) { return 70 - TotalDbAt(DefaultResponseModel(), wanted, hz); });
+    const Measurement m = SampledMeasurement([&](double hz) { return 70 - TotalDbAt(DefaultResponseModel(), wanted, hz); });
     const FitResult fit = FitBands(m, TargetCurve::Flat(), exact, TEqualizerDocument());
     EXPECT_EQ(fit.bandSteps, wanted.BandSteps) << "run " << run;
     EXPECT_NEAR(fit.levelOffsetDb, -70, 0.01);
@@ -41,7 +30,7 @@ TEST(CurveFit, AReachableCurveComesBackBandForBandWithItsLevel) {
 
 TEST(CurveFit, BoundsHoldAfterRoundingAndDipsAreNotChased) {
   // A room: a broad bass hump, a deep narrow dip at 200 Hz, a falling top.
-  const Measurement room = Measure([](double hz) {
+  const Measurement room = SampledMeasurement([](double hz) {
     const double o = std::log2(hz / 1000);
     return 80 + 8 * std::exp(-std::pow(std::log2(hz / 60), 2) * 2) - 25 * std::exp(-std::pow(std::log2(hz / 200) * 8, 2)) -
            (o > 2 ? 3 * (o - 2) : 0);
@@ -63,7 +52,7 @@ TEST(CurveFit, BoundsHoldAfterRoundingAndDipsAreNotChased) {
   ASSERT_FALSE(fit.hz.empty());
   EXPECT_NEAR(fit.hz.front(), 22.4, 0.01);
   EXPECT_LT(fit.rmsErrorDb, 3.0);
-  EXPECT_THROW(FitBands(Measure([](double) { return 0.0; }), TargetCurve::Flat(), [] {
+  EXPECT_THROW(FitBands(SampledMeasurement([](double) { return 0.0; }), TargetCurve::Flat(), [] {
                  FitOptions above;
                  above.lowHz = 30000;
                  above.highHz = 40000;
