@@ -487,7 +487,10 @@ class ScreensTest : public QObject {
       DrawnTexts drawn(*menu);
       menu->render(&drawn);
       const QString where = ItemText(*title) + ": " + drawn.text;
-      QVERIFY2(!drawn.text.contains(QChar(0x2026)), qPrintable(where));
+      // No item cut short (an ellipsis of an item's own text aside).
+      QString cut = drawn.text;
+      for (QAction* a : menu->actions()) cut.remove(ItemText(*a));
+      QVERIFY2(!cut.contains(QChar(0x2026)), qPrintable(where));
       for (QAction* a : menu->actions())
         if (a->isVisible() && !a->isSeparator())
           QVERIFY2(drawn.text.contains(ItemText(*a)), qPrintable(where));
