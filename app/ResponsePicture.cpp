@@ -24,7 +24,7 @@ const QColor kTotal(0, 36, 125);
 const QColor kHeld(168, 168, 200);
 const QColor kBand(143, 176, 216);
 const QColor kLabelBacking(255, 255, 255, 170);
-const QColor kMeasured(204, 102, 0);
+const QColor kMeasured(240, 160, 60);
 const QColor kTarget(0, 128, 64);
 const QColor kPredicted(150, 30, 160);
 // The legend's line samples, in design pixels.
@@ -38,11 +38,14 @@ struct OverlayStyle {
   double width;
   const char* name;
   const char* shortName;
+  QColor textColour;  // the legend's name, readable on white
 };
-const OverlayStyle kEqualizerStyle{kTotal, Qt::SolidLine, 2.5, "Equalizer", "EQ"};
-const OverlayStyle kTargetStyle{kTarget, Qt::DashLine, 1.5, "Target", "Target"};
-const OverlayStyle kMeasuredStyle{kMeasured, Qt::SolidLine, 1.5, "Measured", "Meas."};
-const OverlayStyle kPredictedStyle{kPredicted, Qt::SolidLine, 2.0, "Predicted", "Pred."};
+const OverlayStyle kEqualizerStyle{kTotal, Qt::SolidLine, 2.5, "Equalizer", "EQ", kTotal};
+const OverlayStyle kTargetStyle{kTarget, Qt::DashLine, 1.5, "Target", "Target", kTarget};
+// Broad and light under the prediction, which is the measurement itself
+// while the equalizer is flat.
+const OverlayStyle kMeasuredStyle{kMeasured, Qt::SolidLine, 3.5, "Measured", "Meas.", QColor(160, 88, 0)};
+const OverlayStyle kPredictedStyle{kPredicted, Qt::SolidLine, 1.5, "Predicted", "Pred.", kPredicted};
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
@@ -163,7 +166,7 @@ ResponseLayout LayoutResponse(const QRectF& area, const ResponseCurve* curve, co
       layout.legend.push_back({QLineF(x, y, x + sample, y), st->colour, st->style, st->width * layout.unit});
       x += sample + pad / 2;
       layout.labels.push_back({QRectF(x, titleTop, width(text), line), text, int(Qt::AlignLeft | Qt::AlignVCenter),
-                               st->colour});
+                               st->textColour});
       x += width(text) + pad * 2;
     }
     note.clear();

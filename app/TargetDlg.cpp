@@ -21,15 +21,15 @@ TTargetDlg::TTargetDlg(OperatorMessages& messages, QWidget* parent) : QDialog(pa
   RadioGroup1 = new TRadioGroup("Target Curve",
                                 {"Flat", "Tilt about 1 kHz", "X-Curve (cinema)", "House Curve File"},
                                 QRect(8, 8, 249, 97), this);
-  SlopeLabel = Place(new QLabel("&Slope (dB per octave):", this), 8, 117, 128, 15, "Slope (dB per octave)");
-  SESlope = Place(new QDoubleSpinBox(this), 140, 113, 65, 21, "Slope (dB per octave)");
+  SlopeLabel = Place(new QLabel("&Slope (dB per octave):", this), 8, 117, 132, 15, "Slope (dB per octave)");
+  SESlope = Place(new QDoubleSpinBox(this), 142, 113, 65, 21, "Slope (dB per octave)");
   SESlope->setRange(-6.0, 6.0);
   SESlope->setSingleStep(0.1);
   SESlope->setDecimals(1);
   SESlope->setValue(-1.0);
   SlopeLabel->setBuddy(SESlope);
-  FileLabel = Place(new QLabel("House curve &file:", this), 8, 141, 90, 15, "House curve file");
-  EBHouseFile = Place(new QLineEdit(this), 100, 137, 157, 21, "House curve file");
+  FileLabel = Place(new QLabel("House curve &file:", this), 8, 141, 102, 15, "House curve file");
+  EBHouseFile = Place(new QLineEdit(this), 112, 137, 145, 21, "House curve file");
   FileLabel->setBuddy(EBHouseFile);
   BrowseBtn = Place(new QPushButton("&Browse...", this), 266, 135, 75, 25, "Browse");
   connect(BrowseBtn, &QPushButton::clicked, this, [this] { BrowseBtnClick(); });
