@@ -14,7 +14,6 @@
 //   TMDIChildUndo.cpp     undo, redo and the A/B compare
 //   TMDIChildMeasurement.cpp  the measurement, its target and the fit
 //   EqualizerPrinting.*   printing the window
-#include <QElapsedTimer>
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -358,7 +357,6 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   void FitWhenLineFree();
   void RunFit();
   bool fitWaiting_ = false;
-  QElapsedTimer fitAsked_;
   int lineEvents_ = 0;
 
   UndoControl* undo_ = nullptr;

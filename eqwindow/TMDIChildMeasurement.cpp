@@ -46,18 +46,17 @@ bool TMDIChild::FitEnabled() const { return Measured.Loaded() && !Lock->isChecke
 void TMDIChild::FitToTarget() {
   if (!FitEnabled() || fitWaiting_) return;
   fitWaiting_ = true;
-  fitAsked_.start();
+  // The line's end events bring the fit back; this is the latest it runs.
+  QTimer::singleShot(kFitLineWaitMs, this, [this] {
+    if (!fitWaiting_) return;
+    fitWaiting_ = false;
+    RunFit();
+  });
   FitWhenLineFree();
 }
 
 void TMDIChild::FitWhenLineFree() {
-  if (!fitWaiting_) return;
-  const qint64 waited = fitAsked_.elapsed();
-  if (Engine().CommState != 0 && waited < kFitLineWaitMs) {
-    // The line's end events bring the fit back; this is the latest.
-    QTimer::singleShot(int(kFitLineWaitMs - waited), this, [this] { FitWhenLineFree(); });
-    return;
-  }
+  if (!fitWaiting_ || Engine().CommState != 0) return;
   fitWaiting_ = false;
   RunFit();
 }
