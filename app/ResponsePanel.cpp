@@ -143,6 +143,11 @@ class ResponseChartWidget : public QWidget {
     menu.addSeparator();
     menu.addAction(panel_.CopyAction);
     menu.addAction(panel_.SaveAction);
+    if (!panel_.MeasurementItems.isEmpty()) {
+      menu.addSeparator();
+      menu.addActions(panel_.MeasurementItems);
+    }
+    if (panel_.BeforeMenu) panel_.BeforeMenu();
     menu.exec(globalPos);
   }
   // A menu opened from the keyboard appears at the keys' pointer on the
@@ -262,6 +267,14 @@ void ResponsePanel::Refresh() {
     curve_ = ComputeResponse(DefaultResponseModel(), subject_->curve, drawnHz_, BandsAction->isChecked());
   else
     curve_ = ResponseCurve();
+  overlay_.reset();
+  if (subject_ && subject_->measurement && subject_->measurement->Loaded()) {
+    // The prediction is what the unit passes: nothing while muted, the
+    // measurement alone while bypassed.
+    const std::vector<double> bypassed(curve_.hz.size(), 0.0);
+    const std::vector<double>* equalizer = curve_.mute ? nullptr : curve_.bypass ? &bypassed : &curve_.totalDb;
+    overlay_ = ComputeOverlay(*subject_->measurement, drawnHz_, equalizer);
+  }
   const int64_t ns = timer.nsecsElapsed();
   ++stats_.recomputes;
   stats_.lastRecomputeNs = ns;
@@ -294,6 +307,7 @@ ResponsePictureOptions ResponsePanel::PictureOptions(double unit) const {
   options.sliderRange = CurrentSliderRange();
   options.bands = BandsAction->isChecked();
   options.font = font();
+  options.overlay = overlay_ ? &*overlay_ : nullptr;
   return options;
 }
 
@@ -317,6 +331,9 @@ void ResponsePanel::PaintChart(QPainter& painter) {
 QString ResponsePanel::Summary() const {
   if (!HasCurve()) return "No equalizer window: an empty grid.";
   const QString of = subject_->name.isEmpty() ? QString() : " of " + subject_->name;
+  if (overlay_)
+    return "Computed equalizer response" + of + ". " + Q(ResponseSummary(curve_)) + " " +
+           Q(OverlaySummary(*subject_->measurement, drawnHz_, *overlay_));
   return QString(kComputedNote) + of + ". " + Q(ResponseSummary(curve_));
 }
 
@@ -332,9 +349,18 @@ QString ResponsePanel::ReadoutAt(QPointF point) const {
   const double hz = layout.axes.HzAt(fraction);
   const double db = TotalDbAt(DefaultResponseModel(), subject_->curve, hz);
   const QString at = Q(HzText(hz)) + ": ";
-  if (curve_.mute) return at + "muted (unmuted " + Q(DbText(db)) + ", computed)";
-  if (curve_.bypass) return at + "0.0 dB, bypassed (the curve held " + Q(DbText(db)) + ", computed)";
-  return at + Q(DbText(db)) + " (computed)";
+  QString measured;
+  if (overlay_) {
+    // The measurement's three levels at the pointer, as drawn.
+    const std::vector<double> equalizer{curve_.bypass ? 0.0 : db};
+    const OverlayCurves point = ComputeOverlay(*subject_->measurement, {hz}, curve_.mute ? nullptr : &equalizer);
+    const auto level = [](double v) { return std::isfinite(v) ? Q(DbText(v)) : QString("none"); };
+    measured = "; measured " + level(point.measuredDb[0]) + ", target " + level(point.targetDb[0]) +
+               ", predicted " + level(point.predictedDb[0]);
+  }
+  if (curve_.mute) return at + "muted (unmuted " + Q(DbText(db)) + ", computed)" + measured;
+  if (curve_.bypass) return at + "0.0 dB, bypassed (the curve held " + Q(DbText(db)) + ", computed)" + measured;
+  return at + Q(DbText(db)) + " (computed)" + measured;
 }
 
 void ResponsePanel::PointerAt(std::optional<QPointF> point, bool fromKeys) {
@@ -400,7 +426,9 @@ void ResponsePanel::SaveAs() {
 void ResponsePanel::PaintOnPage(QPainter& painter, const QRect& area, const TEqualizerDocument& doc,
                                 const QString& name) const {
   const ResponseModel& model = DefaultResponseModel();
-  const ResponsePictureOptions options = PictureOptions(area.width() / double(kDesignScreenWidth));
+  ResponsePictureOptions options = PictureOptions(area.width() / double(kDesignScreenWidth));
+  // The page shows the window's curve alone.
+  options.overlay = nullptr;
   const ResponseCurve curve = ComputeResponse(model, doc, drawnHz_, options.bands);
   PaintResponse(painter, LayoutResponse(QRectF(area), &curve, name, options), &curve, options);
 }

@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "app/ResponsePicture.h"
+#include "eq/MeasurementOverlay.h"
 #include "eq/ResponseModel.h"
 
 class QAction;
@@ -24,10 +25,12 @@ class QPainter;
 class OperatorMessages;
 class StatusPanel;
 
-// What the panel shows: a window's curve and its caption.
+// What the panel shows: a window's curve and its caption, and the
+// measurement loaded for the window, if any.
 struct ResponseSubject {
   TEqualizerDocument curve;
   QString name;
+  std::optional<WindowMeasurement> measurement;
 };
 
 class ResponsePanel : public QWidget {
@@ -70,6 +73,11 @@ class ResponsePanel : public QWidget {
   QAction* CopyAction = nullptr;   // the curve as text to the clipboard
   QAction* SaveAction = nullptr;   // the curve as CSV or SVG
 
+  // The measurement's commands (the frame's), offered in the picture's
+  // menu too; BeforeMenu runs before the menu shows, to enable them.
+  QList<QAction*> MeasurementItems;
+  std::function<void()> BeforeMenu;
+
   QWidget* Chart = nullptr;
   StatusPanel* Readout = nullptr;
 
@@ -78,10 +86,13 @@ class ResponsePanel : public QWidget {
   // A change waits to be drawn.
   bool ChangeWaiting() const { return queued_; }
   const ResponseCurve& Curve() const { return curve_; }
+  // The measurement's curves at the drawn frequencies, when one is loaded.
+  const std::optional<OverlayCurves>& Overlay() const { return overlay_; }
   // The picture's layout at the chart's present size.
   ResponseLayout ChartLayout() const;
   // The readout for the pointer at a point of the chart: frequency and
-  // computed level, or ReadoutSummary outside the plot.
+  // computed level (and the measurement's levels there), or ReadoutSummary
+  // outside the plot.
   QString ReadoutAt(QPointF point) const;
   // What the curve is of and its highest and lowest level: the panel's
   // accessible description.
@@ -136,6 +147,7 @@ class ResponsePanel : public QWidget {
   OperatorMessages& messages_;
   std::optional<ResponseSubject> subject_;
   ResponseCurve curve_;
+  std::optional<OverlayCurves> overlay_;
   std::vector<double> drawnHz_;
   std::optional<QPointF> pointer_;
   bool pointerFromKeys_ = false;

@@ -24,6 +24,28 @@ const QColor kTotal(0, 36, 125);
 const QColor kHeld(168, 168, 200);
 const QColor kBand(143, 176, 216);
 const QColor kLabelBacking(255, 255, 255, 170);
+const QColor kMeasured(240, 160, 60);
+const QColor kTarget(0, 128, 64);
+const QColor kPredicted(150, 30, 160);
+// The legend's line samples, in design pixels.
+constexpr double kLegendSample = 14;
+
+// The measurement's curves as drawn: colour, line, and the legend's long
+// and short names.
+struct OverlayStyle {
+  QColor colour;
+  Qt::PenStyle style;
+  double width;
+  const char* name;
+  const char* shortName;
+  QColor textColour;  // the legend's name, readable on white
+};
+const OverlayStyle kEqualizerStyle{kTotal, Qt::SolidLine, 2.5, "Equalizer", "EQ", kTotal};
+const OverlayStyle kTargetStyle{kTarget, Qt::DashLine, 1.5, "Target", "Target", kTarget};
+// Broad and light under the prediction, which is the measurement itself
+// while the equalizer is flat.
+const OverlayStyle kMeasuredStyle{kMeasured, Qt::SolidLine, 3.5, "Measured", "Meas.", QColor(160, 88, 0)};
+const OverlayStyle kPredictedStyle{kPredicted, Qt::SolidLine, 1.5, "Predicted", "Pred.", kPredicted};
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
@@ -49,6 +71,20 @@ ResponseLayout LayoutResponse(const QRectF& area, const ResponseCurve* curve, co
   layout.font.setPixelSize(std::max(1, int(std::lround(kFontPixels * layout.unit))));
   layout.axes = curve ? AxesFor(DefaultResponseModel(), options.sliderRange, *curve)
                       : AxesFor(DefaultResponseModel(), options.sliderRange, 0.0);
+  if (curve && options.overlay) {
+    // The axis also covers the measurement's curves (within reason: a
+    // far-off level leaves the plot rather than flatten the rest).
+    double peak = curve->PeakExcursionDb();
+    double lowest = curve->totalDb.empty() ? 0.0 : curve->totalDb[curve->Lowest()];
+    for (const std::vector<double>* levels : {&options.overlay->measuredDb, &options.overlay->targetDb,
+                                              &options.overlay->predictedDb})
+      for (double db : *levels)
+        if (std::isfinite(db)) {
+          peak = std::max(peak, std::min(std::fabs(db), 36.0));
+          lowest = std::min(lowest, db);
+        }
+    layout.axes = AxesFor(DefaultResponseModel(), options.sliderRange, peak, lowest);
+  }
   const QFontMetricsF metrics(layout.font);
   const double line = metrics.height();
   const double pad = kPad * layout.unit;
@@ -108,11 +144,37 @@ ResponseLayout LayoutResponse(const QRectF& area, const ResponseCurve* curve, co
   if (!state.isEmpty()) name = name.isEmpty() ? state : name + " \u2013 " + state;
   QString note = kComputedNote;
   const double room = plot.width();
-  if (width(name) + pad * 2 + width(note) > room) note = "Computed";
-  if (width(name) + pad * 2 + width(note) > room)
-    name = metrics.elidedText(name, Qt::ElideMiddle, std::max(0.0, room - pad * 2 - width(note)));
   const double titleTop = titleBottom - line;
-  if (width(note) <= room) {
+  if (curve && options.overlay) {
+    // The legend in place of the note: each curve's line and name, short
+    // names when the long ones leave no room.
+    const OverlayStyle* styles[] = {&kEqualizerStyle, &kMeasuredStyle, &kTargetStyle, &kPredictedStyle};
+    const double sample = kLegendSample * layout.unit;
+    const auto legendWidth = [&](bool shortNames) {
+      double total = 0;
+      for (const OverlayStyle* st : styles)
+        total += sample + pad / 2 + width(shortNames ? st->shortName : st->name) + pad * 2;
+      return total - pad * 2;
+    };
+    bool shortNames = width(name) + pad * 2 + legendWidth(false) > room;
+    if (width(name) + pad * 2 + legendWidth(shortNames) > room)
+      name = metrics.elidedText(name, Qt::ElideMiddle, std::max(0.0, room - pad * 2 - legendWidth(shortNames)));
+    double x = plot.right() - legendWidth(shortNames);
+    for (const OverlayStyle* st : styles) {
+      const QString text = shortNames ? st->shortName : st->name;
+      const double y = titleTop + line / 2;
+      layout.legend.push_back({QLineF(x, y, x + sample, y), st->colour, st->style, st->width * layout.unit});
+      x += sample + pad / 2;
+      layout.labels.push_back({QRectF(x, titleTop, width(text), line), text, int(Qt::AlignLeft | Qt::AlignVCenter),
+                               st->textColour});
+      x += width(text) + pad * 2;
+    }
+    note.clear();
+  }
+  if (!note.isEmpty() && width(name) + pad * 2 + width(note) > room) note = "Computed";
+  if (!note.isEmpty() && width(name) + pad * 2 + width(note) > room)
+    name = metrics.elidedText(name, Qt::ElideMiddle, std::max(0.0, room - pad * 2 - width(note)));
+  if (!note.isEmpty() && width(note) <= room) {
     layout.labels.push_back({QRectF(plot.right() - width(note), titleTop, width(note), line), note,
                              int(Qt::AlignRight | Qt::AlignVCenter), kNoteText});
   }
@@ -193,14 +255,21 @@ void PaintResponse(QPainter& painter, const ResponseLayout& layout, const Respon
     painter.setClipRect(plot);
     const auto path = [&](const std::vector<double>& db) {
       QPainterPath p;
-      for (size_t i = 0; i < curve->hz.size(); ++i) {
+      bool drawing = false;
+      for (size_t i = 0; i < curve->hz.size() && i < db.size(); ++i) {
+        // A gap where a measurement has no point.
+        if (!std::isfinite(db[i])) {
+          drawing = false;
+          continue;
+        }
         // Far off the axis the curve runs outside the plot, clipped.
         const double level = std::clamp(db[i], layout.axes.bottomDb - 100, layout.axes.topDb + 100);
         const QPointF point = layout.At(curve->hz[i], level);
-        if (i == 0)
+        if (!drawing)
           p.moveTo(point);
         else
           p.lineTo(point);
+        drawing = true;
       }
       return p;
     };
@@ -209,6 +278,18 @@ void PaintResponse(QPainter& painter, const ResponseLayout& layout, const Respon
       for (int b = 0; b < kBandCount; ++b)
         if (std::any_of(curve->bandDb[b].begin(), curve->bandDb[b].end(), [](double v) { return v != 0; }))
           painter.drawPath(path(curve->bandDb[b]));
+    }
+    if (const OverlayCurves* overlay = options.overlay) {
+      // Below the equalizer's own curve: the target, the measurement, the
+      // prediction.
+      const std::pair<const OverlayStyle*, const std::vector<double>*> curves[] = {
+          {&kTargetStyle, &overlay->targetDb},
+          {&kMeasuredStyle, &overlay->measuredDb},
+          {&kPredictedStyle, &overlay->predictedDb}};
+      for (const auto& [style, levels] : curves) {
+        painter.setPen(QPen(style->colour, unit * style->width, style->style, Qt::RoundCap, Qt::RoundJoin));
+        painter.drawPath(path(*levels));
+      }
     }
     const bool held = curve->mute || curve->bypass;
     painter.setPen(QPen(held ? kHeld : kTotal, unit * (held ? 1.5 : 2.5), Qt::SolidLine, Qt::RoundCap,
@@ -230,6 +311,10 @@ void PaintResponse(QPainter& painter, const ResponseLayout& layout, const Respon
     }
   }
   painter.setClipping(false);
+  for (const ResponseLayout::LegendMark& mark : layout.legend) {
+    painter.setPen(QPen(mark.colour, mark.width, mark.style, Qt::FlatCap));
+    painter.drawLine(mark.line);
+  }
   drawLabels(true);
   painter.restore();
 }

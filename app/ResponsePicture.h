@@ -7,11 +7,13 @@
 // page's on paper.
 #include <QColor>
 #include <QFont>
+#include <QLineF>
 #include <QPointF>
 #include <QRectF>
 #include <QString>
 #include <vector>
 
+#include "eq/MeasurementOverlay.h"
 #include "eq/ResponseChart.h"
 
 class QPainter;
@@ -38,6 +40,15 @@ struct ResponseLayout {
   std::vector<PictureLabel> labels;
   // The two corners' marks (x), when the filters are in.
   std::vector<double> cornerX;
+  // The legend's line samples, each before its name (a label), when a
+  // measurement is drawn.
+  struct LegendMark {
+    QLineF line;
+    QColor colour;
+    Qt::PenStyle style = Qt::SolidLine;
+    double width = 1;
+  };
+  std::vector<LegendMark> legend;
 
   QPointF At(double hz, double db) const;
 };
@@ -49,6 +60,9 @@ struct ResponsePictureOptions {
   bool bands = false;
   // The picture's font (its pixel size is set from unit).
   QFont font;
+  // A measurement's curves at the curve's frequencies, drawn with the
+  // equalizer's and named in a legend in place of the computed note.
+  const OverlayCurves* overlay = nullptr;
 };
 
 // Lays the picture out in area for this curve (nullptr: no equalizer

@@ -25,6 +25,7 @@
 #include "app/MenuMerge.h"
 #include "app/OptionsDlg.h"
 #include "app/ProgramIcon.h"
+#include "app/MeasurementCommands.h"
 #include "app/ResponsePanel.h"
 #include "app/ToolBarImages.h"
 #include "app/WindowPlacement.h"
@@ -247,7 +248,9 @@ void TMainForm::CreateResponsePanel() {
     QWidget* widget = ActiveEqualizerWidget();
     EqualizerWindow* window = AsEqualizerWindow(widget);
     if (!window) return std::nullopt;
-    return ResponseSubject{window->CurveNow(), widget->windowTitle()};
+    ResponseSubject subject{window->CurveNow(), widget->windowTitle(), std::nullopt};
+    if (const WindowMeasurement* m = window->MeasurementState(); m && m->Loaded()) subject.measurement = *m;
+    return subject;
   };
   Response->SliderRange = [this] {
     return objects_.OptionsDlg ? Options().SliderRange : kDefaultSliderRange;
@@ -258,6 +261,15 @@ void TMainForm::CreateResponsePanel() {
   connect(WindowResponseItem, &QAction::toggled, this, [this](bool shown) { ShowResponsePanel(shown); });
   for (QAction* a : {Response->BandsAction, Response->CopyAction, Response->SaveAction})
     WindowMenu->insertAction(nullptr, a);
+
+  // The active window's measurement, on the Window menu and the picture's.
+  Measurement = new MeasurementCommands(messages_, *this);
+  Measurement->ActiveWindow = [this] { return ActiveEqualizerWindow(); };
+  WindowMenu->addSeparator();
+  WindowMenu->addActions(Measurement->Items());
+  Response->MeasurementItems = Measurement->Items();
+  Response->BeforeMenu = [this] { Measurement->UpdateItems(); };
+  connect(WindowMenu, &QMenu::aboutToShow, Measurement, [this] { Measurement->UpdateItems(); });
 }
 
 void TMainForm::ShowResponsePanel(bool shown) {
@@ -286,6 +298,7 @@ void TMainForm::MergeActiveWindowMenus() {
 
 void TMainForm::ActiveWindowChanged(QMdiSubWindow* sub) {
   Response->CurveMayHaveChanged();
+  if (Measurement) Measurement->UpdateItems();
   // A null activation (a dialog or another program took the focus) is no
   // change of the active window.
   if (!sub) return;

@@ -25,6 +25,7 @@ class QAction;
 class QToolButton;
 class QWidget;
 class OperatorMessages;
+class MeasurementCommands;
 class ResponsePanel;
 class TAboutBox;
 class TComPortDlg;
@@ -170,6 +171,9 @@ class TMainForm : public QMainWindow, public EqualizerHost {
   // bottom of the frame.
   QDockWidget* ResponseDock = nullptr;
   ResponsePanel* Response = nullptr;
+  // The active window's measurement commands (Window menu and the
+  // response picture's menu).
+  MeasurementCommands* Measurement = nullptr;
   QMenu* FileMenu = nullptr;
   QMenu* WindowMenu = nullptr;
   QMenu* HelpMenu = nullptr;

@@ -32,26 +32,21 @@ double Median(std::vector<double> v) {
 // The RMS error over the range when each band takes minus the measurement
 // (about its mean) at its centre, rounded to the device's steps.
 double NaiveRms(const Measurement& m, const FitOptions& options) {
-  const FitResult grid = FitBands(m, TargetCurve::Flat(), [&] {
-    FitOptions none = options;
-    none.maxBoostDb = 0;
-    none.maxCutDb = 0;
-    return none;
-  }(), TEqualizerDocument());
+  const Measurement grid = SmoothedMeasurement(m, options.lowHz, options.highHz, options.smoothingOctaves);
   double mean = 0;
-  for (double v : grid.measuredDb) mean += v;
-  mean /= static_cast<double>(grid.measuredDb.size());
+  for (double v : grid.db) mean += v;
+  mean /= static_cast<double>(grid.db.size());
   TEqualizerDocument naive;
   for (int b = 0; b < kBandCount; ++b) {
     const double centre = BandCentreHz(b + 1);
     const auto at = std::lower_bound(grid.hz.begin(), grid.hz.end(), centre * 0.999);
-    const double measured = at == grid.hz.end() ? mean : grid.measuredDb[at - grid.hz.begin()];
+    const double measured = at == grid.hz.end() ? mean : grid.db[at - grid.hz.begin()];
     naive.BandSteps[b] = std::clamp(static_cast<int>(std::lround((mean - measured) / 0.5)),
                                     -static_cast<int>(options.maxCutDb * 2), static_cast<int>(options.maxBoostDb * 2));
   }
   double squares = 0;
   for (size_t i = 0; i < grid.hz.size(); ++i) {
-    const double e = grid.measuredDb[i] - mean + TotalDbAt(DefaultResponseModel(), naive, grid.hz[i]);
+    const double e = grid.db[i] - mean + TotalDbAt(DefaultResponseModel(), naive, grid.hz[i]);
     squares += e * e;
   }
   return std::sqrt(squares / static_cast<double>(grid.hz.size()));

@@ -16,6 +16,8 @@
 
 namespace {
 std::string Num(double v, int decimals = 2) {
+  // No point: an empty field.
+  if (!std::isfinite(v)) return {};
   char buf[48];
   std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
   return buf;

@@ -7,21 +7,6 @@ namespace {
 constexpr double kStepDb = 0.5;
 constexpr int kUnknowns = kBandCount + 1;  // the bands, then the offset
 
-// The measurement at f, interpolated on the log-frequency axis; nothing
-// outside its points.
-bool MeasuredAt(const Measurement& m, double hz, double& db) {
-  if (hz < m.hz.front() || hz > m.hz.back()) return false;
-  const auto above = std::lower_bound(m.hz.begin(), m.hz.end(), hz);
-  const size_t i = static_cast<size_t>(above - m.hz.begin());
-  if (i == 0 || m.hz[i] == hz) {
-    db = m.db[i];
-    return true;
-  }
-  const double share = std::log(hz / m.hz[i - 1]) / std::log(m.hz[i] / m.hz[i - 1]);
-  db = m.db[i - 1] + share * (m.db[i] - m.db[i - 1]);
-  return true;
-}
-
 // Everything the fit leaves alone: the filters and the gain.
 double FixedDb(const ResponseModel& model, const TEqualizerDocument& base, double hz) {
   TEqualizerDocument fixed = base;
@@ -144,6 +129,53 @@ std::array<double, kBandCount> Step(const Problem& p, const std::array<double, k
 }
 }  // namespace
 
+bool MeasuredDbAt(const Measurement& m, double hz, double& db) {
+  if (m.hz.empty() || hz < m.hz.front() || hz > m.hz.back()) return false;
+  const auto above = std::lower_bound(m.hz.begin(), m.hz.end(), hz);
+  const size_t i = static_cast<size_t>(above - m.hz.begin());
+  if (i == 0 || m.hz[i] == hz) {
+    db = m.db[i];
+    return true;
+  }
+  const double share = std::log(hz / m.hz[i - 1]) / std::log(m.hz[i] / m.hz[i - 1]);
+  db = m.db[i - 1] + share * (m.db[i] - m.db[i - 1]);
+  return true;
+}
+
+std::vector<double> FitGrid(double lowHz, double highHz) {
+  std::vector<double> grid;
+  for (int k = 0;; ++k) {
+    const double hz = lowHz * std::pow(2.0, k / 24.0);
+    if (hz > highHz * (1 + 1e-9)) break;
+    grid.push_back(hz);
+  }
+  return grid;
+}
+
+Measurement SmoothedMeasurement(const Measurement& measurement, double lowHz, double highHz,
+                                double smoothingOctaves) {
+  constexpr double fine = 1.0 / 24;
+  const double half = std::max(0.0, smoothingOctaves) / 2;
+  const double reach = std::floor(half / fine + 1e-9);
+  Measurement smoothed;
+  for (double hz : FitGrid(lowHz, highHz)) {
+    double db = 0;
+    if (!MeasuredDbAt(measurement, hz, db)) continue;
+    double sum = 0;
+    int count = 0;
+    for (double k = -reach; k <= reach; ++k) {
+      double v = 0;
+      if (MeasuredDbAt(measurement, hz * std::pow(2.0, k * fine), v)) {
+        sum += v;
+        ++count;
+      }
+    }
+    smoothed.hz.push_back(hz);
+    smoothed.db.push_back(count ? sum / count : db);
+  }
+  return smoothed;
+}
+
 FitResult FitBands(const Measurement& measurement, const TargetCurve& target, const FitOptions& options,
                    const TEqualizerDocument& base, const ResponseModel& model) {
   Problem p{model, {}, {}, {}, {}, 0, 0, 0, 0};
@@ -153,23 +185,12 @@ FitResult FitBands(const Measurement& measurement, const TargetCurve& target, co
   p.overshootWeight = std::max(1.0, options.overshootWeight);
   // The measurement at 1/24 octave over the range, smoothed over the
   // given width where it has points.
-  const double fine = 1.0 / 24;
-  const double half = std::max(0.0, options.smoothingOctaves) / 2;
-  for (double oct = 0; options.lowHz * std::pow(2.0, oct) <= options.highHz * (1 + 1e-9); oct += fine) {
-    const double hz = options.lowHz * std::pow(2.0, oct);
-    double db = 0;
-    if (!MeasuredAt(measurement, hz, db)) continue;
-    double sum = 0;
-    int count = 0;
-    for (double k = -std::floor(half / fine + 1e-9); k * fine <= half + 1e-9; ++k) {
-      double v = 0;
-      if (MeasuredAt(measurement, hz * std::pow(2.0, k * fine), v)) {
-        sum += v;
-        ++count;
-      }
-    }
+  const Measurement smoothed =
+      SmoothedMeasurement(measurement, options.lowHz, options.highHz, options.smoothingOctaves);
+  for (size_t i = 0; i < smoothed.hz.size(); ++i) {
+    const double hz = smoothed.hz[i];
     p.hz.push_back(hz);
-    p.measured.push_back(count ? sum / count : db);
+    p.measured.push_back(smoothed.db[i]);
     p.target.push_back(target.At(hz));
     p.fixed.push_back(FixedDb(model, base, hz));
   }
@@ -267,16 +288,24 @@ FitResult FitBands(const Measurement& measurement, const TargetCurve& target, co
   }
   double squares = 0;
   for (size_t i = 0; i < p.hz.size(); ++i) {
-    const double eq = p.fixed[i] + p.BandsDb(stepped.data(), i);
-    const double predicted = p.measured[i] + offset + eq;
-    const double error = predicted - p.target[i];
+    const double error = p.measured[i] + offset + p.fixed[i] + p.BandsDb(stepped.data(), i) - p.target[i];
     squares += error * error;
     result.maxErrorDb = std::max(result.maxErrorDb, std::fabs(error));
-    result.hz.push_back(p.hz[i]);
-    result.measuredDb.push_back(p.measured[i]);
-    result.targetDb.push_back(p.target[i]);
-    result.predictedDb.push_back(predicted);
+  }
+  // The curves over the whole range; measured and predicted are NaN where
+  // the measurement has no point.
+  TEqualizerDocument fitted = base;
+  fitted.BandSteps = result.bandSteps;
+  size_t next = 0;
+  for (double hz : FitGrid(options.lowHz, options.highHz)) {
+    const bool measured = next < p.hz.size() && std::fabs(p.hz[next] - hz) <= hz * 1e-9;
+    const double eq = TotalDbAt(model, fitted, hz);
+    result.hz.push_back(hz);
+    result.targetDb.push_back(target.At(hz));
     result.equalizerDb.push_back(eq);
+    result.measuredDb.push_back(measured ? p.measured[next] : kNoPoint);
+    result.predictedDb.push_back(measured ? p.measured[next] + offset + eq : kNoPoint);
+    if (measured) ++next;
   }
   result.rmsErrorDb = std::sqrt(squares / static_cast<double>(p.hz.size()));
   return result;

@@ -7,6 +7,7 @@
 // error falls. The measurement's absolute level is arbitrary: a constant
 // offset is solved with the bands and reported, never sent.
 #include <array>
+#include <limits>
 #include <vector>
 
 #include "eq/EqualizerDocument.h"
@@ -34,9 +35,24 @@ struct FitResult {
   double rmsErrorDb = 0;
   double maxErrorDb = 0;
   std::vector<int> pinned;  // bands (1 to 29) at a bound
-  // Per 1/24 octave over the range, where the measurement has points.
+  // Per 1/24 octave over the range; measuredDb and predictedDb hold
+  // kNoPoint where the measurement has no point.
   std::vector<double> hz, measuredDb, targetDb, predictedDb, equalizerDb;
 };
+
+// A level where the measurement has no point.
+inline constexpr double kNoPoint = std::numeric_limits<double>::quiet_NaN();
+
+// The measurement at hz, interpolated on the log-frequency axis; false
+// outside its points.
+bool MeasuredDbAt(const Measurement& measurement, double hz, double& db);
+// Every 1/24 octave from lowHz up to highHz.
+std::vector<double> FitGrid(double lowHz, double highHz);
+// The measurement on that grid where it has points, each the mean over
+// smoothingOctaves about it (0: as measured): what the fit works on and
+// the response panel draws.
+Measurement SmoothedMeasurement(const Measurement& measurement, double lowHz, double highHz,
+                                double smoothingOctaves);
 
 // `base` gives the filters and the gain, which stay as they are and are
 // part of the prediction. Throws MeasurementError when the measurement has

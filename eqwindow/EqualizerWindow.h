@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "eq/EqualizerDocument.h"
+#include "eq/MeasurementOverlay.h"
 #include "link/LinkInterfaces.h"
 
 class QMenu;
@@ -61,8 +62,25 @@ class EqualizerWindow {
   // The curve the window shows now: slider positions, filter selections,
   // Mute and Bypass as its controls have them.
   virtual TEqualizerDocument CurveNow() const = 0;
+  // The measurement the window's curve is compared with and the target a
+  // fit aims for; they belong to the window (a preset file does not hold
+  // them). Nothing for a window that takes none.
+  virtual const WindowMeasurement* MeasurementState() const { return nullptr; }
+  // Reads a measurement file (the operator's path); false when it was
+  // refused: the operator was told why and nothing changed.
+  virtual bool LoadMeasurement(const QString& /*path*/) { return false; }
+  virtual void SetTarget(const TargetCurve& /*target*/) {}
+  virtual void ClearMeasurement() {}
+  // Whether a fit may change the curve: a measurement is loaded and the
+  // preset is neither locked nor bypassed.
+  virtual bool FitEnabled() const { return false; }
+  // Fits the bands to the target, shows the fit's errors and asks before
+  // it changes the curve (one undo step, sent to a connected device).
+  virtual void FitToTarget() {}
+
   // Set by the frame; the window calls it whenever the curve it shows
   // changes: a slider moved (drag, keys), a filter chosen, Mute or Bypass
-  // switched, a curve loaded, pasted, cleared or read from the device.
+  // switched, a curve loaded, pasted, cleared or read from the device, a
+  // measurement or target loaded or cleared.
   std::function<void()> OnCurveChanged;
 };

@@ -20,6 +20,7 @@
 #include <QPainterPath>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -142,6 +143,7 @@ TMDIChild::~TMDIChild() {
   ApplicationHint::Instance().RemoveListener(this);
   // Nothing of the window goes out once it is gone; what runs finishes.
   Line().Withdraw(lineOwner_);
+  Line().Unsubscribe(lineEvents_);
 }
 
 void TMDIChild::WatchLine() {
@@ -149,6 +151,15 @@ void TMDIChild::WatchLine() {
   // the frame can no longer be asked; the queue outlives them both.
   line_ = &host_.Line();
   lineOwner_ = Line().NewOwner();
+  // A fit waiting for the line runs once a transaction has ended (a
+  // moment later: the next may start at once).
+  LineEvents events;
+  const auto fitLater = [this] {
+    if (fitWaiting_) QTimer::singleShot(0, this, [this] { FitWhenLineFree(); });
+  };
+  events.ended = [fitLater](const LineRequest&, const LineOutcome&) { fitLater(); };
+  events.idle = fitLater;
+  lineEvents_ = Line().Subscribe(std::move(events));
 }
 
 LineQueue& TMDIChild::Line() const { return *line_; }

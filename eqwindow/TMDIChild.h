@@ -12,6 +12,7 @@
 //   TMDIChildEdit.cpp     copy, paste and clear
 //   TMDIChildCurve.cpp    the curve shown, for the frame's response picture
 //   TMDIChildUndo.cpp     undo, redo and the A/B compare
+//   TMDIChildMeasurement.cpp  the measurement, its target and the fit
 //   EqualizerPrinting.*   printing the window
 #include <QWidget>
 #include <array>
@@ -65,6 +66,11 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   // the recall is done, the window's curve follows.
   bool RestorePending = false;
 
+  // The measured response and the target the window's fit aims for.
+  WindowMeasurement Measured;
+  // The longest a fit waits for a running transaction to end.
+  static constexpr int kFitLineWaitMs = 300;
+
   // The client area that holds every control below at its design place; a
   // window narrower than the controls scrolls it sideways with the
   // scroll bar along its bottom edge.
@@ -117,6 +123,15 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   bool ClearEnabled() const override;
   void Print() override { PrintEqualizerWindow(); }
   TEqualizerDocument CurveNow() const override;
+  const WindowMeasurement* MeasurementState() const override { return &Measured; }
+  bool LoadMeasurement(const QString& path) override;
+  void SetTarget(const TargetCurve& target) override;
+  void ClearMeasurement() override;
+  bool FitEnabled() const override;
+  // The fit takes some milliseconds of the program's thread: it waits for a
+  // running transaction (whose answers the program owes the device) to
+  // end, at most kFitLineWaitMs.
+  void FitToTarget() override;
   // Tells the frame (OnCurveChanged) that the curve shown changed.
   void CurveChanged();
 
@@ -202,9 +217,10 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   // was, the document holds it as it is now. A whole-curve edit is named
   // by `label` ("Paste").
   // An opened file also names the window anew: `caption` is the new
-  // caption, which undo takes back.
+  // caption, which undo takes back. A whole curve goes into the preset
+  // unless inPreset is false (a fit tries it in the working settings).
   void RecordEdit(EditKind kind, int slot, const CurveState& before, const std::string& label = {},
-                  const QString& caption = {});
+                  const QString& caption = {}, bool inPreset = true);
   // While the device is catching up with undo, redo or a swap, the edits
   // the operator makes meanwhile go out with it: true when the caller must
   // not send its edit itself.
@@ -336,6 +352,12 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   void HistoryLinkFailed();
   std::optional<CurveState> HistoryCurveBeforeData() const;
   void HistoryDataReceived(const std::optional<CurveState>& shown);
+
+  // The fit (TMDIChildMeasurement.cpp): run once the line is free.
+  void FitWhenLineFree();
+  void RunFit();
+  bool fitWaiting_ = false;
+  int lineEvents_ = 0;
 
   UndoControl* undo_ = nullptr;
   LineQueue* line_ = nullptr;

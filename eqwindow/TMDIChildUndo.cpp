@@ -137,7 +137,7 @@ void TMDIChild::UpdateHistoryItems() {
 // --- Recording ----------------------------------------------------------------
 
 void TMDIChild::RecordEdit(EditKind kind, int slot, const CurveState& before,
-                           const std::string& label, const QString& caption) {
+                           const std::string& label, const QString& caption, bool inPreset) {
   std::string name = label;
   switch (kind) {
     case EditKind::Slider: name = SlotLabel(slot); break;
@@ -154,7 +154,10 @@ void TMDIChild::RecordEdit(EditKind kind, int slot, const CurveState& before,
   if (u.syncing) {
     // The steps the device has not taken can no longer all be walked back.
     u.reversible = false;
-    if (kind == EditKind::WholeCurve) u.whole = u.storeWhole = true;
+    if (kind == EditKind::WholeCurve) {
+      u.whole = true;
+      if (inPreset) u.storeWhole = true;
+    }
   }
   UpdateHistoryItems();
 }

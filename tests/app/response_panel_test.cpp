@@ -296,7 +296,9 @@ class ResponsePanelTest : public QObject, public WindowFixture {
     QTest::keyClick(panel.Chart, Qt::Key_Menu);
     closeMenuSoon();
     QTest::keyClick(panel.Chart, Qt::Key_F10, Qt::ShiftModifier);
-    const QString items = "Response &Bands,Cop&y Response,Sa&ve Response As";
+    const QString items =
+        "Response &Bands,Cop&y Response,Sa&ve Response As,&Load Measurement\u2026,Tar&get\u2026,&Fit to Target,"
+        "Cl&ear Measurement";
     QCOMPARE(opened, QStringList({items, items}));
 
     // The arrow keys move the readout's pointer from band to band, from

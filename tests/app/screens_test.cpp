@@ -31,9 +31,11 @@
 #include "app/AboutBox.h"
 #include "app/ComPortDlg.h"
 #include "app/ComSelectForm.h"
+#include "app/FormSupport.h"
 #include "app/OptionsDlg.h"
 #include "app/ResponsePanel.h"
 #include "app/TApplication.h"
+#include "app/TargetDlg.h"
 #include "app/VarloProgram.h"
 #include "controls/ApplicationHint.h"
 #include "controls/FittedText.h"
@@ -439,6 +441,45 @@ class ScreensTest : public QObject {
     for (size_t i = 2; i + 2 < levels.size(); ++i) QCOMPARE(levels[i] - levels[i + 1], levels[1] - levels[2]);
   }
 
+  // A measurement in the window: the legend's lines and names inside the
+  // picture and clear of every other text, the readout at the pointer whole.
+  void CheckMeasurementDrawn(TMDIChild& w, const QString& snapshot) {
+    Measurement room;
+    for (double hz = 20; hz <= 20000; hz *= 1.02) {
+      room.hz.push_back(hz);
+      room.db.push_back(80 + 8 * std::sin(std::log2(hz)));
+    }
+    w.Measured.Load(room, "a-rather-long-measurement-file-name.txt");
+    w.SetTarget(TargetCurve::XCurve());
+    CheckResponsePanel(snapshot);
+    ResponsePanel& panel = *Frame().Response;
+    const ResponseLayout layout = panel.ChartLayout();
+    QCOMPARE(layout.legend.size(), size_t(4));
+    for (const ResponseLayout::LegendMark& mark : layout.legend) {
+      QVERIFY(layout.area.contains(mark.line.p1()) && layout.area.contains(mark.line.p2()));
+      for (const PictureLabel& l : layout.labels) QVERIFY2(!l.box.contains(mark.line.center()), qPrintable(l.text));
+    }
+    QTest::mouseMove(panel.Chart, layout.plot.center().toPoint());
+    auto* readout = static_cast<StatusPanel*>(panel.Readout);
+    QVERIFY2(readout->text().contains("predicted"), qPrintable(readout->text()));
+    const int natural = readout->fontMetrics().horizontalAdvance(readout->text());
+    QVERIFY2(TextSqueeze(natural, readout->TextRect().width()) > kMinTextSqueeze, qPrintable(readout->text()));
+    Snapshot(Frame(), snapshot + "-pointer");
+  }
+
+  void responsePanelWithAMeasurement() {
+    StartStretched();
+    CheckMeasurementDrawn(*NewWindow(), "frame-measurement");
+  }
+
+  void responsePanelWithAMeasurementInASmallFrame() {
+    Start("");
+    TMDIChild* w = NewWindow();
+    Frame().resize(scale.Of(400), scale.Of(260));
+    QTest::qWait(50);
+    CheckMeasurementDrawn(*w, "small-frame-measurement");
+  }
+
   void tiledWindowsKeepTheirScaleLabels() {
     StartStretched(0);
     NewWindow();
@@ -455,6 +496,9 @@ class ScreensTest : public QObject {
                                program->Objects.ComPortDlg};
     TComSelectForm select({1, 2, 3});
     dialogs.append(&select);
+    TTargetDlg target(*messages);
+    target.RadioGroup1->SetItemIndex(TTargetDlg::HouseItem);
+    dialogs.append(&target);
     for (QDialog* d : dialogs) {
       d->show();
       QVERIFY(QTest::qWaitForWindowExposed(d));
@@ -487,7 +531,10 @@ class ScreensTest : public QObject {
       DrawnTexts drawn(*menu);
       menu->render(&drawn);
       const QString where = ItemText(*title) + ": " + drawn.text;
-      QVERIFY2(!drawn.text.contains(QChar(0x2026)), qPrintable(where));
+      // No item cut short (an ellipsis of an item's own text aside).
+      QString cut = drawn.text;
+      for (QAction* a : menu->actions()) cut.remove(ItemText(*a));
+      QVERIFY2(!cut.contains(QChar(0x2026)), qPrintable(where));
       for (QAction* a : menu->actions())
         if (a->isVisible() && !a->isSeparator())
           QVERIFY2(drawn.text.contains(ItemText(*a)), qPrintable(where));

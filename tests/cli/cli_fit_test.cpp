@@ -33,3 +33,19 @@ TEST_F(VarloCliFit, AReachableCurveComesBackAsItsBands) {
   EXPECT_EQ(Run({"fit", Path("room.txt"), "--max-boost", "13"}).status, 2);
   EXPECT_EQ(Run({"fit", Path("room.txt"), "--range", "16k-40"}).status, 2);
 }
+
+TEST_F(VarloCliFit, CsvCoversTheRangeWithEmptyFieldsWhereNothingWasMeasured) {
+  {
+    std::ofstream out(Path("mid.csv"));
+    out << "frequency,raw\n";
+    for (double hz = 100; hz <= 10000; hz *= 1.05) out << hz << "," << 80 << "\n";
+  }
+  ASSERT_EQ(Run({"fit", Path("mid.csv"), "--csv", Path("fit.csv")}).status, 0);
+  std::ifstream in(Path("fit.csv"));
+  std::vector<std::string> rows;
+  for (std::string line; std::getline(in, line);) rows.push_back(line);
+  ASSERT_EQ(rows.size(), 233u);  // the header, then 22.4 Hz to 17.8 kHz by 1/24 octave
+  EXPECT_EQ(rows[1], "22.40,,0.000,,0.000");
+  EXPECT_EQ(rows[97].rfind("358.40,", 0), 0u) << rows[97];
+  EXPECT_EQ(rows[97].find(",,"), std::string::npos) << rows[97];
+}
