@@ -21,6 +21,7 @@
 #include <utility>
 
 #include "app/AboutBox.h"
+#include "app/BusWindow.h"
 #include "app/ComPortDlg.h"
 #include "app/MenuMerge.h"
 #include "app/OptionsDlg.h"
@@ -164,6 +165,8 @@ void TMainForm::CreateToolBar() {
       {&PasteBtn, "PasteBtn", 144, "Paste|", ToolGlyph::Paste, false, &TMainForm::PasteBtnClick},
       {&SBFlatBtn, "SBFlatBtn", 168, "Clear", ToolGlyph::Clear, false, &TMainForm::SBFlatBtnClick},
       {&SBTileBtn, "SBTileBtn", 212, "Tile|", ToolGlyph::Tile, false, &TMainForm::WindowTileItemClick},
+      {&SBBusBtn, "SBBusBtn", 240, "Bus|Show every device on the line", ToolGlyph::Bus, true,
+       &TMainForm::WindowBusItemClick},
       {&SBComSetup, "SBComSetup", 336, "Com Setup", ToolGlyph::ComSetup, true, &TMainForm::SBComSetupClick},
       {&ExitBtn, "ExitBtn", 396, "Exit|", ToolGlyph::Exit, true, &TMainForm::FileExitItemClick},
   };
@@ -215,6 +218,7 @@ void TMainForm::CreateMenus() {
                            &TMainForm::WindowArrangeItemClick);
   WindowMinimizeItem = item(WindowMenu, "&Minimize All", "Minimize all windows",
                             &TMainForm::WindowMinimizeItemClick);
+  WindowBusItem = item(WindowMenu, "B&us", "Show every device on the line", &TMainForm::WindowBusItemClick);
   WindowMenu->addSeparator();
   WindowResponseItem = WindowMenu->addAction("&Response");
   WindowResponseItem->setCheckable(true);
@@ -609,6 +613,49 @@ QWidget* TMainForm::CreateEqualizerWindow(const QString& caption) {
   MdiArea->setActiveSubWindow(sub);
   UpdateMenuItems();
   return window;
+}
+
+BusWindow* TMainForm::Bus() const {
+  for (QMdiSubWindow* sub : MdiArea->subWindowList())
+    if (auto* bus = qobject_cast<BusWindow*>(WindowOf(sub))) return bus;
+  return nullptr;
+}
+
+void TMainForm::WindowBusItemClick() {
+  if (BusWindow* open = Bus()) {
+    ActivateEqualizerWindow(open);
+    return;
+  }
+  auto* bus = new BusWindow(Line(), messages_, SettingsPath());
+  bus->setAttribute(Qt::WA_DeleteOnClose);
+  bus->PrepareLine = [this] { return PrepareBusLine(); };
+  bus->OpenDevice = [this](int address) { OpenDeviceWindow(address); };
+  QMdiSubWindow* sub = MdiArea->addSubWindow(bus);
+  sub->setAttribute(Qt::WA_DeleteOnClose);
+  sub->show();
+  MdiArea->setActiveSubWindow(sub);
+}
+
+bool TMainForm::PrepareBusLine() {
+  TzkPA422Form& engine = Engine();
+  if (engine.ApdComPort.ComNumber() == 0) {
+    const std::optional<uint16_t> port = AskComPort();
+    if (!port) return false;
+    engine.ApdComPort.SetComNumber(*port);
+  }
+  // The engine says why a port cannot be opened.
+  engine.Connect();
+  return engine.Connected;
+}
+
+void TMainForm::OpenDeviceWindow(int address) {
+  for (QWidget* w : EqualizerWindows())
+    if (AsEqualizerWindow(w)->DeviceAddress() == address) {
+      ActivateEqualizerWindow(w);
+      return;
+    }
+  if (QWidget* w = CreateEqualizerWindow(NewWindowCaption()))
+    if (EqualizerWindow* window = AsEqualizerWindow(w)) window->ChooseAddress(address);
 }
 
 void TMainForm::FileNewItemClick() { CreateEqualizerWindow(NewWindowCaption()); }

@@ -1,0 +1,228 @@
+#include "app/BusWindow.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <cmath>
+#include <ctime>
+
+#include "app/ScanBusDlg.h"
+#include "controls/ApplicationHint.h"
+#include "controls/zkScale.h"
+#include "eqwindow/OperatorMessages.h"
+#include "settings/BusSettings.h"
+
+namespace {
+const QStringList kHeaders = {"Address", "Device Name", "Preset", "Mute", "Bypass", "Lock", "State", "Last Seen"};
+// Design columns' widths (the last takes what is left).
+const int kColumnWidths[] = {52, 118, 46, 40, 48, 40, 110};
+constexpr int kPad = 8, kButtonWidth = 75, kButtonHeight = 25, kStatusHeight = 32;
+
+QString YesNo(bool value) { return value ? "yes" : "no"; }
+
+QString SeenText(std::chrono::system_clock::time_point seen) {
+  if (seen.time_since_epoch().count() == 0) return {};
+  const std::time_t t = std::chrono::system_clock::to_time_t(seen);
+  std::tm local{};
+  localtime_r(&t, &local);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+  return text;
+}
+
+QString DurationText(double seconds) {
+  const int s = int(std::lround(seconds));
+  return s >= 60 ? QString("%1 min %2 s").arg(s / 60).arg(s % 60) : QString("%1 s").arg(s);
+}
+}  // namespace
+
+BusWindow::BusWindow(LineQueue& line, OperatorMessages& messages, std::string settingsPath, QWidget* parent)
+    : QWidget(parent), messages_(messages), settingsPath_(std::move(settingsPath)), scan_(line) {
+  setObjectName("BusWindow");
+  setWindowTitle("Bus");
+  setAccessibleName("Bus");
+  QFont design = font();
+  design.setPixelSize(-kDesignFontHeight);
+  setFont(design);
+
+  ScanBtn = new QPushButton("&Scan...", this);
+  ScanBtn->setAccessibleName("Scan");
+  SetHint(*ScanBtn, "|Ask every address of a range which device answers");
+  connect(ScanBtn, &QPushButton::clicked, this, [this] { ScanClick(); });
+  StopBtn = new QPushButton("S&top", this);
+  StopBtn->setAccessibleName("Stop");
+  SetHint(*StopBtn, "|Stop the scan after the address being asked");
+  StopBtn->setEnabled(false);
+  connect(StopBtn, &QPushButton::clicked, this, [this] { StopClick(); });
+  Progress = new QProgressBar(this);
+  Progress->setAccessibleName("Scan progress");
+  Progress->setRange(0, 1);
+  Progress->setValue(0);
+  Table = new QTableWidget(0, ColumnCount, this);
+  Table->setObjectName("BusTable");
+  Table->setAccessibleName("Devices on the line");
+  Table->setHorizontalHeaderLabels(kHeaders);
+  Table->verticalHeader()->hide();
+  Table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  Table->setSelectionBehavior(QAbstractItemView::SelectRows);
+  Table->horizontalHeader()->setStretchLastSection(true);
+  Table->installEventFilter(this);
+  connect(Table, &QTableWidget::cellDoubleClicked, this, [this] { OpenCurrentDevice(); });
+  StatusLabel = new QLabel(this);
+  StatusLabel->setAccessibleName("Bus status");
+  StatusLabel->setWordWrap(true);
+  StatusLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+
+  // The devices the last scans found, until they are asked again.
+  for (const auto& [address, name] : LoadBusDevices(settingsPath_)) {
+    BusDevice device;
+    device.address = address;
+    device.deviceName = name;
+    ShowDevice(device);
+  }
+
+  scan_.OnAnswer = [this](const BusDevice& device) { ScanAnswered(device); };
+  scan_.OnFinished = [this](bool stopped) { ScanFinished(stopped); };
+
+  resize(kDesignWidth, kDesignHeight);
+  PlaceControls();
+  for (int c = 0; c < ColumnCount - 1; ++c) Table->setColumnWidth(c, kColumnWidths[c]);
+  const FormScale scale = ScaleFormToScreen(*this);
+  for (int c = 0; c < ColumnCount - 1; ++c) Table->setColumnWidth(c, scale.Of(kColumnWidths[c]));
+  createdSize_ = size();
+  StatusLabel->setText(Table->rowCount() ? "The devices of the last scan, not asked since. Scan to ask them."
+                                         : "No scan yet: Scan asks which devices answer.");
+}
+
+void BusWindow::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  PlaceControls();
+}
+
+void BusWindow::PlaceControls() {
+  const FormScale scale = ScaleOf(*this);
+  const int pad = scale.Of(kPad), w = scale.Of(kButtonWidth), h = scale.Of(kButtonHeight);
+  ScanBtn->setGeometry(pad, pad, w, h);
+  StopBtn->setGeometry(2 * pad + w, pad, w, h);
+  const int progressLeft = 3 * pad + 2 * w;
+  Progress->setGeometry(progressLeft, pad, std::max(0, width() - progressLeft - pad), h);
+  const int status = scale.Of(kStatusHeight);
+  const int tableTop = 2 * pad + h;
+  Table->setGeometry(pad, tableTop, std::max(0, width() - 2 * pad),
+                     std::max(0, height() - tableTop - status - pad));
+  StatusLabel->setGeometry(pad, height() - status, std::max(0, width() - 2 * pad), status);
+}
+
+bool BusWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == Table && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      OpenCurrentDevice();
+      return true;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+int BusWindow::RowOf(int address) const {
+  for (int row = 0; row < Table->rowCount(); ++row)
+    if (Table->item(row, AddressColumn)->data(Qt::UserRole).toInt() == address) return row;
+  return -1;
+}
+
+int BusWindow::RowFor(int address) {
+  if (const int row = RowOf(address); row >= 0) return row;
+  int row = 0;
+  while (row < Table->rowCount() && Table->item(row, AddressColumn)->data(Qt::UserRole).toInt() < address) ++row;
+  Table->insertRow(row);
+  for (int c = 0; c < ColumnCount; ++c) Table->setItem(row, c, new QTableWidgetItem);
+  Table->item(row, AddressColumn)->setData(Qt::UserRole, address);
+  Table->item(row, AddressColumn)->setText(QString::number(address));
+  return row;
+}
+
+void BusWindow::ShowDevice(const BusDevice& device) {
+  const int row = RowFor(device.address);
+  const bool online = device.state == BusDevice::State::Online;
+  const auto set = [&](Column c, const QString& text) { Table->item(row, c)->setText(text); };
+  // A device that did not answer keeps its name and its last sighting.
+  if (online || device.state == BusDevice::State::NotScanned) set(NameColumn, QString::fromStdString(device.deviceName));
+  set(PresetColumn, online ? QString::number(device.preset) : QString());
+  set(MuteColumn, online ? YesNo(device.mute) : QString());
+  set(BypassColumn, online ? YesNo(device.bypass) : QString());
+  set(LockColumn, online ? YesNo(device.lock) : QString());
+  set(StateColumn, QString::fromStdString(device.StateText()));
+  if (online) set(SeenColumn, SeenText(device.lastSeen));
+}
+
+void BusWindow::ScanClick() {
+  if (scan_.Running()) return;
+  std::optional<std::pair<int, int>> range;
+  if (RunScanDialog) {
+    range = RunScanDialog();
+  } else {
+    TScanBusDlg dialog(this);
+    if (dialog.exec() == QDialog::Accepted) range = dialog.Range();
+  }
+  if (!range || (PrepareLine && !PrepareLine())) return;
+  range_ = *range;
+  answers_.clear();
+  ScanBtn->setEnabled(false);
+  StopBtn->setEnabled(true);
+  Progress->setRange(0, range_.second - range_.first + 1);
+  Progress->setValue(0);
+  scan_.Start(range_.first, range_.second);
+  ShowScanState();
+}
+
+void BusWindow::StopClick() { scan_.Stop(); }
+
+void BusWindow::OpenCurrentDevice() {
+  const int row = Table->currentRow();
+  if (row < 0 || !OpenDevice) return;
+  OpenDevice(Table->item(row, AddressColumn)->data(Qt::UserRole).toInt());
+}
+
+void BusWindow::ScanAnswered(const BusDevice& device) {
+  // Absent addresses get no row of their own; a known one is marked.
+  if (device.state != BusDevice::State::Absent || RowOf(device.address) >= 0) ShowDevice(device);
+  if (device.state == BusDevice::State::Online)
+    answers_[device.address] = device.deviceName;
+  else if (device.state == BusDevice::State::Absent)
+    answers_[device.address] = std::nullopt;
+  Progress->setValue(scan_.Asked());
+  ShowScanState();
+}
+
+void BusWindow::ShowScanState() {
+  QString text = QString("Asked %1 of %2 (addresses %3 to %4), %5 found; about %6 left. Each absent address "
+                         "takes about 2 s: narrow the range to the addresses in use.")
+                     .arg(scan_.Asked())
+                     .arg(scan_.Total())
+                     .arg(range_.first)
+                     .arg(range_.second)
+                     .arg(scan_.Found())
+                     .arg(DurationText(scan_.SecondsLeft()));
+  StatusLabel->setText(text);
+  Progress->setAccessibleDescription(text);
+}
+
+void BusWindow::ScanFinished(bool stopped) {
+  ScanBtn->setEnabled(true);
+  StopBtn->setEnabled(false);
+  const int last = range_.first + scan_.Asked() - 1;
+  QString text = stopped ? QString("Scan stopped after address %1: %2 found.").arg(last).arg(scan_.Found())
+                         : QString("Scan of addresses %1 to %2: %3 found.")
+                               .arg(range_.first)
+                               .arg(range_.second)
+                               .arg(scan_.Found());
+  if (const std::optional<std::string> failure = SaveBusScan(settingsPath_, answers_)) {
+    messages_.ShowMessage("Save Settings Error", *failure, MessageIcon::Error);
+    text += " Not kept in the settings file.";
+  }
+  StatusLabel->setText(text);
+  Progress->setAccessibleDescription(text);
+}

@@ -1,0 +1,84 @@
+#pragma once
+// The Bus window: every device on the line at a glance. A table with a row
+// per address found or asked (its device name, the preset it runs, Mute,
+// Bypass, Lock, its state and when it last answered), filled by scans that
+// ask every address of a range through the line queue, so that editing in
+// the equalizer windows goes on between the scan's requests. The last
+// scan's devices are kept in the settings file and shown, "not scanned",
+// at the next start. A row opens its device's equalizer window.
+#include <QWidget>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "link/BusScan.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTableWidget;
+class LineQueue;
+class OperatorMessages;
+
+class BusWindow : public QWidget {
+  Q_OBJECT
+ public:
+  static constexpr int kDesignWidth = 560;
+  static constexpr int kDesignHeight = 300;
+  enum Column { AddressColumn, NameColumn, PresetColumn, MuteColumn, BypassColumn, LockColumn,
+                StateColumn, SeenColumn, ColumnCount };
+
+  // settingsPath: where the scan's devices are kept.
+  BusWindow(LineQueue& line, OperatorMessages& messages, std::string settingsPath,
+            QWidget* parent = nullptr);
+
+  // Set by the frame. Makes the line ready for a scan (a port chosen and
+  // open); false when it cannot be (the operator was told why).
+  std::function<bool()> PrepareLine;
+  // Opens the equalizer window of the device at an address, or activates
+  // the one that is open.
+  std::function<void(int address)> OpenDevice;
+  // The Scan Bus dialog; when empty the real one is shown. The range, or
+  // nothing on Cancel.
+  std::function<std::optional<std::pair<int, int>>()> RunScanDialog;
+
+  QPushButton* ScanBtn = nullptr;
+  QPushButton* StopBtn = nullptr;
+  QProgressBar* Progress = nullptr;
+  QTableWidget* Table = nullptr;
+  QLabel* StatusLabel = nullptr;
+
+  void ScanClick();
+  void StopClick();
+  // Opens the equalizer window of the current row's device.
+  void OpenCurrentDevice();
+  // The table's row of an address, or -1.
+  int RowOf(int address) const;
+  const BusScan& Scan() const { return scan_; }
+
+  QSize sizeHint() const override { return createdSize_; }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void PlaceControls();
+  // The row of an address, made where it belongs (rows stay in address
+  // order).
+  int RowFor(int address);
+  void ShowDevice(const BusDevice& device);
+  void ScanAnswered(const BusDevice& device);
+  void ScanFinished(bool stopped);
+  void ShowScanState();
+
+  OperatorMessages& messages_;
+  std::string settingsPath_;
+  BusScan scan_;
+  // What the scan heard, for the settings file: a name, or absent.
+  std::map<int, std::optional<std::string>> answers_;
+  std::pair<int, int> range_{1, 240};
+  QSize createdSize_;
+};

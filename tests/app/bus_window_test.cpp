@@ -1,0 +1,88 @@
+// The Bus window in the program against orbsim: a scan through the real
+// Scan Bus dialog fills a row per device (online, or the engine's error),
+// keeps them in the settings file for the next start, and a row opens its
+// device's equalizer window once.
+#include <QAction>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QTest>
+
+#include "app/BusWindow.h"
+#include "app/ScanBusDlg.h"
+#include "controls/StatusPanelAccessible.h"
+#include "controls/TzkTrackBarAccessible.h"
+#include "tests/eqwindow/WindowFixture.h"
+
+class BusWindowTest : public QObject, public WindowFixture {
+  Q_OBJECT
+
+  QString Cell(BusWindow& bus, int address, int column) {
+    const int row = bus.RowOf(address);
+    return row < 0 ? QString("no row") : bus.Table->item(row, column)->text();
+  }
+
+ private slots:
+  void initTestCase() { SetUpTestCase(); }
+  void init() { SetUp(); }
+  void cleanup() { TearDown(); }
+
+  void scanFillsTheTableKeepsItAndOpensWindows() {
+    StartProgram("1,3");
+    sim->Ok("fault 3 status 5");
+    Frame().WindowBusItem->trigger();
+    BusWindow* bus = Frame().Bus();
+    QVERIFY(bus);
+    QCOMPARE(bus->Table->rowCount(), 0);
+    OnNextModal([](QWidget* modal) {
+      auto* dialog = qobject_cast<TScanBusDlg*>(modal);
+      QVERIFY(dialog && dialog->SEFrom->value() == 1 && dialog->SETo->value() == 240);
+      QVERIFY(dialog->CostLabel->text().contains("8 min"));
+      dialog->SETo->setValue(3);
+      QTest::mouseClick(dialog->OKBtn, Qt::LeftButton);
+    });
+    bus->ScanBtn->click();
+    QVERIFY(bus->StopBtn->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(!bus->Scan().Running(), 15000);
+    // Address 2 is absent and gets no row.
+    QCOMPARE(bus->Table->rowCount(), 2);
+    QCOMPARE(Cell(*bus, 1, BusWindow::StateColumn), QString("online"));
+    QCOMPARE(Cell(*bus, 1, BusWindow::PresetColumn), QString("1"));
+    QVERIFY(Cell(*bus, 3, BusWindow::StateColumn).startsWith("error: "));
+    QVERIFY2(bus->StatusLabel->text().contains("1 found"), qPrintable(bus->StatusLabel->text()));
+    QVERIFY(ReadText(*dir / "Varlo95.ini").find("[Bus]\nDevice 1=") != std::string::npos);
+
+    // Enter on a row opens its device's window; again, the same one.
+    bus->Table->setCurrentCell(bus->RowOf(1), 0);
+    QTest::keyClick(bus->Table, Qt::Key_Return);
+    QCOMPARE(Frame().EqualizerWindowCount(), 1);
+    auto* w = static_cast<TMDIChild*>(Frame().ActiveEqualizerWidget());
+    QCOMPARE(w->Doc.Address, 1);
+    QVERIFY(WaitIdle());
+    Frame().WindowBusItem->trigger();  // activates the one Bus window
+    QCOMPARE(Frame().Bus(), bus);
+    bus->OpenCurrentDevice();
+    QCOMPARE(Frame().EqualizerWindowCount(), 1);
+    QCOMPARE(Frame().ActiveEqualizerWidget(), w);
+
+    // The next start shows the device found, not scanned.
+    program.reset();
+    const std::string kept = ReadText(*dir / "Varlo95.ini");
+    StartProgram("1,3", true, kept.substr(kept.find("[Bus]")));
+    Frame().WindowBusItem->trigger();
+    QCOMPARE(Frame().Bus()->Table->rowCount(), 1);
+    QCOMPARE(Cell(*Frame().Bus(), 1, BusWindow::StateColumn), QString("not scanned"));
+  }
+};
+
+int main(int argc, char** argv) {
+  InstallTrackBarAccessibility();
+  InstallStatusPanelAccessibility();
+  TApplication app(argc, argv);
+  ApplicationHint::Install(app);
+  BusWindowTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "bus_window_test.moc"
