@@ -12,6 +12,9 @@
 
 TScanBusDlg::TScanBusDlg(QWidget* parent) : QDialog(parent) {
   BeginForm(*this, "Scan Bus", 289, 111);
+  CostLabel = Place(new QLabel(this), 8, 40, 193, 63, "Scan time");
+  CostLabel->setWordWrap(true);
+  CostLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   FromLabel = Place(new QLabel("&From", this), 8, 12, 40, 15, "From");
   SEFrom = Place(new QSpinBox(this), 52, 9, 57, 21, "From");
   ToLabel = Place(new QLabel("&To", this), 118, 12, 24, 15, "To");
@@ -24,9 +27,6 @@ TScanBusDlg::TScanBusDlg(QWidget* parent) : QDialog(parent) {
   SETo->setValue(240);
   FromLabel->setBuddy(SEFrom);
   ToLabel->setBuddy(SETo);
-  CostLabel = Place(new QLabel(this), 8, 40, 193, 63, "Scan time");
-  CostLabel->setWordWrap(true);
-  CostLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   OKBtn = Place(new QPushButton("OK", this), 206, 8, 75, 25, "OK");
   OKBtn->setDefault(true);
   connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
