@@ -1,11 +1,14 @@
 #include "app/BusWindow.h"
 
+#include <QFile>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
+#include <algorithm>
 #include <cmath>
 #include <ctime>
 
@@ -40,7 +43,7 @@ QString DurationText(double seconds) {
 }  // namespace
 
 BusWindow::BusWindow(LineQueue& line, OperatorMessages& messages, std::string settingsPath, QWidget* parent)
-    : QWidget(parent), messages_(messages), settingsPath_(std::move(settingsPath)), scan_(line) {
+    : QWidget(parent), messages_(messages), settingsPath_(std::move(settingsPath)), scan_(line), backup_(line) {
   setObjectName("BusWindow");
   setWindowTitle("Bus");
   setAccessibleName("Bus");
@@ -52,9 +55,13 @@ BusWindow::BusWindow(LineQueue& line, OperatorMessages& messages, std::string se
   ScanBtn->setAccessibleName("Scan");
   SetHint(*ScanBtn, "|Ask every address of a range which device answers");
   connect(ScanBtn, &QPushButton::clicked, this, [this] { ScanClick(); });
+  BackUpBtn = new QPushButton("&Back Up...", this);
+  BackUpBtn->setAccessibleName("Back Up");
+  SetHint(*BackUpBtn, "|Save the eight presets of each selected device to a folder");
+  connect(BackUpBtn, &QPushButton::clicked, this, [this] { BackUpClick(); });
   StopBtn = new QPushButton("S&top", this);
   StopBtn->setAccessibleName("Stop");
-  SetHint(*StopBtn, "|Stop the scan after the address being asked");
+  SetHint(*StopBtn, "|Stop after the address or preset being asked");
   StopBtn->setEnabled(false);
   connect(StopBtn, &QPushButton::clicked, this, [this] { StopClick(); });
   Progress = new QProgressBar(this);
@@ -71,6 +78,7 @@ BusWindow::BusWindow(LineQueue& line, OperatorMessages& messages, std::string se
   Table->horizontalHeader()->setStretchLastSection(true);
   Table->installEventFilter(this);
   connect(Table, &QTableWidget::cellDoubleClicked, this, [this] { OpenCurrentDevice(); });
+  connect(Table, &QTableWidget::itemSelectionChanged, this, [this] { EnableButtons(); });
   StatusLabel = new QLabel(this);
   StatusLabel->setAccessibleName("Bus status");
   StatusLabel->setWordWrap(true);
@@ -86,7 +94,22 @@ BusWindow::BusWindow(LineQueue& line, OperatorMessages& messages, std::string se
 
   scan_.OnAnswer = [this](const BusDevice& device) { ScanAnswered(device); };
   scan_.OnFinished = [this](bool stopped) { ScanFinished(stopped); };
+  backup_.OnPreset = [this](int address, int preset) {
+    Progress->setValue(backup_.PresetsRead());
+    const QString text = QString("Backing up address %1: preset %2 of 8 read.").arg(address).arg(preset);
+    StatusLabel->setText(text);
+    Progress->setAccessibleDescription(text);
+  };
+  backup_.OnDevice = [this](int address, const std::string& failure) {
+    Progress->setValue(backup_.PresetsRead());
+    if (failure.empty())
+      ++backedUp_;
+    else
+      backupFailures_.push_back("address " + std::to_string(address) + ": " + failure);
+  };
+  backup_.OnFinished = [this](bool stopped) { BackupFinished(stopped); };
 
+  EnableButtons();
   resize(kDesignWidth, kDesignHeight);
   PlaceControls();
   for (int c = 0; c < ColumnCount - 1; ++c) Table->setColumnWidth(c, kColumnWidths[c]);
@@ -106,8 +129,9 @@ void BusWindow::PlaceControls() {
   const FormScale scale = ScaleOf(*this);
   const int pad = scale.Of(kPad), w = scale.Of(kButtonWidth), h = scale.Of(kButtonHeight);
   ScanBtn->setGeometry(pad, pad, w, h);
-  StopBtn->setGeometry(2 * pad + w, pad, w, h);
-  const int progressLeft = 3 * pad + 2 * w;
+  BackUpBtn->setGeometry(2 * pad + w, pad, w, h);
+  StopBtn->setGeometry(3 * pad + 2 * w, pad, w, h);
+  const int progressLeft = 4 * pad + 3 * w;
   Progress->setGeometry(progressLeft, pad, std::max(0, width() - progressLeft - pad), h);
   const int status = scale.Of(kStatusHeight);
   const int tableTop = 2 * pad + h;
@@ -158,8 +182,15 @@ void BusWindow::ShowDevice(const BusDevice& device) {
   if (online) set(SeenColumn, SeenText(device.lastSeen));
 }
 
+void BusWindow::EnableButtons() {
+  const bool busy = scan_.Running() || backup_.Running();
+  ScanBtn->setEnabled(!busy);
+  BackUpBtn->setEnabled(!busy && Table->selectionModel()->hasSelection());
+  StopBtn->setEnabled(busy);
+}
+
 void BusWindow::ScanClick() {
-  if (scan_.Running()) return;
+  if (scan_.Running() || backup_.Running()) return;
   std::optional<std::pair<int, int>> range;
   if (RunScanDialog) {
     range = RunScanDialog();
@@ -170,15 +201,53 @@ void BusWindow::ScanClick() {
   if (!range || (PrepareLine && !PrepareLine())) return;
   range_ = *range;
   answers_.clear();
-  ScanBtn->setEnabled(false);
-  StopBtn->setEnabled(true);
   Progress->setRange(0, range_.second - range_.first + 1);
   Progress->setValue(0);
   scan_.Start(range_.first, range_.second);
+  EnableButtons();
   ShowScanState();
 }
 
-void BusWindow::StopClick() { scan_.Stop(); }
+void BusWindow::StopClick() {
+  scan_.Stop();
+  backup_.Stop();
+}
+
+void BusWindow::BackUpClick() {
+  if (scan_.Running() || backup_.Running()) return;
+  std::vector<int> addresses;
+  for (const QModelIndex& index : Table->selectionModel()->selectedRows())
+    addresses.push_back(Table->item(index.row(), AddressColumn)->data(Qt::UserRole).toInt());
+  if (addresses.empty()) return;
+  std::sort(addresses.begin(), addresses.end());
+  const QString folder =
+      RunFolderDialog ? RunFolderDialog() : QFileDialog::getExistingDirectory(this, "Back Up to Folder");
+  if (folder.isEmpty() || (PrepareLine && !PrepareLine())) return;
+  std::vector<DeviceBackup::Target> targets;
+  const std::filesystem::path base(QFile::encodeName(folder).toStdString());
+  for (int address : addresses)
+    targets.push_back({address, addresses.size() == 1 ? base : base / AddressFolderName(address)});
+  backupFolder_ = folder;
+  backupFailures_.clear();
+  backedUp_ = 0;
+  Progress->setRange(0, int(targets.size()) * 8);
+  Progress->setValue(0);
+  backup_.Start(std::move(targets));
+  EnableButtons();
+}
+
+void BusWindow::BackupFinished(bool stopped) {
+  EnableButtons();
+  QString text = QString("%1 %2 device(s) to %3.")
+                     .arg(stopped ? "Backup stopped; backed up" : "Backed up")
+                     .arg(backedUp_)
+                     .arg(backupFolder_);
+  for (const std::string& failure : backupFailures_) text += " Failed: " + QString::fromStdString(failure) + ".";
+  StatusLabel->setText(text);
+  Progress->setAccessibleDescription(text);
+  if (!backupFailures_.empty())
+    messages_.ShowMessage("Back Up Error", text.toStdString(), MessageIcon::Error);
+}
 
 void BusWindow::OpenCurrentDevice() {
   const int row = Table->currentRow();
@@ -211,8 +280,7 @@ void BusWindow::ShowScanState() {
 }
 
 void BusWindow::ScanFinished(bool stopped) {
-  ScanBtn->setEnabled(true);
-  StopBtn->setEnabled(false);
+  EnableButtons();
   const int last = range_.first + scan_.Asked() - 1;
   QString text = stopped ? QString("Scan stopped after address %1: %2 found.").arg(last).arg(scan_.Found())
                          : QString("Scan of addresses %1 to %2: %3 found.")

@@ -5,14 +5,17 @@
 // ask every address of a range through the line queue, so that editing in
 // the equalizer windows goes on between the scan's requests. The last
 // scan's devices are kept in the settings file and shown, "not scanned",
-// at the next start. A row opens its device's equalizer window.
+// at the next start. A row opens its device's equalizer window; the
+// selected rows' devices are backed up to a folder.
 #include <QWidget>
 #include <functional>
 #include <map>
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
+#include "eq/DeviceBackup.h"
 #include "link/BusScan.h"
 
 class QLabel;
@@ -43,20 +46,28 @@ class BusWindow : public QWidget {
   // The Scan Bus dialog; when empty the real one is shown. The range, or
   // nothing on Cancel.
   std::function<std::optional<std::pair<int, int>>()> RunScanDialog;
+  // The folder a backup goes to; when empty the platform's dialog is
+  // shown. An empty path on Cancel.
+  std::function<QString()> RunFolderDialog;
 
   QPushButton* ScanBtn = nullptr;
+  QPushButton* BackUpBtn = nullptr;
   QPushButton* StopBtn = nullptr;
   QProgressBar* Progress = nullptr;
   QTableWidget* Table = nullptr;
   QLabel* StatusLabel = nullptr;
 
   void ScanClick();
+  // Backs the selected rows' devices up: one set in the chosen folder, or
+  // for several, one in its subfolder "addr-NNN" each.
+  void BackUpClick();
   void StopClick();
   // Opens the equalizer window of the current row's device.
   void OpenCurrentDevice();
   // The table's row of an address, or -1.
   int RowOf(int address) const;
   const BusScan& Scan() const { return scan_; }
+  const DeviceBackup& Backup() const { return backup_; }
 
   QSize sizeHint() const override { return createdSize_; }
 
@@ -73,10 +84,18 @@ class BusWindow : public QWidget {
   void ScanAnswered(const BusDevice& device);
   void ScanFinished(bool stopped);
   void ShowScanState();
+  void BackupFinished(bool stopped);
+  // Scan and Back Up while nothing runs, Stop while something does.
+  void EnableButtons();
 
   OperatorMessages& messages_;
   std::string settingsPath_;
   BusScan scan_;
+  DeviceBackup backup_;
+  // The backup's failures, by device, and its folder.
+  std::vector<std::string> backupFailures_;
+  int backedUp_ = 0;
+  QString backupFolder_;
   // What the scan heard, for the settings file: a name, or absent.
   std::map<int, std::optional<std::string>> answers_;
   std::pair<int, int> range_{1, 240};

@@ -7,9 +7,9 @@
 #include <iostream>
 #include <stdexcept>
 
-#include "cli/BackupSet.h"
 #include "cli/DeviceCommands.h"
 #include "cli/DeviceCommandSupport.h"
+#include "eq/BackupSet.h"
 #include "eq/EqualizerDocument.h"
 #include "eq/PresetFiles.h"
 

@@ -8,6 +8,7 @@
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTest>
+#include <filesystem>
 
 #include "app/BusWindow.h"
 #include "app/ScanBusDlg.h"
@@ -52,6 +53,31 @@ class BusWindowTest : public QObject, public WindowFixture {
     QVERIFY(Cell(*bus, 3, BusWindow::StateColumn).startsWith("error: "));
     QVERIFY2(bus->StatusLabel->text().contains("1 found"), qPrintable(bus->StatusLabel->text()));
     QVERIFY(ReadText(*dir / "Varlo95.ini").find("[Bus]\nDevice 1=") != std::string::npos);
+
+    // A backup of both rows: the device that answers with an error is
+    // named, the other's set is written in its own subfolder.
+    const std::string folder = *dir / "backups";
+    bus->RunFolderDialog = [&folder] { return QString::fromStdString(folder); };
+    QVERIFY(!bus->BackUpBtn->isEnabled());
+    bus->Table->selectAll();
+    bus->BackUpBtn->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!bus->Backup().Running(), 15000);
+    QVERIFY(std::filesystem::exists(folder + "/addr-001/manifest.json"));
+    QVERIFY(std::filesystem::exists(folder + "/addr-001/preset-8.V95"));
+    QVERIFY(!std::filesystem::exists(folder + "/addr-003"));
+    QCOMPARE(messages->shown.back().caption, std::string("Back Up Error"));
+    QVERIFY(messages->shown.back().text.find("address 3: reading preset 1") != std::string::npos);
+    // Stopped after its first preset, nothing of the device is written.
+    bus->Table->setCurrentCell(bus->RowOf(1), 0);
+    bus->Table->selectRow(bus->RowOf(1));
+    const std::string single = *dir / "single";
+    bus->RunFolderDialog = [&single] { return QString::fromStdString(single); };
+    bus->BackUpBtn->click();
+    QTRY_VERIFY(bus->Backup().PresetsRead() >= 1);
+    bus->StopBtn->click();
+    QTRY_VERIFY(!bus->Backup().Running());
+    QVERIFY(bus->StatusLabel->text().startsWith("Backup stopped; backed up 0 device(s)"));
+    QVERIFY(!std::filesystem::exists(single + "/manifest.json"));
 
     // Enter on a row opens its device's window; again, the same one.
     bus->Table->setCurrentCell(bus->RowOf(1), 0);

@@ -1,4 +1,4 @@
-#include "cli/BackupFolder.h"
+#include "eq/BackupFolder.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "cli/BackupSet.h"
+#include "eq/BackupSet.h"
 
 namespace fs = std::filesystem;
 
