@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <ctime>
+#include <memory>
 
 #include "app/ScanBusDlg.h"
 #include "controls/ApplicationHint.h"
@@ -22,7 +23,7 @@ namespace {
 const QStringList kHeaders = {"Address", "Device Name", "Preset", "Mute", "Bypass", "Lock", "State", "Last Seen"};
 // Design columns' widths (the last takes what is left).
 const int kColumnWidths[] = {52, 118, 46, 40, 48, 40, 110};
-constexpr int kPad = 8, kButtonWidth = 75, kButtonHeight = 25, kStatusHeight = 32;
+constexpr int kPad = 8, kButtonWidth = 75, kCompareWidth = 140, kButtonHeight = 25, kStatusHeight = 32;
 
 QString YesNo(bool value) { return value ? "yes" : "no"; }
 
@@ -43,7 +44,7 @@ QString DurationText(double seconds) {
 }  // namespace
 
 BusWindow::BusWindow(LineQueue& line, OperatorMessages& messages, std::string settingsPath, QWidget* parent)
-    : QWidget(parent), messages_(messages), settingsPath_(std::move(settingsPath)), scan_(line), backup_(line) {
+    : QWidget(parent), messages_(messages), settingsPath_(std::move(settingsPath)), scan_(line), reader_(line) {
   setObjectName("BusWindow");
   setWindowTitle("Bus");
   setAccessibleName("Bus");
@@ -59,6 +60,10 @@ BusWindow::BusWindow(LineQueue& line, OperatorMessages& messages, std::string se
   BackUpBtn->setAccessibleName("Back Up");
   SetHint(*BackUpBtn, "|Save the eight presets of each selected device to a folder");
   connect(BackUpBtn, &QPushButton::clicked, this, [this] { BackUpClick(); });
+  CompareBtn = new QPushButton("&Compare with Backup...", this);
+  CompareBtn->setAccessibleName("Compare with Backup");
+  SetHint(*CompareBtn, "|Say what each selected device holds that differs from its backup");
+  connect(CompareBtn, &QPushButton::clicked, this, [this] { CompareClick(); });
   StopBtn = new QPushButton("S&top", this);
   StopBtn->setAccessibleName("Stop");
   SetHint(*StopBtn, "|Stop after the address or preset being asked");
@@ -94,20 +99,23 @@ BusWindow::BusWindow(LineQueue& line, OperatorMessages& messages, std::string se
 
   scan_.OnAnswer = [this](const BusDevice& device) { ScanAnswered(device); };
   scan_.OnFinished = [this](bool stopped) { ScanFinished(stopped); };
-  backup_.OnPreset = [this](int address, int preset) {
-    Progress->setValue(backup_.PresetsRead());
-    const QString text = QString("Backing up address %1: preset %2 of 8 read.").arg(address).arg(preset);
+  reader_.OnPreset = [this](int address, int preset) {
+    Progress->setValue(reader_.PresetsRead());
+    const QString text = QString("%1 address %2: preset %3 of 8 read.")
+                             .arg(comparing_ ? "Comparing" : "Backing up")
+                             .arg(address)
+                             .arg(preset);
     StatusLabel->setText(text);
     Progress->setAccessibleDescription(text);
   };
-  backup_.OnDevice = [this](int address, const std::string& failure) {
-    Progress->setValue(backup_.PresetsRead());
+  reader_.OnDevice = [this](int address, const std::string& failure) {
+    Progress->setValue(reader_.PresetsRead());
     if (failure.empty())
-      ++backedUp_;
+      ++devicesDone_;
     else
-      backupFailures_.push_back("address " + std::to_string(address) + ": " + failure);
+      readerFailures_.push_back("address " + std::to_string(address) + ": " + failure);
   };
-  backup_.OnFinished = [this](bool stopped) { BackupFinished(stopped); };
+  reader_.OnFinished = [this](bool stopped) { ReaderFinished(stopped); };
 
   EnableButtons();
   resize(kDesignWidth, kDesignHeight);
@@ -128,10 +136,12 @@ void BusWindow::resizeEvent(QResizeEvent* event) {
 void BusWindow::PlaceControls() {
   const FormScale scale = ScaleOf(*this);
   const int pad = scale.Of(kPad), w = scale.Of(kButtonWidth), h = scale.Of(kButtonHeight);
+  const int wide = scale.Of(kCompareWidth);
   ScanBtn->setGeometry(pad, pad, w, h);
   BackUpBtn->setGeometry(2 * pad + w, pad, w, h);
-  StopBtn->setGeometry(3 * pad + 2 * w, pad, w, h);
-  const int progressLeft = 4 * pad + 3 * w;
+  CompareBtn->setGeometry(3 * pad + 2 * w, pad, wide, h);
+  StopBtn->setGeometry(4 * pad + 2 * w + wide, pad, w, h);
+  const int progressLeft = 5 * pad + 3 * w + wide;
   Progress->setGeometry(progressLeft, pad, std::max(0, width() - progressLeft - pad), h);
   const int status = scale.Of(kStatusHeight);
   const int tableTop = 2 * pad + h;
@@ -183,14 +193,16 @@ void BusWindow::ShowDevice(const BusDevice& device) {
 }
 
 void BusWindow::EnableButtons() {
-  const bool busy = scan_.Running() || backup_.Running();
+  const bool busy = scan_.Running() || reader_.Running();
+  const bool selected = Table->selectionModel()->hasSelection();
   ScanBtn->setEnabled(!busy);
-  BackUpBtn->setEnabled(!busy && Table->selectionModel()->hasSelection());
+  BackUpBtn->setEnabled(!busy && selected);
+  CompareBtn->setEnabled(!busy && selected);
   StopBtn->setEnabled(busy);
 }
 
 void BusWindow::ScanClick() {
-  if (scan_.Running() || backup_.Running()) return;
+  if (scan_.Running() || reader_.Running()) return;
   std::optional<std::pair<int, int>> range;
   if (RunScanDialog) {
     range = RunScanDialog();
@@ -210,43 +222,89 @@ void BusWindow::ScanClick() {
 
 void BusWindow::StopClick() {
   scan_.Stop();
-  backup_.Stop();
+  reader_.Stop();
 }
 
-void BusWindow::BackUpClick() {
-  if (scan_.Running() || backup_.Running()) return;
+void BusWindow::BackUpClick() { ReadSelectedDevices(false); }
+
+void BusWindow::CompareClick() { ReadSelectedDevices(true); }
+
+void BusWindow::ReadSelectedDevices(bool compare) {
+  if (scan_.Running() || reader_.Running()) return;
   std::vector<int> addresses;
   for (const QModelIndex& index : Table->selectionModel()->selectedRows())
     addresses.push_back(Table->item(index.row(), AddressColumn)->data(Qt::UserRole).toInt());
   if (addresses.empty()) return;
   std::sort(addresses.begin(), addresses.end());
-  const QString folder =
-      RunFolderDialog ? RunFolderDialog() : QFileDialog::getExistingDirectory(this, "Back Up to Folder");
+  const QString title = compare ? "Compare with Backup in Folder" : "Back Up to Folder";
+  const QString folder = RunFolderDialog ? RunFolderDialog() : QFileDialog::getExistingDirectory(this, title);
   if (folder.isEmpty() || (PrepareLine && !PrepareLine())) return;
-  std::vector<DeviceBackup::Target> targets;
+  std::vector<DevicePresetReader::Target> targets;
   const std::filesystem::path base(QFile::encodeName(folder).toStdString());
   for (int address : addresses)
     targets.push_back({address, addresses.size() == 1 ? base : base / AddressFolderName(address)});
-  backupFolder_ = folder;
-  backupFailures_.clear();
-  backedUp_ = 0;
+  comparing_ = compare;
+  readerFolder_ = folder;
+  readerFailures_.clear();
+  comparisons_.clear();
+  devicesDone_ = 0;
+  if (compare) {
+    // The backup is read and checked before its device is asked.
+    auto loaded = std::make_shared<LoadedBackup>();
+    reader_.BeforeDevice = [loaded](const DevicePresetReader::Target& target) -> std::string {
+      try {
+        *loaded = LoadBackupSet(target.dir);
+      } catch (const std::exception& e) {
+        return e.what();
+      }
+      return {};
+    };
+    reader_.WithPresets = [this, loaded](const DevicePresetReader::Target& target,
+                                         const std::vector<pa422::Bytes>& blocks) {
+      const std::vector<std::string> lines = BackupDifferences(*loaded, blocks);
+      std::string text = "address " + std::to_string(target.address) + ": ";
+      if (lines.empty()) text += "no differences";
+      for (size_t i = 0; i < lines.size(); ++i) text += (i ? "; " : "") + lines[i];
+      comparisons_.push_back(text);
+      return std::string();
+    };
+  } else {
+    reader_.BeforeDevice = [](const DevicePresetReader::Target& target) -> std::string {
+      try {
+        CheckBackupFolder(target.dir);
+      } catch (const std::exception& e) {
+        return e.what();
+      }
+      return {};
+    };
+    reader_.WithPresets = WriteBackupSet;
+  }
   Progress->setRange(0, int(targets.size()) * 8);
   Progress->setValue(0);
-  backup_.Start(std::move(targets));
+  reader_.Start(std::move(targets));
   EnableButtons();
 }
 
-void BusWindow::BackupFinished(bool stopped) {
+void BusWindow::ReaderFinished(bool stopped) {
   EnableButtons();
-  QString text = QString("%1 %2 device(s) to %3.")
-                     .arg(stopped ? "Backup stopped; backed up" : "Backed up")
-                     .arg(backedUp_)
-                     .arg(backupFolder_);
-  for (const std::string& failure : backupFailures_) text += " Failed: " + QString::fromStdString(failure) + ".";
+  QString text = comparing_ ? QString("%1 %2 device(s) with the backup in %3.")
+                                  .arg(stopped ? "Compare stopped; compared" : "Compared")
+                                  .arg(devicesDone_)
+                                  .arg(readerFolder_)
+                            : QString("%1 %2 device(s) to %3.")
+                                  .arg(stopped ? "Backup stopped; backed up" : "Backed up")
+                                  .arg(devicesDone_)
+                                  .arg(readerFolder_);
+  std::string details;
+  for (const std::string& line : comparisons_) details += "\n" + line;
+  for (const std::string& failure : readerFailures_) details += "\nFailed: " + failure;
   StatusLabel->setText(text);
-  Progress->setAccessibleDescription(text);
-  if (!backupFailures_.empty())
-    messages_.ShowMessage("Back Up Error", text.toStdString(), MessageIcon::Error);
+  Progress->setAccessibleDescription(text + QString::fromStdString(details));
+  if (comparing_)
+    messages_.ShowMessage("Compare with Backup", text.toStdString() + details,
+                          readerFailures_.empty() ? MessageIcon::Information : MessageIcon::Error);
+  else if (!readerFailures_.empty())
+    messages_.ShowMessage("Back Up Error", text.toStdString() + details, MessageIcon::Error);
 }
 
 void BusWindow::OpenCurrentDevice() {

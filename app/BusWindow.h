@@ -52,6 +52,7 @@ class BusWindow : public QWidget {
 
   QPushButton* ScanBtn = nullptr;
   QPushButton* BackUpBtn = nullptr;
+  QPushButton* CompareBtn = nullptr;
   QPushButton* StopBtn = nullptr;
   QProgressBar* Progress = nullptr;
   QTableWidget* Table = nullptr;
@@ -61,13 +62,16 @@ class BusWindow : public QWidget {
   // Backs the selected rows' devices up: one set in the chosen folder, or
   // for several, one in its subfolder "addr-NNN" each.
   void BackUpClick();
+  // Reads the selected rows' devices and says, per preset, what differs
+  // from the backup in the chosen folder (or its "addr-NNN" subfolders).
+  void CompareClick();
   void StopClick();
   // Opens the equalizer window of the current row's device.
   void OpenCurrentDevice();
   // The table's row of an address, or -1.
   int RowOf(int address) const;
   const BusScan& Scan() const { return scan_; }
-  const DeviceBackup& Backup() const { return backup_; }
+  const DevicePresetReader& Backup() const { return reader_; }
 
   QSize sizeHint() const override { return createdSize_; }
 
@@ -84,18 +88,22 @@ class BusWindow : public QWidget {
   void ScanAnswered(const BusDevice& device);
   void ScanFinished(bool stopped);
   void ShowScanState();
-  void BackupFinished(bool stopped);
+  // Reads the selected rows' devices' presets for a backup or a compare.
+  void ReadSelectedDevices(bool compare);
+  void ReaderFinished(bool stopped);
   // Scan and Back Up while nothing runs, Stop while something does.
   void EnableButtons();
 
   OperatorMessages& messages_;
   std::string settingsPath_;
   BusScan scan_;
-  DeviceBackup backup_;
-  // The backup's failures, by device, and its folder.
-  std::vector<std::string> backupFailures_;
-  int backedUp_ = 0;
-  QString backupFolder_;
+  DevicePresetReader reader_;
+  // What the reader does: a backup, or a compare; its folder, and what it
+  // has to say per device.
+  bool comparing_ = false;
+  QString readerFolder_;
+  std::vector<std::string> readerFailures_, comparisons_;
+  int devicesDone_ = 0;
   // What the scan heard, for the settings file: a name, or absent.
   std::map<int, std::optional<std::string>> answers_;
   std::pair<int, int> range_{1, 240};

@@ -24,8 +24,6 @@ std::string ListOfPresets(const std::vector<int>& presets) {
   return text;
 }
 
-// A manifest of eight presets is about 1 KB; anything far larger is not one.
-constexpr size_t kManifestSizeLimit = 64 * 1024;
 
 // A backup's preset file: a regular Mac file of exactly 68 bytes.
 std::string ReadBackupPresetFile(const fs::path& path) {

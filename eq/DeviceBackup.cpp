@@ -5,6 +5,8 @@
 #include <stdexcept>
 
 #include "eq/EqualizerDocument.h"
+#include "eq/PresetFormats.h"
+#include "eq/ResponseChart.h"
 #include "link/TzkPA422Form.h"
 
 namespace all = pa422::all_data;
@@ -57,11 +59,11 @@ std::string AddressFolderName(int address) {
   return name;
 }
 
-DeviceBackup::DeviceBackup(LineQueue& line) : line_(line), owner_(line.NewOwner()) {}
+DevicePresetReader::DevicePresetReader(LineQueue& line) : line_(line), owner_(line.NewOwner()) {}
 
-DeviceBackup::~DeviceBackup() { line_.Withdraw(owner_); }
+DevicePresetReader::~DevicePresetReader() { line_.Withdraw(owner_); }
 
-void DeviceBackup::Start(std::vector<Target> targets) {
+void DevicePresetReader::Start(std::vector<Target> targets) {
   if (running_) return;
   targets_ = std::move(targets);
   device_ = 0;
@@ -72,7 +74,7 @@ void DeviceBackup::Start(std::vector<Target> targets) {
   ReadNext();
 }
 
-void DeviceBackup::Stop() {
+void DevicePresetReader::Stop() {
   if (!running_) return;
   line_.Withdraw(owner_);
   if (line_.Running(owner_))
@@ -81,16 +83,13 @@ void DeviceBackup::Stop() {
     Finish(true);
 }
 
-void DeviceBackup::ReadNext() {
+void DevicePresetReader::ReadNext() {
   while (device_ < targets_.size() && blocks_.empty()) {
-    // A folder that may not be replaced is refused before the device is asked.
-    try {
-      CheckBackupFolder(targets_[device_].dir);
-      break;
-    } catch (const std::exception& e) {
-      DeviceDone(e.what());
-      if (!running_) return;
-    }
+    // A folder that may not be used is refused before the device is asked.
+    const std::string refused = BeforeDevice ? BeforeDevice(targets_[device_]) : std::string();
+    if (refused.empty()) break;
+    DeviceDone(refused);
+    if (!running_) return;
   }
   if (device_ >= targets_.size()) {
     Finish(false);
@@ -113,7 +112,7 @@ void DeviceBackup::ReadNext() {
   line_.Submit(std::move(request));
 }
 
-void DeviceBackup::Read(const LineOutcome& outcome) {
+void DevicePresetReader::Read(const LineOutcome& outcome) {
   const Target& target = targets_[device_];
   const int preset = static_cast<int>(blocks_.size()) + 1;
   if (!outcome.succeeded || outcome.data.size() != static_cast<size_t>(pa422::kAllDataLength + 1)) {
@@ -121,23 +120,13 @@ void DeviceBackup::Read(const LineOutcome& outcome) {
                             : outcome.message.empty() ? "the device sent a block of " +
                                                             std::to_string(outcome.data.size()) + " bytes"
                                                       : outcome.message;
-    DeviceDone("reading preset " + std::to_string(preset) + ": " + why + "; nothing was written");
+    DeviceDone("reading preset " + std::to_string(preset) + ": " + why);
   } else {
     blocks_.push_back(outcome.data);
     ++presetsRead_;
     if (OnPreset) OnPreset(target.address, preset);
-    if (blocks_.size() == static_cast<size_t>(kPresets)) {
-      // Everything is read before anything is written: an earlier backup
-      // in the folder stays whole unless the whole new set is on disk.
-      std::string failure;
-      try {
-        BackupManifest manifest;
-        ReplaceBackupFolder(target.dir, BackupSetFiles(target.address, blocks_, UtcTimestamp(), manifest));
-      } catch (const std::exception& e) {
-        failure = e.what();
-      }
-      DeviceDone(failure);
-    }
+    if (blocks_.size() == static_cast<size_t>(kPresets))
+      DeviceDone(WithPresets ? WithPresets(target, blocks_) : std::string());
   }
   if (!running_) return;
   if (stopping_)
@@ -146,7 +135,7 @@ void DeviceBackup::Read(const LineOutcome& outcome) {
     ReadNext();
 }
 
-void DeviceBackup::DeviceDone(const std::string& failure) {
+void DevicePresetReader::DeviceDone(const std::string& failure) {
   // The presets of a device left unread still count as done.
   presetsRead_ = static_cast<int>(device_ + 1) * kPresets;
   const int address = targets_[device_].address;
@@ -155,9 +144,62 @@ void DeviceBackup::DeviceDone(const std::string& failure) {
   if (OnDevice) OnDevice(address, failure);
 }
 
-void DeviceBackup::Finish(bool stopped) {
+void DevicePresetReader::Finish(bool stopped) {
   running_ = false;
   stopping_ = false;
   blocks_.clear();
   if (OnFinished) OnFinished(stopped);
+}
+
+std::string WriteBackupSet(const DevicePresetReader::Target& target, const std::vector<pa422::Bytes>& blocks) {
+  // Everything is read before anything is written: an earlier backup in
+  // the folder stays whole unless the whole new set is on disk.
+  try {
+    BackupManifest manifest;
+    ReplaceBackupFolder(target.dir, BackupSetFiles(target.address, blocks, UtcTimestamp(), manifest));
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+  return {};
+}
+
+LoadedBackup LoadBackupSet(const std::filesystem::path& dir) {
+  LoadedBackup backup;
+  backup.manifest = ParseManifest(ReadSmallFile(dir / kManifestName, kManifestSizeLimit));
+  for (const BackupPreset& entry : backup.manifest.presets)
+    backup.blocks[entry.preset] =
+        CheckedPresetBlock(entry, ReadSmallFile(dir / entry.file, static_cast<size_t>(kMacFileSize)));
+  return backup;
+}
+
+std::vector<std::string> BackupDifferences(const LoadedBackup& backup, const std::vector<pa422::Bytes>& recalled) {
+  namespace tx = pa422::transmit;
+  std::vector<std::string> lines;
+  const auto level = [](int code) { return DbText(StepsFromDeviceGainCode(static_cast<uint8_t>(code)) * 0.5); };
+  for (int preset = 1; preset <= kPresets && preset <= static_cast<int>(recalled.size()); ++preset) {
+    const auto found = backup.blocks.find(preset);
+    if (found == backup.blocks.end()) continue;
+    const pa422::Bytes& sent = found->second;
+    const pa422::Bytes& read = recalled[preset - 1];
+    const std::string at = "preset " + std::to_string(preset) + ": ";
+    const auto byte = [](const pa422::Bytes& b, int position) { return pa422::BlockByte(b, position); };
+    for (int slot = 1; slot <= 30; ++slot) {
+      const int wrote = byte(sent, tx::kLevels + slot - 1), now = byte(read, all::kFirstBand + slot - 1);
+      if (wrote != now)
+        lines.push_back(at + (slot < 30 ? "band " + std::to_string(slot) + " (" + SlotLabel(slot) + ")" : "gain") +
+                        " backup " + level(wrote) + ", device " + level(now));
+    }
+    const auto filter = [&](const char* name, int sentAt, int readAt, std::string (*label)(int)) {
+      const int wrote = byte(sent, sentAt), now = byte(read, readAt);
+      if (wrote != now) lines.push_back(at + name + " backup " + label(wrote) + ", device " + label(now));
+    };
+    filter("high-pass", tx::kHighPass, all::kHighPass, HighPassLabel);
+    filter("low-pass", tx::kLowPass, all::kLowPass, LowPassLabel);
+    const std::string wroteName = pa422::BlockName(sent, tx::kPresetName), nowName = pa422::BlockName(read, all::kPresetName);
+    if (wroteName != nowName) lines.push_back(at + "name backup \"" + wroteName + "\", device \"" + nowName + "\"");
+    const bool locked = backup.manifest.Find(preset)->locked, nowLocked = byte(read, all::kLock) != 0;
+    if (locked != nowLocked)
+      lines.push_back(at + "lock backup " + (locked ? "on" : "off") + ", device " + (nowLocked ? "on" : "off"));
+  }
+  return lines;
 }

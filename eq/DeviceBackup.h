@@ -1,12 +1,14 @@
 #pragma once
-// Backing devices up through the line queue: the eight presets of each
-// device are read in turn, one request at a time (the equalizer windows'
-// work goes between them), and only then written as one backup set, all
-// or nothing. A device that fails is named with the preset, and the others
-// go on; a stop comes between presets. The set's files are the same for
-// the command line and the program.
+// Reading devices' eight presets through the line queue, for a backup or a
+// comparison with one: the presets of each device are read in turn, one
+// request at a time (the equalizer windows' work goes between them), and
+// only then used: written as one backup set, all or nothing, or compared
+// with the set in a folder. A device that fails is named with the preset,
+// and the others go on; a stop comes between presets. The set's files are
+// the same for the command line and the program.
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,21 +27,27 @@ std::string UtcTimestamp();
 // The folder of one device's set among several: "addr-007".
 std::string AddressFolderName(int address);
 
-class DeviceBackup {
+class DevicePresetReader {
  public:
   struct Target {
     int address = 0;
     std::filesystem::path dir;
   };
 
-  explicit DeviceBackup(LineQueue& line);
-  ~DeviceBackup();
-  DeviceBackup(const DeviceBackup&) = delete;
-  DeviceBackup& operator=(const DeviceBackup&) = delete;
+  explicit DevicePresetReader(LineQueue& line);
+  ~DevicePresetReader();
+  DevicePresetReader(const DevicePresetReader&) = delete;
+  DevicePresetReader& operator=(const DevicePresetReader&) = delete;
+
+  // Before a device is asked: why it may not be (its folder), or empty.
+  std::function<std::string(const Target&)> BeforeDevice;
+  // A device's eight presets were read: what came of using them, empty
+  // when it went well.
+  std::function<std::string(const Target&, const std::vector<pa422::Bytes>& blocks)> WithPresets;
 
   // A preset of a device was read.
   std::function<void(int address, int preset)> OnPreset;
-  // A device is done: its set written (failure empty), or why not.
+  // A device is done: its presets used (failure empty), or why not.
   std::function<void(int address, const std::string& failure)> OnDevice;
   // Every device is done, or the backup was stopped.
   std::function<void(bool stopped)> OnFinished;
@@ -69,3 +77,20 @@ class DeviceBackup {
   bool stopping_ = false;
   std::shared_ptr<char> alive_ = std::make_shared<char>();
 };
+
+// Writes a device's backup set into its folder; the failure, or empty.
+std::string WriteBackupSet(const DevicePresetReader::Target& target, const std::vector<pa422::Bytes>& blocks);
+
+// A backup set read from its folder and checked: its manifest and the
+// TRANSMIT_ALL_DATA block of each preset it holds. Throws
+// std::runtime_error naming the file and what is wrong.
+struct LoadedBackup {
+  BackupManifest manifest;
+  std::map<int, pa422::Bytes> blocks;
+};
+LoadedBackup LoadBackupSet(const std::filesystem::path& dir);
+
+// What differs between a device's presets 1 to 8 as read and a backup, a
+// line each ("preset 3: band 8 (125 Hz) backup +3.0 dB, device +1.5 dB"):
+// bands, gain, filters, names and lock. Empty when nothing does.
+std::vector<std::string> BackupDifferences(const LoadedBackup& backup, const std::vector<pa422::Bytes>& recalled);

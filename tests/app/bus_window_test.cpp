@@ -67,9 +67,28 @@ class BusWindowTest : public QObject, public WindowFixture {
     QVERIFY(!std::filesystem::exists(folder + "/addr-003"));
     QCOMPARE(messages->shown.back().caption, std::string("Back Up Error"));
     QVERIFY(messages->shown.back().text.find("address 3: reading preset 1") != std::string::npos);
-    // Stopped after its first preset, nothing of the device is written.
-    bus->Table->setCurrentCell(bus->RowOf(1), 0);
+    // Compared with its backup: the same, then a band that moved since.
+    bus->Table->clearSelection();
     bus->Table->selectRow(bus->RowOf(1));
+    const std::string one = folder + "/addr-001";
+    bus->RunFolderDialog = [&one] { return QString::fromStdString(one); };
+    bus->CompareBtn->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!bus->Backup().Running(), 15000);
+    QCOMPARE(messages->shown.back().caption, std::string("Compare with Backup"));
+    QVERIFY2(messages->shown.back().text.find("address 1: no differences") != std::string::npos,
+             messages->shown.back().text.c_str());
+    TEqualizerDocument moved;
+    moved.BandSteps[7] = 6;
+    moved.PresetName = "MOVED";
+    QVERIFY(SeedDevice(1, 2, moved));
+    bus->CompareBtn->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!bus->Backup().Running(), 15000);
+    const std::string& said = messages->shown.back().text;
+    QVERIFY2(said.find("preset 2: band 8 (125 Hz) backup 0.0 dB, device +3.0 dB") != std::string::npos, said.c_str());
+    QVERIFY2(said.find("preset 2: name backup \"") != std::string::npos && said.find("device \"MOVED\"") != std::string::npos,
+             said.c_str());
+
+    // Stopped after its first preset, nothing of the device is written.
     const std::string single = *dir / "single";
     bus->RunFolderDialog = [&single] { return QString::fromStdString(single); };
     bus->BackUpBtn->click();
