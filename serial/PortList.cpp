@@ -1,5 +1,6 @@
 #include "serial/PortList.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -95,7 +96,7 @@ std::vector<SystemPort> ListSystemPorts(const PortRoots& roots) {
     const fs::path node = Canonical(port.device);
     port.byId = LinkTo(byId, node);
     port.byPath = LinkTo(byPath, node);
-    port.access = ::access(port.device.c_str(), R_OK | W_OK) == 0;
+    port.access = ::faccessat(AT_FDCWD, port.device.c_str(), R_OK | W_OK, AT_EACCESS) == 0;
     ports.push_back(port);
   }
   std::sort(ports.begin(), ports.end(), [](const SystemPort& a, const SystemPort& b) { return a.name < b.name; });
