@@ -44,7 +44,7 @@ QString DurationText(double seconds) {
 }  // namespace
 
 BusWindow::BusWindow(LineQueue& line, OperatorMessages& messages, std::string settingsPath, QWidget* parent)
-    : QWidget(parent), messages_(messages), settingsPath_(std::move(settingsPath)), scan_(line), reader_(line) {
+    : QWidget(parent), messages_(messages), settingsPath_(std::move(settingsPath)), scan_(line), reader_(line), restore_(line) {
   setObjectName("BusWindow");
   setWindowTitle("Bus");
   setAccessibleName("Bus");
@@ -60,6 +60,10 @@ BusWindow::BusWindow(LineQueue& line, OperatorMessages& messages, std::string se
   BackUpBtn->setAccessibleName("Back Up");
   SetHint(*BackUpBtn, "|Save the eight presets of each selected device to a folder");
   connect(BackUpBtn, &QPushButton::clicked, this, [this] { BackUpClick(); });
+  RestoreBtn = new QPushButton("&Restore...", this);
+  RestoreBtn->setAccessibleName("Restore");
+  SetHint(*RestoreBtn, "|Write the backup of each selected device back to it");
+  connect(RestoreBtn, &QPushButton::clicked, this, [this] { RestoreClick(); });
   CompareBtn = new QPushButton("&Compare with Backup...", this);
   CompareBtn->setAccessibleName("Compare with Backup");
   SetHint(*CompareBtn, "|Say what each selected device holds that differs from its backup");
@@ -116,6 +120,19 @@ BusWindow::BusWindow(LineQueue& line, OperatorMessages& messages, std::string se
       readerFailures_.push_back("address " + std::to_string(address) + ": " + failure);
   };
   reader_.OnFinished = [this](bool stopped) { ReaderFinished(stopped); };
+  restore_.OnPreset = [this](int address, int preset) {
+    Progress->setValue(restore_.PresetsDone());
+    const QString text = QString("Restoring address %1: preset %2 written and verified.").arg(address).arg(preset);
+    StatusLabel->setText(text);
+    Progress->setAccessibleDescription(text);
+  };
+  restore_.OnDevice = [this](int address, const std::string& failure) {
+    if (failure.empty())
+      ++devicesDone_;
+    else
+      readerFailures_.push_back("address " + std::to_string(address) + ": " + failure);
+  };
+  restore_.OnFinished = [this](bool stopped) { RestoreFinished(stopped); };
 
   EnableButtons();
   resize(kDesignWidth, kDesignHeight);
@@ -139,9 +156,10 @@ void BusWindow::PlaceControls() {
   const int wide = scale.Of(kCompareWidth);
   ScanBtn->setGeometry(pad, pad, w, h);
   BackUpBtn->setGeometry(2 * pad + w, pad, w, h);
-  CompareBtn->setGeometry(3 * pad + 2 * w, pad, wide, h);
-  StopBtn->setGeometry(4 * pad + 2 * w + wide, pad, w, h);
-  const int progressLeft = 5 * pad + 3 * w + wide;
+  RestoreBtn->setGeometry(3 * pad + 2 * w, pad, w, h);
+  CompareBtn->setGeometry(4 * pad + 3 * w, pad, wide, h);
+  StopBtn->setGeometry(5 * pad + 3 * w + wide, pad, w, h);
+  const int progressLeft = 6 * pad + 4 * w + wide;
   Progress->setGeometry(progressLeft, pad, std::max(0, width() - progressLeft - pad), h);
   const int status = scale.Of(kStatusHeight);
   const int tableTop = 2 * pad + h;
@@ -193,16 +211,17 @@ void BusWindow::ShowDevice(const BusDevice& device) {
 }
 
 void BusWindow::EnableButtons() {
-  const bool busy = scan_.Running() || reader_.Running();
+  const bool busy = scan_.Running() || reader_.Running() || restore_.Running();
   const bool selected = Table->selectionModel()->hasSelection();
   ScanBtn->setEnabled(!busy);
   BackUpBtn->setEnabled(!busy && selected);
+  RestoreBtn->setEnabled(!busy && selected);
   CompareBtn->setEnabled(!busy && selected);
   StopBtn->setEnabled(busy);
 }
 
 void BusWindow::ScanClick() {
-  if (scan_.Running() || reader_.Running()) return;
+  if (scan_.Running() || reader_.Running() || restore_.Running()) return;
   std::optional<std::pair<int, int>> range;
   if (RunScanDialog) {
     range = RunScanDialog();
@@ -223,28 +242,81 @@ void BusWindow::ScanClick() {
 void BusWindow::StopClick() {
   scan_.Stop();
   reader_.Stop();
+  restore_.Stop();
 }
 
 void BusWindow::BackUpClick() { ReadSelectedDevices(false); }
 
 void BusWindow::CompareClick() { ReadSelectedDevices(true); }
 
-void BusWindow::ReadSelectedDevices(bool compare) {
-  if (scan_.Running() || reader_.Running()) return;
+std::vector<DevicePresetReader::Target> BusWindow::ChooseTargets(const QString& title) {
   std::vector<int> addresses;
   for (const QModelIndex& index : Table->selectionModel()->selectedRows())
     addresses.push_back(Table->item(index.row(), AddressColumn)->data(Qt::UserRole).toInt());
-  if (addresses.empty()) return;
+  if (addresses.empty()) return {};
   std::sort(addresses.begin(), addresses.end());
-  const QString title = compare ? "Compare with Backup in Folder" : "Back Up to Folder";
   const QString folder = RunFolderDialog ? RunFolderDialog() : QFileDialog::getExistingDirectory(this, title);
-  if (folder.isEmpty() || (PrepareLine && !PrepareLine())) return;
+  if (folder.isEmpty()) return {};
+  readerFolder_ = folder;
   std::vector<DevicePresetReader::Target> targets;
   const std::filesystem::path base(QFile::encodeName(folder).toStdString());
   for (int address : addresses)
     targets.push_back({address, addresses.size() == 1 ? base : base / AddressFolderName(address)});
+  return targets;
+}
+
+void BusWindow::RestoreClick() {
+  if (scan_.Running() || reader_.Running() || restore_.Running()) return;
+  std::vector<DevicePresetReader::Target> targets = ChooseTargets("Restore from Folder");
+  if (targets.empty()) return;
+  // What will be overwritten, device by device.
+  std::string question;
+  for (const DevicePresetReader::Target& t : targets) {
+    const int row = RowOf(t.address);
+    const std::string now = row < 0 ? std::string() : Table->item(row, NameColumn)->text().toStdString();
+    question += "Address " + std::to_string(t.address) + (now.empty() ? "" : " (" + now + ")") + ": ";
+    try {
+      const LoadedBackup set = LoadBackupSet(t.dir);
+      std::string presets;
+      for (const auto& [preset, block] : set.blocks) presets += (presets.empty() ? "" : ", ") + std::to_string(preset);
+      question += "presets " + presets + " are overwritten from " + t.dir.string() + ", and the device is named \"" +
+                  set.manifest.deviceName + "\".\n";
+    } catch (const std::exception& e) {
+      question += std::string("nothing can be restored (") + e.what() + ").\n";
+    }
+  }
+  if (!messages_.AskYesNo("Restore", question + "\nThe presets' present contents are lost. Continue?",
+                          MessageIcon::Warning) ||
+      (PrepareLine && !PrepareLine()))
+    return;
+  readerFailures_.clear();
+  devicesDone_ = 0;
+  Progress->setRange(0, int(targets.size()) * 8);
+  Progress->setValue(0);
+  restore_.Start(std::move(targets));
+  EnableButtons();
+}
+
+void BusWindow::RestoreFinished(bool stopped) {
+  EnableButtons();
+  QString text = QString("%1 %2 device(s) from %3.")
+                     .arg(stopped ? "Restore stopped; restored" : "Restored")
+                     .arg(devicesDone_)
+                     .arg(readerFolder_);
+  std::string details;
+  for (const std::string& failure : readerFailures_) details += "\nFailed: " + failure;
+  StatusLabel->setText(text);
+  Progress->setAccessibleDescription(text + QString::fromStdString(details));
+  if (!readerFailures_.empty())
+    messages_.ShowMessage("Restore Error", text.toStdString() + details, MessageIcon::Error);
+}
+
+void BusWindow::ReadSelectedDevices(bool compare) {
+  if (scan_.Running() || reader_.Running() || restore_.Running()) return;
+  std::vector<DevicePresetReader::Target> targets =
+      ChooseTargets(compare ? "Compare with Backup in Folder" : "Back Up to Folder");
+  if (targets.empty() || (PrepareLine && !PrepareLine())) return;
   comparing_ = compare;
-  readerFolder_ = folder;
   readerFailures_.clear();
   comparisons_.clear();
   devicesDone_ = 0;

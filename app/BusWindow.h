@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "eq/DeviceBackup.h"
+#include "eq/DeviceRestore.h"
 #include "link/BusScan.h"
 
 class QLabel;
@@ -28,7 +29,7 @@ class OperatorMessages;
 class BusWindow : public QWidget {
   Q_OBJECT
  public:
-  static constexpr int kDesignWidth = 560;
+  static constexpr int kDesignWidth = 640;
   static constexpr int kDesignHeight = 300;
   enum Column { AddressColumn, NameColumn, PresetColumn, MuteColumn, BypassColumn, LockColumn,
                 StateColumn, SeenColumn, ColumnCount };
@@ -52,6 +53,7 @@ class BusWindow : public QWidget {
 
   QPushButton* ScanBtn = nullptr;
   QPushButton* BackUpBtn = nullptr;
+  QPushButton* RestoreBtn = nullptr;
   QPushButton* CompareBtn = nullptr;
   QPushButton* StopBtn = nullptr;
   QProgressBar* Progress = nullptr;
@@ -62,6 +64,10 @@ class BusWindow : public QWidget {
   // Backs the selected rows' devices up: one set in the chosen folder, or
   // for several, one in its subfolder "addr-NNN" each.
   void BackUpClick();
+  // Writes the backup sets in the chosen folder (or its "addr-NNN"
+  // subfolders) back to the selected rows' devices, once the operator has
+  // confirmed what will be overwritten.
+  void RestoreClick();
   // Reads the selected rows' devices and says, per preset, what differs
   // from the backup in the chosen folder (or its "addr-NNN" subfolders).
   void CompareClick();
@@ -72,6 +78,7 @@ class BusWindow : public QWidget {
   int RowOf(int address) const;
   const BusScan& Scan() const { return scan_; }
   const DevicePresetReader& Backup() const { return reader_; }
+  const DeviceRestore& Restore() const { return restore_; }
 
   QSize sizeHint() const override { return createdSize_; }
 
@@ -91,6 +98,10 @@ class BusWindow : public QWidget {
   // Reads the selected rows' devices' presets for a backup or a compare.
   void ReadSelectedDevices(bool compare);
   void ReaderFinished(bool stopped);
+  void RestoreFinished(bool stopped);
+  // The selected rows' addresses, and the folders of their sets in the
+  // folder the operator chooses (empty on Cancel).
+  std::vector<DevicePresetReader::Target> ChooseTargets(const QString& title);
   // Scan and Back Up while nothing runs, Stop while something does.
   void EnableButtons();
 
@@ -98,6 +109,7 @@ class BusWindow : public QWidget {
   std::string settingsPath_;
   BusScan scan_;
   DevicePresetReader reader_;
+  DeviceRestore restore_;
   // What the reader does: a backup, or a compare; its folder, and what it
   // has to say per device.
   bool comparing_ = false;

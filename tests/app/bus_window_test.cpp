@@ -88,6 +88,27 @@ class BusWindowTest : public QObject, public WindowFixture {
     QVERIFY2(said.find("preset 2: name backup \"") != std::string::npos && said.find("device \"MOVED\"") != std::string::npos,
              said.c_str());
 
+    // Restored once confirmed: No sends nothing; Yes writes the set back,
+    // and the device compares the same again.
+    Frames();
+    messages->answers = {false};
+    bus->RestoreBtn->click();
+    QCOMPARE(messages->shown.back().caption, std::string("Restore"));
+    QVERIFY2(messages->shown.back().text.find("Address 1 (") != std::string::npos &&
+                 messages->shown.back().text.find("presets 1, 2, 3, 4, 5, 6, 7, 8 are overwritten") != std::string::npos,
+             messages->shown.back().text.c_str());
+    QTest::qWait(50);
+    QVERIFY(!bus->Restore().Running());
+    QCOMPARE(Frames(), QString());
+    messages->answers = {true};
+    bus->RestoreBtn->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!bus->Restore().Running(), 20000);
+    QVERIFY2(bus->StatusLabel->text().startsWith("Restored 1 device(s)"), qPrintable(bus->StatusLabel->text()));
+    bus->CompareBtn->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!bus->Backup().Running(), 15000);
+    QVERIFY2(messages->shown.back().text.find("address 1: no differences") != std::string::npos,
+             messages->shown.back().text.c_str());
+
     // Stopped after its first preset, nothing of the device is written.
     const std::string single = *dir / "single";
     bus->RunFolderDialog = [&single] { return QString::fromStdString(single); };

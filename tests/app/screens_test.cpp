@@ -493,12 +493,12 @@ class ScreensTest : public QObject {
     QVERIFY(bus);
     QTest::qWait(20);
     QCOMPARE(ScaleOf(*bus), scale);
-    for (QWidget* c : QList<QWidget*>{bus->ScanBtn, bus->BackUpBtn, bus->CompareBtn, bus->StopBtn, bus->Progress, bus->Table, bus->StatusLabel}) {
+    for (QWidget* c : QList<QWidget*>{bus->ScanBtn, bus->BackUpBtn, bus->RestoreBtn, bus->CompareBtn, bus->StopBtn, bus->Progress, bus->Table, bus->StatusLabel}) {
       QVERIFY2(bus->rect().contains(RectIn(*c, *bus)), qPrintable(c->accessibleName()));
       QVERIFY(!c->accessibleName().isEmpty());
     }
     QVERIFY(!RectIn(*bus->ScanBtn, *bus).intersects(RectIn(*bus->Table, *bus)));
-    for (QPushButton* b : {bus->ScanBtn, bus->BackUpBtn, bus->CompareBtn, bus->StopBtn})
+    for (QPushButton* b : {bus->ScanBtn, bus->BackUpBtn, bus->RestoreBtn, bus->CompareBtn, bus->StopBtn})
       QVERIFY2(b->width() > b->fontMetrics().horizontalAdvance(b->text().remove('&')), qPrintable(b->text()));
     // Every column's title whole.
     for (int c = 0; c < BusWindow::ColumnCount - 1; ++c) {
