@@ -37,6 +37,8 @@
 #include "eqwindow/OperatorMessages.h"
 #include "link/LineQueue.h"
 #include "link/TzkPA422Form.h"
+#include "serial/PortNames.h"
+#include "settings/IniFile.h"
 #include "settings/SettingsLocation.h"
 
 namespace {
@@ -523,10 +525,32 @@ void TMainForm::SetPasteEnabled(bool enabled) {
   UpdateMenuItems();
 }
 
-std::optional<uint16_t> TMainForm::AskComPort() {
+std::optional<uint16_t> TMainForm::AskComPort() { return RunComPortDialog(); }
+
+std::optional<uint16_t> TMainForm::RunComPortDialog() {
   TComPortDlg& dialog = *objects_.ComPortDlg;
+  const std::string path = SettingsPath();
+  dialog.SetPorts(ListSystemPorts(PortTreeRoots), [path](int n) {
+    const IniFile ini(path);
+    return DeviceForPort(static_cast<uint16_t>(n), [&ini](const std::string& section, const std::string& key) {
+      return ini.ReadString(section, key, "");
+    });
+  });
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-  return static_cast<uint16_t>(dialog.ItemIndex() + 1);
+  const auto number = static_cast<uint16_t>(dialog.ItemIndex() + 1);
+  if (const std::optional<SystemPort> chosen = dialog.ChosenPort(); chosen && number > 0) {
+    // The stable link, so that re-plugging or renumbering keeps the mapping.
+    const std::string& link = chosen->StableLink();
+    if (!IniFile(path).WriteString("Communications", "Com " + std::to_string(number) + " Device", link))
+      messages_.ShowMessage("Varlo95", UnableToWriteMessage(path), MessageIcon::Error);
+    else if (chosen->kind == "usb" && chosen->serial.empty())
+      messages_.ShowMessage("Com Setup",
+                            chosen->Description() + " has no serial number: Com " + std::to_string(number) +
+                                " is kept by the USB socket it is plugged into (" + link +
+                                "). Plug it into the same socket.",
+                            MessageIcon::Information);
+  }
+  return number;
 }
 
 void TMainForm::UpdateMenuItems() {
@@ -812,8 +836,9 @@ void TMainForm::SBComSetupClick() {
   TApdComPort& port = objects_.PA422Form->ApdComPort;
   const int current = port.ComNumber();
   objects_.ComPortDlg->SetItemIndex(std::min(current, 4) - 1);
-  if (objects_.ComPortDlg->exec() != QDialog::Accepted) return;
-  port.SetComNumber(static_cast<uint16_t>(objects_.ComPortDlg->ItemIndex() + 1));
+  const std::optional<uint16_t> chosen = RunComPortDialog();
+  if (!chosen) return;
+  port.SetComNumber(*chosen);
   if (auto failure = SaveComPort(SettingsPath(), port.ComNumber()))
     messages_.ShowMessage("Varlo95", *failure, MessageIcon::Error);
 }

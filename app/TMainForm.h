@@ -15,6 +15,7 @@
 #include "eq/CurveClipboard.h"
 #include "eqwindow/EqualizerHost.h"
 #include "eqwindow/EqualizerWindow.h"
+#include "serial/PortList.h"
 #include "settings/Settings.h"
 
 class QDockWidget;
@@ -156,6 +157,8 @@ class TMainForm : public QMainWindow, public EqualizerHost {
   BusWindow* Bus() const;
   // Lays out every equalizer window again.
   void LayoutEqualizerWindows();
+  // Where the system's serial ports are found (tests give fake trees).
+  PortRoots PortTreeRoots;
   // The open dialog; returns the chosen path and the 1-based filter index,
   // or an empty path when cancelled. Tests replace it.
   std::function<std::pair<QString, int>()> RunOpenDialog;
@@ -244,6 +247,10 @@ class TMainForm : public QMainWindow, public EqualizerHost {
   // The response panel's height (the dock's, in pixels) while shown, kept
   // for the settings file and for showing it again.
   int responseHeight_ = 0;
+  // Shows the Com Port Setup dialog with the system's ports; on OK, a
+  // system port chosen is mapped to the port number in the settings file.
+  // The port number, or nothing on Cancel.
+  std::optional<uint16_t> RunComPortDialog();
   // The line made ready for a scan: a port chosen and open.
   bool PrepareBusLine();
   // Its subscription to the line queue's events.

@@ -32,7 +32,7 @@ class ComPortDialogTest : public QObject {
     QCOMPARE(dlg.CancelBtn->text(), QString("Cancel"));
     QVERIFY(dlg.OKBtn->isDefault());
     QCOMPARE(dlg.ItemIndex(), -1);
-    if (AtDesignScale(dlg)) QCOMPARE(dlg.size(), QSize(251, 137));
+    if (AtDesignScale(dlg)) QCOMPARE(dlg.size(), QSize(401, 205));
     QCOMPARE(UnnamedControls(dlg), QStringList());
     dlg.SetItemIndex(0);
     dlg.show();
