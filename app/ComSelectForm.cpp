@@ -2,13 +2,16 @@
 
 #include <QComboBox>
 #include <QFrame>
+#include <QAbstractItemView>
 #include <QLabel>
 #include <QPushButton>
 #include <QShowEvent>
 #include <pwd.h>
 #include <unistd.h>
 
-#include <charconv>
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "app/FormSupport.h"
@@ -16,6 +19,8 @@
 
 namespace {
 constexpr char kPortPrefix[] = "COM";
+// The Select Port list's last port number.
+constexpr uint16_t kLastListedPort = 50;
 
 std::vector<ListedPort> OpenablePorts(std::initializer_list<uint16_t> numbers) {
   std::vector<ListedPort> ports;
@@ -82,9 +87,23 @@ TComSelectForm::TComSelectForm(std::vector<ListedPort> ports, MessageBoxes* mess
 }
 
 void TComSelectForm::FormCreate() {
-  for (const ListedPort& port : ports_)
-    PortsComboBox->addItem(kPortPrefix + QString::number(port.number));
+  for (const ListedPort& port : ports_) {
+    QString text = kPortPrefix + QString::number(port.number);
+    if (!port.description.empty())
+      text += "  " + QString::fromStdString(port.device + ": " + port.description) + (port.newLink.empty() ? "" : " (new)");
+    PortsComboBox->addItem(text, int(port.number));
+  }
   if (PortsComboBox->count() > 0) PortsComboBox->setCurrentIndex(0);
+  // The list opens as wide as its longest entry: the descriptions whole.
+  int widest = 0;
+  for (int i = 0; i < PortsComboBox->count(); ++i)
+    widest = std::max(widest, PortsComboBox->fontMetrics().horizontalAdvance(PortsComboBox->itemText(i)));
+  PortsComboBox->view()->setMinimumWidth(widest + PortsComboBox->fontMetrics().averageCharWidth() * 4);
+}
+
+const ListedPort* TComSelectForm::ChosenEntry() const {
+  const int entry = PortsComboBox->currentIndex();
+  return entry >= 0 && static_cast<size_t>(entry) < ports_.size() ? &ports_[entry] : nullptr;
 }
 
 // A port the user may not open would only fail to open: say why instead,
@@ -107,15 +126,9 @@ void TComSelectForm::OkBtnClick() {
 
 std::optional<uint16_t> TComSelectForm::ChosenPort() const {
   if (PortsComboBox->currentIndex() < 0) return std::nullopt;
-  const std::string entry = PortsComboBox->currentText().toStdString();
-  const std::string_view prefix = kPortPrefix;
-  if (entry.compare(0, prefix.size(), prefix) != 0) return std::nullopt;
-  const char* begin = entry.data() + prefix.size();
-  const char* end = entry.data() + entry.size();
-  uint16_t n = 0;
-  auto [stop, error] = std::from_chars(begin, end, n);
-  if (error != std::errc() || stop != end || begin == end || n == 0) return std::nullopt;
-  return n;
+  const int n = PortsComboBox->currentData().toInt();
+  if (n <= 0) return std::nullopt;
+  return static_cast<uint16_t>(n);
 }
 
 void TComSelectForm::showEvent(QShowEvent* event) {
@@ -128,7 +141,39 @@ QtPortSelector::QtPortSelector(std::function<std::string(uint16_t)> deviceForPor
     : deviceForPort_(std::move(deviceForPort)), messages_(messages), parent_(parent) {}
 
 std::optional<uint16_t> QtPortSelector::SelectPort() {
-  TComSelectForm form(ListPorts(deviceForPort_), messages_, parent_);
+  std::vector<ListedPort> ports = ListPorts(deviceForPort_);
+  const std::vector<SystemPort> system = Roots ? ListSystemPorts(Roots()) : std::vector<SystemPort>();
+  const auto same = [](const std::string& a, const std::string& b) {
+    std::error_code ea, eb;
+    const auto ca = std::filesystem::canonical(a, ea), cb = std::filesystem::canonical(b, eb);
+    return !ea && !eb && ca == cb;
+  };
+  std::vector<bool> shown(system.size(), false);
+  for (ListedPort& port : ports)
+    for (size_t i = 0; i < system.size(); ++i)
+      if (!shown[i] && same(port.device, system[i].device)) {
+        port.description = system[i].Description();
+        shown[i] = true;
+        break;
+      }
+  // The others, each with the lowest number that stands for nothing yet.
+  const auto taken = [&](uint16_t n) {
+    for (const ListedPort& p : ports)
+      if (p.number == n) return true;
+    return IsMapped && IsMapped(n);
+  };
+  uint16_t next = 1;
+  for (size_t i = 0; i < system.size(); ++i) {
+    if (shown[i]) continue;
+    while (next <= kLastListedPort && taken(next)) ++next;
+    if (next > kLastListedPort) break;
+    const SystemPort& p = system[i];
+    ports.push_back({next, p.device, p.access ? PortAvailability::Available : PortAvailability::NoPermission,
+                     p.Description(), p.StableLink()});
+  }
+  TComSelectForm form(std::move(ports), messages_, parent_);
   if (form.exec() != QDialog::Accepted) return std::nullopt;
+  const ListedPort* chosen = form.ChosenEntry();
+  if (chosen && !chosen->newLink.empty() && MapPort && !MapPort(chosen->number, chosen->newLink)) return std::nullopt;
   return form.ChosenPort();
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "link/LinkInterfaces.h"
+#include "serial/PortList.h"
 #include "serial/PortNames.h"
 #include "serial/UiInterfaces.h"
 
@@ -38,6 +39,8 @@ class TComSelectForm : public QDialog {
   // The number after "COM" of the selected entry; nothing when the list is
   // empty.
   std::optional<uint16_t> ChosenPort() const;
+  // The selected entry.
+  const ListedPort* ChosenEntry() const;
 
   QLabel* Label1;
   QLabel* Label2;
@@ -58,11 +61,21 @@ class TComSelectForm : public QDialog {
 };
 
 // The component's port selector in the desktop program: tests the ports
-// 1 to 50 without changing them and shows the Select Port dialog modally.
+// 1 to 50 without changing them, adds the system's serial ports that no
+// number stands for yet (each with the lowest number not yet mapped), and
+// shows the Select Port dialog modally.
 class QtPortSelector : public PortSelector {
  public:
   explicit QtPortSelector(std::function<std::string(uint16_t)> deviceForPort,
                           MessageBoxes* messages = nullptr, QWidget* parent = nullptr);
+
+  // Where the system's ports are found (tests give fake trees); without it
+  // only the numbered ports are listed.
+  std::function<PortRoots()> Roots;
+  // Whether the settings file maps a number to a device; and mapping one
+  // (false when that could not be stored: the operator was told).
+  std::function<bool(uint16_t number)> IsMapped;
+  std::function<bool(uint16_t number, const std::string& device)> MapPort;
   // The chosen port; nothing for Cancel, Escape or closing the dialog, and
   // for OK on an empty list, so that no port is opened.
   std::optional<uint16_t> SelectPort() override;

@@ -21,6 +21,7 @@
 #include <utility>
 
 #include "app/AboutBox.h"
+#include "app/BusWindow.h"
 #include "app/ComPortDlg.h"
 #include "app/MenuMerge.h"
 #include "app/OptionsDlg.h"
@@ -36,6 +37,8 @@
 #include "eqwindow/OperatorMessages.h"
 #include "link/LineQueue.h"
 #include "link/TzkPA422Form.h"
+#include "serial/PortNames.h"
+#include "settings/IniFile.h"
 #include "settings/SettingsLocation.h"
 
 namespace {
@@ -164,6 +167,8 @@ void TMainForm::CreateToolBar() {
       {&PasteBtn, "PasteBtn", 144, "Paste|", ToolGlyph::Paste, false, &TMainForm::PasteBtnClick},
       {&SBFlatBtn, "SBFlatBtn", 168, "Clear", ToolGlyph::Clear, false, &TMainForm::SBFlatBtnClick},
       {&SBTileBtn, "SBTileBtn", 212, "Tile|", ToolGlyph::Tile, false, &TMainForm::WindowTileItemClick},
+      {&SBBusBtn, "SBBusBtn", 240, "Bus|Show every device on the line", ToolGlyph::Bus, true,
+       &TMainForm::WindowBusItemClick},
       {&SBComSetup, "SBComSetup", 336, "Com Setup", ToolGlyph::ComSetup, true, &TMainForm::SBComSetupClick},
       {&ExitBtn, "ExitBtn", 396, "Exit|", ToolGlyph::Exit, true, &TMainForm::FileExitItemClick},
   };
@@ -215,6 +220,7 @@ void TMainForm::CreateMenus() {
                            &TMainForm::WindowArrangeItemClick);
   WindowMinimizeItem = item(WindowMenu, "&Minimize All", "Minimize all windows",
                             &TMainForm::WindowMinimizeItemClick);
+  WindowBusItem = item(WindowMenu, "B&us", "Show every device on the line", &TMainForm::WindowBusItemClick);
   WindowMenu->addSeparator();
   WindowResponseItem = WindowMenu->addAction("&Response");
   WindowResponseItem->setCheckable(true);
@@ -519,10 +525,32 @@ void TMainForm::SetPasteEnabled(bool enabled) {
   UpdateMenuItems();
 }
 
-std::optional<uint16_t> TMainForm::AskComPort() {
+std::optional<uint16_t> TMainForm::AskComPort() { return RunComPortDialog(); }
+
+std::optional<uint16_t> TMainForm::RunComPortDialog() {
   TComPortDlg& dialog = *objects_.ComPortDlg;
+  const std::string path = SettingsPath();
+  dialog.SetPorts(ListSystemPorts(PortTreeRoots), [path](int n) {
+    const IniFile ini(path);
+    return DeviceForPort(static_cast<uint16_t>(n), [&ini](const std::string& section, const std::string& key) {
+      return ini.ReadString(section, key, "");
+    });
+  });
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-  return static_cast<uint16_t>(dialog.ItemIndex() + 1);
+  const auto number = static_cast<uint16_t>(dialog.ItemIndex() + 1);
+  if (const std::optional<SystemPort> chosen = dialog.ChosenPort(); chosen && number > 0) {
+    // The stable link, so that re-plugging or renumbering keeps the mapping.
+    const std::string& link = chosen->StableLink();
+    if (!IniFile(path).WriteString("Communications", "Com " + std::to_string(number) + " Device", link))
+      messages_.ShowMessage("Varlo95", UnableToWriteMessage(path), MessageIcon::Error);
+    else if (chosen->kind == "usb" && chosen->serial.empty())
+      messages_.ShowMessage("Com Setup",
+                            chosen->Description() + " has no serial number: Com " + std::to_string(number) +
+                                " is kept by the USB socket it is plugged into (" + link +
+                                "). Plug it into the same socket.",
+                            MessageIcon::Information);
+  }
+  return number;
 }
 
 void TMainForm::UpdateMenuItems() {
@@ -609,6 +637,49 @@ QWidget* TMainForm::CreateEqualizerWindow(const QString& caption) {
   MdiArea->setActiveSubWindow(sub);
   UpdateMenuItems();
   return window;
+}
+
+BusWindow* TMainForm::Bus() const {
+  for (QMdiSubWindow* sub : MdiArea->subWindowList())
+    if (auto* bus = qobject_cast<BusWindow*>(WindowOf(sub))) return bus;
+  return nullptr;
+}
+
+void TMainForm::WindowBusItemClick() {
+  if (BusWindow* open = Bus()) {
+    ActivateEqualizerWindow(open);
+    return;
+  }
+  auto* bus = new BusWindow(Line(), messages_, SettingsPath());
+  bus->setAttribute(Qt::WA_DeleteOnClose);
+  bus->PrepareLine = [this] { return PrepareBusLine(); };
+  bus->OpenDevice = [this](int address) { OpenDeviceWindow(address); };
+  QMdiSubWindow* sub = MdiArea->addSubWindow(bus);
+  sub->setAttribute(Qt::WA_DeleteOnClose);
+  sub->show();
+  MdiArea->setActiveSubWindow(sub);
+}
+
+bool TMainForm::PrepareBusLine() {
+  TzkPA422Form& engine = Engine();
+  if (engine.ApdComPort.ComNumber() == 0) {
+    const std::optional<uint16_t> port = AskComPort();
+    if (!port) return false;
+    engine.ApdComPort.SetComNumber(*port);
+  }
+  // The engine says why a port cannot be opened.
+  engine.Connect();
+  return engine.Connected;
+}
+
+void TMainForm::OpenDeviceWindow(int address) {
+  for (QWidget* w : EqualizerWindows())
+    if (AsEqualizerWindow(w)->DeviceAddress() == address) {
+      ActivateEqualizerWindow(w);
+      return;
+    }
+  if (QWidget* w = CreateEqualizerWindow(NewWindowCaption()))
+    if (EqualizerWindow* window = AsEqualizerWindow(w)) window->ChooseAddress(address);
 }
 
 void TMainForm::FileNewItemClick() { CreateEqualizerWindow(NewWindowCaption()); }
@@ -765,8 +836,9 @@ void TMainForm::SBComSetupClick() {
   TApdComPort& port = objects_.PA422Form->ApdComPort;
   const int current = port.ComNumber();
   objects_.ComPortDlg->SetItemIndex(std::min(current, 4) - 1);
-  if (objects_.ComPortDlg->exec() != QDialog::Accepted) return;
-  port.SetComNumber(static_cast<uint16_t>(objects_.ComPortDlg->ItemIndex() + 1));
+  const std::optional<uint16_t> chosen = RunComPortDialog();
+  if (!chosen) return;
+  port.SetComNumber(*chosen);
   if (auto failure = SaveComPort(SettingsPath(), port.ComNumber()))
     messages_.ShowMessage("Varlo95", *failure, MessageIcon::Error);
 }

@@ -15,6 +15,7 @@
 #include "eq/CurveClipboard.h"
 #include "eqwindow/EqualizerHost.h"
 #include "eqwindow/EqualizerWindow.h"
+#include "serial/PortList.h"
 #include "settings/Settings.h"
 
 class QDockWidget;
@@ -24,6 +25,7 @@ class QMenu;
 class QAction;
 class QToolButton;
 class QWidget;
+class BusWindow;
 class OperatorMessages;
 class MeasurementCommands;
 class ResponsePanel;
@@ -128,6 +130,8 @@ class TMainForm : public QMainWindow, public EqualizerHost {
   void WindowTileItemClick();
   void WindowArrangeItemClick();
   void WindowMinimizeItemClick();
+  // Opens the Bus window, or activates it when it is open.
+  void WindowBusItemClick();
   void CopyBtnClick();
   void PasteBtnClick();
   void SBFlatBtnClick();
@@ -146,8 +150,15 @@ class TMainForm : public QMainWindow, public EqualizerHost {
   EqualizerWindow* ActiveEqualizerWindow() const;
   QWidget* ActiveEqualizerWidget() const;
   void ActivateEqualizerWindow(QWidget* window);
+  // The equalizer window of the device at an address: the one open is
+  // activated, else a new one connects to it.
+  void OpenDeviceWindow(int address);
+  // The Bus window while it is open.
+  BusWindow* Bus() const;
   // Lays out every equalizer window again.
   void LayoutEqualizerWindows();
+  // Where the system's serial ports are found (tests give fake trees).
+  PortRoots PortTreeRoots;
   // The open dialog; returns the chosen path and the 1-based filter index,
   // or an empty path when cancelled. Tests replace it.
   std::function<std::pair<QString, int>()> RunOpenDialog;
@@ -163,6 +174,7 @@ class TMainForm : public QMainWindow, public EqualizerHost {
   QToolButton* PasteBtn = nullptr;
   QToolButton* SBFlatBtn = nullptr;
   QToolButton* SBTileBtn = nullptr;
+  QToolButton* SBBusBtn = nullptr;
   QToolButton* SBComSetup = nullptr;
   QToolButton* ExitBtn = nullptr;
   QMdiArea* MdiArea = nullptr;
@@ -186,6 +198,7 @@ class TMainForm : public QMainWindow, public EqualizerHost {
   QAction* WindowTileItem = nullptr;
   QAction* WindowArrangeItem = nullptr;
   QAction* WindowMinimizeItem = nullptr;
+  QAction* WindowBusItem = nullptr;
   QAction* WindowResponseItem = nullptr;  // shows or hides the response panel
   QAction* HelpAboutItem = nullptr;
   QTimer Timer1;
@@ -234,6 +247,12 @@ class TMainForm : public QMainWindow, public EqualizerHost {
   // The response panel's height (the dock's, in pixels) while shown, kept
   // for the settings file and for showing it again.
   int responseHeight_ = 0;
+  // Shows the Com Port Setup dialog with the system's ports; on OK, a
+  // system port chosen is mapped to the port number in the settings file.
+  // The port number, or nothing on Cancel.
+  std::optional<uint16_t> RunComPortDialog();
+  // The line made ready for a scan: a port chosen and open.
+  bool PrepareBusLine();
   // Its subscription to the line queue's events.
   int lineEvents_ = 0;
 };

@@ -75,6 +75,17 @@ void Draw(QPainter& p, ToolGlyph glyph) {
       p.fillRect(2, 2, 12, 2, kNavy);
       p.fillRect(2, 9, 12, 2, kNavy);
       break;
+    case ToolGlyph::Bus:
+      // Three units on one line.
+      p.setPen(Qt::black);
+      p.drawLine(1, 13, 14, 13);
+      p.setBrush(kSilver);
+      for (int x : {1, 6, 11}) {
+        p.drawRect(x, 3, 3, 5);
+        p.drawLine(x + 1, 9, x + 1, 12);
+        p.fillRect(x + 1, 4, 2, 1, kNavy);
+      }
+      break;
     case ToolGlyph::ComSetup:
       // A nine-pin serial connector.
       p.setPen(Qt::black);

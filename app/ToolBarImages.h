@@ -5,7 +5,7 @@
 #include <QIcon>
 #include <QImage>
 
-enum class ToolGlyph { New, Open, Save, Print, Copy, Paste, Clear, Tile, ComSetup, Exit };
+enum class ToolGlyph { New, Open, Save, Print, Copy, Paste, Clear, Tile, Bus, ComSetup, Exit };
 
 // The picture at size by size pixels (drawn in the 16 by 16 design grid).
 QImage ToolGlyphImage(ToolGlyph glyph, int size = 16);

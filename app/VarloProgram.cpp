@@ -44,6 +44,16 @@ VarloProgram::VarloProgram(OperatorMessages& messages, ExceptionDisplay& excepti
   };
   engine_->ApdComPort.DeviceNameForPort = deviceForPort;
   portSelector_ = std::make_unique<QtPortSelector>(deviceForPort, &messages);
+  portSelector_->Roots = [frame] { return frame->PortTreeRoots; };
+  portSelector_->IsMapped = [frame](uint16_t n) {
+    return IniFile(frame->SettingsPath()).ReadValue("Communications", "Com " + std::to_string(n) + " Device").has_value();
+  };
+  portSelector_->MapPort = [frame, &messages](uint16_t n, const std::string& device) {
+    if (IniFile(frame->SettingsPath()).WriteString("Communications", "Com " + std::to_string(n) + " Device", device))
+      return true;
+    messages.ShowMessage("Varlo95", UnableToWriteMessage(frame->SettingsPath()), MessageIcon::Error);
+    return false;
+  };
   engine_->ApdComPort.SelectPortDialog = portSelector_.get();
 
   comPortDlg_ = std::make_unique<TComPortDlg>();

@@ -1,27 +1,15 @@
 // varlo-cli backup: presets 1 to 8 of one device into a backup folder.
-#include <ctime>
 #include <iostream>
 #include <stdexcept>
 
-#include "cli/BackupFolder.h"
-#include "cli/BackupSet.h"
 #include "cli/DeviceCommands.h"
 #include "cli/DeviceCommandSupport.h"
+#include "eq/BackupFolder.h"
+#include "eq/BackupSet.h"
+#include "eq/DeviceBackup.h"
 #include "eq/EqualizerDocument.h"
 
 namespace fs = std::filesystem;
-namespace all = pa422::all_data;
-
-namespace {
-std::string UtcNow() {
-  std::time_t now = std::time(nullptr);
-  std::tm utc{};
-  gmtime_r(&now, &utc);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-  return text;
-}
-}  // namespace
 
 int BackupCommand(const std::vector<std::string>& rawArgs) {
   Arguments args = ParseArguments(rawArgs, WithLineOptions({"--address", "--out"}));
@@ -47,26 +35,7 @@ int BackupCommand(const std::vector<std::string>& rawArgs) {
   }
 
   BackupManifest manifest;
-  manifest.address = address;
-  manifest.created = UtcNow();
-  manifest.deviceName = DeviceFormName(blocks[0].substr(all::kDeviceName - 1, pa422::kNameLength));
-  manifest.mute = BlockByte(blocks[0], all::kMute) != 0;
-  manifest.bypass = BlockByte(blocks[0], all::kBypass) != 0;
-  std::vector<BackupFile> files;
-  for (int preset = 1; preset <= kPresetCount; ++preset) {
-    const pa422::Bytes& block = blocks[preset - 1];
-    BackupPreset entry;
-    entry.preset = preset;
-    entry.file = PresetFileName(preset);
-    const std::string file = MacFileFromBlock(address, preset, block);
-    entry.name = DeviceFormName(file.substr(35, pa422::kNameLength));
-    entry.locked = BlockByte(block, all::kLock) != 0;
-    entry.crc32 = Crc32(file);
-    files.push_back({entry.file, file});
-    manifest.presets.push_back(entry);
-  }
-  // The manifest last: a folder whose manifest lists a preset holds its file.
-  files.push_back({kManifestName, ManifestJson(manifest)});
+  const std::vector<BackupFile> files = BackupSetFiles(address, blocks, UtcTimestamp(), manifest);
   // All or nothing: an earlier backup in DIR stays whole unless the whole
   // new set is on disk.
   const std::string warning = ReplaceBackupFolder(dir, files);

@@ -1,11 +1,5 @@
 #include "cli/DeviceCommandSupport.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <stdexcept>
 
 #include "eq/EqualizerDocument.h"
@@ -64,33 +58,3 @@ std::string NoDeviceAt(int address, const DeviceSession& session) {
 
 std::string DeviceFormName(const std::string& text) { return BlockName(pa422::Name16(text), 1); }
 
-std::string ReadSmallFile(const std::filesystem::path& path, size_t limit) {
-  auto fail = [&](const std::string& cause) {
-    return std::runtime_error("cannot read " + path.string() + ": " + cause);
-  };
-  // O_NONBLOCK: opening a pipe without a writer, or a device, must not wait.
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) throw fail(std::strerror(errno));
-  struct Closer {
-    int fd;
-    ~Closer() { close(fd); }
-  } closer{fd};
-  struct stat st;
-  if (fstat(fd, &st) != 0) throw fail(std::strerror(errno));
-  if (S_ISDIR(st.st_mode)) throw fail("it is a folder");
-  if (!S_ISREG(st.st_mode)) throw fail("it is not a regular file");
-  const std::string tooLarge = "it is larger than " + std::to_string(limit) + " bytes";
-  if (static_cast<unsigned long long>(st.st_size) > limit) throw fail(tooLarge);
-  std::string bytes(limit + 1, '\0');
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = read(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw fail(std::strerror(errno));
-    if (n == 0) break;
-    done += static_cast<size_t>(n);
-  }
-  if (done > limit) throw fail(tooLarge);  // it grew while being read
-  bytes.resize(done);
-  return bytes;
-}

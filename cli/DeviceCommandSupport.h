@@ -7,6 +7,7 @@
 
 #include "cli/CliArguments.h"
 #include "cli/DeviceSession.h"
+#include "eq/BackupFolder.h"
 
 // `options` and the line options --port and --device.
 std::set<std::string> WithLineOptions(std::set<std::string> options);
@@ -32,8 +33,3 @@ std::string NoDeviceAt(int address, const DeviceSession& session);
 // A name as the device keeps it (upper-cased, filtered), trimmed as shown.
 std::string DeviceFormName(const std::string& text);
 
-// A small regular file (a symbolic link is followed) of at most `limit`
-// bytes. A folder, device or pipe is refused without waiting on it, and no
-// more than `limit` bytes are ever read. Throws std::runtime_error naming
-// the file and the cause.
-std::string ReadSmallFile(const std::filesystem::path& path, size_t limit);

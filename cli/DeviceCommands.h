@@ -12,3 +12,5 @@ int RestoreCommand(const std::vector<std::string>& args);
 // response FILE or response --address N: the computed response (it reads a
 // file or a device, so it takes the line options only with --address).
 int ResponseCommand(const std::vector<std::string>& args);
+// ports: the serial ports of this system (no line is opened, no port either).
+int PortsCommand(const std::vector<std::string>& args);

@@ -66,7 +66,5 @@ class DeviceSession {
   std::string deviceName_;
 };
 
-// Reading a recalled block (positions from 1 as the protocol counts them).
-uint8_t BlockByte(const pa422::Bytes& block, int position);
-// 16 bytes from `position`, trimmed of leading and trailing spaces.
-std::string BlockName(const pa422::Bytes& block, int position);
+using pa422::BlockByte;
+using pa422::BlockName;

@@ -4,7 +4,7 @@
 
 #include "cli/DeviceCommands.h"
 #include "cli/DeviceCommandSupport.h"
-#include "cli/Json.h"
+#include "link/Json.h"
 #include "cli/ScanProgress.h"
 #include "eq/EqualizerDocument.h"
 

@@ -8,7 +8,7 @@
 #include <stdexcept>
 
 #include "cli/CliArguments.h"
-#include "cli/Json.h"
+#include "link/Json.h"
 #include "eq/DeviceBlock.h"
 #include "eq/PresetFiles.h"
 #include "settings/IniFile.h"

@@ -7,9 +7,9 @@
 #include <iostream>
 #include <stdexcept>
 
-#include "cli/BackupSet.h"
 #include "cli/DeviceCommands.h"
 #include "cli/DeviceCommandSupport.h"
+#include "eq/BackupSet.h"
 #include "eq/EqualizerDocument.h"
 #include "eq/PresetFiles.h"
 
@@ -24,8 +24,6 @@ std::string ListOfPresets(const std::vector<int>& presets) {
   return text;
 }
 
-// A manifest of eight presets is about 1 KB; anything far larger is not one.
-constexpr size_t kManifestSizeLimit = 64 * 1024;
 
 // A backup's preset file: a regular Mac file of exactly 68 bytes.
 std::string ReadBackupPresetFile(const fs::path& path) {

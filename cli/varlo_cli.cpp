@@ -23,6 +23,7 @@ const char* const kUsage =
     "[--device-name NAME]\n"
     "       varlo-cli settings-file DIR\n"
     "       varlo-cli setting FILE SECTION KEY [VALUE]\n"
+    "       varlo-cli ports [--json] [--sysfs-root DIR] [--dev-root DIR]\n"
     "       varlo-cli devices [--addresses A-B] [--json] [LINE]\n"
     "       varlo-cli backup --address N --out DIR [LINE]\n"
     "       varlo-cli restore --address N --from DIR [--preset K] [LINE]\n"
@@ -54,6 +55,7 @@ int main(int argc, char** argv) {
     if (command == "convert") return ConvertCommand(args);
     if (command == "settings-file") return SettingsFileCommand(args);
     if (command == "setting") return SettingCommand(args);
+    if (command == "ports") return PortsCommand(args);
     if (command == "devices") return DevicesCommand(args);
     if (command == "backup") return BackupCommand(args);
     if (command == "restore") return RestoreCommand(args);

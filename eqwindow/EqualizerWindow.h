@@ -78,6 +78,11 @@ class EqualizerWindow {
   // it changes the curve (one undo step, sent to a connected device).
   virtual void FitToTarget() {}
 
+  // The address of the device the window edits (0: none), and choosing
+  // one as the operator does in the address list.
+  virtual int DeviceAddress() const { return 0; }
+  virtual void ChooseAddress(int /*address*/) {}
+
   // Set by the frame; the window calls it whenever the curve it shows
   // changes: a slider moved (drag, keys), a filter chosen, Mute or Bypass
   // switched, a curve loaded, pasted, cleared or read from the device, a

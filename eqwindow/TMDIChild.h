@@ -132,6 +132,8 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   // running transaction (whose answers the program owes the device) to
   // end, at most kFitLineWaitMs.
   void FitToTarget() override;
+  int DeviceAddress() const override { return Doc.Address; }
+  void ChooseAddress(int address) override;
   // Tells the frame (OnCurveChanged) that the curve shown changed.
   void CurveChanged();
 

@@ -380,6 +380,13 @@ TMDIChild::DeviceRequest TMDIChild::FilterWrite(bool highPass) const {
 
 void TMDIChild::CBAddressDropDown() { AddressDroppedDown = true; }
 
+void TMDIChild::ChooseAddress(int address) {
+  if (address < 0 || address >= CBAddress->count()) return;
+  AddressDroppedDown = true;
+  CBAddress->setCurrentIndex(address);
+  CBAddressChange();
+}
+
 void TMDIChild::CBAddressChange() {
   if (!AddressDroppedDown) {
     // Changed with the keys while closed: undone.

@@ -129,4 +129,18 @@ Bytes TransmitBlock(const std::string& password, const TransmitSettings& s) {
   return block;
 }
 
+uint8_t BlockByte(const Bytes& block, int position) {
+  return position >= 1 && static_cast<size_t>(position) <= block.size()
+             ? static_cast<uint8_t>(block[position - 1])
+             : 0;
+}
+
+std::string BlockName(const Bytes& block, int position) {
+  std::string name;
+  for (int i = 0; i < kNameLength; ++i) name += static_cast<char>(BlockByte(block, position + i));
+  const size_t first = name.find_first_not_of(' ');
+  if (first == std::string::npos) return "";
+  return name.substr(first, name.find_last_not_of(' ') - first + 1);
+}
+
 }  // namespace pa422

@@ -73,6 +73,12 @@ constexpr int kPreset = 55;
 
 using Bytes = std::string;  // frames and replies: any byte value, unchanged
 
+// Reading a recalled block (positions from 1 as the protocol counts them;
+// 0 beyond its end).
+uint8_t BlockByte(const Bytes& block, int position);
+// 16 bytes from `position`, trimmed of leading and trailing spaces.
+std::string BlockName(const Bytes& block, int position);
+
 // Keeps space ! # $ % & ' ( ) - 0-9 @ A-Z ` ~ and turns every other
 // character into a space.
 char FilterNameChar(char c);

@@ -25,6 +25,12 @@ struct ListedPort {
   uint16_t number;
   std::string device;
   PortAvailability availability;
+  // What the system says the device is ("FT232R USB UART (FTDI), ..."),
+  // when it says.
+  std::string description = {};
+  // A system port no number is mapped to yet: choosing it maps `number` to
+  // this stable link.
+  std::string newLink = {};
 };
 
 // The valid ports among 1 to `last`, in increasing order (the Select Port

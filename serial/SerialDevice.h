@@ -95,14 +95,16 @@ std::unique_ptr<SerialDevice> OpenRfc2217Device(const std::string& hostPort);
 enum class PortAvailability {
   Missing,       // no such device (or no serial port there)
   Available,     // it can be opened
-  InUse,         // it exists, but another process holds it
+  InUse,         // it exists, but another process holds it (found on opening)
   NoPermission,  // it exists, but the user may not open it
   Untested,      // a network line: listed without connecting to it
 };
 
 // Tests a port without changing it and without blocking. A local port is
-// opened and closed again at once: its line settings, locks and exclusive
-// mode are left alone and no thread is started. A network line is not
+// not opened (that would raise DTR, the bus's handshake line): a terminal
+// device with hardware behind it that the user may read and write is
+// Available; whether another program holds it is found when it is opened
+// for use. A network line is not
 // connected to (that would take the line from its owner, and a silent
 // address would hold the caller for seconds): a well-formed host:port is
 // Untested, a malformed one Missing.

@@ -11,7 +11,10 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <fstream>
 #include <mutex>
+#include <sstream>
+#include <string>
 #include <system_error>
 #include <thread>
 
@@ -484,29 +487,52 @@ std::unique_ptr<SerialDevice> OpenTermiosDevice(const std::string& path) {
   }
 }
 
-PortAvailability ProbeTermiosPort(const std::string& path) {
-  // The same open as OpenTermiosDevice, which does not wait for a carrier,
-  // and nothing more: no lock, no exclusive mode, no line settings, no
-  // thread. The descriptor is closed again at once.
-  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    switch (errno) {
-      case EBUSY:
-      case EWOULDBLOCK:
-        return PortAvailability::InUse;
-      case EACCES:
-      case EPERM:
-        return PortAvailability::NoPermission;
-      default:
-        return PortAvailability::Missing;  // no such device, or it does not answer
+namespace {
+// Whether a character device is a terminal: its major and minor number
+// belong to a tty driver the kernel lists.
+bool IsTerminalDevice(dev_t device) {
+  std::ifstream drivers("/proc/tty/drivers");
+  std::string name, path, type;
+  unsigned majorNumber = 0;
+  std::string minors;
+  for (std::string line; std::getline(drivers, line);) {
+    std::istringstream fields(line);
+    if (!(fields >> name >> path >> majorNumber >> minors >> type)) continue;
+    if (majorNumber != major(device)) continue;
+    unsigned low = 0, high = 0;
+    const size_t dash = minors.find('-');
+    try {
+      low = static_cast<unsigned>(std::stoul(minors.substr(0, dash)));
+      high = dash == std::string::npos ? low : static_cast<unsigned>(std::stoul(minors.substr(dash + 1)));
+    } catch (const std::exception&) {
+      continue;
     }
+    if (minor(device) >= low && minor(device) <= high) return true;
   }
-  termios t{};
-  PortAvailability found = PortAvailability::Available;
-  if (::tcgetattr(fd, &t) != 0)
-    found = PortAvailability::Missing;  // not a terminal
-  else if (TerminalIsExclusive(fd))
-    found = PortAvailability::InUse;  // opened only because the user is privileged
-  ::close(fd);
-  return found;
+  return false;
+}
+
+// An on-board port the kernel keeps without hardware behind it (UART type
+// 0): opening it fails.
+bool IsPlaceholderPort(dev_t device) {
+  std::ifstream type("/sys/dev/char/" + std::to_string(major(device)) + ":" + std::to_string(minor(device)) +
+                     "/type");
+  std::string value;
+  return std::getline(type, value) && value == "0";
+}
+}  // namespace
+
+PortAvailability ProbeTermiosPort(const std::string& path) {
+  // Judged without opening: opening a tty raises DTR and RTS, also when
+  // non-blocking, and on this bus DTR is the host's handshake line. A port
+  // held by another program is found when it is opened for use.
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISCHR(st.st_mode) || !IsTerminalDevice(st.st_rdev) ||
+      IsPlaceholderPort(st.st_rdev))
+    return PortAvailability::Missing;
+  // With the rights the program opens it with.
+  if (::faccessat(AT_FDCWD, path.c_str(), R_OK | W_OK, AT_EACCESS) != 0)
+    return errno == EACCES || errno == EPERM || errno == EROFS ? PortAvailability::NoPermission
+                                                               : PortAvailability::Missing;
+  return PortAvailability::Available;
 }

@@ -307,6 +307,38 @@ bool IniFile::WriteString(const std::string& section, const std::string& key,
   return updated && ReplaceFileContents(target, *updated);
 }
 
+std::string RemoveIniKey(std::string_view text, const std::string& section, const std::string& key) {
+  KeyFinder finder(section, key);
+  std::string out;
+  size_t kept = 0;
+  ForEachLine(text, [&](std::string_view line, size_t pos, size_t, size_t next) {
+    if (finder.Feed(Classify(line))) {
+      out.append(text.substr(kept, pos - kept));
+      kept = next;
+    }
+    return true;
+  });
+  out.append(text.substr(kept));
+  return out;
+}
+
+bool IniFile::WriteKeys(const std::string& section,
+                        const std::vector<std::pair<std::string, std::optional<std::string>>>& keys) {
+  std::string target = WriteTarget(path_);
+  std::string text;
+  if (!ReadWholeFile(target, text)) return false;
+  for (const auto& [key, value] : keys) {
+    if (!value) {
+      text = RemoveIniKey(text, section, key);
+      continue;
+    }
+    std::optional<std::string> updated = SetIniValue(text, section, key, *value);
+    if (!updated) return false;
+    text = std::move(*updated);
+  }
+  return ReplaceFileContents(target, text);
+}
+
 bool IniFile::WriteInteger(const std::string& section, const std::string& key, int value) {
   return WriteString(section, key, std::to_string(value));
 }

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 class IniFile {
  public:
@@ -34,6 +36,10 @@ class IniFile {
   // Integers are written in decimal, flags as "1" and "0".
   bool WriteInteger(const std::string& section, const std::string& key, int value);
   bool WriteBool(const std::string& section, const std::string& key, bool value);
+  // Sets the keys of one section that have a value and removes those that
+  // have none, by the rules above, and replaces the file once for all.
+  bool WriteKeys(const std::string& section,
+                 const std::vector<std::pair<std::string, std::optional<std::string>>>& keys);
 
  private:
   std::string path_;
@@ -57,6 +63,9 @@ std::optional<std::string> FindIniValue(std::string_view text, const std::string
 // or nothing when a name or the value is not accepted.
 std::optional<std::string> SetIniValue(std::string_view text, const std::string& section,
                                        const std::string& key, const std::string& value);
+// The settings text without the key's lines in the sections of that name
+// (every other byte kept), so that the reader no longer finds it.
+std::string RemoveIniKey(std::string_view text, const std::string& section, const std::string& key);
 
 // Replaces the file at path with contents: a temporary file in the same
 // directory is written, flushed to disk and renamed over the target, so

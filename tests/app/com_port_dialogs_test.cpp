@@ -14,9 +14,11 @@
 #include "app/FormSupport.h"
 #include "serial/SerialDevice.h"
 #include "tests/app/DialogTestSupport.h"
+#include "testsupport/FakePortTree.h"
 #include "testsupport/PortAccess.h"
 #include "testsupport/Pty.h"
 #include "testsupport/RecordingOperatorMessages.h"
+#include "testsupport/TempDir.h"
 
 class ComPortDialogTest : public QObject {
   Q_OBJECT
@@ -32,7 +34,7 @@ class ComPortDialogTest : public QObject {
     QCOMPARE(dlg.CancelBtn->text(), QString("Cancel"));
     QVERIFY(dlg.OKBtn->isDefault());
     QCOMPARE(dlg.ItemIndex(), -1);
-    if (AtDesignScale(dlg)) QCOMPARE(dlg.size(), QSize(251, 137));
+    if (AtDesignScale(dlg)) QCOMPARE(dlg.size(), QSize(401, 205));
     QCOMPARE(UnnamedControls(dlg), QStringList());
     dlg.SetItemIndex(0);
     dlg.show();
@@ -134,6 +136,37 @@ class SelectPortTest : public QObject {
     // OK on the first entry as it stands.
     OnModal([](QDialog& d) { static_cast<TComSelectForm&>(d).OkBtn->click(); });
     QCOMPARE(selector.SelectPort(), std::optional<uint16_t>(1));
+  }
+
+  // The system's ports no number stands for are offered with the lowest
+  // free numbers; choosing one maps that number to its stable link.
+  void OffersTheSystemsOtherPortsUnderFreeNumbers() {
+    TempDir dir;
+    const FakePortTree tree(dir.Path());
+    Pty one;
+    QtPortSelector selector([&](uint16_t n) { return n == 1 ? one.slave : "/dev/no-such-port-" + std::to_string(n); });
+    selector.Roots = [&] { return PortRoots{tree.Sys(), tree.Dev()}; };
+    selector.IsMapped = [](uint16_t n) { return n == 1 || n == 3; };
+    std::vector<std::pair<uint16_t, std::string>> mapped;
+    selector.MapPort = [&](uint16_t n, const std::string& device) {
+      mapped.emplace_back(n, device);
+      return true;
+    };
+    QStringList listed;
+    OnModal([&](QDialog& d) {
+      auto& form = static_cast<TComSelectForm&>(d);
+      listed = Entries(form);
+      form.PortsComboBox->setCurrentIndex(3);
+      form.OkBtn->click();
+    });
+    QCOMPARE(selector.SelectPort(), std::optional<uint16_t>(5));
+    QCOMPARE(listed.size(), 6);
+    QCOMPARE(listed[0], QString("COM1"));
+    QCOMPARE(listed[1], QString::fromStdString("COM2  " + tree.Dev() + "/ttyACM0: Arduino Uno, USB 1-2 (new)"));
+    QCOMPARE(listed[2], QString::fromStdString("COM4  " + tree.Dev() + "/ttyS0: on-board serial port (new)"));
+    QVERIFY(listed[3].startsWith("COM5  " + QString::fromStdString(tree.Dev()) + "/ttyUSB0: FT232R USB UART"));
+    QCOMPARE(mapped, (std::vector<std::pair<uint16_t, std::string>>{
+                         {5, tree.Dev() + "/serial/by-id/usb-FTDI_FT232R_USB_UART_A6008isP-if00-port0"}}));
   }
 
   void EveryOtherEndingChoosesNothing() {

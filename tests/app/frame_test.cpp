@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDialog>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -37,6 +38,7 @@
 #include "link/TzkPA422Form.h"
 #include "settings/IniFile.h"
 #include "tests/app/FakeEqualizerWindow.h"
+#include "testsupport/FakePortTree.h"
 #include "testsupport/OnNextModal.h"
 #include "testsupport/OrbSimProcess.h"
 #include "testsupport/PortAccess.h"
@@ -219,6 +221,42 @@ class FrameTest : public QObject {
     Engine().ApdComPort.SetComNumber(4);
     Stop();
     QCOMPARE(ReadIni("Communications", "Com Port", -1), 2);
+  }
+
+  // The system's ports in the dialog: an adapter with a serial number is
+  // kept by its by-id link, one without by its USB socket (and the
+  // operator is told), a stored link whose device is gone is named so.
+  void comSetupMapsASystemPortByItsStableLink() {
+    const FakePortTree tree(*dir / "tree");
+    const std::string gone = tree.Dev() + "/serial/by-id/usb-Gone_Adapter-if00-port0";
+    Start("[Communications]\nCom Port=1\nCom 2 Device=" + gone + "\n");
+    Frame().PortTreeRoots = {tree.Sys(), tree.Dev()};
+    const auto choose = [](int item, const std::string& name, QString* shown) {
+      OnNextModal([=](QWidget* w) {
+        auto* dlg = qobject_cast<TComPortDlg*>(w);
+        QVERIFY(dlg);
+        dlg->SetItemIndex(1);
+        if (shown) *shown = dlg->MappingLabel->text();
+        dlg->SetItemIndex(item);
+        for (int i = 1; i < dlg->CBDevice->count(); ++i)
+          if (dlg->CBDevice->itemText(i).contains(QString::fromStdString(name))) dlg->CBDevice->setCurrentIndex(i);
+        dlg->accept();
+      });
+    };
+    QString mapping;
+    choose(2, "/ttyUSB0", &mapping);
+    Frame().SBComSetupClick();
+    QCOMPARE(mapping, QString::fromStdString("Com 2 now: " + gone + " (not present)"));
+    QCOMPARE(IniFile(SettingsPath()).ReadString("Communications", "Com 3 Device", ""),
+             tree.Dev() + "/serial/by-id/usb-FTDI_FT232R_USB_UART_A6008isP-if00-port0");
+    QCOMPARE(ReadIni("Communications", "Com Port", -1), 3);
+    QVERIFY(messages->shown.empty());
+    choose(3, "/ttyUSB1", nullptr);
+    Frame().SBComSetupClick();
+    QCOMPARE(IniFile(SettingsPath()).ReadString("Communications", "Com 4 Device", ""),
+             tree.Dev() + "/serial/by-path/pci-0000:00:14.0-usb-0:1.3:1.0-port0");
+    QCOMPARE(messages->shown.back().caption, std::string("Com Setup"));
+    QVERIFY(messages->shown.back().text.find("no serial number") != std::string::npos);
   }
 
   void comSetupWithoutChoiceStoresNoPortAndCancelKeepsAll() {

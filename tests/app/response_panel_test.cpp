@@ -377,7 +377,7 @@ class ResponsePanelTest : public QObject, public WindowFixture {
     QStringList texts;
     for (QAction* a : Frame().WindowMenu->actions())
       if (!a->isSeparator()) texts << a->text();
-    QVERIFY2(texts.join(",").startsWith("&Cascade,&Tile,&Arrange Icons,&Minimize All,&Response,"
+    QVERIFY2(texts.join(",").startsWith("&Cascade,&Tile,&Arrange Icons,&Minimize All,B&us,&Response,"
                                         "Response &Bands,Cop&y Response,Sa&ve Response As"),
              qPrintable(texts.join(",")));
     QCOMPARE(Frame().WindowResponseItem->statusTip(),

@@ -19,9 +19,13 @@
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QHeaderView>
+#include <QLabel>
+#include <QProgressBar>
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
 #include <QScrollBar>
+#include <QTableWidget>
 #include <QTest>
 #include <QToolButton>
 #include <cmath>
@@ -29,11 +33,13 @@
 #include <memory>
 
 #include "app/AboutBox.h"
+#include "app/BusWindow.h"
 #include "app/ComPortDlg.h"
 #include "app/ComSelectForm.h"
 #include "app/FormSupport.h"
 #include "app/OptionsDlg.h"
 #include "app/ResponsePanel.h"
+#include "app/ScanBusDlg.h"
 #include "app/TApplication.h"
 #include "app/TargetDlg.h"
 #include "app/VarloProgram.h"
@@ -480,6 +486,29 @@ class ScreensTest : public QObject {
     CheckMeasurementDrawn(*w, "small-frame-measurement");
   }
 
+  void busWindowShowsItsControlsWhole() {
+    StartStretched();
+    Frame().WindowBusItem->trigger();
+    BusWindow* bus = Frame().Bus();
+    QVERIFY(bus);
+    QTest::qWait(20);
+    QCOMPARE(ScaleOf(*bus), scale);
+    for (QWidget* c : QList<QWidget*>{bus->ScanBtn, bus->BackUpBtn, bus->RestoreBtn, bus->CompareBtn, bus->StopBtn, bus->Progress, bus->Table, bus->StatusLabel}) {
+      QVERIFY2(bus->rect().contains(RectIn(*c, *bus)), qPrintable(c->accessibleName()));
+      QVERIFY(!c->accessibleName().isEmpty());
+    }
+    QVERIFY(!RectIn(*bus->ScanBtn, *bus).intersects(RectIn(*bus->Table, *bus)));
+    for (QPushButton* b : {bus->ScanBtn, bus->BackUpBtn, bus->RestoreBtn, bus->CompareBtn, bus->StopBtn})
+      QVERIFY2(b->width() > b->fontMetrics().horizontalAdvance(b->text().remove('&')), qPrintable(b->text()));
+    // Every column's title whole.
+    for (int c = 0; c < BusWindow::ColumnCount - 1; ++c) {
+      const QString title = bus->Table->horizontalHeaderItem(c)->text();
+      QVERIFY2(bus->Table->columnWidth(c) >= bus->Table->horizontalHeader()->fontMetrics().horizontalAdvance(title),
+               qPrintable(title));
+    }
+    Snapshot(Frame(), "bus");
+  }
+
   void tiledWindowsKeepTheirScaleLabels() {
     StartStretched(0);
     NewWindow();
@@ -496,6 +525,8 @@ class ScreensTest : public QObject {
                                program->Objects.ComPortDlg};
     TComSelectForm select({1, 2, 3});
     dialogs.append(&select);
+    TScanBusDlg scanBus;
+    dialogs.append(&scanBus);
     TTargetDlg target(*messages);
     target.RadioGroup1->SetItemIndex(TTargetDlg::HouseItem);
     dialogs.append(&target);

@@ -11,8 +11,8 @@
 #include <filesystem>
 #include <thread>
 
-#include "cli/BackupSet.h"
-#include "cli/Json.h"
+#include "eq/BackupSet.h"
+#include "link/Json.h"
 #include "link/PA422Messages.h"
 #include "tests/cli/CliRunner.h"
 #include "testsupport/ChildProcess.h"

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include "testsupport/FakePortTree.h"
 #include "tests/cli/CliRunner.h"
 
 namespace fs = std::filesystem;
@@ -172,4 +173,28 @@ TEST_F(VarloCli, HelpAndVersionFollowTheConventions) {
   EXPECT_EQ(r.out.rfind("varlo-cli 1.", 0), 0u) << r.out;
   // After "--" they are file names.
   ExpectRefused({"show", "--", "--help"}, "--help");
+}
+
+TEST_F(VarloCli, PortsListsTheSystemsPortsWithTheirMappedNumbers) {
+  const FakePortTree tree(Path("tree"));
+  std::filesystem::create_directories(Path("config/Varlo95"));
+  Put(Path("config/Varlo95/Varlo95.ini"),
+      "[Communications]\nCom 3 Device=" + tree.Dev() +
+          "/serial/by-id/usb-FTDI_FT232R_USB_UART_A6008isP-if00-port0\nCom 5 Device=rfc2217://127.0.0.1:4000\n");
+  const CliResult table = Run({"ports", "--sysfs-root", tree.Sys(), "--dev-root", tree.Dev()},
+                              "XDG_CONFIG_HOME=" + Path("config"));
+  ASSERT_EQ(table.status, 0) << table.err;
+  EXPECT_NE(table.out.find("COM3  " + tree.Dev() + "/ttyUSB0  FT232R USB UART (FTDI), serial A6008isP, USB 1-1.2\n"),
+            std::string::npos)
+      << table.out;
+  EXPECT_NE(table.out.find("COM5  rfc2217://127.0.0.1:4000  network serial line"), std::string::npos) << table.out;
+  const CliResult json = Run({"ports", "--json", "--sysfs-root", tree.Sys(), "--dev-root", tree.Dev()},
+                             "XDG_CONFIG_HOME=" + Path("config"));
+  ASSERT_EQ(json.status, 0) << json.err;
+  EXPECT_NE(json.out.find("{\"port\": null, \"device\": \"" + tree.Dev() +
+                          "/ttyS0\", \"description\": \"on-board serial port\", \"manufacturer\": null"),
+            std::string::npos)
+      << json.out;
+  EXPECT_NE(json.out.find("\"vid\": \"0403\", \"pid\": \"6001\", \"location\": \"1-1.2\""), std::string::npos);
+  EXPECT_NE(json.out.find("\"access\": true, \"kind\": \"usb\""), std::string::npos);
 }

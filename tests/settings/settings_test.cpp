@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "settings/BusSettings.h"
 #include "settings/IniFile.h"
 #include "testsupport/TempDir.h"
 
@@ -171,4 +172,15 @@ TEST(Settings, TheResponsePanelKeepsItsOwnSectionAndLeavesTheRestAlone) {
   WriteText(path, "[Response]\nVisible=0\nHeight=99\n");
   ASSERT_EQ(SaveSettings(path, FrameGeometry{}, TProgramOptions{}), std::nullopt);
   EXPECT_EQ(LoadResponsePanelSettings(path), (ResponsePanelSettings{false, 99}));
+}
+
+TEST(Settings, TheBusScanKeepsItsOwnKeysAndLeavesTheRestAlone) {
+  TempDir dir;
+  const std::string path = dir / "Varlo95.ini";
+  WriteText(path, "; mine\n[Bus]\nDevice 5=OLD\nDevice 9=KEPT\n[Communications]\nCom Port=1\n");
+  ASSERT_FALSE(SaveBusScan(path, {{3, "FOH LEFT"}, {5, std::nullopt}, {7, "MON = 2"}}));
+  EXPECT_EQ(ReadText(path),
+            "; mine\n[Bus]\nDevice 9=KEPT\nDevice 3=FOH LEFT\nDevice 7=MON = 2\n[Communications]\nCom Port=1\n");
+  EXPECT_EQ(LoadBusDevices(path), (std::map<int, std::string>{{3, "FOH LEFT"}, {7, "MON = 2"}, {9, "KEPT"}}));
+  EXPECT_TRUE(LoadBusDevices(dir / "missing.ini").empty());
 }

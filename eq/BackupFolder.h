@@ -50,3 +50,9 @@ enum class FolderSwap {
 // could not be removed.
 std::string ReplaceBackupFolder(const std::filesystem::path& dir, const std::vector<BackupFile>& files,
                                 FolderSwap swap = FolderSwap::Exchange);
+
+// A small regular file (a symbolic link is followed) of at most `limit`
+// bytes. A folder, device or pipe is refused without waiting on it, and no
+// more than `limit` bytes are ever read. Throws std::runtime_error naming
+// the file and the cause.
+std::string ReadSmallFile(const std::filesystem::path& path, size_t limit);

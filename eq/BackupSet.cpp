@@ -1,11 +1,11 @@
-#include "cli/BackupSet.h"
+#include "eq/BackupSet.h"
 
 #include <array>
 #include <cstdio>
 #include <optional>
 #include <stdexcept>
 
-#include "cli/Json.h"
+#include "link/Json.h"
 #include "eq/PresetFormats.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "cli/Json.h"
+#include "link/Json.h"
 
 #include <cmath>
 #include <cstdio>

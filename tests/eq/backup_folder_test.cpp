@@ -10,7 +10,7 @@
 #include <fstream>
 #include <functional>
 
-#include "cli/BackupFolder.h"
+#include "eq/BackupFolder.h"
 
 namespace fs = std::filesystem;
 

@@ -14,6 +14,8 @@
 inline constexpr const char* kManifestName = "manifest.json";
 inline constexpr const char* kManifestFormat = "varlo95-backup";
 inline constexpr int kManifestVersion = 1;
+// A manifest of eight presets is about 1 KB; anything far larger is not one.
+inline constexpr size_t kManifestSizeLimit = 64 * 1024;
 
 // "preset-<n>.V95"
 std::string PresetFileName(int preset);

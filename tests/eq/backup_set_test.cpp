@@ -3,8 +3,8 @@
 // sent back.
 #include <gtest/gtest.h>
 
-#include "cli/BackupSet.h"
-#include "cli/Json.h"
+#include "eq/BackupSet.h"
+#include "link/Json.h"
 #include "eq/PresetFormats.h"
 
 namespace {

@@ -1,0 +1,426 @@
+#include "app/BusWindow.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <algorithm>
+#include <cmath>
+#include <ctime>
+#include <memory>
+
+#include "app/ScanBusDlg.h"
+#include "controls/ApplicationHint.h"
+#include "controls/zkScale.h"
+#include "eqwindow/OperatorMessages.h"
+#include "settings/BusSettings.h"
+
+namespace {
+const QStringList kHeaders = {"Address", "Device Name", "Preset", "Mute", "Bypass", "Lock", "State", "Last Seen"};
+// Design columns' widths (the last takes what is left).
+const int kColumnWidths[] = {52, 118, 46, 40, 48, 40, 110};
+constexpr int kPad = 8, kButtonWidth = 75, kCompareWidth = 140, kButtonHeight = 25, kStatusHeight = 32;
+
+QString YesNo(bool value) { return value ? "yes" : "no"; }
+
+QString SeenText(std::chrono::system_clock::time_point seen) {
+  if (seen.time_since_epoch().count() == 0) return {};
+  const std::time_t t = std::chrono::system_clock::to_time_t(seen);
+  std::tm local{};
+  localtime_r(&t, &local);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+  return text;
+}
+
+QString DurationText(double seconds) {
+  const int s = int(std::lround(seconds));
+  return s >= 60 ? QString("%1 min %2 s").arg(s / 60).arg(s % 60) : QString("%1 s").arg(s);
+}
+}  // namespace
+
+BusWindow::BusWindow(LineQueue& line, OperatorMessages& messages, std::string settingsPath, QWidget* parent)
+    : QWidget(parent), messages_(messages), settingsPath_(std::move(settingsPath)), scan_(line), reader_(line), restore_(line) {
+  setObjectName("BusWindow");
+  setWindowTitle("Bus");
+  setAccessibleName("Bus");
+  QFont design = font();
+  design.setPixelSize(-kDesignFontHeight);
+  setFont(design);
+
+  ScanBtn = new QPushButton("&Scan...", this);
+  ScanBtn->setAccessibleName("Scan");
+  SetHint(*ScanBtn, "|Ask every address of a range which device answers");
+  connect(ScanBtn, &QPushButton::clicked, this, [this] { ScanClick(); });
+  BackUpBtn = new QPushButton("&Back Up...", this);
+  BackUpBtn->setAccessibleName("Back Up");
+  SetHint(*BackUpBtn, "|Save the eight presets of each selected device to a folder");
+  connect(BackUpBtn, &QPushButton::clicked, this, [this] { BackUpClick(); });
+  RestoreBtn = new QPushButton("&Restore...", this);
+  RestoreBtn->setAccessibleName("Restore");
+  SetHint(*RestoreBtn, "|Write the backup of each selected device back to it");
+  connect(RestoreBtn, &QPushButton::clicked, this, [this] { RestoreClick(); });
+  CompareBtn = new QPushButton("&Compare with Backup...", this);
+  CompareBtn->setAccessibleName("Compare with Backup");
+  SetHint(*CompareBtn, "|Say what each selected device holds that differs from its backup");
+  connect(CompareBtn, &QPushButton::clicked, this, [this] { CompareClick(); });
+  StopBtn = new QPushButton("S&top", this);
+  StopBtn->setAccessibleName("Stop");
+  SetHint(*StopBtn, "|Stop after the address or preset being asked");
+  StopBtn->setEnabled(false);
+  connect(StopBtn, &QPushButton::clicked, this, [this] { StopClick(); });
+  Progress = new QProgressBar(this);
+  Progress->setAccessibleName("Scan progress");
+  Progress->setRange(0, 1);
+  Progress->setValue(0);
+  Table = new QTableWidget(0, ColumnCount, this);
+  Table->setObjectName("BusTable");
+  Table->setAccessibleName("Devices on the line");
+  Table->setHorizontalHeaderLabels(kHeaders);
+  Table->verticalHeader()->hide();
+  Table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  Table->setSelectionBehavior(QAbstractItemView::SelectRows);
+  Table->horizontalHeader()->setStretchLastSection(true);
+  Table->installEventFilter(this);
+  connect(Table, &QTableWidget::cellDoubleClicked, this, [this] { OpenCurrentDevice(); });
+  connect(Table, &QTableWidget::itemSelectionChanged, this, [this] { EnableButtons(); });
+  StatusLabel = new QLabel(this);
+  StatusLabel->setAccessibleName("Bus status");
+  StatusLabel->setWordWrap(true);
+  StatusLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+
+  // The devices the last scans found, until they are asked again.
+  for (const auto& [address, name] : LoadBusDevices(settingsPath_)) {
+    BusDevice device;
+    device.address = address;
+    device.deviceName = name;
+    ShowDevice(device);
+  }
+
+  scan_.OnAnswer = [this](const BusDevice& device) { ScanAnswered(device); };
+  scan_.OnFinished = [this](bool stopped) { ScanFinished(stopped); };
+  reader_.OnPreset = [this](int address, int preset) {
+    Progress->setValue(reader_.PresetsRead());
+    const QString text = QString("%1 address %2: preset %3 of 8 read.")
+                             .arg(comparing_ ? "Comparing" : "Backing up")
+                             .arg(address)
+                             .arg(preset);
+    StatusLabel->setText(text);
+    Progress->setAccessibleDescription(text);
+  };
+  reader_.OnDevice = [this](int address, const std::string& failure) {
+    Progress->setValue(reader_.PresetsRead());
+    if (failure.empty())
+      ++devicesDone_;
+    else
+      readerFailures_.push_back("address " + std::to_string(address) + ": " + failure);
+  };
+  reader_.OnFinished = [this](bool stopped) { ReaderFinished(stopped); };
+  restore_.OnPreset = [this](int address, int preset) {
+    Progress->setValue(restore_.PresetsDone());
+    const QString text = QString("Restoring address %1: preset %2 written and verified.").arg(address).arg(preset);
+    StatusLabel->setText(text);
+    Progress->setAccessibleDescription(text);
+  };
+  restore_.OnDevice = [this](int address, const std::string& failure) {
+    if (failure.empty())
+      ++devicesDone_;
+    else
+      readerFailures_.push_back("address " + std::to_string(address) + ": " + failure);
+  };
+  restore_.OnFinished = [this](bool stopped) { RestoreFinished(stopped); };
+
+  EnableButtons();
+  resize(kDesignWidth, kDesignHeight);
+  PlaceControls();
+  for (int c = 0; c < ColumnCount - 1; ++c) Table->setColumnWidth(c, kColumnWidths[c]);
+  const FormScale scale = ScaleFormToScreen(*this);
+  for (int c = 0; c < ColumnCount - 1; ++c) Table->setColumnWidth(c, scale.Of(kColumnWidths[c]));
+  createdSize_ = size();
+  StatusLabel->setText(Table->rowCount() ? "The devices of the last scan, not asked since. Scan to ask them."
+                                         : "No scan yet: Scan asks which devices answer.");
+}
+
+void BusWindow::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  PlaceControls();
+}
+
+void BusWindow::PlaceControls() {
+  const FormScale scale = ScaleOf(*this);
+  const int pad = scale.Of(kPad), w = scale.Of(kButtonWidth), h = scale.Of(kButtonHeight);
+  const int wide = scale.Of(kCompareWidth);
+  ScanBtn->setGeometry(pad, pad, w, h);
+  BackUpBtn->setGeometry(2 * pad + w, pad, w, h);
+  RestoreBtn->setGeometry(3 * pad + 2 * w, pad, w, h);
+  CompareBtn->setGeometry(4 * pad + 3 * w, pad, wide, h);
+  StopBtn->setGeometry(5 * pad + 3 * w + wide, pad, w, h);
+  const int progressLeft = 6 * pad + 4 * w + wide;
+  Progress->setGeometry(progressLeft, pad, std::max(0, width() - progressLeft - pad), h);
+  const int status = scale.Of(kStatusHeight);
+  const int tableTop = 2 * pad + h;
+  Table->setGeometry(pad, tableTop, std::max(0, width() - 2 * pad),
+                     std::max(0, height() - tableTop - status - pad));
+  StatusLabel->setGeometry(pad, height() - status, std::max(0, width() - 2 * pad), status);
+}
+
+bool BusWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == Table && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      OpenCurrentDevice();
+      return true;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+int BusWindow::RowOf(int address) const {
+  for (int row = 0; row < Table->rowCount(); ++row)
+    if (Table->item(row, AddressColumn)->data(Qt::UserRole).toInt() == address) return row;
+  return -1;
+}
+
+int BusWindow::RowFor(int address) {
+  if (const int row = RowOf(address); row >= 0) return row;
+  int row = 0;
+  while (row < Table->rowCount() && Table->item(row, AddressColumn)->data(Qt::UserRole).toInt() < address) ++row;
+  Table->insertRow(row);
+  for (int c = 0; c < ColumnCount; ++c) Table->setItem(row, c, new QTableWidgetItem);
+  Table->item(row, AddressColumn)->setData(Qt::UserRole, address);
+  Table->item(row, AddressColumn)->setText(QString::number(address));
+  return row;
+}
+
+void BusWindow::ShowDevice(const BusDevice& device) {
+  const int row = RowFor(device.address);
+  const bool online = device.state == BusDevice::State::Online;
+  const auto set = [&](Column c, const QString& text) { Table->item(row, c)->setText(text); };
+  // A device that did not answer keeps its name and its last sighting.
+  if (online || device.state == BusDevice::State::NotScanned) set(NameColumn, QString::fromStdString(device.deviceName));
+  set(PresetColumn, online ? QString::number(device.preset) : QString());
+  set(MuteColumn, online ? YesNo(device.mute) : QString());
+  set(BypassColumn, online ? YesNo(device.bypass) : QString());
+  set(LockColumn, online ? YesNo(device.lock) : QString());
+  set(StateColumn, QString::fromStdString(device.StateText()));
+  if (online) set(SeenColumn, SeenText(device.lastSeen));
+}
+
+void BusWindow::EnableButtons() {
+  const bool busy = scan_.Running() || reader_.Running() || restore_.Running();
+  const bool selected = Table->selectionModel()->hasSelection();
+  ScanBtn->setEnabled(!busy);
+  BackUpBtn->setEnabled(!busy && selected);
+  RestoreBtn->setEnabled(!busy && selected);
+  CompareBtn->setEnabled(!busy && selected);
+  StopBtn->setEnabled(busy);
+}
+
+void BusWindow::ScanClick() {
+  if (scan_.Running() || reader_.Running() || restore_.Running()) return;
+  std::optional<std::pair<int, int>> range;
+  if (RunScanDialog) {
+    range = RunScanDialog();
+  } else {
+    TScanBusDlg dialog(this);
+    if (dialog.exec() == QDialog::Accepted) range = dialog.Range();
+  }
+  if (!range || (PrepareLine && !PrepareLine())) return;
+  range_ = *range;
+  answers_.clear();
+  Progress->setRange(0, range_.second - range_.first + 1);
+  Progress->setValue(0);
+  scan_.Start(range_.first, range_.second);
+  EnableButtons();
+  ShowScanState();
+}
+
+void BusWindow::StopClick() {
+  scan_.Stop();
+  reader_.Stop();
+  restore_.Stop();
+}
+
+void BusWindow::BackUpClick() { ReadSelectedDevices(false); }
+
+void BusWindow::CompareClick() { ReadSelectedDevices(true); }
+
+std::vector<DevicePresetReader::Target> BusWindow::ChooseTargets(const QString& title) {
+  std::vector<int> addresses;
+  for (const QModelIndex& index : Table->selectionModel()->selectedRows())
+    addresses.push_back(Table->item(index.row(), AddressColumn)->data(Qt::UserRole).toInt());
+  if (addresses.empty()) return {};
+  std::sort(addresses.begin(), addresses.end());
+  const QString folder = RunFolderDialog ? RunFolderDialog() : QFileDialog::getExistingDirectory(this, title);
+  if (folder.isEmpty()) return {};
+  readerFolder_ = folder;
+  std::vector<DevicePresetReader::Target> targets;
+  const std::filesystem::path base(QFile::encodeName(folder).toStdString());
+  for (int address : addresses)
+    targets.push_back({address, addresses.size() == 1 ? base : base / AddressFolderName(address)});
+  return targets;
+}
+
+void BusWindow::RestoreClick() {
+  if (scan_.Running() || reader_.Running() || restore_.Running()) return;
+  std::vector<DevicePresetReader::Target> targets = ChooseTargets("Restore from Folder");
+  if (targets.empty()) return;
+  // What will be overwritten, device by device.
+  std::string question;
+  for (const DevicePresetReader::Target& t : targets) {
+    const int row = RowOf(t.address);
+    const std::string now = row < 0 ? std::string() : Table->item(row, NameColumn)->text().toStdString();
+    question += "Address " + std::to_string(t.address) + (now.empty() ? "" : " (" + now + ")") + ": ";
+    try {
+      const LoadedBackup set = LoadBackupSet(t.dir);
+      std::string presets;
+      for (const auto& [preset, block] : set.blocks) presets += (presets.empty() ? "" : ", ") + std::to_string(preset);
+      question += "presets " + presets + " are overwritten from " + t.dir.string() + ", and the device is named \"" +
+                  set.manifest.deviceName + "\".\n";
+    } catch (const std::exception& e) {
+      question += std::string("nothing can be restored (") + e.what() + ").\n";
+    }
+  }
+  if (!messages_.AskYesNo("Restore", question + "\nThe presets' present contents are lost. Continue?",
+                          MessageIcon::Warning) ||
+      (PrepareLine && !PrepareLine()))
+    return;
+  readerFailures_.clear();
+  devicesDone_ = 0;
+  Progress->setRange(0, int(targets.size()) * 8);
+  Progress->setValue(0);
+  restore_.Start(std::move(targets));
+  EnableButtons();
+}
+
+void BusWindow::RestoreFinished(bool stopped) {
+  EnableButtons();
+  QString text = QString("%1 %2 device(s) from %3.")
+                     .arg(stopped ? "Restore stopped; restored" : "Restored")
+                     .arg(devicesDone_)
+                     .arg(readerFolder_);
+  std::string details;
+  for (const std::string& failure : readerFailures_) details += "\nFailed: " + failure;
+  StatusLabel->setText(text);
+  Progress->setAccessibleDescription(text + QString::fromStdString(details));
+  if (!readerFailures_.empty())
+    messages_.ShowMessage("Restore Error", text.toStdString() + details, MessageIcon::Error);
+}
+
+void BusWindow::ReadSelectedDevices(bool compare) {
+  if (scan_.Running() || reader_.Running() || restore_.Running()) return;
+  std::vector<DevicePresetReader::Target> targets =
+      ChooseTargets(compare ? "Compare with Backup in Folder" : "Back Up to Folder");
+  if (targets.empty() || (PrepareLine && !PrepareLine())) return;
+  comparing_ = compare;
+  readerFailures_.clear();
+  comparisons_.clear();
+  devicesDone_ = 0;
+  if (compare) {
+    // The backup is read and checked before its device is asked.
+    auto loaded = std::make_shared<LoadedBackup>();
+    reader_.BeforeDevice = [loaded](const DevicePresetReader::Target& target) -> std::string {
+      try {
+        *loaded = LoadBackupSet(target.dir);
+      } catch (const std::exception& e) {
+        return e.what();
+      }
+      return {};
+    };
+    reader_.WithPresets = [this, loaded](const DevicePresetReader::Target& target,
+                                         const std::vector<pa422::Bytes>& blocks) {
+      const std::vector<std::string> lines = BackupDifferences(*loaded, blocks);
+      std::string text = "address " + std::to_string(target.address) + ": ";
+      if (lines.empty()) text += "no differences";
+      for (size_t i = 0; i < lines.size(); ++i) text += (i ? "; " : "") + lines[i];
+      comparisons_.push_back(text);
+      return std::string();
+    };
+  } else {
+    reader_.BeforeDevice = [](const DevicePresetReader::Target& target) -> std::string {
+      try {
+        CheckBackupFolder(target.dir);
+      } catch (const std::exception& e) {
+        return e.what();
+      }
+      return {};
+    };
+    reader_.WithPresets = WriteBackupSet;
+  }
+  Progress->setRange(0, int(targets.size()) * 8);
+  Progress->setValue(0);
+  reader_.Start(std::move(targets));
+  EnableButtons();
+}
+
+void BusWindow::ReaderFinished(bool stopped) {
+  EnableButtons();
+  QString text = comparing_ ? QString("%1 %2 device(s) with the backup in %3.")
+                                  .arg(stopped ? "Compare stopped; compared" : "Compared")
+                                  .arg(devicesDone_)
+                                  .arg(readerFolder_)
+                            : QString("%1 %2 device(s) to %3.")
+                                  .arg(stopped ? "Backup stopped; backed up" : "Backed up")
+                                  .arg(devicesDone_)
+                                  .arg(readerFolder_);
+  std::string details;
+  for (const std::string& line : comparisons_) details += "\n" + line;
+  for (const std::string& failure : readerFailures_) details += "\nFailed: " + failure;
+  StatusLabel->setText(text);
+  Progress->setAccessibleDescription(text + QString::fromStdString(details));
+  if (comparing_)
+    messages_.ShowMessage("Compare with Backup", text.toStdString() + details,
+                          readerFailures_.empty() ? MessageIcon::Information : MessageIcon::Error);
+  else if (!readerFailures_.empty())
+    messages_.ShowMessage("Back Up Error", text.toStdString() + details, MessageIcon::Error);
+}
+
+void BusWindow::OpenCurrentDevice() {
+  const int row = Table->currentRow();
+  if (row < 0 || !OpenDevice) return;
+  OpenDevice(Table->item(row, AddressColumn)->data(Qt::UserRole).toInt());
+}
+
+void BusWindow::ScanAnswered(const BusDevice& device) {
+  // Absent addresses get no row of their own; a known one is marked.
+  if (device.state != BusDevice::State::Absent || RowOf(device.address) >= 0) ShowDevice(device);
+  if (device.state == BusDevice::State::Online)
+    answers_[device.address] = device.deviceName;
+  else if (device.state == BusDevice::State::Absent)
+    answers_[device.address] = std::nullopt;
+  Progress->setValue(scan_.Asked());
+  ShowScanState();
+}
+
+void BusWindow::ShowScanState() {
+  QString text = QString("Asked %1 of %2 (addresses %3 to %4), %5 found; about %6 left. Each absent address "
+                         "takes about 2 s: narrow the range to the addresses in use.")
+                     .arg(scan_.Asked())
+                     .arg(scan_.Total())
+                     .arg(range_.first)
+                     .arg(range_.second)
+                     .arg(scan_.Found())
+                     .arg(DurationText(scan_.SecondsLeft()));
+  StatusLabel->setText(text);
+  Progress->setAccessibleDescription(text);
+}
+
+void BusWindow::ScanFinished(bool stopped) {
+  EnableButtons();
+  const int last = range_.first + scan_.Asked() - 1;
+  QString text = stopped ? QString("Scan stopped after address %1: %2 found.").arg(last).arg(scan_.Found())
+                         : QString("Scan of addresses %1 to %2: %3 found.")
+                               .arg(range_.first)
+                               .arg(range_.second)
+                               .arg(scan_.Found());
+  if (const std::optional<std::string> failure = SaveBusScan(settingsPath_, answers_)) {
+    messages_.ShowMessage("Save Settings Error", *failure, MessageIcon::Error);
+    text += " Not kept in the settings file.";
+  }
+  StatusLabel->setText(text);
+  Progress->setAccessibleDescription(text);
+}

@@ -1,0 +1,103 @@
+// varlo-cli ports: the serial ports of this system as the user knows them,
+// with the port number the settings file maps to each, and the network
+// lines of the settings file; a line each, or JSON.
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <system_error>
+
+#include "cli/DeviceCommandSupport.h"
+#include "cli/DeviceCommands.h"
+#include "link/JsonText.h"
+#include "serial/PortList.h"
+#include "settings/IniFile.h"
+#include "settings/SettingsLocation.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+constexpr int kLastPort = 255;
+
+// The "Com n Device" values of the settings file, by port number.
+std::map<int, std::string> MappedDevices() {
+  std::map<int, std::string> mapped;
+  const std::string path = SettingsFilePath(ExecutableDirectory());
+  if (IniFileProblem(path)) return mapped;
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  for (int n = 1; n <= kLastPort; ++n)
+    if (auto value = FindIniValue(text.str(), "Communications", "Com " + std::to_string(n) + " Device");
+        value && !value->empty())
+      mapped[n] = *value;
+  return mapped;
+}
+
+bool SameNode(const std::string& a, const std::string& b) {
+  std::error_code ea, eb;
+  const fs::path ca = fs::canonical(a, ea), cb = fs::canonical(b, eb);
+  return !ea && !eb && ca == cb;
+}
+
+std::string JsonOrNull(const std::string& value) { return value.empty() ? "null" : JsonString(value); }
+}  // namespace
+
+int PortsCommand(const std::vector<std::string>& rawArgs) {
+  Arguments args = ParseArguments(rawArgs, {"--sysfs-root", "--dev-root"}, {"--json"});
+  NoPositional(args, "ports");
+  PortRoots roots;
+  if (args.Has("--sysfs-root")) roots.sys = RequiredPath(args, "--sysfs-root");
+  if (args.Has("--dev-root")) roots.dev = RequiredPath(args, "--dev-root");
+  const std::map<int, std::string> mapped = MappedDevices();
+
+  struct Row {
+    int port = 0;
+    SystemPort system;
+  };
+  std::vector<Row> rows;
+  for (const SystemPort& p : ListSystemPorts(roots)) {
+    Row row{0, p};
+    for (const auto& [n, device] : mapped)
+      if (device == p.device || SameNode(device, p.device)) {
+        row.port = n;
+        break;
+      }
+    rows.push_back(row);
+  }
+  for (const auto& [n, device] : mapped)
+    if (device.rfind("rfc2217://", 0) == 0) {
+      Row row{n, {}};
+      row.system.device = device;
+      row.system.kind = "network";
+      rows.push_back(row);
+    }
+
+  if (args.Has("--json")) {
+    std::string json = "[";
+    for (size_t i = 0; i < rows.size(); ++i) {
+      const SystemPort& p = rows[i].system;
+      const std::string description = p.kind == "network" ? "network serial line" : p.Description();
+      json += std::string(i ? ",\n " : "\n ") + "{\"port\": " +
+              (rows[i].port ? std::to_string(rows[i].port) : "null") + ", \"device\": " + JsonString(p.device) +
+              ", \"description\": " + JsonString(description) + ", \"manufacturer\": " + JsonOrNull(p.manufacturer) +
+              ", \"serial\": " + JsonOrNull(p.serial) + ", \"vid\": " + JsonOrNull(p.vid) +
+              ", \"pid\": " + JsonOrNull(p.pid) + ", \"location\": " + JsonOrNull(p.location) +
+              ", \"byId\": " + JsonOrNull(p.byId) + ", \"byPath\": " + JsonOrNull(p.byPath) +
+              ", \"access\": " + (p.kind == "network" || p.access ? "true" : "false") + ", \"kind\": " +
+              JsonString(p.kind) + "}";
+    }
+    std::cout << json << (rows.empty() ? "]\n" : "\n]\n");
+    return 0;
+  }
+  if (rows.empty()) std::cout << "no serial port found\n";
+  for (const Row& row : rows) {
+    const SystemPort& p = row.system;
+    const std::string port = row.port ? "COM" + std::to_string(row.port) : "-";
+    std::string line = port + std::string(port.size() < 6 ? 6 - port.size() : 1, ' ') + p.device + "  " +
+                       (p.kind == "network" ? "network serial line" : p.Description());
+    if (p.kind != "network" && !p.access) line += " (no permission)";
+    std::cout << line << "\n";
+  }
+  return 0;
+}

@@ -1,0 +1,196 @@
+#include "eq/DeviceRestore.h"
+
+#include "eq/EqualizerDocument.h"
+#include "link/TzkPA422Form.h"
+
+namespace all = pa422::all_data;
+namespace tx = pa422::transmit;
+
+namespace {
+const char* StepName(int step) {
+  static const char* const names[] = {"reading", "naming the device before", "unlocking", "writing", "locking",
+                                      "reading back"};
+  return names[step];
+}
+
+std::string Presets(const std::vector<int>& presets) {
+  std::string text;
+  for (size_t i = 0; i < presets.size(); ++i) text += (i ? ", " : "") + std::to_string(presets[i]);
+  return text;
+}
+}  // namespace
+
+DeviceRestore::DeviceRestore(LineQueue& line) : line_(line), owner_(line.NewOwner()) {}
+
+DeviceRestore::~DeviceRestore() { line_.Withdraw(owner_); }
+
+void DeviceRestore::Start(std::vector<Target> targets) {
+  if (running_) return;
+  targets_ = std::move(targets);
+  device_ = 0;
+  presetsDone_ = 0;
+  running_ = true;
+  stopping_ = false;
+  NextDevice();
+}
+
+void DeviceRestore::Stop() {
+  if (!running_) return;
+  // The preset in hand is finished first: its steps go on; no other starts.
+  stopping_ = true;
+  if (!line_.Running(owner_) && line_.Pending(owner_) == 0) Finish(true);
+}
+
+void DeviceRestore::NextDevice() {
+  while (device_ < targets_.size()) {
+    // Every file to be sent is read and checked before the device is asked.
+    try {
+      backup_ = LoadBackupSet(targets_[device_].dir);
+      if (backup_.blocks.empty()) throw std::runtime_error(targets_[device_].dir.string() + " holds no presets");
+    } catch (const std::exception& e) {
+      DeviceDone(std::string(e.what()) + "; nothing was sent");
+      continue;
+    }
+    presets_.clear();
+    for (const auto& [preset, block] : backup_.blocks) presets_.push_back(preset);
+    preset_ = 0;
+    renamed_ = false;
+    written_.clear();
+    Run(Step::ReadBefore);
+    return;
+  }
+  Finish(false);
+}
+
+void DeviceRestore::NextPreset() {
+  if (++preset_ >= presets_.size()) {
+    DeviceDone({});
+    if (stopping_)
+      Finish(true);
+    else
+      NextDevice();
+    return;
+  }
+  if (stopping_) {
+    DeviceFailed("stopped before preset " + std::to_string(presets_[preset_]));
+    return;
+  }
+  Run(Step::ReadBefore);
+}
+
+void DeviceRestore::Run(Step step) {
+  const int address = targets_[device_].address;
+  const int preset = presets_[preset_];
+  LineRequest request;
+  request.owner = owner_;
+  request.address = address;
+  request.background = true;
+  request.ownOutcome = true;
+  const std::string& password = pa422::kDevicePassword;
+  switch (step) {
+    case Step::ReadBefore:
+    case Step::ReadBack:
+      request.start = [address, preset](TzkPA422Form& e) {
+        e.PendingEdit = TPendingEdit::None;
+        e.RecallAllData(address, preset);
+      };
+      break;
+    case Step::Rename:
+      request.start = [address, password, name = backup_.manifest.deviceName](TzkPA422Form& e) {
+        e.SetDeviceName(address, password, name);
+      };
+      break;
+    case Step::Unlock:
+      request.start = [address, preset, password](TzkPA422Form& e) { e.UnlockPreset(address, preset, password); };
+      break;
+    case Step::Write:
+      request.kind = LineRequest::WholeCurve;
+      request.start = [address, preset, block = backup_.blocks.at(preset)](TzkPA422Form& e) {
+        e.TransmitAllData(address, preset, block);
+      };
+      break;
+    case Step::Lock:
+      request.start = [address, preset, password](TzkPA422Form& e) { e.LockPreset(address, preset, password); };
+      break;
+  }
+  request.done = [this, step, alive = std::weak_ptr<char>(alive_)](const LineOutcome& outcome) {
+    if (!alive.expired() && running_) Ended(step, outcome);
+  };
+  line_.Submit(std::move(request));
+}
+
+void DeviceRestore::Ended(Step step, const LineOutcome& outcome) {
+  const bool read = step == Step::ReadBefore || step == Step::ReadBack;
+  if (!outcome.succeeded ||
+      (read && outcome.data.size() != static_cast<size_t>(pa422::kAllDataLength + 1))) {
+    const std::string why = outcome.message.empty() ? (outcome.started ? "the device's answer was not whole"
+                                                                       : "the serial line is closed")
+                                                    : outcome.message;
+    DeviceFailed(std::string(StepName(static_cast<int>(step))) + " preset " + std::to_string(presets_[preset_]) +
+                 ": " + why);
+    return;
+  }
+  const int preset = presets_[preset_];
+  const BackupPreset& entry = *backup_.manifest.Find(preset);
+  const std::string wantedName = pa422::BlockName(pa422::Name16(backup_.manifest.deviceName), 1);
+  switch (step) {
+    case Step::ReadBefore:
+      before_ = outcome.data;
+      // A whole restore gives a replaced unit the device name of the backup.
+      if (!renamed_ && pa422::BlockName(before_, all::kDeviceName) != wantedName) {
+        renamed_ = true;
+        Run(Step::Rename);
+        return;
+      }
+      [[fallthrough]];
+    case Step::Rename:
+      Run(pa422::BlockByte(before_, all::kLock) ? Step::Unlock : Step::Write);
+      return;
+    case Step::Unlock:
+      Run(Step::Write);
+      return;
+    case Step::Write:
+      Run(entry.locked ? Step::Lock : Step::ReadBack);
+      return;
+    case Step::Lock:
+      Run(Step::ReadBack);
+      return;
+    case Step::ReadBack: {
+      std::string difference = DifferenceFromSent(outcome.data, backup_.blocks.at(preset));
+      if (difference.empty() && (pa422::BlockByte(outcome.data, all::kLock) != 0) != entry.locked)
+        difference = entry.locked ? "the preset is not locked" : "the preset is still locked";
+      if (difference.empty() && pa422::BlockName(outcome.data, all::kDeviceName) != wantedName)
+        difference = "the device name is \"" + pa422::BlockName(outcome.data, all::kDeviceName) + "\"";
+      if (!difference.empty()) {
+        DeviceFailed("preset " + std::to_string(preset) + " read back different (" + difference + ")");
+        return;
+      }
+      written_.push_back(preset);
+      ++presetsDone_;
+      if (OnPreset) OnPreset(targets_[device_].address, preset);
+      NextPreset();
+      return;
+    }
+  }
+}
+
+void DeviceRestore::DeviceFailed(const std::string& what) {
+  DeviceDone(what + "; " + (written_.empty() ? "no preset was written" : "written and verified: presets " +
+                                                                             Presets(written_)));
+  if (stopping_)
+    Finish(true);
+  else
+    NextDevice();
+}
+
+void DeviceRestore::DeviceDone(const std::string& failure) {
+  const int address = targets_[device_].address;
+  ++device_;
+  if (OnDevice) OnDevice(address, failure);
+}
+
+void DeviceRestore::Finish(bool stopped) {
+  running_ = false;
+  stopping_ = false;
+  if (OnFinished) OnFinished(stopped);
+}

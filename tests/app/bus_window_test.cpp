@@ -1,0 +1,154 @@
+// The Bus window in the program against orbsim: a scan through the real
+// Scan Bus dialog fills a row per device (online, or the engine's error),
+// keeps them in the settings file for the next start, and a row opens its
+// device's equalizer window once.
+#include <QAction>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QTest>
+#include <filesystem>
+
+#include "app/BusWindow.h"
+#include "app/ScanBusDlg.h"
+#include "controls/StatusPanelAccessible.h"
+#include "controls/TzkTrackBarAccessible.h"
+#include "tests/eqwindow/WindowFixture.h"
+
+class BusWindowTest : public QObject, public WindowFixture {
+  Q_OBJECT
+
+  QString Cell(BusWindow& bus, int address, int column) {
+    const int row = bus.RowOf(address);
+    return row < 0 ? QString("no row") : bus.Table->item(row, column)->text();
+  }
+
+ private slots:
+  void initTestCase() { SetUpTestCase(); }
+  void init() { SetUp(); }
+  void cleanup() { TearDown(); }
+
+  void scanFillsTheTableKeepsItAndOpensWindows() {
+    StartProgram("1,3");
+    sim->Ok("fault 3 status 5");
+    Frame().WindowBusItem->trigger();
+    BusWindow* bus = Frame().Bus();
+    QVERIFY(bus);
+    QCOMPARE(bus->Table->rowCount(), 0);
+    OnNextModal([](QWidget* modal) {
+      auto* dialog = qobject_cast<TScanBusDlg*>(modal);
+      QVERIFY(dialog && dialog->SEFrom->value() == 1 && dialog->SETo->value() == 240);
+      QVERIFY(dialog->CostLabel->text().contains("8 min"));
+      dialog->SETo->setValue(3);
+      QTest::mouseClick(dialog->OKBtn, Qt::LeftButton);
+    });
+    bus->ScanBtn->click();
+    QVERIFY(bus->StopBtn->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(!bus->Scan().Running(), 15000);
+    // Address 2 is absent and gets no row.
+    QCOMPARE(bus->Table->rowCount(), 2);
+    QCOMPARE(Cell(*bus, 1, BusWindow::StateColumn), QString("online"));
+    QCOMPARE(Cell(*bus, 1, BusWindow::PresetColumn), QString("1"));
+    QVERIFY(Cell(*bus, 3, BusWindow::StateColumn).startsWith("error: "));
+    QVERIFY2(bus->StatusLabel->text().contains("1 found"), qPrintable(bus->StatusLabel->text()));
+    QVERIFY(ReadText(*dir / "Varlo95.ini").find("[Bus]\nDevice 1=") != std::string::npos);
+
+    // A backup of both rows: the device that answers with an error is
+    // named, the other's set is written in its own subfolder.
+    const std::string folder = *dir / "backups";
+    bus->RunFolderDialog = [&folder] { return QString::fromStdString(folder); };
+    QVERIFY(!bus->BackUpBtn->isEnabled());
+    bus->Table->selectAll();
+    bus->BackUpBtn->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!bus->Backup().Running(), 15000);
+    QVERIFY(std::filesystem::exists(folder + "/addr-001/manifest.json"));
+    QVERIFY(std::filesystem::exists(folder + "/addr-001/preset-8.V95"));
+    QVERIFY(!std::filesystem::exists(folder + "/addr-003"));
+    QCOMPARE(messages->shown.back().caption, std::string("Back Up Error"));
+    QVERIFY(messages->shown.back().text.find("address 3: reading preset 1") != std::string::npos);
+    // Compared with its backup: the same, then a band that moved since.
+    bus->Table->clearSelection();
+    bus->Table->selectRow(bus->RowOf(1));
+    const std::string one = folder + "/addr-001";
+    bus->RunFolderDialog = [&one] { return QString::fromStdString(one); };
+    bus->CompareBtn->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!bus->Backup().Running(), 15000);
+    QCOMPARE(messages->shown.back().caption, std::string("Compare with Backup"));
+    QVERIFY2(messages->shown.back().text.find("address 1: no differences") != std::string::npos,
+             messages->shown.back().text.c_str());
+    TEqualizerDocument moved;
+    moved.BandSteps[7] = 6;
+    moved.PresetName = "MOVED";
+    QVERIFY(SeedDevice(1, 2, moved));
+    bus->CompareBtn->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!bus->Backup().Running(), 15000);
+    const std::string& said = messages->shown.back().text;
+    QVERIFY2(said.find("preset 2: band 8 (125 Hz) backup 0.0 dB, device +3.0 dB") != std::string::npos, said.c_str());
+    QVERIFY2(said.find("preset 2: name backup \"") != std::string::npos && said.find("device \"MOVED\"") != std::string::npos,
+             said.c_str());
+
+    // Restored once confirmed: No sends nothing; Yes writes the set back,
+    // and the device compares the same again.
+    Frames();
+    messages->answers = {false};
+    bus->RestoreBtn->click();
+    QCOMPARE(messages->shown.back().caption, std::string("Restore"));
+    QVERIFY2(messages->shown.back().text.find("Address 1 (") != std::string::npos &&
+                 messages->shown.back().text.find("presets 1, 2, 3, 4, 5, 6, 7, 8 are overwritten") != std::string::npos,
+             messages->shown.back().text.c_str());
+    QTest::qWait(50);
+    QVERIFY(!bus->Restore().Running());
+    QCOMPARE(Frames(), QString());
+    messages->answers = {true};
+    bus->RestoreBtn->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!bus->Restore().Running(), 20000);
+    QVERIFY2(bus->StatusLabel->text().startsWith("Restored 1 device(s)"), qPrintable(bus->StatusLabel->text()));
+    bus->CompareBtn->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!bus->Backup().Running(), 15000);
+    QVERIFY2(messages->shown.back().text.find("address 1: no differences") != std::string::npos,
+             messages->shown.back().text.c_str());
+
+    // Stopped after its first preset, nothing of the device is written.
+    const std::string single = *dir / "single";
+    bus->RunFolderDialog = [&single] { return QString::fromStdString(single); };
+    bus->BackUpBtn->click();
+    QTRY_VERIFY(bus->Backup().PresetsRead() >= 1);
+    bus->StopBtn->click();
+    QTRY_VERIFY(!bus->Backup().Running());
+    QVERIFY(bus->StatusLabel->text().startsWith("Backup stopped; backed up 0 device(s)"));
+    QVERIFY(!std::filesystem::exists(single + "/manifest.json"));
+
+    // Enter on a row opens its device's window; again, the same one.
+    bus->Table->setCurrentCell(bus->RowOf(1), 0);
+    QTest::keyClick(bus->Table, Qt::Key_Return);
+    QCOMPARE(Frame().EqualizerWindowCount(), 1);
+    auto* w = static_cast<TMDIChild*>(Frame().ActiveEqualizerWidget());
+    QCOMPARE(w->Doc.Address, 1);
+    QVERIFY(WaitIdle());
+    Frame().WindowBusItem->trigger();  // activates the one Bus window
+    QCOMPARE(Frame().Bus(), bus);
+    bus->OpenCurrentDevice();
+    QCOMPARE(Frame().EqualizerWindowCount(), 1);
+    QCOMPARE(Frame().ActiveEqualizerWidget(), w);
+
+    // The next start shows the device found, not scanned.
+    program.reset();
+    const std::string kept = ReadText(*dir / "Varlo95.ini");
+    StartProgram("1,3", true, kept.substr(kept.find("[Bus]")));
+    Frame().WindowBusItem->trigger();
+    QCOMPARE(Frame().Bus()->Table->rowCount(), 1);
+    QCOMPARE(Cell(*Frame().Bus(), 1, BusWindow::StateColumn), QString("not scanned"));
+  }
+};
+
+int main(int argc, char** argv) {
+  InstallTrackBarAccessibility();
+  InstallStatusPanelAccessibility();
+  TApplication app(argc, argv);
+  ApplicationHint::Install(app);
+  BusWindowTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "bus_window_test.moc"
