@@ -37,6 +37,16 @@ QString SeenText(std::chrono::system_clock::time_point seen) {
   return text;
 }
 
+// What a step threw, or empty when it went well.
+std::string FailureOf(const std::function<void()>& step) {
+  try {
+    step();
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+  return {};
+}
+
 QString DurationText(double seconds) {
   const int s = int(std::lround(seconds));
   return s >= 60 ? QString("%1 min %2 s").arg(s / 60).arg(s % 60) : QString("%1 s").arg(s);
@@ -103,35 +113,29 @@ BusWindow::BusWindow(LineQueue& line, OperatorMessages& messages, std::string se
 
   scan_.OnAnswer = [this](const BusDevice& device) { ScanAnswered(device); };
   scan_.OnFinished = [this](bool stopped) { ScanFinished(stopped); };
-  reader_.OnPreset = [this](int address, int preset) {
-    Progress->setValue(reader_.PresetsRead());
-    const QString text = QString("%1 address %2: preset %3 of 8 read.")
-                             .arg(comparing_ ? "Comparing" : "Backing up")
-                             .arg(address)
-                             .arg(preset);
-    StatusLabel->setText(text);
-    Progress->setAccessibleDescription(text);
-  };
-  reader_.OnDevice = [this](int address, const std::string& failure) {
-    Progress->setValue(reader_.PresetsRead());
+  const auto deviceEnded = [this](int address, const std::string& failure) {
     if (failure.empty())
       ++devicesDone_;
     else
       readerFailures_.push_back("address " + std::to_string(address) + ": " + failure);
+  };
+  reader_.OnPreset = [this](int address, int preset) {
+    Progress->setValue(reader_.PresetsRead());
+    ShowStatus(QString("%1 address %2: preset %3 of 8 read.")
+                   .arg(comparing_ ? "Comparing" : "Backing up")
+                   .arg(address)
+                   .arg(preset));
+  };
+  reader_.OnDevice = [this, deviceEnded](int address, const std::string& failure) {
+    Progress->setValue(reader_.PresetsRead());
+    deviceEnded(address, failure);
   };
   reader_.OnFinished = [this](bool stopped) { ReaderFinished(stopped); };
   restore_.OnPreset = [this](int address, int preset) {
     Progress->setValue(restore_.PresetsDone());
-    const QString text = QString("Restoring address %1: preset %2 written and verified.").arg(address).arg(preset);
-    StatusLabel->setText(text);
-    Progress->setAccessibleDescription(text);
+    ShowStatus(QString("Restoring address %1: preset %2 written and verified.").arg(address).arg(preset));
   };
-  restore_.OnDevice = [this](int address, const std::string& failure) {
-    if (failure.empty())
-      ++devicesDone_;
-    else
-      readerFailures_.push_back("address " + std::to_string(address) + ": " + failure);
-  };
+  restore_.OnDevice = deviceEnded;
   restore_.OnFinished = [this](bool stopped) { RestoreFinished(stopped); };
 
   EnableButtons();
@@ -305,8 +309,7 @@ void BusWindow::RestoreFinished(bool stopped) {
                      .arg(readerFolder_);
   std::string details;
   for (const std::string& failure : readerFailures_) details += "\nFailed: " + failure;
-  StatusLabel->setText(text);
-  Progress->setAccessibleDescription(text + QString::fromStdString(details));
+  ShowStatus(text, details);
   if (!readerFailures_.empty())
     messages_.ShowMessage("Restore Error", text.toStdString() + details, MessageIcon::Error);
 }
@@ -323,13 +326,8 @@ void BusWindow::ReadSelectedDevices(bool compare) {
   if (compare) {
     // The backup is read and checked before its device is asked.
     auto loaded = std::make_shared<LoadedBackup>();
-    reader_.BeforeDevice = [loaded](const DevicePresetReader::Target& target) -> std::string {
-      try {
-        *loaded = LoadBackupSet(target.dir);
-      } catch (const std::exception& e) {
-        return e.what();
-      }
-      return {};
+    reader_.BeforeDevice = [loaded](const DevicePresetReader::Target& target) {
+      return FailureOf([&] { *loaded = LoadBackupSet(target.dir); });
     };
     reader_.WithPresets = [this, loaded](const DevicePresetReader::Target& target,
                                          const std::vector<pa422::Bytes>& blocks) {
@@ -341,13 +339,8 @@ void BusWindow::ReadSelectedDevices(bool compare) {
       return std::string();
     };
   } else {
-    reader_.BeforeDevice = [](const DevicePresetReader::Target& target) -> std::string {
-      try {
-        CheckBackupFolder(target.dir);
-      } catch (const std::exception& e) {
-        return e.what();
-      }
-      return {};
+    reader_.BeforeDevice = [](const DevicePresetReader::Target& target) {
+      return FailureOf([&] { CheckBackupFolder(target.dir); });
     };
     reader_.WithPresets = WriteBackupSet;
   }
@@ -370,8 +363,7 @@ void BusWindow::ReaderFinished(bool stopped) {
   std::string details;
   for (const std::string& line : comparisons_) details += "\n" + line;
   for (const std::string& failure : readerFailures_) details += "\nFailed: " + failure;
-  StatusLabel->setText(text);
-  Progress->setAccessibleDescription(text + QString::fromStdString(details));
+  ShowStatus(text, details);
   if (comparing_)
     messages_.ShowMessage("Compare with Backup", text.toStdString() + details,
                           readerFailures_.empty() ? MessageIcon::Information : MessageIcon::Error);
@@ -405,8 +397,12 @@ void BusWindow::ShowScanState() {
                      .arg(range_.second)
                      .arg(scan_.Found())
                      .arg(DurationText(scan_.SecondsLeft()));
+  ShowStatus(text);
+}
+
+void BusWindow::ShowStatus(const QString& text, const std::string& details) {
   StatusLabel->setText(text);
-  Progress->setAccessibleDescription(text);
+  Progress->setAccessibleDescription(text + QString::fromStdString(details));
 }
 
 void BusWindow::ScanFinished(bool stopped) {
@@ -421,6 +417,5 @@ void BusWindow::ScanFinished(bool stopped) {
     messages_.ShowMessage("Save Settings Error", *failure, MessageIcon::Error);
     text += " Not kept in the settings file.";
   }
-  StatusLabel->setText(text);
-  Progress->setAccessibleDescription(text);
+  ShowStatus(text);
 }
