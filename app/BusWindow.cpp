@@ -27,13 +27,17 @@ constexpr int kPad = 8, kButtonWidth = 75, kCompareWidth = 140, kButtonHeight = 
 
 QString YesNo(bool value) { return value ? "yes" : "no"; }
 
-QString SeenText(std::chrono::system_clock::time_point seen) {
+// When a device was last seen: the time alone today (the column stays
+// narrow), else the date too; `full` always with both.
+QString SeenText(std::chrono::system_clock::time_point seen, bool full = false) {
   if (seen.time_since_epoch().count() == 0) return {};
-  const std::time_t t = std::chrono::system_clock::to_time_t(seen);
-  std::tm local{};
+  const std::time_t t = std::chrono::system_clock::to_time_t(seen), now = std::time(nullptr);
+  std::tm local{}, today{};
   localtime_r(&t, &local);
+  localtime_r(&now, &today);
+  const bool sameDay = local.tm_year == today.tm_year && local.tm_yday == today.tm_yday;
   char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+  std::strftime(text, sizeof text, full ? "%Y-%m-%d %H:%M:%S" : sameDay ? "%H:%M:%S" : "%Y-%m-%d %H:%M", &local);
   return text;
 }
 
@@ -211,7 +215,10 @@ void BusWindow::ShowDevice(const BusDevice& device) {
   set(BypassColumn, online ? YesNo(device.bypass) : QString());
   set(LockColumn, online ? YesNo(device.lock) : QString());
   set(StateColumn, QString::fromStdString(device.StateText()));
-  if (online) set(SeenColumn, SeenText(device.lastSeen));
+  if (online) {
+    set(SeenColumn, SeenText(device.lastSeen));
+    Table->item(row, SeenColumn)->setToolTip(SeenText(device.lastSeen, true));
+  }
 }
 
 void BusWindow::EnableButtons() {
@@ -390,7 +397,7 @@ void BusWindow::ScanAnswered(const BusDevice& device) {
 
 void BusWindow::ShowScanState() {
   QString text = QString("Asked %1 of %2 (addresses %3 to %4), %5 found; about %6 left. Each absent address "
-                         "takes about 2 s: narrow the range to the addresses in use.")
+                         "takes about 2\u00a0s: narrow the range to the addresses in use.")
                      .arg(scan_.Asked())
                      .arg(scan_.Total())
                      .arg(range_.first)
