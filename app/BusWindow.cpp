@@ -27,14 +27,28 @@ constexpr int kPad = 8, kButtonWidth = 75, kCompareWidth = 140, kButtonHeight = 
 
 QString YesNo(bool value) { return value ? "yes" : "no"; }
 
-QString SeenText(std::chrono::system_clock::time_point seen) {
+// When a device was last seen: the time alone today (the column stays
+// narrow), else the date too; `full` always with both.
+QString SeenText(std::chrono::system_clock::time_point seen, bool full = false) {
   if (seen.time_since_epoch().count() == 0) return {};
-  const std::time_t t = std::chrono::system_clock::to_time_t(seen);
-  std::tm local{};
+  const std::time_t t = std::chrono::system_clock::to_time_t(seen), now = std::time(nullptr);
+  std::tm local{}, today{};
   localtime_r(&t, &local);
+  localtime_r(&now, &today);
+  const bool sameDay = local.tm_year == today.tm_year && local.tm_yday == today.tm_yday;
   char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+  std::strftime(text, sizeof text, full ? "%Y-%m-%d %H:%M:%S" : sameDay ? "%H:%M:%S" : "%Y-%m-%d %H:%M", &local);
   return text;
+}
+
+// What a step threw, or empty when it went well.
+std::string FailureOf(const std::function<void()>& step) {
+  try {
+    step();
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+  return {};
 }
 
 QString DurationText(double seconds) {
@@ -103,35 +117,29 @@ BusWindow::BusWindow(LineQueue& line, OperatorMessages& messages, std::string se
 
   scan_.OnAnswer = [this](const BusDevice& device) { ScanAnswered(device); };
   scan_.OnFinished = [this](bool stopped) { ScanFinished(stopped); };
-  reader_.OnPreset = [this](int address, int preset) {
-    Progress->setValue(reader_.PresetsRead());
-    const QString text = QString("%1 address %2: preset %3 of 8 read.")
-                             .arg(comparing_ ? "Comparing" : "Backing up")
-                             .arg(address)
-                             .arg(preset);
-    StatusLabel->setText(text);
-    Progress->setAccessibleDescription(text);
-  };
-  reader_.OnDevice = [this](int address, const std::string& failure) {
-    Progress->setValue(reader_.PresetsRead());
+  const auto deviceEnded = [this](int address, const std::string& failure) {
     if (failure.empty())
       ++devicesDone_;
     else
       readerFailures_.push_back("address " + std::to_string(address) + ": " + failure);
+  };
+  reader_.OnPreset = [this](int address, int preset) {
+    Progress->setValue(reader_.PresetsRead());
+    ShowStatus(QString("%1 address %2: preset %3 of 8 read.")
+                   .arg(comparing_ ? "Comparing" : "Backing up")
+                   .arg(address)
+                   .arg(preset));
+  };
+  reader_.OnDevice = [this, deviceEnded](int address, const std::string& failure) {
+    Progress->setValue(reader_.PresetsRead());
+    deviceEnded(address, failure);
   };
   reader_.OnFinished = [this](bool stopped) { ReaderFinished(stopped); };
   restore_.OnPreset = [this](int address, int preset) {
     Progress->setValue(restore_.PresetsDone());
-    const QString text = QString("Restoring address %1: preset %2 written and verified.").arg(address).arg(preset);
-    StatusLabel->setText(text);
-    Progress->setAccessibleDescription(text);
+    ShowStatus(QString("Restoring address %1: preset %2 written and verified.").arg(address).arg(preset));
   };
-  restore_.OnDevice = [this](int address, const std::string& failure) {
-    if (failure.empty())
-      ++devicesDone_;
-    else
-      readerFailures_.push_back("address " + std::to_string(address) + ": " + failure);
-  };
+  restore_.OnDevice = deviceEnded;
   restore_.OnFinished = [this](bool stopped) { RestoreFinished(stopped); };
 
   EnableButtons();
@@ -207,7 +215,10 @@ void BusWindow::ShowDevice(const BusDevice& device) {
   set(BypassColumn, online ? YesNo(device.bypass) : QString());
   set(LockColumn, online ? YesNo(device.lock) : QString());
   set(StateColumn, QString::fromStdString(device.StateText()));
-  if (online) set(SeenColumn, SeenText(device.lastSeen));
+  if (online) {
+    set(SeenColumn, SeenText(device.lastSeen));
+    Table->item(row, SeenColumn)->setToolTip(SeenText(device.lastSeen, true));
+  }
 }
 
 void BusWindow::EnableButtons() {
@@ -305,8 +316,7 @@ void BusWindow::RestoreFinished(bool stopped) {
                      .arg(readerFolder_);
   std::string details;
   for (const std::string& failure : readerFailures_) details += "\nFailed: " + failure;
-  StatusLabel->setText(text);
-  Progress->setAccessibleDescription(text + QString::fromStdString(details));
+  ShowStatus(text, details);
   if (!readerFailures_.empty())
     messages_.ShowMessage("Restore Error", text.toStdString() + details, MessageIcon::Error);
 }
@@ -323,13 +333,8 @@ void BusWindow::ReadSelectedDevices(bool compare) {
   if (compare) {
     // The backup is read and checked before its device is asked.
     auto loaded = std::make_shared<LoadedBackup>();
-    reader_.BeforeDevice = [loaded](const DevicePresetReader::Target& target) -> std::string {
-      try {
-        *loaded = LoadBackupSet(target.dir);
-      } catch (const std::exception& e) {
-        return e.what();
-      }
-      return {};
+    reader_.BeforeDevice = [loaded](const DevicePresetReader::Target& target) {
+      return FailureOf([&] { *loaded = LoadBackupSet(target.dir); });
     };
     reader_.WithPresets = [this, loaded](const DevicePresetReader::Target& target,
                                          const std::vector<pa422::Bytes>& blocks) {
@@ -341,13 +346,8 @@ void BusWindow::ReadSelectedDevices(bool compare) {
       return std::string();
     };
   } else {
-    reader_.BeforeDevice = [](const DevicePresetReader::Target& target) -> std::string {
-      try {
-        CheckBackupFolder(target.dir);
-      } catch (const std::exception& e) {
-        return e.what();
-      }
-      return {};
+    reader_.BeforeDevice = [](const DevicePresetReader::Target& target) {
+      return FailureOf([&] { CheckBackupFolder(target.dir); });
     };
     reader_.WithPresets = WriteBackupSet;
   }
@@ -370,8 +370,7 @@ void BusWindow::ReaderFinished(bool stopped) {
   std::string details;
   for (const std::string& line : comparisons_) details += "\n" + line;
   for (const std::string& failure : readerFailures_) details += "\nFailed: " + failure;
-  StatusLabel->setText(text);
-  Progress->setAccessibleDescription(text + QString::fromStdString(details));
+  ShowStatus(text, details);
   if (comparing_)
     messages_.ShowMessage("Compare with Backup", text.toStdString() + details,
                           readerFailures_.empty() ? MessageIcon::Information : MessageIcon::Error);
@@ -398,15 +397,19 @@ void BusWindow::ScanAnswered(const BusDevice& device) {
 
 void BusWindow::ShowScanState() {
   QString text = QString("Asked %1 of %2 (addresses %3 to %4), %5 found; about %6 left. Each absent address "
-                         "takes about 2 s: narrow the range to the addresses in use.")
+                         "takes about 2\u00a0s: narrow the range to the addresses in use.")
                      .arg(scan_.Asked())
                      .arg(scan_.Total())
                      .arg(range_.first)
                      .arg(range_.second)
                      .arg(scan_.Found())
                      .arg(DurationText(scan_.SecondsLeft()));
+  ShowStatus(text);
+}
+
+void BusWindow::ShowStatus(const QString& text, const std::string& details) {
   StatusLabel->setText(text);
-  Progress->setAccessibleDescription(text);
+  Progress->setAccessibleDescription(text + QString::fromStdString(details));
 }
 
 void BusWindow::ScanFinished(bool stopped) {
@@ -421,6 +424,5 @@ void BusWindow::ScanFinished(bool stopped) {
     messages_.ShowMessage("Save Settings Error", *failure, MessageIcon::Error);
     text += " Not kept in the settings file.";
   }
-  StatusLabel->setText(text);
-  Progress->setAccessibleDescription(text);
+  ShowStatus(text);
 }

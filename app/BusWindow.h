@@ -95,6 +95,9 @@ class BusWindow : public QWidget {
   void ScanAnswered(const BusDevice& device);
   void ScanFinished(bool stopped);
   void ShowScanState();
+  // The line below the table, and the progress's description (with what
+  // more there is to say).
+  void ShowStatus(const QString& text, const std::string& details = {});
   // Reads the selected rows' devices' presets for a backup or a compare.
   void ReadSelectedDevices(bool compare);
   void ReaderFinished(bool stopped);

@@ -10,8 +10,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
 #include <utility>
 
 #include "app/FormSupport.h"
@@ -143,15 +141,10 @@ QtPortSelector::QtPortSelector(std::function<std::string(uint16_t)> deviceForPor
 std::optional<uint16_t> QtPortSelector::SelectPort() {
   std::vector<ListedPort> ports = ListPorts(deviceForPort_);
   const std::vector<SystemPort> system = Roots ? ListSystemPorts(Roots()) : std::vector<SystemPort>();
-  const auto same = [](const std::string& a, const std::string& b) {
-    std::error_code ea, eb;
-    const auto ca = std::filesystem::canonical(a, ea), cb = std::filesystem::canonical(b, eb);
-    return !ea && !eb && ca == cb;
-  };
   std::vector<bool> shown(system.size(), false);
   for (ListedPort& port : ports)
     for (size_t i = 0; i < system.size(); ++i)
-      if (!shown[i] && same(port.device, system[i].device)) {
+      if (!shown[i] && SameDevice(port.device, system[i].device)) {
         port.description = system[i].Description();
         shown[i] = true;
         break;

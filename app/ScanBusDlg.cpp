@@ -44,7 +44,7 @@ void TScanBusDlg::UpdateCost() {
   const auto [from, to] = Range();
   const int seconds = int(std::lround((to - from + 1) * BusScan::kAbsentAddressSeconds));
   const QString most = seconds >= 120 ? QString("%1 min").arg((seconds + 59) / 60) : QString("%1 s").arg(seconds);
-  CostLabel->setText(QString("Each absent address takes about 2 s: these %1 addresses up to %2. "
+  CostLabel->setText(QString("Each absent address takes about 2\u00a0s: these %1 addresses up to %2. "
                              "Narrow the range to the addresses in use.")
                          .arg(to - from + 1)
                          .arg(most));

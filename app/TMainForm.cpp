@@ -527,23 +527,32 @@ void TMainForm::SetPasteEnabled(bool enabled) {
 
 std::optional<uint16_t> TMainForm::AskComPort() { return RunComPortDialog(); }
 
+std::string TMainForm::DeviceForPortNumber(uint16_t n) const {
+  const IniFile ini(SettingsPath());
+  return DeviceForPort(n, [&ini](const std::string& section, const std::string& key) {
+    return ini.ReadString(section, key, "");
+  });
+}
+
+bool TMainForm::PortMapped(uint16_t n) const {
+  return IniFile(SettingsPath()).ReadValue("Communications", PortDeviceKey(n)).has_value();
+}
+
+bool TMainForm::MapPort(uint16_t n, const std::string& device) {
+  if (IniFile(SettingsPath()).WriteString("Communications", PortDeviceKey(n), device)) return true;
+  messages_.ShowMessage("Varlo95", UnableToWriteMessage(SettingsPath()), MessageIcon::Error);
+  return false;
+}
+
 std::optional<uint16_t> TMainForm::RunComPortDialog() {
   TComPortDlg& dialog = *objects_.ComPortDlg;
-  const std::string path = SettingsPath();
-  dialog.SetPorts(ListSystemPorts(PortTreeRoots), [path](int n) {
-    const IniFile ini(path);
-    return DeviceForPort(static_cast<uint16_t>(n), [&ini](const std::string& section, const std::string& key) {
-      return ini.ReadString(section, key, "");
-    });
-  });
+  dialog.SetPorts(ListSystemPorts(PortTreeRoots), [this](int n) { return DeviceForPortNumber(uint16_t(n)); });
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   const auto number = static_cast<uint16_t>(dialog.ItemIndex() + 1);
   if (const std::optional<SystemPort> chosen = dialog.ChosenPort(); chosen && number > 0) {
     // The stable link, so that re-plugging or renumbering keeps the mapping.
     const std::string& link = chosen->StableLink();
-    if (!IniFile(path).WriteString("Communications", "Com " + std::to_string(number) + " Device", link))
-      messages_.ShowMessage("Varlo95", UnableToWriteMessage(path), MessageIcon::Error);
-    else if (chosen->kind == "usb" && chosen->serial.empty())
+    if (MapPort(number, link) && chosen->kind == "usb" && chosen->serial.empty())
       messages_.ShowMessage("Com Setup",
                             chosen->Description() + " has no serial number: Com " + std::to_string(number) +
                                 " is kept by the USB socket it is plugged into (" + link +

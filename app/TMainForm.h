@@ -102,6 +102,13 @@ class TMainForm : public QMainWindow, public EqualizerHost {
   std::function<void(QPainter&, const QRect&)> PrintedBelowWindow(
       const TEqualizerDocument& curve) override;
 
+  // Port numbers and devices in the settings file: the device port n
+  // stands for, whether a key maps it, and mapping it (false when that
+  // could not be written: the operator was told).
+  std::string DeviceForPortNumber(uint16_t n) const;
+  bool PortMapped(uint16_t n) const;
+  bool MapPort(uint16_t n, const std::string& device);
+
   // Reads the settings and shows the frame (the first showing).
   void ShowFrame();
 

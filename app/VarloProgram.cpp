@@ -36,24 +36,12 @@ VarloProgram::VarloProgram(OperatorMessages& messages, ExceptionDisplay& excepti
   frame->WatchLine();
   engine_->FormCreate();
   // Port numbers map to devices through the frame's settings file.
-  auto deviceForPort = [frame](uint16_t n) {
-    IniFile ini(frame->SettingsPath());
-    return DeviceForPort(n, [&](const std::string& section, const std::string& key) {
-      return ini.ReadString(section, key, "");
-    });
-  };
+  auto deviceForPort = [frame](uint16_t n) { return frame->DeviceForPortNumber(n); };
   engine_->ApdComPort.DeviceNameForPort = deviceForPort;
   portSelector_ = std::make_unique<QtPortSelector>(deviceForPort, &messages);
   portSelector_->Roots = [frame] { return frame->PortTreeRoots; };
-  portSelector_->IsMapped = [frame](uint16_t n) {
-    return IniFile(frame->SettingsPath()).ReadValue("Communications", "Com " + std::to_string(n) + " Device").has_value();
-  };
-  portSelector_->MapPort = [frame, &messages](uint16_t n, const std::string& device) {
-    if (IniFile(frame->SettingsPath()).WriteString("Communications", "Com " + std::to_string(n) + " Device", device))
-      return true;
-    messages.ShowMessage("Varlo95", UnableToWriteMessage(frame->SettingsPath()), MessageIcon::Error);
-    return false;
-  };
+  portSelector_->IsMapped = [frame](uint16_t n) { return frame->PortMapped(n); };
+  portSelector_->MapPort = [frame](uint16_t n, const std::string& device) { return frame->MapPort(n, device); };
   engine_->ApdComPort.SelectPortDialog = portSelector_.get();
 
   comPortDlg_ = std::make_unique<TComPortDlg>();

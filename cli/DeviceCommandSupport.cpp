@@ -56,5 +56,4 @@ std::string NoDeviceAt(int address, const DeviceSession& session) {
          " (is the line connected and the device powered?)";
 }
 
-std::string DeviceFormName(const std::string& text) { return BlockName(pa422::Name16(text), 1); }
 

@@ -30,6 +30,4 @@ std::string FailedWhile(int address, const LinkResult& r, const std::string& wha
 // The first transaction found nobody at `address` on the session's line.
 std::string NoDeviceAt(int address, const DeviceSession& session);
 
-// A name as the device keeps it (upper-cased, filtered), trimmed as shown.
-std::string DeviceFormName(const std::string& text);
 

@@ -110,10 +110,7 @@ LinkResult DeviceSession::Run(std::function<void(TzkPA422Form&)> start) {
     return result;
   }
   std::optional<LineOutcome> outcome;
-  LineRequest request;
-  request.owner = engine_->owner;
-  request.background = true;
-  request.start = std::move(start);
+  LineRequest request = BackgroundRequest(engine_->owner, 0, std::move(start));
   request.done = [&outcome](const LineOutcome& ended) { outcome = ended; };
   engine_->line.Submit(std::move(request));
   if (!engine_->loop.RunUntil([&] { return outcome.has_value(); }, kTransactionLimit)) {

@@ -1,20 +1,16 @@
 // varlo-cli ports: the serial ports of this system as the user knows them,
 // with the port number the settings file maps to each, and the network
 // lines of the settings file; a line each, or JSON.
-#include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <sstream>
-#include <system_error>
+#include <map>
 
 #include "cli/DeviceCommandSupport.h"
 #include "cli/DeviceCommands.h"
 #include "link/JsonText.h"
 #include "serial/PortList.h"
+#include "serial/PortNames.h"
 #include "settings/IniFile.h"
 #include "settings/SettingsLocation.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 constexpr int kLastPort = 255;
@@ -22,22 +18,12 @@ constexpr int kLastPort = 255;
 // The "Com n Device" values of the settings file, by port number.
 std::map<int, std::string> MappedDevices() {
   std::map<int, std::string> mapped;
-  const std::string path = SettingsFilePath(ExecutableDirectory());
-  if (IniFileProblem(path)) return mapped;
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
+  const std::string text = IniFile(SettingsFilePath(ExecutableDirectory())).Text();
   for (int n = 1; n <= kLastPort; ++n)
-    if (auto value = FindIniValue(text.str(), "Communications", "Com " + std::to_string(n) + " Device");
+    if (auto value = FindIniValue(text, "Communications", PortDeviceKey(static_cast<uint16_t>(n)));
         value && !value->empty())
       mapped[n] = *value;
   return mapped;
-}
-
-bool SameNode(const std::string& a, const std::string& b) {
-  std::error_code ea, eb;
-  const fs::path ca = fs::canonical(a, ea), cb = fs::canonical(b, eb);
-  return !ea && !eb && ca == cb;
 }
 
 std::string JsonOrNull(const std::string& value) { return value.empty() ? "null" : JsonString(value); }
@@ -59,7 +45,7 @@ int PortsCommand(const std::vector<std::string>& rawArgs) {
   for (const SystemPort& p : ListSystemPorts(roots)) {
     Row row{0, p};
     for (const auto& [n, device] : mapped)
-      if (device == p.device || SameNode(device, p.device)) {
+      if (device == p.device || SameDevice(device, p.device)) {
         row.port = n;
         break;
       }

@@ -126,7 +126,7 @@ int RestoreCommand(const std::vector<std::string>& rawArgs) {
   DeviceSession session(LineFrom(args));
   RestoreProgress progress;
   progress.address = address;
-  const std::string wantedName = DeviceFormName(manifest.deviceName);
+  const std::string wantedName = pa422::FormName(manifest.deviceName);
   bool renamed = false;
   for (const Planned& step : plan) {
     const int preset = step.entry.preset;
@@ -178,7 +178,7 @@ int RestoreCommand(const std::vector<std::string>& rawArgs) {
     progress.written.push_back(preset);
     progress.current = 0;
     std::cout << "preset " << preset << "  "
-              << DeviceFormName(step.block.substr(tx::kPresetName - 1, pa422::kNameLength))
+              << pa422::FormName(step.block.substr(tx::kPresetName - 1, pa422::kNameLength))
               << (step.entry.locked ? " (locked)" : "") << "  written and verified\n";
   }
   std::cout << "restored " << plan.size() << (plan.size() == 1 ? " preset" : " presets")

@@ -7,15 +7,12 @@
 #include "eq/EqualizerDocument.h"
 #include "eq/PresetFormats.h"
 #include "eq/ResponseChart.h"
-#include "link/TzkPA422Form.h"
 
 namespace all = pa422::all_data;
 
 namespace {
 constexpr int kPresets = 8;
 
-// A name as the program's forms show it.
-std::string FormName(const std::string& text) { return pa422::BlockName(pa422::Name16(text), 1); }
 }  // namespace
 
 std::vector<BackupFile> BackupSetFiles(int address, const std::vector<pa422::Bytes>& blocks,
@@ -23,7 +20,7 @@ std::vector<BackupFile> BackupSetFiles(int address, const std::vector<pa422::Byt
   manifest = BackupManifest();
   manifest.address = address;
   manifest.created = created;
-  manifest.deviceName = FormName(blocks.at(0).substr(all::kDeviceName - 1, pa422::kNameLength));
+  manifest.deviceName = pa422::FormName(blocks.at(0).substr(all::kDeviceName - 1, pa422::kNameLength));
   manifest.mute = pa422::BlockByte(blocks[0], all::kMute) != 0;
   manifest.bypass = pa422::BlockByte(blocks[0], all::kBypass) != 0;
   std::vector<BackupFile> files;
@@ -33,7 +30,7 @@ std::vector<BackupFile> BackupSetFiles(int address, const std::vector<pa422::Byt
     entry.preset = preset;
     entry.file = PresetFileName(preset);
     const std::string file = MacFileFromBlock(address, preset, block);
-    entry.name = FormName(file.substr(35, pa422::kNameLength));
+    entry.name = pa422::FormName(file.substr(35, pa422::kNameLength));
     entry.locked = pa422::BlockByte(block, all::kLock) != 0;
     entry.crc32 = Crc32(file);
     files.push_back({entry.file, file});
@@ -95,17 +92,8 @@ void DevicePresetReader::ReadNext() {
     Finish(false);
     return;
   }
-  const int address = targets_[device_].address;
-  const int preset = static_cast<int>(blocks_.size()) + 1;
-  LineRequest request;
-  request.owner = owner_;
-  request.address = address;
-  request.background = true;
-  request.ownOutcome = true;
-  request.start = [address, preset](TzkPA422Form& engine) {
-    engine.PendingEdit = TPendingEdit::None;
-    engine.RecallAllData(address, preset);
-  };
+  LineRequest request =
+      BackgroundRecall(owner_, targets_[device_].address, static_cast<int>(blocks_.size()) + 1);
   request.done = [this, alive = std::weak_ptr<char>(alive_)](const LineOutcome& outcome) {
     if (!alive.expired() && running_) Read(outcome);
   };
@@ -115,11 +103,7 @@ void DevicePresetReader::ReadNext() {
 void DevicePresetReader::Read(const LineOutcome& outcome) {
   const Target& target = targets_[device_];
   const int preset = static_cast<int>(blocks_.size()) + 1;
-  if (!outcome.succeeded || outcome.data.size() != static_cast<size_t>(pa422::kAllDataLength + 1)) {
-    const std::string why = !outcome.started && outcome.message.empty() ? "the serial line is closed"
-                            : outcome.message.empty() ? "the device sent a block of " +
-                                                            std::to_string(outcome.data.size()) + " bytes"
-                                                      : outcome.message;
+  if (const std::string why = OutcomeFailure(outcome, true); !why.empty()) {
     DeviceDone("reading preset " + std::to_string(preset) + ": " + why);
   } else {
     blocks_.push_back(outcome.data);

@@ -81,19 +81,11 @@ void DeviceRestore::NextPreset() {
 void DeviceRestore::Run(Step step) {
   const int address = targets_[device_].address;
   const int preset = presets_[preset_];
-  LineRequest request;
-  request.owner = owner_;
-  request.address = address;
-  request.background = true;
-  request.ownOutcome = true;
-  const std::string& password = pa422::kDevicePassword;
+  LineRequest request = BackgroundRecall(owner_, address, preset);
+  const std::string password = pa422::kDevicePassword;
   switch (step) {
     case Step::ReadBefore:
     case Step::ReadBack:
-      request.start = [address, preset](TzkPA422Form& e) {
-        e.PendingEdit = TPendingEdit::None;
-        e.RecallAllData(address, preset);
-      };
       break;
     case Step::Rename:
       request.start = [address, password, name = backup_.manifest.deviceName](TzkPA422Form& e) {
@@ -121,18 +113,14 @@ void DeviceRestore::Run(Step step) {
 
 void DeviceRestore::Ended(Step step, const LineOutcome& outcome) {
   const bool read = step == Step::ReadBefore || step == Step::ReadBack;
-  if (!outcome.succeeded ||
-      (read && outcome.data.size() != static_cast<size_t>(pa422::kAllDataLength + 1))) {
-    const std::string why = outcome.message.empty() ? (outcome.started ? "the device's answer was not whole"
-                                                                       : "the serial line is closed")
-                                                    : outcome.message;
+  if (const std::string why = OutcomeFailure(outcome, read); !why.empty()) {
     DeviceFailed(std::string(StepName(static_cast<int>(step))) + " preset " + std::to_string(presets_[preset_]) +
                  ": " + why);
     return;
   }
   const int preset = presets_[preset_];
   const BackupPreset& entry = *backup_.manifest.Find(preset);
-  const std::string wantedName = pa422::BlockName(pa422::Name16(backup_.manifest.deviceName), 1);
+  const std::string wantedName = pa422::FormName(backup_.manifest.deviceName);
   switch (step) {
     case Step::ReadBefore:
       before_ = outcome.data;

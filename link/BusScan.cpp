@@ -1,6 +1,5 @@
 #include "link/BusScan.h"
 
-#include "link/TzkPA422Form.h"
 
 namespace all = pa422::all_data;
 
@@ -66,16 +65,8 @@ void BusScan::AskNext() {
     return;
   }
   const int address = next_;
-  LineRequest request;
-  request.owner = owner_;
-  request.address = address;
   // No box and no window hears of it: an absent address is an answer.
-  request.background = true;
-  request.ownOutcome = true;
-  request.start = [address](TzkPA422Form& engine) {
-    engine.PendingEdit = TPendingEdit::None;
-    engine.RecallAllData(address, 0);
-  };
+  LineRequest request = BackgroundRecall(owner_, address, 0);
   request.done = [this, alive = std::weak_ptr<char>(alive_), address](const LineOutcome& outcome) {
     if (!alive.expired()) Answered(address, outcome);
   };
@@ -87,27 +78,21 @@ void BusScan::Answered(int address, const LineOutcome& outcome) {
   ++next_;
   BusDevice device;
   device.address = address;
-  if (outcome.succeeded && outcome.data.size() == static_cast<size_t>(pa422::kAllDataLength + 1)) {
+  if (const std::string failure = OutcomeFailure(outcome, true); failure.empty()) {
     device = BusDeviceFromBlock(address, outcome.data);
     ++found_;
-  } else if (outcome.started && outcome.message == "ORB Not Found.") {
+  } else if (outcome.started && failure == "ORB Not Found.") {
     device.state = BusDevice::State::Absent;
   } else {
     device.state = BusDevice::State::Error;
-    device.error = !outcome.started && outcome.message.empty() ? "the serial line is closed"
-                   : outcome.message.empty()
-                       ? "the device sent a block of " + std::to_string(outcome.data.size()) + " bytes"
-                       : outcome.message;
+    device.error = failure;
   }
   if (OnAnswer) OnAnswer(device);
   // A closed line answers no further address.
-  if (!outcome.started) {
+  if (!outcome.started || stopping_)
     Finish(true);
-  } else if (stopping_) {
-    Finish(true);
-  } else {
+  else
     AskNext();
-  }
 }
 
 void BusScan::Finish(bool stopped) {

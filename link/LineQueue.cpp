@@ -156,3 +156,28 @@ void LineQueue::TellIdleIfSo() {
   for (const auto& [id, events] : subscribers)
     if (events.idle) events.idle();
 }
+
+LineRequest BackgroundRequest(int owner, int address, std::function<void(TzkPA422Form&)> start) {
+  LineRequest request;
+  request.owner = owner;
+  request.address = address;
+  request.background = true;
+  request.ownOutcome = true;
+  request.start = std::move(start);
+  return request;
+}
+
+LineRequest BackgroundRecall(int owner, int address, int preset) {
+  return BackgroundRequest(owner, address, [address, preset](TzkPA422Form& engine) {
+    engine.PendingEdit = TPendingEdit::None;
+    engine.RecallAllData(address, preset);
+  });
+}
+
+std::string OutcomeFailure(const LineOutcome& outcome, bool recall) {
+  const size_t whole = static_cast<size_t>(pa422::kAllDataLength + 1);
+  if (outcome.succeeded && (!recall || outcome.data.size() == whole)) return {};
+  if (!outcome.message.empty()) return outcome.message;
+  if (!outcome.started) return "the serial line is closed";
+  return "the device sent a block of " + std::to_string(outcome.data.size()) + " bytes";
+}

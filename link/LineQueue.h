@@ -73,6 +73,16 @@ struct LineRequest {
   std::function<void(const LineOutcome&)> done;
 };
 
+// A request of background work that takes its own outcome (no box, no
+// window hears of it): a scan, a backup, a restore.
+LineRequest BackgroundRequest(int owner, int address, std::function<void(TzkPA422Form&)> start);
+// The same for reading a preset's all-data block (0: the working settings).
+LineRequest BackgroundRecall(int owner, int address, int preset);
+// Why a request failed, in words: the engine's message, else that the line
+// is closed or (with `recall`) that the block was not whole; empty when it
+// succeeded.
+std::string OutcomeFailure(const LineOutcome& outcome, bool recall);
+
 // What happens on the line, for whoever waits on it.
 struct LineEvents {
   std::function<void(const LineRequest&)> started;

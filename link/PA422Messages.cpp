@@ -143,4 +143,6 @@ std::string BlockName(const Bytes& block, int position) {
   return name.substr(first, name.find_last_not_of(' ') - first + 1);
 }
 
+std::string FormName(const std::string& text) { return BlockName(Name16(text), 1); }
+
 }  // namespace pa422

@@ -78,6 +78,9 @@ using Bytes = std::string;  // frames and replies: any byte value, unchanged
 uint8_t BlockByte(const Bytes& block, int position);
 // 16 bytes from `position`, trimmed of leading and trailing spaces.
 std::string BlockName(const Bytes& block, int position);
+// A name as the device keeps it and the program's forms show it: filtered,
+// cut to 16 characters, trimmed.
+std::string FormName(const std::string& text);
 
 // Keeps space ! # $ % & ' ( ) - 0-9 @ A-Z ` ~ and turns every other
 // character into a space.

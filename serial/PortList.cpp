@@ -102,3 +102,8 @@ std::vector<SystemPort> ListSystemPorts(const PortRoots& roots) {
   std::sort(ports.begin(), ports.end(), [](const SystemPort& a, const SystemPort& b) { return a.name < b.name; });
   return ports;
 }
+
+bool SameDevice(const std::string& a, const std::string& b) {
+  const fs::path ca = Canonical(a);
+  return !ca.empty() && ca == Canonical(b);
+}

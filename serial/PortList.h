@@ -37,3 +37,7 @@ struct PortRoots {
 // CDC-ACM) and on-board UARTs; the kernel's placeholder ports (UART type 0)
 // are left out.
 std::vector<SystemPort> ListSystemPorts(const PortRoots& roots = {});
+
+// Whether two paths lead to the same device file (links followed); false
+// when either leads nowhere.
+bool SameDevice(const std::string& a, const std::string& b);

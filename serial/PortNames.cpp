@@ -4,9 +4,10 @@ std::string DefaultDeviceForPort(uint16_t n) {
   return "/dev/ttyS" + std::to_string(n == 0 ? 0 : n - 1);
 }
 
+std::string PortDeviceKey(uint16_t n) { return "Com " + std::to_string(n) + " Device"; }
+
 std::string DeviceForPort(uint16_t n, const SettingReader& settings) {
-  std::string configured =
-      settings ? settings("Communications", "Com " + std::to_string(n) + " Device") : "";
+  std::string configured = settings ? settings("Communications", PortDeviceKey(n)) : "";
   // Surrounding blanks in the settings file are not part of a path.
   auto first = configured.find_first_not_of(" \t");
   auto last = configured.find_last_not_of(" \t\r");

@@ -13,6 +13,9 @@ std::string DefaultDeviceForPort(uint16_t n);
 // Reads one value of the settings file; empty when the key is missing.
 using SettingReader = std::function<std::string(const std::string& section, const std::string& key)>;
 
+// "Com n Device": the key of section "Communications" that maps port n.
+std::string PortDeviceKey(uint16_t n);
+
 // The "Com n Device" value of section "Communications" (a device path or
 // rfc2217://host:port), else the default device.
 std::string DeviceForPort(uint16_t n, const SettingReader& settings);

@@ -1,7 +1,5 @@
 #include "settings/BusSettings.h"
 
-#include <fstream>
-#include <sstream>
 #include <utility>
 #include <vector>
 
@@ -17,11 +15,7 @@ std::string DeviceKey(int address) { return "Device " + std::to_string(address);
 
 std::map<int, std::string> LoadBusDevices(const std::string& path) {
   std::map<int, std::string> devices;
-  if (IniFileProblem(path)) return devices;
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  const std::string contents = text.str();
+  const std::string contents = IniFile(path).Text();
   for (int address = 1; address <= kLastAddress; ++address)
     if (std::optional<std::string> name = FindIniValue(contents, kBus, DeviceKey(address)))
       devices[address] = *name;

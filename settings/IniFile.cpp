@@ -180,6 +180,11 @@ std::optional<std::string> IniFile::ReadValue(const std::string& section,
   return FindIniValue(text, section, key);
 }
 
+std::string IniFile::Text() const {
+  std::string text;
+  return ReadWholeFile(path_, text) ? text : std::string();
+}
+
 std::optional<std::string> IniFileProblem(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) {

@@ -18,6 +18,9 @@ class IniFile {
   std::optional<std::string> ReadValue(const std::string& section, const std::string& key) const;
   std::string ReadString(const std::string& section, const std::string& key,
                          const std::string& defaultValue) const;
+  // The whole text, as the readers take it: empty when the file is missing
+  // or cannot be read as a settings file (never waits on it).
+  std::string Text() const;
   // Decimal, or hexadecimal after "0x"/"0X" (more than two characters) or
   // "$"; a missing, empty or unparsable value gives the default.
   int ReadInteger(const std::string& section, const std::string& key, int defaultValue) const;
