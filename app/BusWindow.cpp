@@ -304,7 +304,7 @@ void BusWindow::RestoreClick() {
   devicesDone_ = 0;
   Progress->setRange(0, int(targets.size()) * 8);
   Progress->setValue(0);
-  restore_.Start(std::move(targets));
+  restore_.Start(std::vector<DeviceRestore::Target>(targets.begin(), targets.end()));
   EnableButtons();
 }
 

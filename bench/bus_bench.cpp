@@ -7,8 +7,9 @@
 //  - backup ratio: a backup of all 8 from the Bus window against 8 x 8
 //    recalls (the time the window's moves took on the line left out);
 //  - edit wait ratio: while the backup runs, an equalizer window's slider
-//    is moved every 200 to 500 ms; the median time from a move to the end of its
-//    UPDATE_PARAMETER at the device, over the update's line limit (a
+//    is moved at random times (350 ms apart on average); the median time
+//    from a move to the end of its UPDATE_PARAMETER at the device, over
+//    the update's line limit (a
 //    running recall is never cut short, so a move may wait for one);
 //  - failures: message boxes, devices not found or not backed up.
 //
@@ -104,10 +105,13 @@ int main(int argc, char** argv) {
     const int64_t backupStartNs = NowNs();
     bus.BackUpClick();
     std::vector<int64_t> moveNs;
-    // Moves at irregular times, so that they meet the recalls at every
-    // point of their course.
+    // Moves at random times (a Poisson process, 350 ms apart on average),
+    // so that they meet the line as it is on average: moves spaced about as
+    // long as their own wait would keep meeting recalls that have just
+    // begun.
     std::mt19937 random(42);
-    std::uniform_int_distribution<int> pause(200, 500);
+    std::exponential_distribution<double> gap(1.0 / 350.0);
+    const auto pause = [&](std::mt19937& r) { return static_cast<int>(gap(r)); };
     for (int m = 0; window && m < moves && bus.Backup().Running(); ++m) {
       RunUntil([] { return false; }, pause(random));
       moveNs.push_back(NowNs());

@@ -8,6 +8,7 @@
 #include "eq/BackupSet.h"
 #include "eq/DeviceBackup.h"
 #include "eq/EqualizerDocument.h"
+#include "link/LineQueue.h"
 
 namespace fs = std::filesystem;
 
@@ -18,27 +19,45 @@ int BackupCommand(const std::vector<std::string>& rawArgs) {
   const fs::path dir = RequiredPath(args, "--out");
   CheckBackupFolder(dir);
   DeviceSession session(LineFrom(args));
-
+  DevicePresetReader reader(session.Line());
+  LinkResult last;  // the end of the latest recall, in the session's words
+  reader.WhyFailed = [&](const LineOutcome& outcome) {
+    last = session.ResultOf(outcome, true);
+    return last.ok ? std::string() : last.message;
+  };
+  int presetsRead = 0;
+  reader.OnPreset = [&](int, int) { ++presetsRead; };
   // Everything is read before anything is written, so that a device that
-  // stops answering leaves an earlier backup in the folder as it was.
-  std::vector<pa422::Bytes> blocks;
-  for (int preset = 1; preset <= kPresetCount; ++preset) {
-    LinkResult r = session.RecallAllData(address, preset);
-    if (r.ok) {
-      blocks.push_back(r.block);
-      continue;
+  // stops answering leaves an earlier backup in the folder as it was; then
+  // all or nothing: an earlier backup in DIR stays whole unless the whole
+  // new set is on disk.
+  BackupManifest manifest;
+  std::string warning;
+  reader.WithPresets = [&](const DevicePresetReader::Target&, const std::vector<pa422::Bytes>& blocks) {
+    try {
+      warning = ReplaceBackupFolder(dir, BackupSetFiles(address, blocks, UtcTimestamp(), manifest));
+    } catch (const std::exception& e) {
+      return std::string(e.what());
     }
-    if (preset == 1 && r.notFound)
+    return std::string();
+  };
+  std::string failure;
+  reader.OnDevice = [&](int, const std::string& failed) { failure = failed; };
+  bool finished = false;
+  reader.OnFinished = [&](bool) { finished = true; };
+  reader.Start({{address, dir}});
+  if (!session.RunUntil([&] { return finished; })) {
+    last = LinkResult();
+    last.message = "no end of the transaction within 30 s";
+    failure = last.message;
+  }
+  if (!failure.empty()) {
+    if (presetsRead == kPresetCount) throw std::runtime_error(failure);  // the set was not written
+    if (presetsRead == 0 && last.notFound)
       throw std::runtime_error(NoDeviceAt(address, session) + "; nothing was written");
-    throw std::runtime_error(FailedWhile(address, r, "reading preset " + std::to_string(preset)) +
+    throw std::runtime_error(FailedWhile(address, last, "reading preset " + std::to_string(presetsRead + 1)) +
                              "; nothing was written to " + dir.string());
   }
-
-  BackupManifest manifest;
-  const std::vector<BackupFile> files = BackupSetFiles(address, blocks, UtcTimestamp(), manifest);
-  // All or nothing: an earlier backup in DIR stays whole unless the whole
-  // new set is on disk.
-  const std::string warning = ReplaceBackupFolder(dir, files);
   for (const BackupPreset& entry : manifest.presets)
     std::cout << "preset " << entry.preset << "  " << entry.name << (entry.locked ? " (locked)" : "")
               << "  -> " << (dir / entry.file).string() << "\n";

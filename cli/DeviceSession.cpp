@@ -48,7 +48,16 @@ std::string LineGoneText(const std::string& device) {
 // still shows in a box (a refused request, a handler's exception) is
 // collected here.
 struct DeviceSession::Engine : MessageBoxes, ExceptionDisplay {
-  Engine() : form(loop, *this, *this, [] { return nullptr; }), line(form), owner(line.NewOwner()) {}
+  Engine() : form(loop, *this, *this, [] { return nullptr; }), line(form), owner(line.NewOwner()) {
+    // What the engine shows belongs to the transaction that is starting.
+    LineEvents events;
+    events.started = [this](const LineRequest&) {
+      messages.clear();
+      lastActivity = std::chrono::steady_clock::now();
+    };
+    events.ended = [this](const LineRequest&, const LineOutcome&) { lastActivity = std::chrono::steady_clock::now(); };
+    line.Subscribe(std::move(events));
+  }
 
   void ShowMessage(const std::string&, const std::string& text, MessageIcon) override {
     messages.push_back(text);
@@ -60,6 +69,7 @@ struct DeviceSession::Engine : MessageBoxes, ExceptionDisplay {
   TzkPA422Form form;
   LineQueue line;
   int owner;
+  std::chrono::steady_clock::time_point lastActivity = std::chrono::steady_clock::now();
 };
 
 DeviceSession::DeviceSession(const LineChoice& line) : engine_(std::make_unique<Engine>()) {
@@ -98,36 +108,36 @@ DeviceSession::~DeviceSession() {
   }
 }
 
-LinkResult DeviceSession::Run(std::function<void(TzkPA422Form&)> start) {
-  TzkPA422Form& form = engine_->form;
-  engine_->messages.clear();
-  LinkResult result;
-  // A line that has gone stays gone: the engine would only wait for its
-  // time-out and report "ORB Not Found.".
-  if (form.ApdComPort.LineGone()) {
-    result.lineGone = true;
-    result.message = LineGoneText(deviceName_);
-    return result;
-  }
-  std::optional<LineOutcome> outcome;
-  LineRequest request = BackgroundRequest(engine_->owner, 0, std::move(start));
-  request.done = [&outcome](const LineOutcome& ended) { outcome = ended; };
-  engine_->line.Submit(std::move(request));
-  if (!engine_->loop.RunUntil([&] { return outcome.has_value(); }, kTransactionLimit)) {
-    // Nothing of this request may start or end after it was given up.
+LineQueue& DeviceSession::Line() { return engine_->line; }
+
+bool DeviceSession::RunUntil(const std::function<bool()>& done) {
+  engine_->lastActivity = std::chrono::steady_clock::now();
+  while (!engine_->loop.RunUntil(done, std::chrono::milliseconds(500))) {
+    if (std::chrono::steady_clock::now() - engine_->lastActivity < kTransactionLimit) continue;
+    // Nothing that was asked may start or end after it was given up.
     engine_->line.Withdraw(engine_->owner);
-    form.Disconnect();  // ends a running transaction here
-    result.message = "no end of the transaction within 30 s";
-    return result;
+    engine_->form.Disconnect();  // ends a running transaction here
+    return false;
   }
-  if (!outcome->started && engine_->messages.empty()) {
+  return true;
+}
+
+LinkResult DeviceSession::ResultOf(const LineOutcome& outcome, bool recall) const {
+  const TzkPA422Form& form = engine_->form;
+  LinkResult result;
+  if (!outcome.started && engine_->messages.empty()) {
     // Refused without a message: the port closed under us.
-    result.message = "the serial line is closed";
+    result.message = form.ApdComPort.LineGone() ? LineGoneText(deviceName_) : "the serial line is closed";
+    result.lineGone = form.ApdComPort.LineGone();
     return result;
   }
-  if (outcome->succeeded && engine_->messages.empty()) {
+  if (outcome.succeeded && engine_->messages.empty()) {
     result.ok = true;
-    result.block = outcome->data;
+    result.block = outcome.data;
+    if (recall && result.block.size() != static_cast<size_t>(pa422::kAllDataLength + 1)) {
+      result.ok = false;
+      result.message = "the device sent a block of " + std::to_string(result.block.size()) + " bytes";
+    }
     return result;
   }
   if (form.ApdComPort.LineGone()) {
@@ -137,21 +147,38 @@ LinkResult DeviceSession::Run(std::function<void(TzkPA422Form&)> start) {
   }
   // What the engine showed came first (a refusal, a handler's exception);
   // else the failure's own text.
-  result.message = engine_->messages.empty() ? outcome->message : engine_->messages.front();
+  result.message = engine_->messages.empty() ? outcome.message : engine_->messages.front();
   result.notFound = result.message == "ORB Not Found.";
   return result;
 }
 
-LinkResult DeviceSession::RecallAllData(int address, int preset) {
-  LinkResult r = Run([=](TzkPA422Form& f) {
-    f.PendingEdit = TPendingEdit::None;
-    f.RecallAllData(address, preset);
-  });
-  if (r.ok && r.block.size() != static_cast<size_t>(pa422::kAllDataLength + 1)) {
-    r.ok = false;
-    r.message = "the device sent a block of " + std::to_string(r.block.size()) + " bytes";
+LinkResult DeviceSession::Run(std::function<void(TzkPA422Form&)> start, bool recall) {
+  LinkResult result;
+  // A line that has gone stays gone: the engine would only wait for its
+  // time-out and report "ORB Not Found.".
+  if (engine_->form.ApdComPort.LineGone()) {
+    result.lineGone = true;
+    result.message = LineGoneText(deviceName_);
+    return result;
   }
-  return r;
+  std::optional<LineOutcome> outcome;
+  LineRequest request = BackgroundRequest(engine_->owner, 0, std::move(start));
+  request.done = [&outcome](const LineOutcome& ended) { outcome = ended; };
+  engine_->line.Submit(std::move(request));
+  if (!RunUntil([&] { return outcome.has_value(); })) {
+    result.message = "no end of the transaction within 30 s";
+    return result;
+  }
+  return ResultOf(*outcome, recall);
+}
+
+LinkResult DeviceSession::RecallAllData(int address, int preset) {
+  return Run(
+      [=](TzkPA422Form& f) {
+        f.PendingEdit = TPendingEdit::None;
+        f.RecallAllData(address, preset);
+      },
+      true);
 }
 
 LinkResult DeviceSession::TransmitAllData(int address, int preset, const pa422::Bytes& block) {

@@ -12,6 +12,8 @@
 
 #include "link/PA422Messages.h"
 
+class LineQueue;
+struct LineOutcome;
 class TzkPA422Form;
 
 struct LinkResult {
@@ -56,11 +58,21 @@ class DeviceSession {
   LinkResult UnlockPreset(int address, int preset);
   LinkResult SetDeviceName(int address, const std::string& name);
 
+  // For the shared device operations (backups, restores) that put their
+  // own requests in the queue: the queue, the event loop run until `done`
+  // says so, and a request's end put as a LinkResult (with what the engine
+  // showed during it).
+  LineQueue& Line();
+  // False when no transaction ended within the limit: the line is then
+  // closed, and nothing more ends.
+  bool RunUntil(const std::function<bool()>& done);
+  LinkResult ResultOf(const LineOutcome& outcome, bool recall) const;
+
  private:
   struct Engine;
   // Queues the transaction that `start` begins and runs the event loop
   // until the queue reports its end.
-  LinkResult Run(std::function<void(TzkPA422Form&)> start);
+  LinkResult Run(std::function<void(TzkPA422Form&)> start, bool recall = false);
 
   std::unique_ptr<Engine> engine_;
   std::string deviceName_;

@@ -5,26 +5,20 @@
 
 #include <ctime>
 #include <iostream>
+#include <optional>
 #include <stdexcept>
 
 #include "cli/DeviceCommands.h"
 #include "cli/DeviceCommandSupport.h"
 #include "eq/BackupSet.h"
+#include "eq/DeviceRestore.h"
 #include "eq/EqualizerDocument.h"
 #include "eq/PresetFiles.h"
 
 namespace fs = std::filesystem;
-namespace all = pa422::all_data;
 namespace tx = pa422::transmit;
 
 namespace {
-std::string ListOfPresets(const std::vector<int>& presets) {
-  std::string text;
-  for (int p : presets) text += (text.empty() ? "" : ", ") + std::to_string(p);
-  return text;
-}
-
-
 // A backup's preset file: a regular Mac file of exactly 68 bytes.
 std::string ReadBackupPresetFile(const fs::path& path) {
   try {
@@ -73,27 +67,6 @@ class HeldStopSignals {
   sigset_t previous_{};
 };
 
-// What a restore has done so far, for the message when it stops.
-struct RestoreProgress {
-  int address = 0;
-  std::vector<int> written;  // written and read back the same
-  int current = 0;
-  bool sent = false;      // the current preset's block went out
-  bool unlocked = false;  // the current preset was unlocked for it
-
-  std::string Summary() const {
-    std::string text = written.empty() ? "no preset was written"
-                                       : "written and verified: presets " + ListOfPresets(written);
-    if (current && sent) text += "; preset " + std::to_string(current) + " may be partly written";
-    if (current && unlocked && !sent)
-      text += "; preset " + std::to_string(current) + " was left unlocked";
-    return text;
-  }
-  [[noreturn]] void Stop(const std::string& step, const LinkResult& r) const {
-    throw std::runtime_error(
-        FailedWhile(address, r, step + " preset " + std::to_string(current)) + "; " + Summary());
-  }
-};
 }  // namespace
 
 int RestoreCommand(const std::vector<std::string>& rawArgs) {
@@ -105,83 +78,70 @@ int RestoreCommand(const std::vector<std::string>& rawArgs) {
   const HeldStopSignals stopSignals;
 
   // Every file to be sent is read and checked before the line is opened.
-  const BackupManifest manifest =
-      ParseManifest(ReadSmallFile(dir / kManifestName, kManifestSizeLimit));
-  struct Planned {
-    BackupPreset entry;
-    pa422::Bytes block;
-  };
-  std::vector<Planned> plan;
+  LoadedBackup set;
+  set.manifest = ParseManifest(ReadSmallFile(dir / kManifestName, kManifestSizeLimit));
   for (int preset = 1; preset <= kPresetCount; ++preset) {
     if (only && preset != only) continue;
-    const BackupPreset* entry = manifest.Find(preset);
+    const BackupPreset* entry = set.manifest.Find(preset);
     if (!entry) {
       if (only) throw std::runtime_error(dir.string() + " holds no preset " + std::to_string(only));
       continue;
     }
-    plan.push_back({*entry, CheckedPresetBlock(*entry, ReadBackupPresetFile(dir / entry->file))});
+    set.blocks[preset] = CheckedPresetBlock(*entry, ReadBackupPresetFile(dir / entry->file));
   }
-  if (plan.empty()) throw std::runtime_error(dir.string() + " holds no presets");
+  if (set.blocks.empty()) throw std::runtime_error(dir.string() + " holds no presets");
 
   DeviceSession session(LineFrom(args));
-  RestoreProgress progress;
-  progress.address = address;
-  const std::string wantedName = pa422::FormName(manifest.deviceName);
-  bool renamed = false;
-  for (const Planned& step : plan) {
-    const int preset = step.entry.preset;
-    if (const std::string signal = stopSignals.Came(); !signal.empty()) {
-      std::vector<int> left;
-      for (const Planned& rest : plan)
-        if (rest.entry.preset >= preset) left.push_back(rest.entry.preset);
-      throw std::runtime_error("restore to address " + std::to_string(address) + " stopped by " +
-                               signal + ": " + progress.Summary() + "; not restored: presets " +
-                               ListOfPresets(left));
-    }
-    progress.current = preset;
-    progress.sent = progress.unlocked = false;
-    LinkResult before = session.RecallAllData(address, preset);
-    if (!before.ok) {
-      if (progress.written.empty() && before.notFound)
-        throw std::runtime_error(NoDeviceAt(address, session) + "; nothing was sent");
-      progress.Stop("reading", before);
-    }
-    // A whole restore gives a replaced unit the device name of the backup.
-    if (!only && !renamed && BlockName(before.block, all::kDeviceName) != wantedName) {
-      LinkResult r = session.SetDeviceName(address, manifest.deviceName);
-      if (!r.ok) progress.Stop("naming the device before", r);
-      renamed = true;
-    }
-    if (BlockByte(before.block, all::kLock)) {
-      LinkResult r = session.UnlockPreset(address, preset);
-      if (!r.ok) progress.Stop("unlocking", r);
-      progress.unlocked = true;
-    }
-    progress.sent = true;
-    LinkResult sent = session.TransmitAllData(address, preset, step.block);
-    if (!sent.ok) progress.Stop("writing", sent);
-    if (step.entry.locked) {
-      LinkResult r = session.LockPreset(address, preset);
-      if (!r.ok) progress.Stop("locking", r);
-    }
-    LinkResult after = session.RecallAllData(address, preset);
-    if (!after.ok) progress.Stop("reading back", after);
-    std::string difference = DifferenceFromSent(after.block, step.block);
-    if (difference.empty() && (BlockByte(after.block, all::kLock) != 0) != step.entry.locked)
-      difference = step.entry.locked ? "the preset is not locked" : "the preset is still locked";
-    if (difference.empty() && !only && BlockName(after.block, all::kDeviceName) != wantedName)
-      difference = "the device name is \"" + BlockName(after.block, all::kDeviceName) + "\"";
-    if (!difference.empty())
-      throw std::runtime_error("preset " + std::to_string(preset) + " read back different from " +
-                               (dir / step.entry.file).string() + " (" + difference + "); " +
-                               progress.Summary());
-    progress.written.push_back(preset);
-    progress.current = 0;
-    std::cout << "preset " << preset << "  "
-              << pa422::FormName(step.block.substr(tx::kPresetName - 1, pa422::kNameLength))
-              << (step.entry.locked ? " (locked)" : "") << "  written and verified\n";
+  DeviceRestore restore(session.Line());
+  LinkResult last;  // the end of the latest transaction, in the session's words
+  restore.WhyFailed = [&](const LineOutcome& outcome, bool read) {
+    last = session.ResultOf(outcome, read);
+    return last.ok ? std::string() : last.message;
+  };
+  restore.OnPreset = [&](int, int preset) {
+    const pa422::Bytes& block = set.blocks.at(preset);
+    std::cout << "preset " << preset << "  " << pa422::FormName(block.substr(tx::kPresetName - 1, pa422::kNameLength))
+              << (set.manifest.Find(preset)->locked ? " (locked)" : "") << "  written and verified" << std::endl;
+  };
+  std::optional<RestoreFailure> failure;
+  restore.OnDevice = [&](int, const std::string& failed) {
+    if (!failed.empty()) failure = restore.LastFailure();
+  };
+  bool finished = false;
+  restore.OnFinished = [&](bool) { finished = true; };
+  DeviceRestore::Target target;
+  target.address = address;
+  target.dir = dir;
+  target.set = set;
+  target.preset = only;
+  restore.Start({target});
+  std::string signal;
+  const bool ended = session.RunUntil([&] {
+    if (signal.empty() && !(signal = stopSignals.Came()).empty()) restore.Stop();
+    return finished;
+  });
+  if (!ended) {
+    LinkResult none;
+    none.message = "no end of the transaction within 30 s";
+    throw std::runtime_error(FailedWhile(address, none, "restoring") + "; " + restore.LastFailure().Summary());
   }
-  std::cout << "restored " << plan.size() << (plan.size() == 1 ? " preset" : " presets")
+  if (failure) {
+    const RestoreFailure& f = *failure;
+    const std::string preset = std::to_string(f.preset);
+    if (f.stopped)
+      throw std::runtime_error("restore to address " + std::to_string(address) + " stopped by " + signal + ": " +
+                               f.Summary() + "; not restored: presets " + PresetList(f.notRestored));
+    if (f.step == "reading" && f.written.empty() && last.notFound)
+      throw std::runtime_error(NoDeviceAt(address, session) + "; nothing was sent");
+    if (!f.step.empty())
+      throw std::runtime_error(FailedWhile(address, last, f.step + " preset " + preset) + "; " + f.Summary());
+    if (f.differs)
+      throw std::runtime_error("preset " + preset + " read back different from " +
+                               (dir / set.manifest.Find(f.preset)->file).string() + " (" + f.why + "); " +
+                               f.Summary());
+    throw std::runtime_error(f.Text());
+  }
+  std::cout << "restored " << set.blocks.size() << (set.blocks.size() == 1 ? " preset" : " presets")
             << " to address " << address << "\n";
   return 0;
 }

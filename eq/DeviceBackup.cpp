@@ -103,7 +103,7 @@ void DevicePresetReader::ReadNext() {
 void DevicePresetReader::Read(const LineOutcome& outcome) {
   const Target& target = targets_[device_];
   const int preset = static_cast<int>(blocks_.size()) + 1;
-  if (const std::string why = OutcomeFailure(outcome, true); !why.empty()) {
+  if (const std::string why = WhyFailed ? WhyFailed(outcome) : OutcomeFailure(outcome, true); !why.empty()) {
     DeviceDone("reading preset " + std::to_string(preset) + ": " + why);
   } else {
     blocks_.push_back(outcome.data);

@@ -45,6 +45,10 @@ class DevicePresetReader {
   // when it went well.
   std::function<std::string(const Target&, const std::vector<pa422::Bytes>& blocks)> WithPresets;
 
+  // Why a recall failed, or empty: by default the queue's own account
+  // (`OutcomeFailure`); the command line adds what its engine showed.
+  std::function<std::string(const LineOutcome& outcome)> WhyFailed;
+
   // A preset of a device was read.
   std::function<void(int address, int preset)> OnPreset;
   // A device is done: its presets used (failure empty), or why not.

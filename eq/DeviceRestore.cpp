@@ -1,5 +1,7 @@
 #include "eq/DeviceRestore.h"
 
+#include <stdexcept>
+
 #include "eq/EqualizerDocument.h"
 #include "link/TzkPA422Form.h"
 
@@ -12,13 +14,29 @@ const char* StepName(int step) {
                                       "reading back"};
   return names[step];
 }
+}  // namespace
 
-std::string Presets(const std::vector<int>& presets) {
+std::string PresetList(const std::vector<int>& presets) {
   std::string text;
   for (size_t i = 0; i < presets.size(); ++i) text += (i ? ", " : "") + std::to_string(presets[i]);
   return text;
 }
-}  // namespace
+
+std::string RestoreFailure::Summary() const {
+  std::string text = written.empty() ? "no preset was written" : "written and verified: presets " + PresetList(written);
+  if (preset && sent) text += "; preset " + std::to_string(preset) + " may be partly written";
+  if (preset && unlocked && !sent) text += "; preset " + std::to_string(preset) + " was left unlocked";
+  return text;
+}
+
+std::string RestoreFailure::Text() const {
+  if (!step.empty()) return step + " preset " + std::to_string(preset) + ": " + why + "; " + Summary();
+  if (differs) return "preset " + std::to_string(preset) + " read back different (" + why + "); " + Summary();
+  if (stopped)
+    return "stopped before preset " + (notRestored.empty() ? std::string("?") : std::to_string(notRestored[0])) +
+           "; " + Summary();
+  return why + "; nothing was sent";
+}
 
 DeviceRestore::DeviceRestore(LineQueue& line) : line_(line), owner_(line.NewOwner()) {}
 
@@ -43,19 +61,26 @@ void DeviceRestore::Stop() {
 
 void DeviceRestore::NextDevice() {
   while (device_ < targets_.size()) {
+    Target& target = targets_[device_];
+    failure_ = RestoreFailure();
     // Every file to be sent is read and checked before the device is asked.
     try {
-      backup_ = LoadBackupSet(targets_[device_].dir);
-      if (backup_.blocks.empty()) throw std::runtime_error(targets_[device_].dir.string() + " holds no presets");
+      backup_ = target.set ? *target.set : LoadBackupSet(target.dir);
+      if (backup_.blocks.empty()) throw std::runtime_error(target.dir.string() + " holds no presets");
+      if (target.preset && !backup_.blocks.count(target.preset))
+        throw std::runtime_error(target.dir.string() + " holds no preset " + std::to_string(target.preset));
     } catch (const std::exception& e) {
-      DeviceDone(std::string(e.what()) + "; nothing was sent");
+      failure_.why = e.what();
+      DeviceDone(failure_.Text());
       continue;
     }
     presets_.clear();
-    for (const auto& [preset, block] : backup_.blocks) presets_.push_back(preset);
+    for (const auto& [preset, block] : backup_.blocks)
+      if (!target.preset || preset == target.preset) presets_.push_back(preset);
     preset_ = 0;
-    renamed_ = false;
-    written_.clear();
+    // Restoring one preset leaves the device's name as it is.
+    renamed_ = target.preset != 0;
+    failure_.preset = presets_[0];
     Run(Step::ReadBefore);
     return;
   }
@@ -63,6 +88,8 @@ void DeviceRestore::NextDevice() {
 }
 
 void DeviceRestore::NextPreset() {
+  failure_.preset = 0;
+  failure_.sent = failure_.unlocked = false;
   if (++preset_ >= presets_.size()) {
     DeviceDone({});
     if (stopping_)
@@ -72,9 +99,12 @@ void DeviceRestore::NextPreset() {
     return;
   }
   if (stopping_) {
-    DeviceFailed("stopped before preset " + std::to_string(presets_[preset_]));
+    failure_.stopped = true;
+    failure_.notRestored.assign(presets_.begin() + static_cast<std::ptrdiff_t>(preset_), presets_.end());
+    DeviceFailed();
     return;
   }
+  failure_.preset = presets_[preset_];
   Run(Step::ReadBefore);
 }
 
@@ -96,6 +126,7 @@ void DeviceRestore::Run(Step step) {
       request.start = [address, preset, password](TzkPA422Form& e) { e.UnlockPreset(address, preset, password); };
       break;
     case Step::Write:
+      failure_.sent = true;
       request.kind = LineRequest::WholeCurve;
       request.start = [address, preset, block = backup_.blocks.at(preset)](TzkPA422Form& e) {
         e.TransmitAllData(address, preset, block);
@@ -113,9 +144,10 @@ void DeviceRestore::Run(Step step) {
 
 void DeviceRestore::Ended(Step step, const LineOutcome& outcome) {
   const bool read = step == Step::ReadBefore || step == Step::ReadBack;
-  if (const std::string why = OutcomeFailure(outcome, read); !why.empty()) {
-    DeviceFailed(std::string(StepName(static_cast<int>(step))) + " preset " + std::to_string(presets_[preset_]) +
-                 ": " + why);
+  if (const std::string why = WhyFailed ? WhyFailed(outcome, read) : OutcomeFailure(outcome, read); !why.empty()) {
+    failure_.step = StepName(static_cast<int>(step));
+    failure_.why = why;
+    DeviceFailed();
     return;
   }
   const int preset = presets_[preset_];
@@ -135,6 +167,7 @@ void DeviceRestore::Ended(Step step, const LineOutcome& outcome) {
       Run(pa422::BlockByte(before_, all::kLock) ? Step::Unlock : Step::Write);
       return;
     case Step::Unlock:
+      failure_.unlocked = true;
       Run(Step::Write);
       return;
     case Step::Write:
@@ -147,13 +180,16 @@ void DeviceRestore::Ended(Step step, const LineOutcome& outcome) {
       std::string difference = DifferenceFromSent(outcome.data, backup_.blocks.at(preset));
       if (difference.empty() && (pa422::BlockByte(outcome.data, all::kLock) != 0) != entry.locked)
         difference = entry.locked ? "the preset is not locked" : "the preset is still locked";
-      if (difference.empty() && pa422::BlockName(outcome.data, all::kDeviceName) != wantedName)
+      if (difference.empty() && !targets_[device_].preset &&
+          pa422::BlockName(outcome.data, all::kDeviceName) != wantedName)
         difference = "the device name is \"" + pa422::BlockName(outcome.data, all::kDeviceName) + "\"";
       if (!difference.empty()) {
-        DeviceFailed("preset " + std::to_string(preset) + " read back different (" + difference + ")");
+        failure_.differs = true;
+        failure_.why = difference;
+        DeviceFailed();
         return;
       }
-      written_.push_back(preset);
+      failure_.written.push_back(preset);
       ++presetsDone_;
       if (OnPreset) OnPreset(targets_[device_].address, preset);
       NextPreset();
@@ -162,9 +198,8 @@ void DeviceRestore::Ended(Step step, const LineOutcome& outcome) {
   }
 }
 
-void DeviceRestore::DeviceFailed(const std::string& what) {
-  DeviceDone(what + "; " + (written_.empty() ? "no preset was written" : "written and verified: presets " +
-                                                                             Presets(written_)));
+void DeviceRestore::DeviceFailed() {
+  DeviceDone(failure_.Text());
   if (stopping_)
     Finish(true);
   else

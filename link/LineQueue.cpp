@@ -85,22 +85,38 @@ int LineQueue::Subscribe(LineEvents events) {
 bool LineQueue::LineFree() const { return engine_.CommState == 0 && !engine_.ReportingError(); }
 
 std::optional<LineQueue::Entry> LineQueue::TakeNext() {
-  while (!turns_.empty()) {
-    const int owner = turns_.front();
-    turns_.pop_front();
+  const auto waits = [this](int owner) {
     auto found = byOwner_.find(owner);
-    if (found == byOwner_.end() || found->second.empty()) continue;
-    Entry next = std::move(found->second.front());
-    found->second.pop_front();
-    --waiting_;
-    // The owner's next request waits for the others' turns.
-    if (found->second.empty())
-      byOwner_.erase(found);
-    else
-      turns_.push_back(owner);
-    return next;
+    return found != byOwner_.end() && !found->second.empty();
+  };
+  turns_.erase(std::remove_if(turns_.begin(), turns_.end(), [&](int owner) { return !waits(owner); }), turns_.end());
+  if (turns_.empty()) return std::nullopt;
+  const auto front = [this](int owner) -> const LineRequest& { return byOwner_.at(owner).front().request; };
+  auto pick = turns_.begin();
+  // The operator's edits go ahead of background work that waits (a scan, a
+  // backup): a move then waits at most for the transaction on the line.
+  // Background work still goes on under a long drag: it is passed over at
+  // most kEditsAheadOfBackground times in a row.
+  if (front(*pick).background && !front(*pick).followUp && backgroundPassed_ < kEditsAheadOfBackground) {
+    auto edit = std::find_if(turns_.begin(), turns_.end(), [&](int owner) { return !front(owner).background; });
+    if (edit != turns_.end()) {
+      pick = edit;
+      ++backgroundPassed_;
+    }
   }
-  return std::nullopt;
+  const int owner = *pick;
+  turns_.erase(pick);
+  auto found = byOwner_.find(owner);
+  Entry next = std::move(found->second.front());
+  found->second.pop_front();
+  --waiting_;
+  if (next.request.background) backgroundPassed_ = 0;
+  // The owner's next request waits for the others' turns.
+  if (found->second.empty())
+    byOwner_.erase(found);
+  else
+    turns_.push_back(owner);
+  return next;
 }
 
 void LineQueue::Pump() {

@@ -12,7 +12,11 @@
 // - A whole curve (TRANSMIT_ALL_DATA) for an address takes the place of the
 //   waiting updates of that address, which it carries.
 // - Requests of one owner keep their order; owners take turns, so that a
-//   long run of one owner does not starve the others.
+//   long run of one owner does not starve the others. The operator's
+//   requests go ahead of waiting background work (scans, backups,
+//   restores), which is passed over at most twice in a row, so that a move
+//   waits at most for the transaction on the line and a drag never stops
+//   a backup.
 // - An owner can withdraw what it has waiting; a running transaction is
 //   never cut short.
 // - Nothing new starts while an engine message box is open, nor while a
@@ -140,6 +144,9 @@ class LineQueue : public TransactionListener {
   // the order of `turns_`.
   std::map<int, std::deque<Entry>> byOwner_;
   std::deque<int> turns_;
+  // Edits taken ahead of waiting background work since it last ran.
+  static constexpr int kEditsAheadOfBackground = 2;
+  int backgroundPassed_ = 0;
   int waiting_ = 0;
   std::optional<Entry> running_;
   bool pumping_ = false;

@@ -27,7 +27,7 @@ class DeviceRestoreTest : public LinkFixture {
     EXPECT_TRUE(RunUntil([&] { return finished; }, 30000));
     return said;
   }
-  std::vector<std::string> Restore(std::vector<DevicePresetReader::Target> targets) {
+  std::vector<std::string> Restore(std::vector<DeviceRestore::Target> targets) {
     std::vector<std::string> said;
     bool finished = false;
     restore.OnDevice = [&](int, const std::string& failure) { said.push_back(failure); };

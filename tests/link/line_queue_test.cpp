@@ -1,5 +1,6 @@
 // The line queue in front of the real engine, against orbsim: the latest
-// value wins, owners keep their order and take turns, withdrawn requests
+// value wins, owners keep their order and take turns (edits ahead of
+// background work), withdrawn requests
 // never go out, and each outcome reaches the owner that asked (background
 // failures without a box and without notifying the active window).
 #include "link/LineQueue.h"
@@ -100,6 +101,21 @@ TEST_F(LineQueueTest, OwnersKeepTheirOrderAndTakeTurnsAndWithdrawnRequestsNeverG
   queue.Submit(Mute(second, 2, true));
   ASSERT_TRUE(WaitQueueIdle());
   EXPECT_EQ(Frames(), on1 + " " + off1 + " " + on2 + " " + Word(1, UpdateParameterFrame(6, kDevicePassword, 20)));
+
+  // The operator's edits go ahead of background work that was waiting
+  // first, which is passed over at most twice in a row.
+  const int backup = queue.NewOwner();
+  engine.RecallAllData(2, 0);
+  for (bool on : {true, false, true}) {
+    LineRequest work = Mute(backup, 2, on);
+    work.background = true;
+    queue.Submit(std::move(work));
+  }
+  for (int parameter = 6; parameter <= 10; ++parameter) queue.Submit(Update(first, 1, parameter, 20));
+  ASSERT_TRUE(WaitQueueIdle());
+  const auto update = [&](int parameter) { return Word(1, UpdateParameterFrame(parameter, kDevicePassword, 20)) + " "; };
+  EXPECT_EQ(Frames(), Word(2, RecallAllDataFrame(0)) + " " + update(6) + update(7) + on2 + " " + update(8) + update(9) +
+                          update(10) + off2 + " " + on2);
 }
 
 TEST_F(LineQueueTest, EachOutcomeReachesItsOwnerAndBackgroundFailuresShowNoBox) {
