@@ -22,6 +22,7 @@
 
 #include "app/AboutBox.h"
 #include "app/BusWindow.h"
+#include "app/LinkController.h"
 #include "app/ComPortDlg.h"
 #include "app/MenuMerge.h"
 #include "app/OptionsDlg.h"
@@ -276,6 +277,17 @@ void TMainForm::CreateResponsePanel() {
   Response->MeasurementItems = Measurement->Items();
   Response->BeforeMenu = [this] { Measurement->UpdateItems(); };
   connect(WindowMenu, &QMenu::aboutToShow, Measurement, [this] { Measurement->UpdateItems(); });
+
+  links_ = std::make_unique<LinkController>([this] { return SettingsPath(); });
+  links_->Windows = [this] {
+    std::vector<EqualizerWindow*> windows;
+    for (QWidget* w : EqualizerWindows())
+      if (EqualizerWindow* eq = AsEqualizerWindow(w)) windows.push_back(eq);
+    return windows;
+  };
+  links_->ShowError = [this](const std::string& message) {
+    messages_.ShowMessage("Link Windows", message, MessageIcon::Error);
+  };
 }
 
 void TMainForm::ShowResponsePanel(bool shown) {
@@ -641,6 +653,7 @@ QWidget* TMainForm::CreateEqualizerWindow(const QString& caption) {
       Response->CurveMayHaveChanged();
       UpdateMenuItems();  // Bypass switched: Clear follows it
     };
+    links_->Attach(*eq);
   }
   sub->show();
   MdiArea->setActiveSubWindow(sub);

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -26,6 +27,7 @@ class QAction;
 class QToolButton;
 class QWidget;
 class BusWindow;
+class LinkController;
 class OperatorMessages;
 class MeasurementCommands;
 class ResponsePanel;
@@ -193,6 +195,8 @@ class TMainForm : public QMainWindow, public EqualizerHost {
   // The active window's measurement commands (Window menu and the
   // response picture's menu).
   MeasurementCommands* Measurement = nullptr;
+  // The linked windows' groups.
+  LinkController& Links() { return *links_; }
   QMenu* FileMenu = nullptr;
   QMenu* WindowMenu = nullptr;
   QMenu* HelpMenu = nullptr;
@@ -262,4 +266,5 @@ class TMainForm : public QMainWindow, public EqualizerHost {
   bool PrepareBusLine();
   // Its subscription to the line queue's events.
   int lineEvents_ = 0;
+  std::unique_ptr<LinkController> links_;
 };

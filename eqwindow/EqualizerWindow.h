@@ -6,8 +6,10 @@
 // never needs to know more of it.
 #include <QList>
 #include <QString>
+#include <array>
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "eq/EqualizerDocument.h"
 #include "eq/MeasurementOverlay.h"
@@ -88,4 +90,22 @@ class EqualizerWindow {
   // switched, a curve loaded, pasted, cleared or read from the device, a
   // measurement or target loaded or cleared.
   std::function<void()> OnCurveChanged;
+
+  // Linking. Set by the frame: the operator moved a slider of this window
+  // (not the link): from `was` to `now`; `alone` with Ctrl held.
+  std::function<void(int slot, int was, int now, bool alone)> OnSliderMoved;
+  // Set by the frame: a linked send of this window failed (the device's or
+  // the engine's reason); no box was shown for it.
+  std::function<void(const std::string& reason)> OnLinkedSendFailed;
+  // Moves a slider as the link asks: shown, kept in the history, and sent
+  // to the device without a box on failure.
+  virtual void ApplyLinkedSteps(int /*slot*/, int /*steps*/) {}
+  // Takes the bands and gain as the link asks: one step of the history
+  // (`label`), one TRANSMIT_ALL_DATA of the working settings, no box.
+  virtual void ApplyLinkedCurve(const std::array<int, kSliderCount>& /*steps*/, const std::string& /*label*/) {}
+  // Whether the window's preset is locked (a linked move leaves it alone).
+  virtual bool PresetLocked() const { return false; }
+  // The window's slider range in steps (each side of 0).
+  virtual int SliderRange() const { return kDefaultSliderRange; }
+  virtual QString Caption() const { return {}; }
 };

@@ -134,6 +134,11 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   void FitToTarget() override;
   int DeviceAddress() const override { return Doc.Address; }
   void ChooseAddress(int address) override;
+  void ApplyLinkedSteps(int slot, int steps) override;
+  void ApplyLinkedCurve(const std::array<int, kSliderCount>& steps, const std::string& label) override;
+  bool PresetLocked() const override;
+  int SliderRange() const override;
+  QString Caption() const override { return windowTitle(); }
   // Tells the frame (OnCurveChanged) that the curve shown changed.
   void CurveChanged();
 
@@ -284,6 +289,8 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
     // the curve carries all of it.
     bool changesCurve = false;
     int slot = 0;
+    // A linked send: no box on failure; the link hears of it instead.
+    bool quiet = false;
     // Nothing went on the line (the engine refused it, or its start found
     // nothing to do).
     std::function<void()> refused;
@@ -311,8 +318,8 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   void StopWaiting();
   // A slider's update (a newer move of the same slider replaces a waiting
   // one) and a whole curve into `preset`.
-  void QueueSliderUpdate(int slot);
-  void QueueCurve(int preset, const pa422::Bytes& payload, bool followUp = false);
+  void QueueSliderUpdate(int slot, bool quiet = false);
+  void QueueCurve(int preset, const pa422::Bytes& payload, bool followUp = false, bool quiet = false);
   // A filter (the high-pass, or the low-pass) or a preset's name stored
   // in the window's preset with the curve the window shows.
   DeviceRequest FilterWrite(bool highPass) const;
@@ -363,6 +370,8 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
 
   UndoControl* undo_ = nullptr;
   LineQueue* line_ = nullptr;
+  // A linked move is being shown: it is the link's, not the operator's.
+  bool applyingLink_ = false;
   int lineOwner_ = 0;
   // Outcomes of requests made before the window last dropped its waiting
   // requests are not the window's concern.

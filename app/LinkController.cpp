@@ -1,0 +1,192 @@
+#include "app/LinkController.h"
+
+#include <algorithm>
+#include <set>
+
+#include "eqwindow/EqualizerWindow.h"
+#include "settings/GroupSettings.h"
+
+namespace {
+StoredGroup Stored(int number, const LinkGroup& group) {
+  StoredGroup stored;
+  stored.number = number;
+  stored.name = group.Name();
+  stored.absolute = group.Mode() == LinkMode::Absolute;
+  stored.bands = group.Follows().bands;
+  stored.filters = group.Follows().filters;
+  stored.muteBypass = group.Follows().muteBypass;
+  for (const LinkMember& m : group.Members()) {
+    stored.members.push_back(m.address);
+    stored.offsets[m.address] = m.offsets;
+  }
+  return stored;
+}
+
+SliderSteps CurveOf(const EqualizerWindow& window) { return SliderStepsOf(window.CurveNow()); }
+}  // namespace
+
+LinkController::LinkController(std::function<std::string()> settingsPath) : settingsPath_(std::move(settingsPath)) {
+  for (const StoredGroup& stored : LoadGroups(settingsPath_())) {
+    LinkFollows follows{stored.bands, stored.filters, stored.muteBypass};
+    auto group = std::make_unique<Group>(
+        Group{stored.number, LinkGroup(stored.name, stored.absolute ? LinkMode::Absolute : LinkMode::Relative, follows)});
+    std::vector<std::pair<int, SliderSteps>> offsets;
+    for (int address : stored.members) {
+      const auto found = stored.offsets.find(address);
+      offsets.emplace_back(address, found == stored.offsets.end() ? SliderSteps{} : found->second);
+    }
+    group->group.JoinWithOffsets(offsets);
+    // Offsets that did not read back whole: the member is out of step until
+    // it is resynced.
+    for (int address : stored.members)
+      if (!stored.offsets.count(address)) group->group.SetState(address, MemberState::OutOfStep);
+    groups_.push_back(std::move(group));
+  }
+}
+
+void LinkController::Attach(EqualizerWindow& window) {
+  window.OnSliderMoved = [this, &window](int slot, int was, int now, bool alone) {
+    SliderMoved(window, slot, was, now, alone);
+  };
+  window.OnLinkedSendFailed = [this, &window](const std::string& reason) { SendFailed(window, reason); };
+}
+
+void LinkController::Detach(EqualizerWindow& window) {
+  window.OnSliderMoved = nullptr;
+  window.OnLinkedSendFailed = nullptr;
+}
+
+bool LinkController::Link(const std::vector<EqualizerWindow*>& members, LinkMode mode, LinkFollows follows) {
+  std::vector<EqualizerWindow*> windows;
+  std::set<int> addresses;
+  for (EqualizerWindow* w : members)
+    if (w && w->DeviceAddress() > 0 && addresses.insert(w->DeviceAddress()).second) windows.push_back(w);
+  if (windows.size() < 2) return false;
+
+  // Curves that differ: the operator chooses how they join.
+  QString text;
+  for (size_t i = 1; i < windows.size(); ++i) {
+    const std::vector<std::string> lines = CurveDifferences(CurveOf(*windows[0]), CurveOf(*windows[i]));
+    if (lines.empty()) continue;
+    text += windows[i]->Caption() + QString(" (address %1) against ").arg(windows[i]->DeviceAddress()) +
+            windows[0]->Caption() + ":\n";
+    for (const std::string& line : lines) text += "  " + QString::fromStdString(line) + "\n";
+  }
+  int answer = 0;
+  if (!text.isEmpty()) {
+    QStringList answers{"Keep Differences"};
+    for (EqualizerWindow* w : windows) answers << "Copy from " + w->Caption();
+    answer = AskJoin ? AskJoin(text, answers) : -1;
+    if (answer < 0 || answer > static_cast<int>(windows.size())) return false;
+  }
+
+  // The windows leave the groups they were in.
+  for (EqualizerWindow* w : windows) Unlink(*w);
+  std::set<int> used;
+  for (const StoredGroup& stored : LoadGroups(settingsPath_())) used.insert(stored.number);
+  for (const auto& g : groups_) used.insert(g->number);
+  int number = 1;
+  while (used.count(number)) ++number;
+
+  QString name;
+  for (EqualizerWindow* w : windows) name += (name.isEmpty() ? "" : "+") + QString::number(w->DeviceAddress());
+  auto group = std::make_unique<Group>(Group{number, LinkGroup("Group " + name.toStdString(), mode, follows)});
+  std::vector<std::pair<int, SliderSteps>> curves;
+  for (EqualizerWindow* w : windows) curves.emplace_back(w->DeviceAddress(), CurveOf(*w));
+  if (answer == 0 && mode == LinkMode::Relative) {
+    group->group.JoinKeepingDifferences(curves);
+  } else {
+    // One curve for all: the chosen window's (absolute mode without a
+    // choice: the first window's), sent to the others whole.
+    const EqualizerWindow& source = *windows[answer > 0 ? answer - 1 : 0];
+    std::vector<int> order;
+    for (const auto& [address, curve] : curves) order.push_back(address);
+    group->group.JoinCopying(order, CurveOf(source));
+    for (EqualizerWindow* w : windows)
+      if (w != &source) w->ApplyLinkedCurve(CurveOf(source), "Link");
+  }
+  Save(*group);
+  groups_.push_back(std::move(group));
+  Changed();
+  return true;
+}
+
+void LinkController::Unlink(EqualizerWindow& window) {
+  Group* group = Find(window.DeviceAddress());
+  if (!group) return;
+  group->group.Leave(window.DeviceAddress());
+  if (group->group.Members().size() >= 2) {
+    Save(*group);
+  } else {
+    if (std::optional<std::string> error = RemoveGroup(settingsPath_(), group->number); error && ShowError)
+      ShowError(*error);
+    groups_.erase(std::find_if(groups_.begin(), groups_.end(), [group](const auto& g) { return g.get() == group; }));
+  }
+  Changed();
+}
+
+const LinkGroup* LinkController::GroupOf(int address) const {
+  for (const auto& g : groups_)
+    if (g->group.Member(address)) return &g->group;
+  return nullptr;
+}
+
+QString LinkController::LinkText(int address) const {
+  const LinkGroup* group = GroupOf(address);
+  if (!group) return {};
+  const EqualizerWindow* window = WindowAt(address);
+  const int range = window ? window->SliderRange() : kDefaultSliderRange;
+  return QString::fromStdString(group->Name() + ": " + group->StateText(address, range));
+}
+
+LinkController::Group* LinkController::Find(int address) {
+  for (const auto& g : groups_)
+    if (g->group.Member(address)) return g.get();
+  return nullptr;
+}
+
+EqualizerWindow* LinkController::WindowAt(int address) const {
+  if (address <= 0 || !Windows) return nullptr;
+  for (EqualizerWindow* w : Windows())
+    if (w->DeviceAddress() == address) return w;
+  return nullptr;
+}
+
+void LinkController::SliderMoved(EqualizerWindow& window, int slot, int was, int now, bool alone) {
+  Group* found = Find(window.DeviceAddress());
+  if (!found || !found->group.Follows().bands) return;
+  LinkGroup& group = found->group;
+  const int range = window.SliderRange();
+  if (group.Member(window.DeviceAddress())->state == MemberState::OutOfStep) return;
+  for (const auto& [address, steps] : group.Move(window.DeviceAddress(), slot, was, now, alone, range)) {
+    const LinkMember* member = group.Member(address);
+    if (member->state == MemberState::NotFollowing || member->state == MemberState::OutOfStep) continue;
+    EqualizerWindow* other = WindowAt(address);
+    if (!other) continue;
+    if (other->PresetLocked()) {
+      group.SetState(address, MemberState::Locked);
+      continue;
+    }
+    if (member->state == MemberState::Locked) group.SetState(address, MemberState::Following);
+    other->ApplyLinkedSteps(slot, steps);
+  }
+  if (alone) Save(*found);
+  Changed();
+}
+
+void LinkController::SendFailed(EqualizerWindow& window, const std::string& reason) {
+  Group* group = Find(window.DeviceAddress());
+  if (!group) return;
+  group->group.SetState(window.DeviceAddress(), MemberState::NotFollowing, reason);
+  Changed();
+}
+
+void LinkController::Save(const Group& group) {
+  if (std::optional<std::string> error = SaveGroup(settingsPath_(), Stored(group.number, group.group));
+      error && ShowError)
+    ShowError(*error);
+}
+
+void LinkController::Changed() {
+  if (OnChanged) OnChanged();
+}

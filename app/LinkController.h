@@ -1,0 +1,63 @@
+#pragma once
+// The frame's linked windows: groups of equalizer windows on different
+// addresses that one move reaches. A move of a member's slider moves the
+// group (Ctrl held: that member alone); the others take their values
+// through their own windows, sent without a box, so a member that fails is
+// marked "not following" and the others go on. Groups are kept in the
+// settings file and come back when their windows open again.
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "eq/LinkGroup.h"
+
+class EqualizerWindow;
+
+class LinkController {
+ public:
+  explicit LinkController(std::function<std::string()> settingsPath);
+
+  // The open equalizer windows, from the frame.
+  std::function<std::vector<EqualizerWindow*>()> Windows;
+  // Members' curves differ: what differs (`text`) and the answers; the
+  // answer's index (0 "Keep Differences", 1.. "Copy from <window>"), or -1
+  // to cancel.
+  std::function<int(const QString& text, const QStringList& answers)> AskJoin;
+  // A settings file that cannot be written.
+  std::function<void(const std::string& message)> ShowError;
+  // A group's members or their states changed.
+  std::function<void()> OnChanged;
+
+  // Wires a new window's linking hooks, and puts it back into a kept group
+  // of its address, with its offset, once its curve is known.
+  void Attach(EqualizerWindow& window);
+  void Detach(EqualizerWindow& window);
+  // Links the windows (two or more, on different addresses); false when
+  // the operator cancelled or there is nothing to link.
+  bool Link(const std::vector<EqualizerWindow*>& members, LinkMode mode, LinkFollows follows);
+  // Takes the window's address out of its group (a group of one is none).
+  void Unlink(EqualizerWindow& window);
+
+  const LinkGroup* GroupOf(int address) const;
+  // The group's name and the member's state, for its window and the bus
+  // window: "L+R: clamped (2 bands)"; empty when not linked.
+  QString LinkText(int address) const;
+
+ private:
+  struct Group {
+    int number = 0;  // of its settings section
+    LinkGroup group;
+  };
+  Group* Find(int address);
+  EqualizerWindow* WindowAt(int address) const;
+  void SliderMoved(EqualizerWindow& window, int slot, int was, int now, bool alone);
+  void SendFailed(EqualizerWindow& window, const std::string& reason);
+  void Save(const Group& group);
+  void Changed();
+
+  std::function<std::string()> settingsPath_;
+  std::vector<std::unique_ptr<Group>> groups_;
+};

@@ -1,0 +1,98 @@
+// Linked windows in the program against orbsim: a move of one member's
+// band moves the others by the same steps through their own windows, a
+// member held at the range's end comes back to its difference exactly, a
+// locked member is left alone, a member that stops answering is marked
+// and the others go on, and the group is kept in the settings file.
+#include <QCheckBox>
+#include <QTest>
+
+#include "app/LinkController.h"
+#include "controls/TzkTrackBar.h"
+#include "link/PA422Messages.h"
+#include "settings/GroupSettings.h"
+#include "tests/eqwindow/WindowFixture.h"
+
+namespace all = pa422::all_data;
+
+class LinkWindowsTest : public QObject, public WindowFixture {
+  Q_OBJECT
+
+  int DeviceBand(int address, int slot) {
+    return StepsFromDeviceGainCode(static_cast<uint8_t>(pa422::BlockByte(DeviceBlock(address, 0), all::kFirstBand + slot - 1)));
+  }
+  TMDIChild* WindowOn(int address) {
+    TMDIChild* w = NewWindow();
+    return Connect(*w, address) ? w : nullptr;
+  }
+
+ private slots:
+  void initTestCase() { SetUpTestCase(); }
+  void init() { SetUp(); }
+  void cleanup() { TearDown(); }
+
+  void aMoveReachesEveryMemberWithItsOffset() {
+    StartProgram("1,3,4");
+    TEqualizerDocument louder;
+    louder.BandSteps[7] = 10;  // band 8 five dB above the others
+    QVERIFY(SeedDevice(3, 1, louder));
+    TMDIChild* left = WindowOn(1);
+    TMDIChild* right = WindowOn(3);
+    TMDIChild* fill = WindowOn(4);
+    QVERIFY(left && right && fill);
+    QCOMPARE(right->SliderOfSlot(8)->Position(), 10);
+
+    // The curves differ: the operator is asked and keeps the differences.
+    QString asked;
+    Frame().Links().AskJoin = [&](const QString& text, const QStringList& answers) {
+      asked = text;
+      return answers.indexOf("Keep Differences");
+    };
+    QVERIFY(Frame().Links().Link({left, right, fill}, LinkMode::Relative, {}));
+    QVERIFY2(asked.contains(QString::fromUtf8("band 8 (125 Hz) 0.0 dB \u2192 +5.0 dB")), qPrintable(asked));
+    Frames();
+
+    left->SliderOfSlot(8)->SetPosition(12);
+    QCOMPARE(right->SliderOfSlot(8)->Position(), 22);
+    QCOMPARE(fill->SliderOfSlot(8)->Position(), 12);
+    QVERIFY(WaitIdle());
+    QCOMPARE(DeviceBand(3, 8), 22);
+    QCOMPARE(DeviceBand(4, 8), 12);
+    // Past the end: held there, and the difference comes back exactly.
+    left->SliderOfSlot(8)->SetPosition(16);
+    QCOMPARE(right->SliderOfSlot(8)->Position(), 24);
+    QCOMPARE(Frame().Links().LinkText(3), QString("Group 1+3+4: clamped (1 band)"));
+    left->SliderOfSlot(8)->SetPosition(2);
+    QCOMPARE(right->SliderOfSlot(8)->Position(), 12);
+    QCOMPARE(Frame().Links().LinkText(3), QString("Group 1+3+4: following"));
+
+    // A locked member is not moved; the others are.
+    right->Lock->click();
+    QVERIFY(WaitIdle());
+    left->SliderOfSlot(8)->SetPosition(4);
+    QCOMPARE(right->SliderOfSlot(8)->Position(), 12);
+    QCOMPARE(fill->SliderOfSlot(8)->Position(), 4);
+    QCOMPARE(Frame().Links().LinkText(3), QString("Group 1+3+4: locked"));
+
+    // A member that stops answering is marked, without a box, and the
+    // others go on.
+    sim->Ok("fault 4 absent");
+    left->SliderOfSlot(8)->SetPosition(6);
+    QTRY_VERIFY_WITH_TIMEOUT(Frame().Links().LinkText(4).contains("not following: "), 10000);
+    left->SliderOfSlot(8)->SetPosition(8);
+    QVERIFY(WaitIdle());
+    QCOMPARE(DeviceBand(1, 8), 8);
+    for (const auto& box : messages->shown) QVERIFY2(box.caption != "Error", box.text.c_str());
+
+    // Kept in the settings file with the offsets.
+    const std::vector<StoredGroup> kept = LoadGroups(Frame().SettingsPath());
+    QCOMPARE(kept.size(), size_t(1));
+    QCOMPARE(kept[0].members, (std::vector<int>{1, 3, 4}));
+    QCOMPARE(kept[0].offsets.at(3)[7], 10);
+    Frame().Links().Unlink(*left);
+    QCOMPARE(Frame().Links().LinkText(1), QString());
+    QCOMPARE(LoadGroups(Frame().SettingsPath())[0].members, (std::vector<int>{3, 4}));
+  }
+};
+
+QTEST_MAIN(LinkWindowsTest)
+#include "link_windows_test.moc"
