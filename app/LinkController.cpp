@@ -157,6 +157,16 @@ void LinkController::SliderMoved(EqualizerWindow& window, int slot, int was, int
   if (!found || !found->group.Follows().bands) return;
   LinkGroup& group = found->group;
   const int range = window.SliderRange();
+  if (!group.Known()) {
+    // A kept group: the mover's curve before this move gives the group's,
+    // and the other open members are checked against their offsets.
+    SliderSteps before = CurveOf(window);
+    before[slot - 1] = was;
+    group.Adopt(window.DeviceAddress(), before, range);
+    for (const LinkMember& m : group.Members())
+      if (EqualizerWindow* other = m.address == window.DeviceAddress() ? nullptr : WindowAt(m.address))
+        group.Adopt(m.address, CurveOf(*other), range);
+  }
   if (group.Member(window.DeviceAddress())->state == MemberState::OutOfStep) return;
   for (const auto& [address, steps] : group.Move(window.DeviceAddress(), slot, was, now, alone, range)) {
     const LinkMember* member = group.Member(address);

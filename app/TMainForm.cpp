@@ -119,6 +119,9 @@ TMainForm::~TMainForm() {
   disconnect(MdiArea, nullptr, this, nullptr);
   for (QMdiSubWindow* sub : MdiArea->findChildren<QMdiSubWindow*>())
     disconnect(sub, nullptr, this, nullptr);
+  // The link goes before the windows: none of them may call it after.
+  for (QWidget* w : EqualizerWindows())
+    if (EqualizerWindow* eq = AsEqualizerWindow(w)) links_->Detach(*eq);
 }
 
 std::string TMainForm::SettingsPath() const { return SettingsFilePath(ProgramDir); }

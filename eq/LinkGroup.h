@@ -46,6 +46,9 @@ class LinkGroup {
   const std::vector<LinkMember>& Members() const { return members_; }
   const LinkMember* Member(int address) const;
   const SliderSteps& GroupSteps() const { return group_; }
+  // Whether the group's curve is known (a kept group: once a member's
+  // curve was adopted).
+  bool Known() const { return groupKnown_; }
 
   // Joins the members with their curves as they are now: the first one's
   // curve becomes the group's and the others' differences their offsets

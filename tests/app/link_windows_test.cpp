@@ -92,7 +92,36 @@ class LinkWindowsTest : public QObject, public WindowFixture {
     QCOMPARE(Frame().Links().LinkText(1), QString());
     QCOMPARE(LoadGroups(Frame().SettingsPath())[0].members, (std::vector<int>{3, 4}));
   }
+
+  void aKeptGroupComesBackWithItsOffsets() {
+    std::string zeros, raisedBand8;
+    for (int slot = 1; slot <= 30; ++slot) {
+      zeros += slot > 1 ? ",0" : "0";
+      raisedBand8 += std::string(slot > 1 ? "," : "") + (slot == 8 ? "4" : "0");
+    }
+    StartProgram("1,3,4", true,
+                 "[Group 2]\nName=STACKS\nMembers=1,3,4\nOffsets 1=" + zeros + "\nOffsets 3=" + raisedBand8 + "\n");
+    TEqualizerDocument raised;
+    raised.BandSteps[7] = 4;
+    QVERIFY(SeedDevice(3, 1, raised));
+    TMDIChild* left = WindowOn(1);
+    TMDIChild* right = WindowOn(3);
+    TMDIChild* fill = WindowOn(4);
+    QVERIFY(left && right && fill);
+    // Address 4 has no offsets kept: it waits for a resync; 3 follows with
+    // its kept offset.
+    left->SliderOfSlot(8)->SetPosition(2);
+    QCOMPARE(right->SliderOfSlot(8)->Position(), 6);
+    QCOMPARE(fill->SliderOfSlot(8)->Position(), 0);
+    QCOMPARE(Frame().Links().LinkText(4), QString("STACKS: out of step"));
+    QCOMPARE(Frame().Links().LinkText(3), QString("STACKS: following"));
+  }
 };
 
-QTEST_MAIN(LinkWindowsTest)
+int main(int argc, char** argv) {
+  TApplication app(argc, argv);
+  ApplicationHint::Install(app);
+  LinkWindowsTest test;
+  return QTest::qExec(&test, argc, argv);
+}
 #include "link_windows_test.moc"
