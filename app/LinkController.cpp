@@ -64,19 +64,25 @@ bool LinkController::Link(const std::vector<EqualizerWindow*>& members, LinkMode
   if (windows.size() < 2) return false;
 
   // Curves that differ: the operator chooses how they join.
-  QString text;
+  const auto named = [](const EqualizerWindow& w) {
+    return QString("%1 (address %2)").arg(w.Caption()).arg(w.DeviceAddress());
+  };
+  QString text, details;
   for (size_t i = 1; i < windows.size(); ++i) {
     const std::vector<std::string> lines = CurveDifferences(CurveOf(*windows[0]), CurveOf(*windows[i]));
     if (lines.empty()) continue;
-    text += windows[i]->Caption() + QString(" (address %1) against ").arg(windows[i]->DeviceAddress()) +
-            windows[0]->Caption() + ":\n";
-    for (const std::string& line : lines) text += "  " + QString::fromStdString(line) + "\n";
+    text += QString("%1 differs from %2 in %3 of the bands and gain.\n")
+                .arg(named(*windows[i]), named(*windows[0]))
+                .arg(lines.size());
+    details += named(*windows[i]) + ":\n";
+    for (const std::string& line : lines) details += "  " + QString::fromStdString(line) + "\n";
   }
   int answer = 0;
   if (!text.isEmpty()) {
     QStringList answers{"Keep Differences"};
     for (EqualizerWindow* w : windows) answers << "Copy from " + w->Caption();
-    answer = AskJoin ? AskJoin(text, answers) : -1;
+    text += "\nKeep the differences as each window's offsets, or copy one window's curve to the others?";
+    answer = AskJoin ? AskJoin(text, details, answers) : -1;
     if (answer < 0 || answer > static_cast<int>(windows.size())) return false;
   }
 
@@ -129,6 +135,12 @@ const LinkGroup* LinkController::GroupOf(int address) const {
   for (const auto& g : groups_)
     if (g->group.Member(address)) return &g->group;
   return nullptr;
+}
+
+int LinkController::GroupNumber(int address) const {
+  for (const auto& g : groups_)
+    if (g->group.Member(address)) return g->number;
+  return 0;
 }
 
 QString LinkController::LinkText(int address) const {

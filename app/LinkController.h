@@ -22,10 +22,11 @@ class LinkController {
 
   // The open equalizer windows, from the frame.
   std::function<std::vector<EqualizerWindow*>()> Windows;
-  // Members' curves differ: what differs (`text`) and the answers; the
-  // answer's index (0 "Keep Differences", 1.. "Copy from <window>"), or -1
-  // to cancel.
-  std::function<int(const QString& text, const QStringList& answers)> AskJoin;
+  // Members' curves differ: the question (`text`, a line per member that
+  // differs), every difference (`details`) and the answers; the answer's
+  // index (0 "Keep Differences", 1.. "Copy from <window>"), or -1 to
+  // cancel.
+  std::function<int(const QString& text, const QString& details, const QStringList& answers)> AskJoin;
   // A settings file that cannot be written.
   std::function<void(const std::string& message)> ShowError;
   // A group's members or their states changed.
@@ -42,6 +43,8 @@ class LinkController {
   void Unlink(EqualizerWindow& window);
 
   const LinkGroup* GroupOf(int address) const;
+  // The number of the address's group (its settings section), or 0.
+  int GroupNumber(int address) const;
   // The group's name and the member's state, for its window and the bus
   // window: "L+R: clamped (2 bands)"; empty when not linked.
   QString LinkText(int address) const;

@@ -15,6 +15,9 @@
 #include <QScreen>
 #include <QStatusTipEvent>
 #include <QToolButton>
+#include <QAbstractButton>
+#include <QPushButton>
+#include <QMessageBox>
 #include <algorithm>
 #include <cstdint>
 #include <memory>
@@ -23,6 +26,7 @@
 #include "app/AboutBox.h"
 #include "app/BusWindow.h"
 #include "app/LinkController.h"
+#include "app/LinkWindowsDlg.h"
 #include "app/ComPortDlg.h"
 #include "app/MenuMerge.h"
 #include "app/OptionsDlg.h"
@@ -225,6 +229,8 @@ void TMainForm::CreateMenus() {
   WindowMinimizeItem = item(WindowMenu, "&Minimize All", "Minimize all windows",
                             &TMainForm::WindowMinimizeItemClick);
   WindowBusItem = item(WindowMenu, "B&us", "Show every device on the line", &TMainForm::WindowBusItemClick);
+  WindowLinkItem = item(WindowMenu, "Lin&k Windows\u2026", "Link equalizer windows so that one move reaches several devices",
+                        &TMainForm::WindowLinkItemClick);
   WindowMenu->addSeparator();
   WindowResponseItem = WindowMenu->addAction("&Response");
   WindowResponseItem->setCheckable(true);
@@ -291,6 +297,17 @@ void TMainForm::CreateResponsePanel() {
   links_->ShowError = [this](const std::string& message) {
     messages_.ShowMessage("Link Windows", message, MessageIcon::Error);
   };
+  links_->AskJoin = [this](const QString& text, const QString& details, const QStringList& answers) {
+    QMessageBox box(QMessageBox::Question, "Link Windows", text, QMessageBox::NoButton, this);
+    box.setDetailedText(details);
+    std::vector<QAbstractButton*> buttons;
+    for (const QString& answer : answers) buttons.push_back(box.addButton(answer, QMessageBox::AcceptRole));
+    box.addButton(QMessageBox::Cancel);
+    box.exec();
+    const auto chosen = std::find(buttons.begin(), buttons.end(), box.clickedButton());
+    return chosen == buttons.end() ? -1 : static_cast<int>(chosen - buttons.begin());
+  };
+  links_->OnChanged = [this] { UpdateLinkDisplays(); };
 }
 
 void TMainForm::ShowResponsePanel(bool shown) {
@@ -657,6 +674,7 @@ QWidget* TMainForm::CreateEqualizerWindow(const QString& caption) {
       UpdateMenuItems();  // Bypass switched: Clear follows it
     };
     links_->Attach(*eq);
+    eq->OnUnlink = [this, eq] { links_->Unlink(*eq); };
   }
   sub->show();
   MdiArea->setActiveSubWindow(sub);
@@ -869,3 +887,35 @@ void TMainForm::SBComSetupClick() {
 }
 
 void TMainForm::HelpAboutItemClick() { objects_.AboutBox->exec(); }
+
+void TMainForm::WindowLinkItemClick() {
+  std::vector<EqualizerWindow*> windows;
+  TLinkWindowsDlg dialog(this);
+  for (QWidget* w : EqualizerWindows())
+    if (EqualizerWindow* eq = AsEqualizerWindow(w); eq && eq->DeviceAddress() > 0) {
+      windows.push_back(eq);
+      dialog.AddWindow(eq->Caption(), eq->DeviceAddress(), eq == ActiveEqualizerWindow());
+    }
+  if (windows.size() < 2) {
+    messages_.ShowMessage("Link Windows",
+                          "Linking needs two or more equalizer windows on devices: choose each window's address first.",
+                          MessageIcon::Information);
+    return;
+  }
+  if (dialog.exec() != QDialog::Accepted) return;
+  std::vector<EqualizerWindow*> chosen;
+  for (int row : dialog.CheckedRows()) chosen.push_back(windows.at(static_cast<size_t>(row)));
+  links_->Link(chosen, dialog.Mode(), dialog.Follows());
+}
+
+void TMainForm::UpdateLinkDisplays() {
+  // A colour per group, light enough under black text.
+  static const QColor kGroupColours[] = {QColor(0xFF, 0xE0, 0x99), QColor(0xB8, 0xE0, 0xFF), QColor(0xC8, 0xF0, 0xB8),
+                                         QColor(0xF4, 0xC2, 0xE8), QColor(0xFF, 0xC8, 0xB0), QColor(0xD8, 0xD0, 0xFF)};
+  for (QWidget* w : EqualizerWindows()) {
+    EqualizerWindow* eq = AsEqualizerWindow(w);
+    if (!eq) continue;
+    const int number = links_->GroupNumber(eq->DeviceAddress());
+    eq->ShowLink(links_->LinkText(eq->DeviceAddress()), number > 0 ? kGroupColours[(number - 1) % 6] : QColor());
+  }
+}

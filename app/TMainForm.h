@@ -141,6 +141,10 @@ class TMainForm : public QMainWindow, public EqualizerHost {
   void WindowMinimizeItemClick();
   // Opens the Bus window, or activates it when it is open.
   void WindowBusItemClick();
+  // Link Windows: the windows chosen in the dialog become a group.
+  void WindowLinkItemClick();
+  // Shows each window's group and state in its link panel.
+  void UpdateLinkDisplays();
   void CopyBtnClick();
   void PasteBtnClick();
   void SBFlatBtnClick();
@@ -210,6 +214,7 @@ class TMainForm : public QMainWindow, public EqualizerHost {
   QAction* WindowArrangeItem = nullptr;
   QAction* WindowMinimizeItem = nullptr;
   QAction* WindowBusItem = nullptr;
+  QAction* WindowLinkItem = nullptr;
   QAction* WindowResponseItem = nullptr;  // shows or hides the response panel
   QAction* HelpAboutItem = nullptr;
   QTimer Timer1;

@@ -4,6 +4,7 @@
 // for merging into the frame's menu bar, and the curve it shows for the
 // frame's response picture. The equalizer window implements it; the frame
 // never needs to know more of it.
+#include <QColor>
 #include <QList>
 #include <QString>
 #include <array>
@@ -108,4 +109,8 @@ class EqualizerWindow {
   // The window's slider range in steps (each side of 0).
   virtual int SliderRange() const { return kDefaultSliderRange; }
   virtual QString Caption() const { return {}; }
+  // Shows the window's group and its state (empty text: not linked).
+  virtual void ShowLink(const QString& /*text*/, const QColor& /*colour*/) {}
+  // Set by the frame: the operator chose Unlink in the window's Edit menu.
+  std::function<void()> OnUnlink;
 };

@@ -314,6 +314,14 @@ void TMDIChild::CreateStatusBar(QWidget& area) {
   Panels[9]->setAccessibleName("Address value");
   Panels[11]->setAccessibleName("Range value");
   Panels[12]->setAccessibleName("Empty panel");
+  const int linkLeft = kStatusPanels * kPanelWidth;
+  LinkPanel = new StatusPanel("", StatusBar1);
+  LinkPanel->setObjectName("LinkPanel");
+  LinkPanel->setGeometry(linkLeft, 0, kDesignClientWidth - linkLeft, kStatusBarHeight);
+  LinkPanel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  LinkPanel->setAccessibleName("Link group");
+  LinkPanel->setAutoFillBackground(true);
+  LinkPanel->hide();
 }
 
 void TMDIChild::CreateMenus() {
@@ -357,6 +365,11 @@ void TMDIChild::CreateMenus() {
     connect(box, &QCheckBox::toggled, this, [this] { Clear1->setEnabled(ClearEnabled()); });
   item(EditMenu, "&Normalize", nullptr)->setEnabled(false);
   CreateUndoItems();
+  EditMenu->addSeparator();
+  Unlink1 = item(EditMenu, "Un&link", [this] {
+    if (OnUnlink) OnUnlink();
+  });
+  Unlink1->setEnabled(false);
 
   HelpMenu = new QMenu("&Help", this);
   item(HelpMenu, "&Help", nullptr);

@@ -93,6 +93,9 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   std::array<TzkTrackBar*, 30> TrackBars{};  // TrackBar1 .. TrackBar30 (Tag 1 .. 30)
   QWidget* StatusBar1 = nullptr;
   std::array<QLabel*, kStatusPanels> Panels{};
+  // Right of the panels: the window's link group and its state, on the
+  // group's colour; empty when the window is not linked.
+  QLabel* LinkPanel = nullptr;
 
   // The window's menus: "&File" (group 0), "&Edit" (1), "&Help" (10).
   QMenu* FileMenu = nullptr;
@@ -108,6 +111,7 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   QAction* Redo1 = nullptr;
   QAction* StoreB1 = nullptr;
   QAction* CompareAB1 = nullptr;
+  QAction* Unlink1 = nullptr;
 
   // EqualizerWindow (what the frame asks of the window).
   EqualizerNotifications& Notifications() override { return *this; }
@@ -137,6 +141,7 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   void ApplyLinkedSteps(int slot, int steps) override;
   void ApplyLinkedCurve(const std::array<int, kSliderCount>& steps, const std::string& label) override;
   bool PresetLocked() const override;
+  void ShowLink(const QString& text, const QColor& colour) override;
   int SliderRange() const override;
   QString Caption() const override { return windowTitle(); }
   // Tells the frame (OnCurveChanged) that the curve shown changed.

@@ -314,6 +314,17 @@ void TMDIChild::TrackBarChange(TzkTrackBar& sender) {
 
 bool TMDIChild::PresetLocked() const { return Lock->isChecked(); }
 
+void TMDIChild::ShowLink(const QString& text, const QColor& colour) {
+  LinkPanel->setText(text);
+  LinkPanel->setToolTip(text);
+  LinkPanel->setAccessibleDescription(text);
+  QPalette palette = LinkPanel->palette();
+  palette.setColor(QPalette::Window, colour.isValid() ? colour : palette.color(QPalette::Button));
+  LinkPanel->setPalette(palette);
+  LinkPanel->setVisible(!text.isEmpty());
+  Unlink1->setEnabled(!text.isEmpty());
+}
+
 int TMDIChild::SliderRange() const { return Options().SliderRange; }
 
 void TMDIChild::ApplyLinkedSteps(int slot, int steps) {

@@ -3,10 +3,16 @@
 // member held at the range's end comes back to its difference exactly, a
 // locked member is left alone, a member that stops answering is marked
 // and the others go on, and the group is kept in the settings file.
+#include <QAbstractButton>
 #include <QCheckBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 
 #include "app/LinkController.h"
+#include "app/LinkWindowsDlg.h"
 #include "controls/TzkTrackBar.h"
 #include "link/PA422Messages.h"
 #include "settings/GroupSettings.h"
@@ -41,14 +47,26 @@ class LinkWindowsTest : public QObject, public WindowFixture {
     QVERIFY(left && right && fill);
     QCOMPARE(right->SliderOfSlot(8)->Position(), 10);
 
-    // The curves differ: the operator is asked and keeps the differences.
+    // Through the real dialog and question: the curves differ, and the
+    // operator keeps the differences.
     QString asked;
-    Frame().Links().AskJoin = [&](const QString& text, const QStringList& answers) {
-      asked = text;
-      return answers.indexOf("Keep Differences");
-    };
-    QVERIFY(Frame().Links().Link({left, right, fill}, LinkMode::Relative, {}));
+    OnNextModal([&](QWidget* modal) {
+      auto* dialog = qobject_cast<TLinkWindowsDlg*>(modal);
+      QVERIFY(dialog && dialog->WindowList->count() == 3 && !dialog->OKBtn->isEnabled());
+      for (int row = 0; row < 3; ++row) dialog->WindowList->item(row)->setCheckState(Qt::Checked);
+      QVERIFY(dialog->CBBands->isChecked() && !dialog->CBFilters->isChecked());
+      OnNextModal([&](QWidget* question) {
+        auto* box = qobject_cast<QMessageBox*>(question);
+        QVERIFY(box);
+        asked = box->detailedText();
+        for (QAbstractButton* b : box->buttons())
+          if (b->text() == "Keep Differences") b->click();
+      });
+      QTest::mouseClick(dialog->OKBtn, Qt::LeftButton);
+    });
+    Frame().WindowLinkItem->trigger();
     QVERIFY2(asked.contains(QString::fromUtf8("band 8 (125 Hz) 0.0 dB \u2192 +5.0 dB")), qPrintable(asked));
+    QCOMPARE(right->LinkPanel->text(), QString("Group 1+3+4: following"));
     Frames();
 
     left->SliderOfSlot(8)->SetPosition(12);
@@ -88,8 +106,9 @@ class LinkWindowsTest : public QObject, public WindowFixture {
     QCOMPARE(kept.size(), size_t(1));
     QCOMPARE(kept[0].members, (std::vector<int>{1, 3, 4}));
     QCOMPARE(kept[0].offsets.at(3)[7], 10);
-    Frame().Links().Unlink(*left);
+    left->Unlink1->trigger();
     QCOMPARE(Frame().Links().LinkText(1), QString());
+    QVERIFY(!left->LinkPanel->isVisible() && !left->Unlink1->isEnabled());
     QCOMPARE(LoadGroups(Frame().SettingsPath())[0].members, (std::vector<int>{3, 4}));
   }
 
