@@ -49,11 +49,15 @@ void LinkController::Attach(EqualizerWindow& window) {
     SliderMoved(window, slot, was, now, alone);
   };
   window.OnLinkedSendFailed = [this, &window](const std::string& reason) { SendFailed(window, reason); };
+  window.OnCurveEdited = [this, &window](const SliderSteps& was, const SliderSteps& now) {
+    CurveEdited(window, was, now);
+  };
 }
 
 void LinkController::Detach(EqualizerWindow& window) {
   window.OnSliderMoved = nullptr;
   window.OnLinkedSendFailed = nullptr;
+  window.OnCurveEdited = nullptr;
 }
 
 bool LinkController::Link(const std::vector<EqualizerWindow*>& members, LinkMode mode, LinkFollows follows) {
@@ -164,35 +168,62 @@ EqualizerWindow* LinkController::WindowAt(int address) const {
   return nullptr;
 }
 
-void LinkController::SliderMoved(EqualizerWindow& window, int slot, int was, int now, bool alone) {
+LinkGroup* LinkController::FollowingGroup(EqualizerWindow& window, const SliderSteps& before) {
   Group* found = Find(window.DeviceAddress());
-  if (!found || !found->group.Follows().bands) return;
+  if (!found || !found->group.Follows().bands) return nullptr;
   LinkGroup& group = found->group;
   const int range = window.SliderRange();
   if (!group.Known()) {
-    // A kept group: the mover's curve before this move gives the group's,
-    // and the other open members are checked against their offsets.
-    SliderSteps before = CurveOf(window);
-    before[slot - 1] = was;
+    // A kept group: the mover's curve before this change gives the
+    // group's, and the other open members are checked against their
+    // offsets.
     group.Adopt(window.DeviceAddress(), before, range);
     for (const LinkMember& m : group.Members())
       if (EqualizerWindow* other = m.address == window.DeviceAddress() ? nullptr : WindowAt(m.address))
         group.Adopt(m.address, CurveOf(*other), range);
   }
-  if (group.Member(window.DeviceAddress())->state == MemberState::OutOfStep) return;
-  for (const auto& [address, steps] : group.Move(window.DeviceAddress(), slot, was, now, alone, range)) {
-    const LinkMember* member = group.Member(address);
-    if (member->state == MemberState::NotFollowing || member->state == MemberState::OutOfStep) continue;
-    EqualizerWindow* other = WindowAt(address);
-    if (!other) continue;
-    if (other->PresetLocked()) {
-      group.SetState(address, MemberState::Locked);
-      continue;
-    }
-    if (member->state == MemberState::Locked) group.SetState(address, MemberState::Following);
-    other->ApplyLinkedSteps(slot, steps);
+  if (group.Member(window.DeviceAddress())->state == MemberState::OutOfStep) return nullptr;
+  return &group;
+}
+
+EqualizerWindow* LinkController::Receiver(LinkGroup& group, int address) {
+  const LinkMember* member = group.Member(address);
+  if (member->state == MemberState::NotFollowing || member->state == MemberState::OutOfStep) return nullptr;
+  EqualizerWindow* window = WindowAt(address);
+  if (!window) return nullptr;
+  if (window->PresetLocked()) {
+    group.SetState(address, MemberState::Locked);
+    return nullptr;
   }
-  if (alone) Save(*found);
+  if (member->state == MemberState::Locked) group.SetState(address, MemberState::Following);
+  return window;
+}
+
+void LinkController::SliderMoved(EqualizerWindow& window, int slot, int was, int now, bool alone) {
+  SliderSteps before = CurveOf(window);
+  before[slot - 1] = was;
+  LinkGroup* group = FollowingGroup(window, before);
+  if (!group) return;
+  for (const auto& [address, steps] : group->Move(window.DeviceAddress(), slot, was, now, alone, window.SliderRange()))
+    if (EqualizerWindow* other = Receiver(*group, address)) other->ApplyLinkedSteps(slot, steps);
+  if (alone) Save(*Find(window.DeviceAddress()));
+  Changed();
+}
+
+void LinkController::CurveEdited(EqualizerWindow& window, const SliderSteps& was, const SliderSteps& now) {
+  std::vector<int> changed;
+  for (int slot = 1; slot <= kSliderCount; ++slot)
+    if (was[slot - 1] != now[slot - 1]) changed.push_back(slot);
+  if (changed.size() == 1) {
+    // One band (an undone move): one update per member, as a move.
+    SliderMoved(window, changed[0], was[changed[0] - 1], now[changed[0] - 1], false);
+    return;
+  }
+  LinkGroup* group = FollowingGroup(window, was);
+  if (!group) return;
+  // A change of the whole curve: one TRANSMIT_ALL_DATA per member.
+  for (const auto& [address, curve] : group->MoveCurve(window.DeviceAddress(), was, now, window.SliderRange()))
+    if (EqualizerWindow* other = Receiver(*group, address)) other->ApplyLinkedCurve(curve, "Linked Curve");
   Changed();
 }
 

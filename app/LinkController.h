@@ -57,6 +57,13 @@ class LinkController {
   Group* Find(int address);
   EqualizerWindow* WindowAt(int address) const;
   void SliderMoved(EqualizerWindow& window, int slot, int was, int now, bool alone);
+  void CurveEdited(EqualizerWindow& window, const SliderSteps& was, const SliderSteps& now);
+  // The group of the window's address that takes its moves (its curve
+  // known, the mover in step), or null.
+  LinkGroup* FollowingGroup(EqualizerWindow& window, const SliderSteps& before);
+  // Whether a member's window takes a linked change now; marks it locked
+  // when its preset is.
+  EqualizerWindow* Receiver(LinkGroup& group, int address);
   void SendFailed(EqualizerWindow& window, const std::string& reason);
   void Save(const Group& group);
   void Changed();

@@ -95,6 +95,11 @@ class EqualizerWindow {
   // Linking. Set by the frame: the operator moved a slider of this window
   // (not the link): from `was` to `now`; `alone` with Ctrl held.
   std::function<void(int slot, int was, int now, bool alone)> OnSliderMoved;
+  // Set by the frame: the operator changed more of the curve at once
+  // (paste, clear, a file, a fit, undo or redo, an A/B swap): the bands and
+  // gain before and after, by slot − 1.
+  std::function<void(const std::array<int, kSliderCount>& before, const std::array<int, kSliderCount>& after)>
+      OnCurveEdited;
   // Set by the frame: a linked send of this window failed (the device's or
   // the engine's reason); no box was shown for it.
   std::function<void(const std::string& reason)> OnLinkedSendFailed;

@@ -324,6 +324,9 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   // A slider's update (a newer move of the same slider replaces a waiting
   // one) and a whole curve into `preset`.
   void QueueSliderUpdate(int slot, bool quiet = false);
+  // Tells the link (OnCurveEdited) of the operator's change of several
+  // bands at once; not of the link's own.
+  void TellCurveEdited(const CurveState& before, const CurveState& after);
   void QueueCurve(int preset, const pa422::Bytes& payload, bool followUp = false, bool quiet = false);
   // A filter (the high-pass, or the low-pass) or a preset's name stored
   // in the window's preset with the curve the window shows.

@@ -48,10 +48,10 @@ void TMDIChild::ApplyLinkedCurve(const std::array<int, kSliderCount>& steps, con
   if (CurveOf(Doc) == before) return;
   applyingLink_ = true;
   ShowCurve(*this);
-  applyingLink_ = false;
   // Into the working settings, as a fit: the stored preset keeps what it
   // holds until it is saved.
   RecordEdit(EditKind::WholeCurve, 0, before, label, {}, false);
+  applyingLink_ = false;
   if (!Engine().Connected || Doc.Address == 0 || HistoryCarriesEdit()) return;
   QueueCurve(0, ::CopyVarloDataToORB(Doc, 0), false, true);
 }

@@ -151,6 +151,7 @@ void TMDIChild::RecordEdit(EditKind kind, int slot, const CurveState& before,
   if (!caption.isEmpty() && caption != windowTitle())
     captions = {windowTitle().toStdString(), caption.toStdString()};
   u.steps.Record(kind, slot, name, before, CurveOf(Doc), NowMs(), captions);
+  if (kind == EditKind::WholeCurve) TellCurveEdited(before, CurveOf(Doc));
   if (u.syncing) {
     // The steps the device has not taken can no longer all be walked back.
     u.reversible = false;
@@ -252,6 +253,17 @@ void TMDIChild::ShowEditState(const WindowEditState& state) {
   // The name shown is the history's: leaving the box must not send it again.
   PresetNameEdited = false;
   UpdateHistoryItems();
+  TellCurveEdited(was, now);
+}
+
+void TMDIChild::TellCurveEdited(const CurveState& before, const CurveState& after) {
+  if (applyingLink_ || !OnCurveEdited) return;
+  std::array<int, kSliderCount> was{}, now{};
+  for (int i = 0; i < kSliderCount; ++i) {
+    was[i] = before.sliders[i];
+    now[i] = after.sliders[i];
+  }
+  if (was != now) OnCurveEdited(was, now);
 }
 
 // --- The device catching up ---------------------------------------------------

@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 
 #include "app/LinkController.h"
@@ -82,6 +83,26 @@ class LinkWindowsTest : public QObject, public WindowFixture {
     left->SliderOfSlot(8)->SetPosition(2);
     QCOMPARE(right->SliderOfSlot(8)->Position(), 12);
     QCOMPARE(Frame().Links().LinkText(3), QString("Group 1+3+4: following"));
+
+    // A whole curve (Clear) reaches each member whole, with its offset;
+    // undo brings the band back in all.
+    left->SliderOfSlot(1)->SetPosition(-6);
+    QVERIFY(WaitIdle());
+    Frames();
+    messages->answers = {true};
+    left->Clear1->trigger();
+    QCOMPARE(right->SliderOfSlot(8)->Position(), 10);
+    QCOMPARE(fill->SliderOfSlot(1)->Position(), 0);
+    QVERIFY(WaitIdle());
+    QCOMPARE(DeviceBand(3, 8), 10);
+    QCOMPARE(DeviceBand(4, 1), 0);
+    const QString sent = Frames();
+    QCOMPARE(sent.count(QRegularExpression("\\b3:81")), 1);  // one TRANSMIT_ALL_DATA
+    QCOMPARE(sent.count(QRegularExpression("\\b4:81")), 1);
+    left->Undo1->trigger();
+    QCOMPARE(right->SliderOfSlot(8)->Position(), 12);
+    QCOMPARE(fill->SliderOfSlot(1)->Position(), -6);
+    QVERIFY(WaitIdle());
 
     // A locked member is not moved; the others are.
     right->Lock->click();
