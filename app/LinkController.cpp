@@ -52,12 +52,16 @@ void LinkController::Attach(EqualizerWindow& window) {
   window.OnCurveEdited = [this, &window](const SliderSteps& was, const SliderSteps& now) {
     CurveEdited(window, was, now);
   };
+  window.OnFilterChosen = [this, &window](bool highPass, int index) { FilterChosen(window, highPass, index); };
+  window.OnSwitchClicked = [this, &window](bool bypass, bool on) { SwitchClicked(window, bypass, on); };
 }
 
 void LinkController::Detach(EqualizerWindow& window) {
   window.OnSliderMoved = nullptr;
   window.OnLinkedSendFailed = nullptr;
   window.OnCurveEdited = nullptr;
+  window.OnFilterChosen = nullptr;
+  window.OnSwitchClicked = nullptr;
 }
 
 bool LinkController::Link(const std::vector<EqualizerWindow*>& members, LinkMode mode, LinkFollows follows) {
@@ -186,11 +190,12 @@ LinkGroup* LinkController::FollowingGroup(EqualizerWindow& window, const SliderS
   return &group;
 }
 
-EqualizerWindow* LinkController::Receiver(LinkGroup& group, int address) {
+EqualizerWindow* LinkController::Receiver(LinkGroup& group, int address, bool editsPreset) {
   const LinkMember* member = group.Member(address);
   if (member->state == MemberState::NotFollowing || member->state == MemberState::OutOfStep) return nullptr;
   EqualizerWindow* window = WindowAt(address);
   if (!window) return nullptr;
+  if (!editsPreset) return window;
   if (window->PresetLocked()) {
     group.SetState(address, MemberState::Locked);
     return nullptr;
@@ -224,6 +229,25 @@ void LinkController::CurveEdited(EqualizerWindow& window, const SliderSteps& was
   // A change of the whole curve: one TRANSMIT_ALL_DATA per member.
   for (const auto& [address, curve] : group->MoveCurve(window.DeviceAddress(), was, now, window.SliderRange()))
     if (EqualizerWindow* other = Receiver(*group, address)) other->ApplyLinkedCurve(curve, "Linked Curve");
+  Changed();
+}
+
+void LinkController::FilterChosen(EqualizerWindow& window, bool highPass, int index) {
+  Group* found = Find(window.DeviceAddress());
+  if (!found || !found->group.Follows().filters) return;
+  // Filters follow as absolute values.
+  for (const LinkMember& m : found->group.Members())
+    if (m.address != window.DeviceAddress())
+      if (EqualizerWindow* other = Receiver(found->group, m.address)) other->ApplyLinkedFilter(highPass, index);
+  Changed();
+}
+
+void LinkController::SwitchClicked(EqualizerWindow& window, bool bypass, bool on) {
+  Group* found = Find(window.DeviceAddress());
+  if (!found || !found->group.Follows().muteBypass) return;
+  for (const LinkMember& m : found->group.Members())
+    if (m.address != window.DeviceAddress())
+      if (EqualizerWindow* other = Receiver(found->group, m.address, false)) other->ApplyLinkedSwitch(bypass, on);
   Changed();
 }
 

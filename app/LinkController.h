@@ -58,12 +58,14 @@ class LinkController {
   EqualizerWindow* WindowAt(int address) const;
   void SliderMoved(EqualizerWindow& window, int slot, int was, int now, bool alone);
   void CurveEdited(EqualizerWindow& window, const SliderSteps& was, const SliderSteps& now);
+  void FilterChosen(EqualizerWindow& window, bool highPass, int index);
+  void SwitchClicked(EqualizerWindow& window, bool bypass, bool on);
   // The group of the window's address that takes its moves (its curve
   // known, the mover in step), or null.
   LinkGroup* FollowingGroup(EqualizerWindow& window, const SliderSteps& before);
   // Whether a member's window takes a linked change now; marks it locked
   // when its preset is.
-  EqualizerWindow* Receiver(LinkGroup& group, int address);
+  EqualizerWindow* Receiver(LinkGroup& group, int address, bool editsPreset = true);
   void SendFailed(EqualizerWindow& window, const std::string& reason);
   void Save(const Group& group);
   void Changed();

@@ -100,6 +100,10 @@ class EqualizerWindow {
   // gain before and after, by slot − 1.
   std::function<void(const std::array<int, kSliderCount>& before, const std::array<int, kSliderCount>& after)>
       OnCurveEdited;
+  // Set by the frame: the operator chose a filter (high-pass or low-pass,
+  // its index), or clicked Mute or Bypass.
+  std::function<void(bool highPass, int index)> OnFilterChosen;
+  std::function<void(bool bypass, bool on)> OnSwitchClicked;
   // Set by the frame: a linked send of this window failed (the device's or
   // the engine's reason); no box was shown for it.
   std::function<void(const std::string& reason)> OnLinkedSendFailed;
@@ -109,6 +113,9 @@ class EqualizerWindow {
   // Takes the bands and gain as the link asks: one step of the history
   // (`label`), one TRANSMIT_ALL_DATA of the working settings, no box.
   virtual void ApplyLinkedCurve(const std::array<int, kSliderCount>& /*steps*/, const std::string& /*label*/) {}
+  // Chooses a filter, or switches Mute or Bypass, as the link asks.
+  virtual void ApplyLinkedFilter(bool /*highPass*/, int /*index*/) {}
+  virtual void ApplyLinkedSwitch(bool /*bypass*/, bool /*on*/) {}
   // Whether the window's preset is locked (a linked move leaves it alone).
   virtual bool PresetLocked() const { return false; }
   // The window's slider range in steps (each side of 0).

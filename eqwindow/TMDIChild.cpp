@@ -404,8 +404,14 @@ void TMDIChild::ConnectHandlers() {
   // setCurrentIndex does not emit `activated`.
   static_cast<AddressComboBox*>(CBAddress)->OnDropDown = [this] { CBAddressDropDown(); };
   connect(CBAddress, &QComboBox::activated, this, [this](int) { CBAddressChange(); });
-  connect(CBHighPass, &QComboBox::activated, this, [this](int) { CBHighPassChange(); });
-  connect(CBLowPass, &QComboBox::activated, this, [this](int) { CBLowPassChange(); });
+  connect(CBHighPass, &QComboBox::activated, this, [this](int index) {
+    CBHighPassChange();
+    if (OnFilterChosen) OnFilterChosen(true, index);
+  });
+  connect(CBLowPass, &QComboBox::activated, this, [this](int index) {
+    CBLowPassChange();
+    if (OnFilterChosen) OnFilterChosen(false, index);
+  });
   connect(CBPresetName, &QComboBox::activated, this, [this](int) { CBPresetNameClick(); });
   connect(CBPresetName, &QComboBox::editTextChanged, this,
           [this](const QString& text) { Doc.PresetName = text.toStdString(); });
@@ -437,6 +443,13 @@ void TMDIChild::ConnectHandlers() {
   connect(Mute, &QCheckBox::toggled, this, [this](bool) { MuteClick(); });
   connect(Lock, &QCheckBox::toggled, this, [this](bool) { LockClick(); });
   connect(Bypass, &QCheckBox::toggled, this, [this](bool) { BypassClick(); });
+  // The operator's own clicks (not the device's data) reach the link.
+  connect(Mute, &QCheckBox::clicked, this, [this](bool on) {
+    if (OnSwitchClicked && !applyingLink_) OnSwitchClicked(false, on);
+  });
+  connect(Bypass, &QCheckBox::clicked, this, [this](bool on) {
+    if (OnSwitchClicked && !applyingLink_) OnSwitchClicked(true, on);
+  });
 }
 
 bool TMDIChild::eventFilter(QObject* watched, QEvent* event) {

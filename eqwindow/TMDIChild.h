@@ -139,6 +139,8 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   int DeviceAddress() const override { return Doc.Address; }
   void ChooseAddress(int address) override;
   void ApplyLinkedSteps(int slot, int steps) override;
+  void ApplyLinkedFilter(bool highPass, int index) override;
+  void ApplyLinkedSwitch(bool bypass, bool on) override;
   void ApplyLinkedCurve(const std::array<int, kSliderCount>& steps, const std::string& label) override;
   bool PresetLocked() const override;
   void ShowLink(const QString& text, const QColor& colour) override;

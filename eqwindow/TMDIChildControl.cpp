@@ -137,13 +137,14 @@ void TMDIChild::QueueRequest(DeviceRequest request) {
   line.parameter = request.parameter;
   line.followUp = request.followUp;
   line.ownOutcome = true;
-  line.background = request.quiet;
+  const bool quiet = request.quiet || applyingLink_;
+  line.background = quiet;
   line.start = std::move(request.start);
   const bool changesCurve = request.changesCurve;
   const int slot = request.slot;
   if (changesCurve) CountCurveRequests(slot, +1);
   QPointer<TMDIChild> window(this);
-  line.done = [window, epoch = requestEpoch_, changesCurve, slot, quiet = request.quiet,
+  line.done = [window, epoch = requestEpoch_, changesCurve, slot, quiet,
                refused = std::move(request.refused),
                succeeded = std::move(request.succeeded)](const LineOutcome& outcome) {
     if (!window || window->requestEpoch_ != epoch) return;
@@ -310,6 +311,23 @@ void TMDIChild::TrackBarChange(TzkTrackBar& sender) {
   if (!Engine().Connected || Doc.Address == 0) return;
   if (HistoryCarriesEdit()) return;
   QueueSliderUpdate(sender.Tag, linked);
+}
+
+void TMDIChild::ApplyLinkedFilter(bool highPass, int index) {
+  QComboBox* box = highPass ? CBHighPass : CBLowPass;
+  if (index < 0 || index >= box->count() || box->currentIndex() == index || !box->isEnabled()) return;
+  applyingLink_ = true;
+  box->setCurrentIndex(index);
+  highPass ? CBHighPassChange() : CBLowPassChange();
+  applyingLink_ = false;
+}
+
+void TMDIChild::ApplyLinkedSwitch(bool bypass, bool on) {
+  QCheckBox* box = bypass ? Bypass : Mute;
+  if (box->isChecked() == on) return;
+  applyingLink_ = true;
+  box->setChecked(on);  // its handler sends it
+  applyingLink_ = false;
 }
 
 bool TMDIChild::PresetLocked() const { return Lock->isChecked(); }

@@ -5,6 +5,7 @@
 // and the others go on, and the group is kept in the settings file.
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
@@ -140,7 +141,7 @@ class LinkWindowsTest : public QObject, public WindowFixture {
       raisedBand8 += std::string(slot > 1 ? "," : "") + (slot == 8 ? "4" : "0");
     }
     StartProgram("1,3,4", true,
-                 "[Group 2]\nName=STACKS\nMembers=1,3,4\nOffsets 1=" + zeros + "\nOffsets 3=" + raisedBand8 + "\n");
+                 "[Group 2]\nName=STACKS\nFollows=Bands,Filters,MuteBypass\nMembers=1,3,4\nOffsets 1=" + zeros + "\nOffsets 3=" + raisedBand8 + "\n");
     TEqualizerDocument raised;
     raised.BandSteps[7] = 4;
     QVERIFY(SeedDevice(3, 1, raised));
@@ -155,6 +156,19 @@ class LinkWindowsTest : public QObject, public WindowFixture {
     QCOMPARE(fill->SliderOfSlot(8)->Position(), 0);
     QCOMPARE(Frame().Links().LinkText(4), QString("STACKS: out of step"));
     QCOMPARE(Frame().Links().LinkText(3), QString("STACKS: following"));
+
+    // Filters and Mute follow as they are (the member out of step does
+    // not).
+    QVERIFY(WaitIdle());
+    left->CBHighPass->setCurrentIndex(3);
+    emit left->CBHighPass->activated(3);
+    QCOMPARE(right->CBHighPass->currentIndex(), 3);
+    left->Mute->click();
+    QVERIFY(right->Mute->isChecked() && !fill->Mute->isChecked());
+    QVERIFY(WaitIdle());
+    const pa422::Bytes device = DeviceBlock(3, 0);
+    QCOMPARE(pa422::BlockByte(device, all::kHighPass), pa422::BlockByte(DeviceBlock(1, 0), all::kHighPass));
+    QCOMPARE(pa422::BlockByte(device, all::kMute), 1);
   }
 };
 
