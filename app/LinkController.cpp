@@ -156,6 +156,9 @@ QString LinkController::LinkText(int address) const {
   if (!group) return {};
   const EqualizerWindow* window = WindowAt(address);
   const int range = window ? window->SliderRange() : kDefaultSliderRange;
+  const LinkMember* member = group->Member(address);
+  if (member->state == MemberState::Following && window && window->LinkedSendsPending())
+    return QString::fromStdString(group->Name() + ": pending");
   return QString::fromStdString(group->Name() + ": " + group->StateText(address, range));
 }
 

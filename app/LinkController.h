@@ -42,6 +42,7 @@ class LinkController {
   // Takes the window's address out of its group (a group of one is none).
   void Unlink(EqualizerWindow& window);
 
+  bool Any() const { return !groups_.empty(); }
   const LinkGroup* GroupOf(int address) const;
   // The number of the address's group (its settings section), or 0.
   int GroupNumber(int address) const;

@@ -109,7 +109,18 @@ TMainForm::TMainForm(LongLivedObjects& objects, OperatorMessages& messages,
 
 void TMainForm::WatchLine() {
   LineEvents events;
-  events.ended = [this](const LineRequest&, const LineOutcome&) { Response->LineMayBeFree(); };
+  events.ended = [this](const LineRequest&, const LineOutcome&) {
+    Response->LineMayBeFree();
+    // A member's sends ended: "pending" may be over (after the window has
+    // heard of its end).
+    if (links_ && links_->Any() && !linkDisplayQueued_) {
+      linkDisplayQueued_ = true;
+      QTimer::singleShot(0, this, [this] {
+        linkDisplayQueued_ = false;
+        UpdateLinkDisplays();
+      });
+    }
+  };
   events.idle = [this] { Response->LineMayBeFree(); };
   lineEvents_ = objects_.Line->Subscribe(std::move(events));
 }
@@ -697,6 +708,8 @@ void TMainForm::WindowBusItemClick() {
   bus->setAttribute(Qt::WA_DeleteOnClose);
   bus->PrepareLine = [this] { return PrepareBusLine(); };
   bus->OpenDevice = [this](int address) { OpenDeviceWindow(address); };
+  bus->GroupOf = [this](int address) { return links_->LinkText(address); };
+  bus->ShowGroups();
   QMdiSubWindow* sub = MdiArea->addSubWindow(bus);
   sub->setAttribute(Qt::WA_DeleteOnClose);
   sub->show();
@@ -918,4 +931,5 @@ void TMainForm::UpdateLinkDisplays() {
     const int number = links_->GroupNumber(eq->DeviceAddress());
     eq->ShowLink(links_->LinkText(eq->DeviceAddress()), number > 0 ? kGroupColours[(number - 1) % 6] : QColor());
   }
+  if (BusWindow* bus = Bus()) bus->ShowGroups();
 }

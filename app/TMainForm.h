@@ -272,4 +272,5 @@ class TMainForm : public QMainWindow, public EqualizerHost {
   // Its subscription to the line queue's events.
   int lineEvents_ = 0;
   std::unique_ptr<LinkController> links_;
+  bool linkDisplayQueued_ = false;
 };

@@ -116,6 +116,8 @@ class EqualizerWindow {
   // Chooses a filter, or switches Mute or Bypass, as the link asks.
   virtual void ApplyLinkedFilter(bool /*highPass*/, int /*index*/) {}
   virtual void ApplyLinkedSwitch(bool /*bypass*/, bool /*on*/) {}
+  // Whether changes of the curve wait for the device or are on their way.
+  virtual bool LinkedSendsPending() const { return false; }
   // Whether the window's preset is locked (a linked move leaves it alone).
   virtual bool PresetLocked() const { return false; }
   // The window's slider range in steps (each side of 0).

@@ -143,6 +143,7 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   void ApplyLinkedSwitch(bool bypass, bool on) override;
   void ApplyLinkedCurve(const std::array<int, kSliderCount>& steps, const std::string& label) override;
   bool PresetLocked() const override;
+  bool LinkedSendsPending() const override { return UpdatePending; }
   void ShowLink(const QString& text, const QColor& colour) override;
   int SliderRange() const override;
   QString Caption() const override { return windowTitle(); }

@@ -11,8 +11,10 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTableWidget>
 #include <QTest>
 
+#include "app/BusWindow.h"
 #include "app/LinkController.h"
 #include "app/LinkWindowsDlg.h"
 #include "controls/TzkTrackBar.h"
@@ -80,10 +82,11 @@ class LinkWindowsTest : public QObject, public WindowFixture {
     // Past the end: held there, and the difference comes back exactly.
     left->SliderOfSlot(8)->SetPosition(16);
     QCOMPARE(right->SliderOfSlot(8)->Position(), 24);
-    QCOMPARE(Frame().Links().LinkText(3), QString("Group 1+3+4: clamped (1 band)"));
+    QCOMPARE(Frame().Links().LinkText(3), QString("Group 1+3+4: pending"));
+    QTRY_COMPARE(right->LinkPanel->text(), QString("Group 1+3+4: clamped (1 band)"));
     left->SliderOfSlot(8)->SetPosition(2);
     QCOMPARE(right->SliderOfSlot(8)->Position(), 12);
-    QCOMPARE(Frame().Links().LinkText(3), QString("Group 1+3+4: following"));
+    QTRY_COMPARE(Frame().Links().LinkText(3), QString("Group 1+3+4: following"));
 
     // A whole curve (Clear) reaches each member whole, with its offset;
     // undo brings the band back in all.
@@ -141,7 +144,7 @@ class LinkWindowsTest : public QObject, public WindowFixture {
       raisedBand8 += std::string(slot > 1 ? "," : "") + (slot == 8 ? "4" : "0");
     }
     StartProgram("1,3,4", true,
-                 "[Group 2]\nName=STACKS\nFollows=Bands,Filters,MuteBypass\nMembers=1,3,4\nOffsets 1=" + zeros + "\nOffsets 3=" + raisedBand8 + "\n");
+                 "[Group 2]\nName=STACKS\nFollows=Bands,Filters,MuteBypass\nMembers=1,3,4\nOffsets 1=" + zeros + "\nOffsets 3=" + raisedBand8 + "\n[Bus]\nDevice 3=RIGHT\n");
     TEqualizerDocument raised;
     raised.BandSteps[7] = 4;
     QVERIFY(SeedDevice(3, 1, raised));
@@ -155,7 +158,7 @@ class LinkWindowsTest : public QObject, public WindowFixture {
     QCOMPARE(right->SliderOfSlot(8)->Position(), 6);
     QCOMPARE(fill->SliderOfSlot(8)->Position(), 0);
     QCOMPARE(Frame().Links().LinkText(4), QString("STACKS: out of step"));
-    QCOMPARE(Frame().Links().LinkText(3), QString("STACKS: following"));
+    QTRY_COMPARE(Frame().Links().LinkText(3), QString("STACKS: following"));
 
     // Filters and Mute follow as they are (the member out of step does
     // not).
@@ -169,6 +172,12 @@ class LinkWindowsTest : public QObject, public WindowFixture {
     const pa422::Bytes device = DeviceBlock(3, 0);
     QCOMPARE(pa422::BlockByte(device, all::kHighPass), pa422::BlockByte(DeviceBlock(1, 0), all::kHighPass));
     QCOMPARE(pa422::BlockByte(device, all::kMute), 1);
+
+    // The bus window shows the group.
+    Frame().WindowBusItem->trigger();
+    BusWindow* bus = Frame().Bus();
+    QVERIFY(bus);
+    QCOMPARE(bus->Table->item(bus->RowOf(3), BusWindow::GroupColumn)->text(), QString("STACKS: following"));
   }
 };
 
