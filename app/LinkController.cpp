@@ -139,6 +139,47 @@ void LinkController::Unlink(EqualizerWindow& window) {
   Changed();
 }
 
+bool LinkController::NeedsResync(int address) const {
+  const LinkGroup* group = GroupOf(address);
+  const MemberState state = group ? group->Member(address)->state : MemberState::Following;
+  return state == MemberState::NotFollowing || state == MemberState::Locked || state == MemberState::OutOfStep;
+}
+
+void LinkController::Resync(EqualizerWindow& window) {
+  Group* found = Find(window.DeviceAddress());
+  if (!found || !NeedsResync(window.DeviceAddress())) return;
+  LinkGroup& group = found->group;
+  const int address = window.DeviceAddress(), range = window.SliderRange();
+  const SliderSteps device = CurveOf(window);
+  if (!group.Known()) {
+    // The first member of a kept group to come back sets the group's curve.
+    group.Adopt(address, device, range);
+    group.SetState(address, MemberState::Following);
+    Save(*found);
+    Changed();
+    return;
+  }
+  const QString text = QString("%1 (address %2) is %3.\n\nSend the group's values to it, or read its device and "
+                               "keep the difference it has now as its offset?")
+                           .arg(window.Caption())
+                           .arg(address)
+                           .arg(QString::fromStdString(group.StateText(address, range)));
+  QString details;
+  for (const std::string& line : CurveDifferences(device, group.HeldCurve(address, range)))
+    details += QString::fromStdString(line) + "\n";
+  const int answer =
+      AskResync ? AskResync(text, details, {"Send Group Values", "Read Device and Keep Its Offset"}) : -1;
+  if (answer == 0) {
+    if (window.PresetLocked()) return;  // still locked: it stays marked
+    group.SetState(address, MemberState::Following);
+    window.ApplyLinkedCurve(group.HeldCurve(address, range), "Resync");
+  } else if (answer == 1) {
+    group.KeepOffset(address, device);
+    Save(*found);
+  }
+  Changed();
+}
+
 const LinkGroup* LinkController::GroupOf(int address) const {
   for (const auto& g : groups_)
     if (g->group.Member(address)) return &g->group;

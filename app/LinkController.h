@@ -27,6 +27,9 @@ class LinkController {
   // index (0 "Keep Differences", 1.. "Copy from <window>"), or -1 to
   // cancel.
   std::function<int(const QString& text, const QString& details, const QStringList& answers)> AskJoin;
+  // A member does not follow: the question and its answers ("Send Group
+  // Values", "Read Device and Keep Its Offset"); the answer's index or -1.
+  std::function<int(const QString& text, const QString& details, const QStringList& answers)> AskResync;
   // A settings file that cannot be written.
   std::function<void(const std::string& message)> ShowError;
   // A group's members or their states changed.
@@ -41,6 +44,11 @@ class LinkController {
   bool Link(const std::vector<EqualizerWindow*>& members, LinkMode mode, LinkFollows follows);
   // Takes the window's address out of its group (a group of one is none).
   void Unlink(EqualizerWindow& window);
+  // Brings a member that does not follow (not answering, locked, out of
+  // step) back: the group's values sent to it, or its device's curve
+  // taken with its offset from the group.
+  void Resync(EqualizerWindow& window);
+  bool NeedsResync(int address) const;
 
   bool Any() const { return !groups_.empty(); }
   const LinkGroup* GroupOf(int address) const;

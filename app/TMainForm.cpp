@@ -308,8 +308,9 @@ void TMainForm::CreateResponsePanel() {
   links_->ShowError = [this](const std::string& message) {
     messages_.ShowMessage("Link Windows", message, MessageIcon::Error);
   };
-  links_->AskJoin = [this](const QString& text, const QString& details, const QStringList& answers) {
-    QMessageBox box(QMessageBox::Question, "Link Windows", text, QMessageBox::NoButton, this);
+  const auto ask = [this](const QString& caption, const QString& text, const QString& details,
+                         const QStringList& answers) {
+    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::NoButton, this);
     box.setDetailedText(details);
     std::vector<QAbstractButton*> buttons;
     for (const QString& answer : answers) buttons.push_back(box.addButton(answer, QMessageBox::AcceptRole));
@@ -317,6 +318,12 @@ void TMainForm::CreateResponsePanel() {
     box.exec();
     const auto chosen = std::find(buttons.begin(), buttons.end(), box.clickedButton());
     return chosen == buttons.end() ? -1 : static_cast<int>(chosen - buttons.begin());
+  };
+  links_->AskJoin = [ask](const QString& text, const QString& details, const QStringList& answers) {
+    return ask("Link Windows", text, details, answers);
+  };
+  links_->AskResync = [ask](const QString& text, const QString& details, const QStringList& answers) {
+    return ask("Resync", text, details, answers);
   };
   links_->OnChanged = [this] { UpdateLinkDisplays(); };
 }
@@ -686,6 +693,7 @@ QWidget* TMainForm::CreateEqualizerWindow(const QString& caption) {
     };
     links_->Attach(*eq);
     eq->OnUnlink = [this, eq] { links_->Unlink(*eq); };
+    eq->OnResync = [this, eq] { links_->Resync(*eq); };
   }
   sub->show();
   MdiArea->setActiveSubWindow(sub);
@@ -929,7 +937,8 @@ void TMainForm::UpdateLinkDisplays() {
     EqualizerWindow* eq = AsEqualizerWindow(w);
     if (!eq) continue;
     const int number = links_->GroupNumber(eq->DeviceAddress());
-    eq->ShowLink(links_->LinkText(eq->DeviceAddress()), number > 0 ? kGroupColours[(number - 1) % 6] : QColor());
+    eq->ShowLink(links_->LinkText(eq->DeviceAddress()), number > 0 ? kGroupColours[(number - 1) % 6] : QColor(),
+                 links_->NeedsResync(eq->DeviceAddress()));
   }
   if (BusWindow* bus = Bus()) bus->ShowGroups();
 }

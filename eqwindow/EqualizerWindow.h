@@ -123,8 +123,11 @@ class EqualizerWindow {
   // The window's slider range in steps (each side of 0).
   virtual int SliderRange() const { return kDefaultSliderRange; }
   virtual QString Caption() const { return {}; }
-  // Shows the window's group and its state (empty text: not linked).
-  virtual void ShowLink(const QString& /*text*/, const QColor& /*colour*/) {}
-  // Set by the frame: the operator chose Unlink in the window's Edit menu.
+  // Shows the window's group and its state (empty text: not linked);
+  // `resync`: the member does not follow, and Resync is offered.
+  virtual void ShowLink(const QString& /*text*/, const QColor& /*colour*/, bool /*resync*/) {}
+  // Set by the frame: the operator chose Unlink or Resync in the window's
+  // Edit menu.
   std::function<void()> OnUnlink;
+  std::function<void()> OnResync;
 };

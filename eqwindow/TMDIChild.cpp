@@ -370,6 +370,10 @@ void TMDIChild::CreateMenus() {
     if (OnUnlink) OnUnlink();
   });
   Unlink1->setEnabled(false);
+  Resync1 = item(EditMenu, "Res&ync\u2026", [this] {
+    if (OnResync) OnResync();
+  });
+  Resync1->setEnabled(false);
 
   HelpMenu = new QMenu("&Help", this);
   item(HelpMenu, "&Help", nullptr);

@@ -112,6 +112,7 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   QAction* StoreB1 = nullptr;
   QAction* CompareAB1 = nullptr;
   QAction* Unlink1 = nullptr;
+  QAction* Resync1 = nullptr;
 
   // EqualizerWindow (what the frame asks of the window).
   EqualizerNotifications& Notifications() override { return *this; }
@@ -144,7 +145,7 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   void ApplyLinkedCurve(const std::array<int, kSliderCount>& steps, const std::string& label) override;
   bool PresetLocked() const override;
   bool LinkedSendsPending() const override { return UpdatePending; }
-  void ShowLink(const QString& text, const QColor& colour) override;
+  void ShowLink(const QString& text, const QColor& colour, bool resync) override;
   int SliderRange() const override;
   QString Caption() const override { return windowTitle(); }
   // Tells the frame (OnCurveChanged) that the curve shown changed.

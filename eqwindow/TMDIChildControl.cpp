@@ -332,7 +332,7 @@ void TMDIChild::ApplyLinkedSwitch(bool bypass, bool on) {
 
 bool TMDIChild::PresetLocked() const { return Lock->isChecked(); }
 
-void TMDIChild::ShowLink(const QString& text, const QColor& colour) {
+void TMDIChild::ShowLink(const QString& text, const QColor& colour, bool resync) {
   LinkPanel->setText(text);
   LinkPanel->setToolTip(text);
   LinkPanel->setAccessibleDescription(text);
@@ -341,6 +341,7 @@ void TMDIChild::ShowLink(const QString& text, const QColor& colour) {
   LinkPanel->setPalette(palette);
   LinkPanel->setVisible(!text.isEmpty());
   Unlink1->setEnabled(!text.isEmpty());
+  Resync1->setEnabled(resync);
 }
 
 int TMDIChild::SliderRange() const { return Options().SliderRange; }

@@ -115,6 +115,22 @@ class LinkWindowsTest : public QObject, public WindowFixture {
     QCOMPARE(right->SliderOfSlot(8)->Position(), 12);
     QCOMPARE(fill->SliderOfSlot(8)->Position(), 4);
     QCOMPARE(Frame().Links().LinkText(3), QString("Group 1+3+4: locked"));
+    // Unlocked and resynced through the real question: it takes the
+    // group's value with its offset.
+    right->Lock->click();
+    QVERIFY(WaitIdle());
+    QVERIFY(right->Resync1->isEnabled());
+    OnNextModal([](QWidget* modal) {
+      auto* box = qobject_cast<QMessageBox*>(modal);
+      QVERIFY(box && box->windowTitle() == "Resync");
+      for (QAbstractButton* b : box->buttons())
+        if (b->text() == "Send Group Values") b->click();
+    });
+    right->Resync1->trigger();
+    QCOMPARE(right->SliderOfSlot(8)->Position(), 14);
+    QVERIFY(WaitIdle());
+    QCOMPARE(DeviceBand(3, 8), 14);
+    QTRY_COMPARE(Frame().Links().LinkText(3), QString("Group 1+3+4: following"));
 
     // A member that stops answering is marked, without a box, and the
     // others go on.
@@ -173,11 +189,21 @@ class LinkWindowsTest : public QObject, public WindowFixture {
     QCOMPARE(pa422::BlockByte(device, all::kHighPass), pa422::BlockByte(DeviceBlock(1, 0), all::kHighPass));
     QCOMPARE(pa422::BlockByte(device, all::kMute), 1);
 
+    // Resynced by taking its device's curve as it is: it follows from then
+    // on with that difference.
+    Frame().Links().AskResync = [](const QString&, const QString&, const QStringList& answers) {
+      return answers.indexOf("Read Device and Keep Its Offset");
+    };
+    fill->Resync1->trigger();
+    QCOMPARE(Frame().Links().LinkText(4), QString("STACKS: following"));
+    left->SliderOfSlot(8)->SetPosition(5);
+    QCOMPARE(fill->SliderOfSlot(8)->Position(), 3);
+
     // The bus window shows the group.
     Frame().WindowBusItem->trigger();
     BusWindow* bus = Frame().Bus();
     QVERIFY(bus);
-    QCOMPARE(bus->Table->item(bus->RowOf(3), BusWindow::GroupColumn)->text(), QString("STACKS: following"));
+    QTRY_COMPARE(bus->Table->item(bus->RowOf(3), BusWindow::GroupColumn)->text(), QString("STACKS: following"));
   }
 };
 
