@@ -52,6 +52,9 @@ void LinkController::Attach(EqualizerWindow& window) {
   window.OnCurveEdited = [this, &window](const SliderSteps& was, const SliderSteps& now) {
     CurveEdited(window, was, now);
   };
+  window.OnHistoryMoved = [this, &window](bool forward, const SliderSteps& was, const SliderSteps& now) {
+    HistoryMoved(window, forward, was, now);
+  };
   window.OnFilterChosen = [this, &window](bool highPass, int index) { FilterChosen(window, highPass, index); };
   window.OnSwitchClicked = [this, &window](bool bypass, bool on) { SwitchClicked(window, bypass, on); };
 }
@@ -60,6 +63,7 @@ void LinkController::Detach(EqualizerWindow& window) {
   window.OnSliderMoved = nullptr;
   window.OnLinkedSendFailed = nullptr;
   window.OnCurveEdited = nullptr;
+  window.OnHistoryMoved = nullptr;
   window.OnFilterChosen = nullptr;
   window.OnSwitchClicked = nullptr;
 }
@@ -273,6 +277,19 @@ void LinkController::CurveEdited(EqualizerWindow& window, const SliderSteps& was
   // A change of the whole curve: one TRANSMIT_ALL_DATA per member.
   for (const auto& [address, curve] : group->MoveCurve(window.DeviceAddress(), was, now, window.SliderRange()))
     if (EqualizerWindow* other = Receiver(*group, address)) other->ApplyLinkedCurve(curve, "Linked Curve");
+  Changed();
+}
+
+void LinkController::HistoryMoved(EqualizerWindow& window, bool forward, const SliderSteps& was,
+                                  const SliderSteps& now) {
+  LinkGroup* group = FollowingGroup(window, was);
+  if (!group) return;
+  // The group's curve moves with the mover; each member walks its own
+  // history, where the group's step is its own last one.
+  group->MoveCurve(window.DeviceAddress(), was, now, window.SliderRange());
+  for (const LinkMember& m : group->Members())
+    if (m.address != window.DeviceAddress())
+      if (EqualizerWindow* other = Receiver(*group, m.address)) other->ApplyLinkedHistory(forward);
   Changed();
 }
 

@@ -67,6 +67,7 @@ class LinkController {
   EqualizerWindow* WindowAt(int address) const;
   void SliderMoved(EqualizerWindow& window, int slot, int was, int now, bool alone);
   void CurveEdited(EqualizerWindow& window, const SliderSteps& was, const SliderSteps& now);
+  void HistoryMoved(EqualizerWindow& window, bool forward, const SliderSteps& was, const SliderSteps& now);
   void FilterChosen(EqualizerWindow& window, bool highPass, int index);
   void SwitchClicked(EqualizerWindow& window, bool bypass, bool on);
   // The group of the window's address that takes its moves (its curve

@@ -100,6 +100,11 @@ class EqualizerWindow {
   // gain before and after, by slot − 1.
   std::function<void(const std::array<int, kSliderCount>& before, const std::array<int, kSliderCount>& after)>
       OnCurveEdited;
+  // Set by the frame: the operator's undo or redo (`forward`) in this
+  // window, with the bands and gain before and after.
+  std::function<void(bool forward, const std::array<int, kSliderCount>& before,
+                     const std::array<int, kSliderCount>& after)>
+      OnHistoryMoved;
   // Set by the frame: the operator chose a filter (high-pass or low-pass,
   // its index), or clicked Mute or Bypass.
   std::function<void(bool highPass, int index)> OnFilterChosen;
@@ -113,6 +118,9 @@ class EqualizerWindow {
   // Takes the bands and gain as the link asks: one step of the history
   // (`label`), one TRANSMIT_ALL_DATA of the working settings, no box.
   virtual void ApplyLinkedCurve(const std::array<int, kSliderCount>& /*steps*/, const std::string& /*label*/) {}
+  // Undoes or redoes the window's last step, as the link asks (the
+  // group's step, undone in one member, is undone in all).
+  virtual void ApplyLinkedHistory(bool /*forward*/) {}
   // Chooses a filter, or switches Mute or Bypass, as the link asks.
   virtual void ApplyLinkedFilter(bool /*highPass*/, int /*index*/) {}
   virtual void ApplyLinkedSwitch(bool /*bypass*/, bool /*on*/) {}

@@ -141,6 +141,7 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   void ChooseAddress(int address) override;
   void ApplyLinkedSteps(int slot, int steps) override;
   void ApplyLinkedFilter(bool highPass, int index) override;
+  void ApplyLinkedHistory(bool forward) override;
   void ApplyLinkedSwitch(bool bypass, bool on) override;
   void ApplyLinkedCurve(const std::array<int, kSliderCount>& steps, const std::string& label) override;
   bool PresetLocked() const override;
@@ -384,6 +385,8 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   LineQueue* line_ = nullptr;
   // A linked move is being shown: it is the link's, not the operator's.
   bool applyingLink_ = false;
+  // An undo or redo is being shown: the link hears of it as such.
+  bool movingInHistory_ = false;
   int lineOwner_ = 0;
   // Outcomes of requests made before the window last dropped its waiting
   // requests are not the window's concern.

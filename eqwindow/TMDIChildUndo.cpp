@@ -206,8 +206,24 @@ void TMDIChild::MoveInHistory(bool forward) {
     u.whole = u.whole || step.Whole();
     if (step.Whole()) u.storeWhole = false;
   }
+  const CurveState before = CurveOf(Doc);
+  movingInHistory_ = true;
   ShowEditState(state);
+  movingInHistory_ = false;
   if (follow) PumpHistory();
+  if (applyingLink_ || !OnHistoryMoved) return TellCurveEdited(before, CurveOf(Doc));
+  std::array<int, kSliderCount> was{}, now{};
+  for (int i = 0; i < kSliderCount; ++i) {
+    was[i] = before.sliders[i];
+    now[i] = state.curve.sliders[i];
+  }
+  OnHistoryMoved(forward, was, now);
+}
+
+void TMDIChild::ApplyLinkedHistory(bool forward) {
+  applyingLink_ = true;
+  MoveInHistory(forward);
+  applyingLink_ = false;
 }
 
 void TMDIChild::StoreB1Click() {
@@ -257,7 +273,7 @@ void TMDIChild::ShowEditState(const WindowEditState& state) {
 }
 
 void TMDIChild::TellCurveEdited(const CurveState& before, const CurveState& after) {
-  if (applyingLink_ || !OnCurveEdited) return;
+  if (applyingLink_ || movingInHistory_ || !OnCurveEdited) return;
   std::array<int, kSliderCount> was{}, now{};
   for (int i = 0; i < kSliderCount; ++i) {
     was[i] = before.sliders[i];

@@ -103,10 +103,19 @@ class LinkWindowsTest : public QObject, public WindowFixture {
     const QString sent = Frames();
     QCOMPARE(sent.count(QRegularExpression("\\b3:81")), 1);  // one TRANSMIT_ALL_DATA
     QCOMPARE(sent.count(QRegularExpression("\\b4:81")), 1);
+    // Undo in one member undoes the group's step in every member's own
+    // history; redo in another redoes it in all.
     left->Undo1->trigger();
     QCOMPARE(right->SliderOfSlot(8)->Position(), 12);
     QCOMPARE(fill->SliderOfSlot(1)->Position(), -6);
+    QVERIFY(right->History().CanRedo() && fill->History().CanRedo());
+    right->Redo1->trigger();
+    QCOMPARE(left->SliderOfSlot(1)->Position(), 0);
+    QCOMPARE(fill->SliderOfSlot(1)->Position(), 0);
+    right->Undo1->trigger();
+    QCOMPARE(left->SliderOfSlot(8)->Position(), 2);
     QVERIFY(WaitIdle());
+    QCOMPARE(DeviceBand(4, 1), -6);
 
     // A locked member is not moved; the others are.
     right->Lock->click();
