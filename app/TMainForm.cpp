@@ -275,8 +275,14 @@ void TMainForm::CreateResponsePanel() {
     QWidget* widget = ActiveEqualizerWidget();
     EqualizerWindow* window = AsEqualizerWindow(widget);
     if (!window) return std::nullopt;
-    ResponseSubject subject{window->CurveNow(), widget->windowTitle(), std::nullopt};
+    ResponseSubject subject{window->CurveNow(), widget->windowTitle(), std::nullopt, {}};
     if (const WindowMeasurement* m = window->MeasurementState(); m && m->Loaded()) subject.measurement = *m;
+    // The other members of its group, as their windows show them.
+    if (const LinkGroup* group = links_ ? links_->GroupOf(window->DeviceAddress()) : nullptr)
+      for (QWidget* w : EqualizerWindows())
+        if (EqualizerWindow* other = AsEqualizerWindow(w);
+            other && other != window && other->DeviceAddress() > 0 && group->Member(other->DeviceAddress()))
+          subject.companions.push_back(other->CurveNow());
     return subject;
   };
   Response->SliderRange = [this] {
@@ -686,8 +692,15 @@ QWidget* TMainForm::CreateEqualizerWindow(const QString& caption) {
   // The response panel follows the active window's curve.
   if (EqualizerWindow* eq = AsEqualizerWindow(window)) {
     QPointer<QWidget> target(window);
-    eq->OnCurveChanged = [this, target] {
-      if (tearingDown_ || !target || target != ActiveEqualizerWidget()) return;
+    eq->OnCurveChanged = [this, target, eq] {
+      if (tearingDown_ || !target) return;
+      if (target != ActiveEqualizerWidget()) {
+        // A member of the active window's group: its faint curve moved.
+        const EqualizerWindow* active = ActiveEqualizerWindow();
+        const LinkGroup* group = active ? links_->GroupOf(active->DeviceAddress()) : nullptr;
+        if (group && eq->DeviceAddress() > 0 && group->Member(eq->DeviceAddress())) Response->CurveMayHaveChanged();
+        return;
+      }
       Response->CurveMayHaveChanged();
       UpdateMenuItems();  // Bypass switched: Clear follows it
     };

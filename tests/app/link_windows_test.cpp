@@ -17,6 +17,7 @@
 #include "app/BusWindow.h"
 #include "app/LinkController.h"
 #include "app/LinkWindowsDlg.h"
+#include "app/ResponsePanel.h"
 #include "controls/TzkTrackBar.h"
 #include "link/PA422Messages.h"
 #include "settings/GroupSettings.h"
@@ -71,6 +72,9 @@ class LinkWindowsTest : public QObject, public WindowFixture {
     Frame().WindowLinkItem->trigger();
     QVERIFY2(asked.contains(QString::fromUtf8("band 8 (125 Hz) 0.0 dB \u2192 +5.0 dB")), qPrintable(asked));
     QCOMPARE(right->LinkPanel->text(), QString("Group 1+3+4: following"));
+    // The response panel draws the other members faint.
+    Activate(*left);
+    QTRY_COMPARE(Frame().Response->Companions().size(), size_t(2));
     Frames();
 
     left->SliderOfSlot(8)->SetPosition(12);
