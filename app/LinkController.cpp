@@ -106,17 +106,16 @@ bool LinkController::Link(const std::vector<EqualizerWindow*>& members, LinkMode
   int number = 1;
   while (used.count(number)) ++number;
 
-  QString name;
-  for (EqualizerWindow* w : windows) name += (name.isEmpty() ? "" : "+") + QString::number(w->DeviceAddress());
-  auto group = std::make_unique<Group>(Group{number, LinkGroup("Group " + name.toStdString(), mode, follows)});
+  auto group = std::make_unique<Group>(Group{number, LinkGroup("Group " + std::to_string(number), mode, follows)});
   std::vector<std::pair<int, SliderSteps>> curves;
   for (EqualizerWindow* w : windows) curves.emplace_back(w->DeviceAddress(), CurveOf(*w));
-  if (answer == 0 && mode == LinkMode::Relative) {
+  if (answer == 0) {
+    // Relative: the differences become offsets; absolute: each member
+    // keeps its curve until a band is moved, which gives all one value.
     group->group.JoinKeepingDifferences(curves);
   } else {
-    // One curve for all: the chosen window's (absolute mode without a
-    // choice: the first window's), sent to the others whole.
-    const EqualizerWindow& source = *windows[answer > 0 ? answer - 1 : 0];
+    // One curve for all, the chosen window's, sent to the others whole.
+    const EqualizerWindow& source = *windows[answer - 1];
     std::vector<int> order;
     for (const auto& [address, curve] : curves) order.push_back(address);
     group->group.JoinCopying(order, CurveOf(source));

@@ -34,6 +34,7 @@ void TLinkWindowsDlg::AddWindow(const QString& caption, int address, bool checke
   auto* item = new QListWidgetItem(QString("%1 (address %2)").arg(caption).arg(address), WindowList);
   item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
   item->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
+  item->setToolTip(item->text());
   EnableOK();
 }
 

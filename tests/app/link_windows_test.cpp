@@ -71,7 +71,7 @@ class LinkWindowsTest : public QObject, public WindowFixture {
     });
     Frame().WindowLinkItem->trigger();
     QVERIFY2(asked.contains(QString::fromUtf8("band 8 (125 Hz) 0.0 dB \u2192 +5.0 dB")), qPrintable(asked));
-    QCOMPARE(right->LinkPanel->text(), QString("Group 1+3+4: following"));
+    QCOMPARE(right->LinkPanel->text(), QString("Group 1: following"));
     // The response panel draws the other members faint.
     Activate(*left);
     QTRY_COMPARE(Frame().Response->Companions().size(), size_t(2));
@@ -86,11 +86,11 @@ class LinkWindowsTest : public QObject, public WindowFixture {
     // Past the end: held there, and the difference comes back exactly.
     left->SliderOfSlot(8)->SetPosition(16);
     QCOMPARE(right->SliderOfSlot(8)->Position(), 24);
-    QCOMPARE(Frame().Links().LinkText(3), QString("Group 1+3+4: pending"));
-    QTRY_COMPARE(right->LinkPanel->text(), QString("Group 1+3+4: clamped (1 band)"));
+    QCOMPARE(Frame().Links().LinkText(3), QString("Group 1: pending"));
+    QTRY_COMPARE(right->LinkPanel->text(), QString("Group 1: clamped (1 band)"));
     left->SliderOfSlot(8)->SetPosition(2);
     QCOMPARE(right->SliderOfSlot(8)->Position(), 12);
-    QTRY_COMPARE(Frame().Links().LinkText(3), QString("Group 1+3+4: following"));
+    QTRY_COMPARE(Frame().Links().LinkText(3), QString("Group 1: following"));
 
     // A whole curve (Clear) reaches each member whole, with its offset;
     // undo brings the band back in all.
@@ -127,7 +127,7 @@ class LinkWindowsTest : public QObject, public WindowFixture {
     left->SliderOfSlot(8)->SetPosition(4);
     QCOMPARE(right->SliderOfSlot(8)->Position(), 12);
     QCOMPARE(fill->SliderOfSlot(8)->Position(), 4);
-    QCOMPARE(Frame().Links().LinkText(3), QString("Group 1+3+4: locked"));
+    QCOMPARE(Frame().Links().LinkText(3), QString("Group 1: locked"));
     // Unlocked and resynced through the real question: it takes the
     // group's value with its offset.
     right->Lock->click();
@@ -143,7 +143,7 @@ class LinkWindowsTest : public QObject, public WindowFixture {
     QCOMPARE(right->SliderOfSlot(8)->Position(), 14);
     QVERIFY(WaitIdle());
     QCOMPARE(DeviceBand(3, 8), 14);
-    QTRY_COMPARE(Frame().Links().LinkText(3), QString("Group 1+3+4: following"));
+    QTRY_COMPARE(Frame().Links().LinkText(3), QString("Group 1: following"));
 
     // A member that stops answering is marked, without a box, and the
     // others go on.
@@ -217,6 +217,44 @@ class LinkWindowsTest : public QObject, public WindowFixture {
     BusWindow* bus = Frame().Bus();
     QVERIFY(bus);
     QTRY_COMPARE(bus->Table->item(bus->RowOf(3), BusWindow::GroupColumn)->text(), QString("STACKS: following"));
+  }
+
+  void joinAnswersAndAMoveAlone() {
+    StartProgram("1,3");
+    TEqualizerDocument louder;
+    louder.BandSteps[7] = 10;
+    QVERIFY(SeedDevice(3, 1, louder));
+    TMDIChild* left = WindowOn(1);
+    TMDIChild* right = WindowOn(3);
+    QVERIFY(left && right);
+    Frames();
+    // Cancel: no group, nothing sent.
+    Frame().Links().AskJoin = [](const QString&, const QString&, const QStringList&) { return -1; };
+    QVERIFY(!Frame().Links().Link({left, right}, LinkMode::Relative, {}));
+    QCOMPARE(Frame().Links().LinkText(1), QString());
+    // Copy from the right window: the left one takes its curve, one
+    // TRANSMIT_ALL_DATA, and the right device hears nothing.
+    Frame().Links().AskJoin = [&](const QString&, const QString&, const QStringList& answers) {
+      return answers.indexOf("Copy from " + right->Caption());
+    };
+    QVERIFY(Frame().Links().Link({left, right}, LinkMode::Relative, {}));
+    QCOMPARE(left->SliderOfSlot(8)->Position(), 10);
+    const QString sent = SettledFrames();
+    QCOMPARE(sent.count(QRegularExpression("\\b1:81")), 1);
+    QVERIFY2(!sent.contains(QRegularExpression("\\b3:")), qPrintable(sent));
+    QCOMPARE(DeviceBand(1, 8), 10);
+
+    // Ctrl held: that member alone, its offset changes and is kept.
+    right->SliderOfSlot(8)->setFocus();
+    QTest::keyClick(right->SliderOfSlot(8), Qt::Key_Up, Qt::ControlModifier);
+    QCOMPARE(right->SliderOfSlot(8)->Position(), 11);
+    QCOMPARE(left->SliderOfSlot(8)->Position(), 10);
+    Activate(*left);
+    left->SliderOfSlot(8)->setFocus();
+    QTest::keyClick(left->SliderOfSlot(8), Qt::Key_Up);
+    QCOMPARE(left->SliderOfSlot(8)->Position(), 11);
+    QCOMPARE(right->SliderOfSlot(8)->Position(), 12);
+    QCOMPARE(LoadGroups(Frame().SettingsPath()).at(0).offsets.at(3)[7], 1);
   }
 };
 
