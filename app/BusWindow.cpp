@@ -20,9 +20,10 @@
 #include "settings/BusSettings.h"
 
 namespace {
-const QStringList kHeaders = {"Address", "Device Name", "Preset", "Mute", "Bypass", "Lock", "State", "Last Seen"};
+const QStringList kHeaders = {"Address", "Device Name", "Preset", "Mute",     "Bypass",
+                               "Lock",    "State",       "Group",  "Last Seen"};
 // Design columns' widths (the last takes what is left).
-const int kColumnWidths[] = {52, 118, 46, 40, 48, 40, 110};
+const int kColumnWidths[] = {52, 118, 46, 40, 48, 40, 110, 110};
 constexpr int kPad = 8, kButtonWidth = 75, kCompareWidth = 140, kButtonHeight = 25, kStatusHeight = 32;
 
 QString YesNo(bool value) { return value ? "yes" : "no"; }
@@ -215,9 +216,19 @@ void BusWindow::ShowDevice(const BusDevice& device) {
   set(BypassColumn, online ? YesNo(device.bypass) : QString());
   set(LockColumn, online ? YesNo(device.lock) : QString());
   set(StateColumn, QString::fromStdString(device.StateText()));
+  if (GroupOf) set(GroupColumn, GroupOf(device.address));
   if (online) {
     set(SeenColumn, SeenText(device.lastSeen));
     Table->item(row, SeenColumn)->setToolTip(SeenText(device.lastSeen, true));
+  }
+}
+
+void BusWindow::ShowGroups() {
+  if (!GroupOf) return;
+  for (int row = 0; row < Table->rowCount(); ++row) {
+    const QString group = GroupOf(Table->item(row, AddressColumn)->data(Qt::UserRole).toInt());
+    Table->item(row, GroupColumn)->setText(group);
+    Table->item(row, GroupColumn)->setToolTip(group);
   }
 }
 

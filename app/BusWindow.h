@@ -32,7 +32,7 @@ class BusWindow : public QWidget {
   static constexpr int kDesignWidth = 640;
   static constexpr int kDesignHeight = 300;
   enum Column { AddressColumn, NameColumn, PresetColumn, MuteColumn, BypassColumn, LockColumn,
-                StateColumn, SeenColumn, ColumnCount };
+                StateColumn, GroupColumn, SeenColumn, ColumnCount };
 
   // settingsPath: where the scan's devices are kept.
   BusWindow(LineQueue& line, OperatorMessages& messages, std::string settingsPath,
@@ -44,6 +44,11 @@ class BusWindow : public QWidget {
   // Opens the equalizer window of the device at an address, or activates
   // the one that is open.
   std::function<void(int address)> OpenDevice;
+  // The linked group of an address and its state there ("L+R: following"),
+  // or empty; set by the frame.
+  std::function<QString(int address)> GroupOf;
+  // Shows every row's group again.
+  void ShowGroups();
   // The Scan Bus dialog; when empty the real one is shown. The range, or
   // nothing on Cancel.
   std::function<std::optional<std::pair<int, int>>()> RunScanDialog;

@@ -267,6 +267,10 @@ void ResponsePanel::Refresh() {
     curve_ = ComputeResponse(DefaultResponseModel(), subject_->curve, drawnHz_, BandsAction->isChecked());
   else
     curve_ = ResponseCurve();
+  companions_.clear();
+  if (subject_)
+    for (const TEqualizerDocument& other : subject_->companions)
+      companions_.push_back(ComputeResponse(DefaultResponseModel(), other, drawnHz_, false).totalDb);
   overlay_.reset();
   if (subject_ && subject_->measurement && subject_->measurement->Loaded()) {
     // The prediction is what the unit passes: nothing while muted, the
@@ -308,6 +312,7 @@ ResponsePictureOptions ResponsePanel::PictureOptions(double unit) const {
   options.bands = BandsAction->isChecked();
   options.font = font();
   options.overlay = overlay_ ? &*overlay_ : nullptr;
+  options.companions = companions_.empty() ? nullptr : &companions_;
   return options;
 }
 

@@ -31,6 +31,8 @@ struct ResponseSubject {
   TEqualizerDocument curve;
   QString name;
   std::optional<WindowMeasurement> measurement;
+  // The other members of the window's link group, drawn faint.
+  std::vector<TEqualizerDocument> companions;
 };
 
 class ResponsePanel : public QWidget {
@@ -88,6 +90,7 @@ class ResponsePanel : public QWidget {
   const ResponseCurve& Curve() const { return curve_; }
   // The measurement's curves at the drawn frequencies, when one is loaded.
   const std::optional<OverlayCurves>& Overlay() const { return overlay_; }
+  const std::vector<std::vector<double>>& Companions() const { return companions_; }
   // The picture's layout at the chart's present size.
   ResponseLayout ChartLayout() const;
   // The readout for the pointer at a point of the chart: frequency and
@@ -148,6 +151,7 @@ class ResponsePanel : public QWidget {
   std::optional<ResponseSubject> subject_;
   ResponseCurve curve_;
   std::optional<OverlayCurves> overlay_;
+  std::vector<std::vector<double>> companions_;  // their total levels at drawnHz_
   std::vector<double> drawnHz_;
   std::optional<QPointF> pointer_;
   bool pointerFromKeys_ = false;

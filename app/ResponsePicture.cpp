@@ -23,6 +23,8 @@ const QColor kCorner(176, 48, 48);
 const QColor kTotal(0, 36, 125);
 const QColor kHeld(168, 168, 200);
 const QColor kBand(143, 176, 216);
+// The linked group's other members: faint, under the active one.
+const QColor kCompanion(0, 36, 125, 70);
 const QColor kLabelBacking(255, 255, 255, 170);
 const QColor kMeasured(240, 160, 60);
 const QColor kTarget(0, 128, 64);
@@ -278,6 +280,10 @@ void PaintResponse(QPainter& painter, const ResponseLayout& layout, const Respon
       for (int b = 0; b < kBandCount; ++b)
         if (std::any_of(curve->bandDb[b].begin(), curve->bandDb[b].end(), [](double v) { return v != 0; }))
           painter.drawPath(path(curve->bandDb[b]));
+    }
+    if (options.companions) {
+      painter.setPen(QPen(kCompanion, unit * 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+      for (const std::vector<double>& levels : *options.companions) painter.drawPath(path(levels));
     }
     if (const OverlayCurves* overlay = options.overlay) {
       // Below the equalizer's own curve: the target, the measurement, the

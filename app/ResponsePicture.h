@@ -63,6 +63,9 @@ struct ResponsePictureOptions {
   // A measurement's curves at the curve's frequencies, drawn with the
   // equalizer's and named in a legend in place of the computed note.
   const OverlayCurves* overlay = nullptr;
+  // Other curves at the curve's frequencies (the linked group's other
+  // members), drawn faint below it.
+  const std::vector<std::vector<double>>* companions = nullptr;
 };
 
 // Lays the picture out in area for this curve (nullptr: no equalizer

@@ -15,6 +15,9 @@
 #include <QScreen>
 #include <QStatusTipEvent>
 #include <QToolButton>
+#include <QAbstractButton>
+#include <QPushButton>
+#include <QMessageBox>
 #include <algorithm>
 #include <cstdint>
 #include <memory>
@@ -22,6 +25,8 @@
 
 #include "app/AboutBox.h"
 #include "app/BusWindow.h"
+#include "app/LinkController.h"
+#include "app/LinkWindowsDlg.h"
 #include "app/ComPortDlg.h"
 #include "app/MenuMerge.h"
 #include "app/OptionsDlg.h"
@@ -104,7 +109,18 @@ TMainForm::TMainForm(LongLivedObjects& objects, OperatorMessages& messages,
 
 void TMainForm::WatchLine() {
   LineEvents events;
-  events.ended = [this](const LineRequest&, const LineOutcome&) { Response->LineMayBeFree(); };
+  events.ended = [this](const LineRequest&, const LineOutcome&) {
+    Response->LineMayBeFree();
+    // A member's sends ended: "pending" may be over (after the window has
+    // heard of its end).
+    if (links_ && links_->Any() && !linkDisplayQueued_) {
+      linkDisplayQueued_ = true;
+      QTimer::singleShot(0, this, [this] {
+        linkDisplayQueued_ = false;
+        UpdateLinkDisplays();
+      });
+    }
+  };
   events.idle = [this] { Response->LineMayBeFree(); };
   lineEvents_ = objects_.Line->Subscribe(std::move(events));
 }
@@ -118,6 +134,9 @@ TMainForm::~TMainForm() {
   disconnect(MdiArea, nullptr, this, nullptr);
   for (QMdiSubWindow* sub : MdiArea->findChildren<QMdiSubWindow*>())
     disconnect(sub, nullptr, this, nullptr);
+  // The link goes before the windows: none of them may call it after.
+  for (QWidget* w : EqualizerWindows())
+    if (EqualizerWindow* eq = AsEqualizerWindow(w)) links_->Detach(*eq);
 }
 
 std::string TMainForm::SettingsPath() const { return SettingsFilePath(ProgramDir); }
@@ -221,6 +240,8 @@ void TMainForm::CreateMenus() {
   WindowMinimizeItem = item(WindowMenu, "&Minimize All", "Minimize all windows",
                             &TMainForm::WindowMinimizeItemClick);
   WindowBusItem = item(WindowMenu, "B&us", "Show every device on the line", &TMainForm::WindowBusItemClick);
+  WindowLinkItem = item(WindowMenu, "Lin&k Windows\u2026", "Link equalizer windows so that one move reaches several devices",
+                        &TMainForm::WindowLinkItemClick);
   WindowMenu->addSeparator();
   WindowResponseItem = WindowMenu->addAction("&Response");
   WindowResponseItem->setCheckable(true);
@@ -254,8 +275,14 @@ void TMainForm::CreateResponsePanel() {
     QWidget* widget = ActiveEqualizerWidget();
     EqualizerWindow* window = AsEqualizerWindow(widget);
     if (!window) return std::nullopt;
-    ResponseSubject subject{window->CurveNow(), widget->windowTitle(), std::nullopt};
+    ResponseSubject subject{window->CurveNow(), widget->windowTitle(), std::nullopt, {}};
     if (const WindowMeasurement* m = window->MeasurementState(); m && m->Loaded()) subject.measurement = *m;
+    // The other members of its group, as their windows show them.
+    if (const LinkGroup* group = links_ ? links_->GroupOf(window->DeviceAddress()) : nullptr)
+      for (QWidget* w : EqualizerWindows())
+        if (EqualizerWindow* other = AsEqualizerWindow(w);
+            other && other != window && other->DeviceAddress() > 0 && group->Member(other->DeviceAddress()))
+          subject.companions.push_back(other->CurveNow());
     return subject;
   };
   Response->SliderRange = [this] {
@@ -276,6 +303,35 @@ void TMainForm::CreateResponsePanel() {
   Response->MeasurementItems = Measurement->Items();
   Response->BeforeMenu = [this] { Measurement->UpdateItems(); };
   connect(WindowMenu, &QMenu::aboutToShow, Measurement, [this] { Measurement->UpdateItems(); });
+
+  links_ = std::make_unique<LinkController>([this] { return SettingsPath(); });
+  links_->Windows = [this] {
+    std::vector<EqualizerWindow*> windows;
+    for (QWidget* w : EqualizerWindows())
+      if (EqualizerWindow* eq = AsEqualizerWindow(w)) windows.push_back(eq);
+    return windows;
+  };
+  links_->ShowError = [this](const std::string& message) {
+    messages_.ShowMessage("Link Windows", message, MessageIcon::Error);
+  };
+  const auto ask = [this](const QString& caption, const QString& text, const QString& details,
+                         const QStringList& answers) {
+    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::NoButton, this);
+    box.setDetailedText(details);
+    std::vector<QAbstractButton*> buttons;
+    for (const QString& answer : answers) buttons.push_back(box.addButton(answer, QMessageBox::AcceptRole));
+    box.addButton(QMessageBox::Cancel);
+    box.exec();
+    const auto chosen = std::find(buttons.begin(), buttons.end(), box.clickedButton());
+    return chosen == buttons.end() ? -1 : static_cast<int>(chosen - buttons.begin());
+  };
+  links_->AskJoin = [ask](const QString& text, const QString& details, const QStringList& answers) {
+    return ask("Link Windows", text, details, answers);
+  };
+  links_->AskResync = [ask](const QString& text, const QString& details, const QStringList& answers) {
+    return ask("Resync", text, details, answers);
+  };
+  links_->OnChanged = [this] { UpdateLinkDisplays(); };
 }
 
 void TMainForm::ShowResponsePanel(bool shown) {
@@ -636,11 +692,21 @@ QWidget* TMainForm::CreateEqualizerWindow(const QString& caption) {
   // The response panel follows the active window's curve.
   if (EqualizerWindow* eq = AsEqualizerWindow(window)) {
     QPointer<QWidget> target(window);
-    eq->OnCurveChanged = [this, target] {
-      if (tearingDown_ || !target || target != ActiveEqualizerWidget()) return;
+    eq->OnCurveChanged = [this, target, eq] {
+      if (tearingDown_ || !target) return;
+      if (target != ActiveEqualizerWidget()) {
+        // A member of the active window's group: its faint curve moved.
+        const EqualizerWindow* active = ActiveEqualizerWindow();
+        const LinkGroup* group = active ? links_->GroupOf(active->DeviceAddress()) : nullptr;
+        if (group && eq->DeviceAddress() > 0 && group->Member(eq->DeviceAddress())) Response->CurveMayHaveChanged();
+        return;
+      }
       Response->CurveMayHaveChanged();
       UpdateMenuItems();  // Bypass switched: Clear follows it
     };
+    links_->Attach(*eq);
+    eq->OnUnlink = [this, eq] { links_->Unlink(*eq); };
+    eq->OnResync = [this, eq] { links_->Resync(*eq); };
   }
   sub->show();
   MdiArea->setActiveSubWindow(sub);
@@ -663,6 +729,8 @@ void TMainForm::WindowBusItemClick() {
   bus->setAttribute(Qt::WA_DeleteOnClose);
   bus->PrepareLine = [this] { return PrepareBusLine(); };
   bus->OpenDevice = [this](int address) { OpenDeviceWindow(address); };
+  bus->GroupOf = [this](int address) { return links_->LinkText(address); };
+  bus->ShowGroups();
   QMdiSubWindow* sub = MdiArea->addSubWindow(bus);
   sub->setAttribute(Qt::WA_DeleteOnClose);
   sub->show();
@@ -853,3 +921,37 @@ void TMainForm::SBComSetupClick() {
 }
 
 void TMainForm::HelpAboutItemClick() { objects_.AboutBox->exec(); }
+
+void TMainForm::WindowLinkItemClick() {
+  std::vector<EqualizerWindow*> windows;
+  TLinkWindowsDlg dialog(this);
+  for (QWidget* w : EqualizerWindows())
+    if (EqualizerWindow* eq = AsEqualizerWindow(w); eq && eq->DeviceAddress() > 0) {
+      windows.push_back(eq);
+      dialog.AddWindow(eq->Caption(), eq->DeviceAddress(), eq == ActiveEqualizerWindow());
+    }
+  if (windows.size() < 2) {
+    messages_.ShowMessage("Link Windows",
+                          "Linking needs two or more equalizer windows on devices: choose each window's address first.",
+                          MessageIcon::Information);
+    return;
+  }
+  if (dialog.exec() != QDialog::Accepted) return;
+  std::vector<EqualizerWindow*> chosen;
+  for (int row : dialog.CheckedRows()) chosen.push_back(windows.at(static_cast<size_t>(row)));
+  links_->Link(chosen, dialog.Mode(), dialog.Follows());
+}
+
+void TMainForm::UpdateLinkDisplays() {
+  // A colour per group, light enough under black text.
+  static const QColor kGroupColours[] = {QColor(0xFF, 0xE0, 0x99), QColor(0xB8, 0xE0, 0xFF), QColor(0xC8, 0xF0, 0xB8),
+                                         QColor(0xF4, 0xC2, 0xE8), QColor(0xFF, 0xC8, 0xB0), QColor(0xD8, 0xD0, 0xFF)};
+  for (QWidget* w : EqualizerWindows()) {
+    EqualizerWindow* eq = AsEqualizerWindow(w);
+    if (!eq) continue;
+    const int number = links_->GroupNumber(eq->DeviceAddress());
+    eq->ShowLink(links_->LinkText(eq->DeviceAddress()), number > 0 ? kGroupColours[(number - 1) % 6] : QColor(),
+                 links_->NeedsResync(eq->DeviceAddress()));
+  }
+  if (BusWindow* bus = Bus()) bus->ShowGroups();
+}

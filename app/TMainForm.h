@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -26,6 +27,7 @@ class QAction;
 class QToolButton;
 class QWidget;
 class BusWindow;
+class LinkController;
 class OperatorMessages;
 class MeasurementCommands;
 class ResponsePanel;
@@ -139,6 +141,10 @@ class TMainForm : public QMainWindow, public EqualizerHost {
   void WindowMinimizeItemClick();
   // Opens the Bus window, or activates it when it is open.
   void WindowBusItemClick();
+  // Link Windows: the windows chosen in the dialog become a group.
+  void WindowLinkItemClick();
+  // Shows each window's group and state in its link panel.
+  void UpdateLinkDisplays();
   void CopyBtnClick();
   void PasteBtnClick();
   void SBFlatBtnClick();
@@ -193,6 +199,8 @@ class TMainForm : public QMainWindow, public EqualizerHost {
   // The active window's measurement commands (Window menu and the
   // response picture's menu).
   MeasurementCommands* Measurement = nullptr;
+  // The linked windows' groups.
+  LinkController& Links() { return *links_; }
   QMenu* FileMenu = nullptr;
   QMenu* WindowMenu = nullptr;
   QMenu* HelpMenu = nullptr;
@@ -206,6 +214,7 @@ class TMainForm : public QMainWindow, public EqualizerHost {
   QAction* WindowArrangeItem = nullptr;
   QAction* WindowMinimizeItem = nullptr;
   QAction* WindowBusItem = nullptr;
+  QAction* WindowLinkItem = nullptr;
   QAction* WindowResponseItem = nullptr;  // shows or hides the response panel
   QAction* HelpAboutItem = nullptr;
   QTimer Timer1;
@@ -262,4 +271,6 @@ class TMainForm : public QMainWindow, public EqualizerHost {
   bool PrepareBusLine();
   // Its subscription to the line queue's events.
   int lineEvents_ = 0;
+  std::unique_ptr<LinkController> links_;
+  bool linkDisplayQueued_ = false;
 };

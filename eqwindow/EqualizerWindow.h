@@ -4,10 +4,13 @@
 // for merging into the frame's menu bar, and the curve it shows for the
 // frame's response picture. The equalizer window implements it; the frame
 // never needs to know more of it.
+#include <QColor>
 #include <QList>
 #include <QString>
+#include <array>
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "eq/EqualizerDocument.h"
 #include "eq/MeasurementOverlay.h"
@@ -88,4 +91,51 @@ class EqualizerWindow {
   // switched, a curve loaded, pasted, cleared or read from the device, a
   // measurement or target loaded or cleared.
   std::function<void()> OnCurveChanged;
+
+  // Linking. Set by the frame: the operator moved a slider of this window
+  // (not the link): from `was` to `now`; `alone` with Ctrl held.
+  std::function<void(int slot, int was, int now, bool alone)> OnSliderMoved;
+  // Set by the frame: the operator changed more of the curve at once
+  // (paste, clear, a file, a fit, undo or redo, an A/B swap): the bands and
+  // gain before and after, by slot − 1.
+  std::function<void(const std::array<int, kSliderCount>& before, const std::array<int, kSliderCount>& after)>
+      OnCurveEdited;
+  // Set by the frame: the operator's undo or redo (`forward`) in this
+  // window, with the bands and gain before and after.
+  std::function<void(bool forward, const std::array<int, kSliderCount>& before,
+                     const std::array<int, kSliderCount>& after)>
+      OnHistoryMoved;
+  // Set by the frame: the operator chose a filter (high-pass or low-pass,
+  // its index), or clicked Mute or Bypass.
+  std::function<void(bool highPass, int index)> OnFilterChosen;
+  std::function<void(bool bypass, bool on)> OnSwitchClicked;
+  // Set by the frame: a linked send of this window failed (the device's or
+  // the engine's reason); no box was shown for it.
+  std::function<void(const std::string& reason)> OnLinkedSendFailed;
+  // Moves a slider as the link asks: shown, kept in the history, and sent
+  // to the device without a box on failure.
+  virtual void ApplyLinkedSteps(int /*slot*/, int /*steps*/) {}
+  // Takes the bands and gain as the link asks: one step of the history
+  // (`label`), one TRANSMIT_ALL_DATA of the working settings, no box.
+  virtual void ApplyLinkedCurve(const std::array<int, kSliderCount>& /*steps*/, const std::string& /*label*/) {}
+  // Undoes or redoes the window's last step, as the link asks (the
+  // group's step, undone in one member, is undone in all).
+  virtual void ApplyLinkedHistory(bool /*forward*/) {}
+  // Chooses a filter, or switches Mute or Bypass, as the link asks.
+  virtual void ApplyLinkedFilter(bool /*highPass*/, int /*index*/) {}
+  virtual void ApplyLinkedSwitch(bool /*bypass*/, bool /*on*/) {}
+  // Whether changes of the curve wait for the device or are on their way.
+  virtual bool LinkedSendsPending() const { return false; }
+  // Whether the window's preset is locked (a linked move leaves it alone).
+  virtual bool PresetLocked() const { return false; }
+  // The window's slider range in steps (each side of 0).
+  virtual int SliderRange() const { return kDefaultSliderRange; }
+  virtual QString Caption() const { return {}; }
+  // Shows the window's group and its state (empty text: not linked);
+  // `resync`: the member does not follow, and Resync is offered.
+  virtual void ShowLink(const QString& /*text*/, const QColor& /*colour*/, bool /*resync*/) {}
+  // Set by the frame: the operator chose Unlink or Resync in the window's
+  // Edit menu.
+  std::function<void()> OnUnlink;
+  std::function<void()> OnResync;
 };

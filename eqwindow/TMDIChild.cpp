@@ -314,6 +314,14 @@ void TMDIChild::CreateStatusBar(QWidget& area) {
   Panels[9]->setAccessibleName("Address value");
   Panels[11]->setAccessibleName("Range value");
   Panels[12]->setAccessibleName("Empty panel");
+  const int linkLeft = kStatusPanels * kPanelWidth;
+  LinkPanel = new StatusPanel("", StatusBar1);
+  LinkPanel->setObjectName("LinkPanel");
+  LinkPanel->setGeometry(linkLeft, 0, kDesignClientWidth - linkLeft, kStatusBarHeight);
+  LinkPanel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  LinkPanel->setAccessibleName("Link group");
+  LinkPanel->setAutoFillBackground(true);
+  LinkPanel->hide();
 }
 
 void TMDIChild::CreateMenus() {
@@ -357,6 +365,15 @@ void TMDIChild::CreateMenus() {
     connect(box, &QCheckBox::toggled, this, [this] { Clear1->setEnabled(ClearEnabled()); });
   item(EditMenu, "&Normalize", nullptr)->setEnabled(false);
   CreateUndoItems();
+  EditMenu->addSeparator();
+  Unlink1 = item(EditMenu, "Un&link", [this] {
+    if (OnUnlink) OnUnlink();
+  });
+  Unlink1->setEnabled(false);
+  Resync1 = item(EditMenu, "Res&ync\u2026", [this] {
+    if (OnResync) OnResync();
+  });
+  Resync1->setEnabled(false);
 
   HelpMenu = new QMenu("&Help", this);
   item(HelpMenu, "&Help", nullptr);
@@ -391,8 +408,14 @@ void TMDIChild::ConnectHandlers() {
   // setCurrentIndex does not emit `activated`.
   static_cast<AddressComboBox*>(CBAddress)->OnDropDown = [this] { CBAddressDropDown(); };
   connect(CBAddress, &QComboBox::activated, this, [this](int) { CBAddressChange(); });
-  connect(CBHighPass, &QComboBox::activated, this, [this](int) { CBHighPassChange(); });
-  connect(CBLowPass, &QComboBox::activated, this, [this](int) { CBLowPassChange(); });
+  connect(CBHighPass, &QComboBox::activated, this, [this](int index) {
+    CBHighPassChange();
+    if (OnFilterChosen) OnFilterChosen(true, index);
+  });
+  connect(CBLowPass, &QComboBox::activated, this, [this](int index) {
+    CBLowPassChange();
+    if (OnFilterChosen) OnFilterChosen(false, index);
+  });
   connect(CBPresetName, &QComboBox::activated, this, [this](int) { CBPresetNameClick(); });
   connect(CBPresetName, &QComboBox::editTextChanged, this,
           [this](const QString& text) { Doc.PresetName = text.toStdString(); });
@@ -424,6 +447,13 @@ void TMDIChild::ConnectHandlers() {
   connect(Mute, &QCheckBox::toggled, this, [this](bool) { MuteClick(); });
   connect(Lock, &QCheckBox::toggled, this, [this](bool) { LockClick(); });
   connect(Bypass, &QCheckBox::toggled, this, [this](bool) { BypassClick(); });
+  // The operator's own clicks (not the device's data) reach the link.
+  connect(Mute, &QCheckBox::clicked, this, [this](bool on) {
+    if (OnSwitchClicked && !applyingLink_) OnSwitchClicked(false, on);
+  });
+  connect(Bypass, &QCheckBox::clicked, this, [this](bool on) {
+    if (OnSwitchClicked && !applyingLink_) OnSwitchClicked(true, on);
+  });
 }
 
 bool TMDIChild::eventFilter(QObject* watched, QEvent* event) {

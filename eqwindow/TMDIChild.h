@@ -93,6 +93,9 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   std::array<TzkTrackBar*, 30> TrackBars{};  // TrackBar1 .. TrackBar30 (Tag 1 .. 30)
   QWidget* StatusBar1 = nullptr;
   std::array<QLabel*, kStatusPanels> Panels{};
+  // Right of the panels: the window's link group and its state, on the
+  // group's colour; empty when the window is not linked.
+  QLabel* LinkPanel = nullptr;
 
   // The window's menus: "&File" (group 0), "&Edit" (1), "&Help" (10).
   QMenu* FileMenu = nullptr;
@@ -108,6 +111,8 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   QAction* Redo1 = nullptr;
   QAction* StoreB1 = nullptr;
   QAction* CompareAB1 = nullptr;
+  QAction* Unlink1 = nullptr;
+  QAction* Resync1 = nullptr;
 
   // EqualizerWindow (what the frame asks of the window).
   EqualizerNotifications& Notifications() override { return *this; }
@@ -134,6 +139,16 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   void FitToTarget() override;
   int DeviceAddress() const override { return Doc.Address; }
   void ChooseAddress(int address) override;
+  void ApplyLinkedSteps(int slot, int steps) override;
+  void ApplyLinkedFilter(bool highPass, int index) override;
+  void ApplyLinkedHistory(bool forward) override;
+  void ApplyLinkedSwitch(bool bypass, bool on) override;
+  void ApplyLinkedCurve(const std::array<int, kSliderCount>& steps, const std::string& label) override;
+  bool PresetLocked() const override;
+  bool LinkedSendsPending() const override { return UpdatePending; }
+  void ShowLink(const QString& text, const QColor& colour, bool resync) override;
+  int SliderRange() const override;
+  QString Caption() const override { return windowTitle(); }
   // Tells the frame (OnCurveChanged) that the curve shown changed.
   void CurveChanged();
 
@@ -284,6 +299,8 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
     // the curve carries all of it.
     bool changesCurve = false;
     int slot = 0;
+    // A linked send: no box on failure; the link hears of it instead.
+    bool quiet = false;
     // Nothing went on the line (the engine refused it, or its start found
     // nothing to do).
     std::function<void()> refused;
@@ -311,8 +328,11 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   void StopWaiting();
   // A slider's update (a newer move of the same slider replaces a waiting
   // one) and a whole curve into `preset`.
-  void QueueSliderUpdate(int slot);
-  void QueueCurve(int preset, const pa422::Bytes& payload, bool followUp = false);
+  void QueueSliderUpdate(int slot, bool quiet = false);
+  // Tells the link (OnCurveEdited) of the operator's change of several
+  // bands at once; not of the link's own.
+  void TellCurveEdited(const CurveState& before, const CurveState& after);
+  void QueueCurve(int preset, const pa422::Bytes& payload, bool followUp = false, bool quiet = false);
   // A filter (the high-pass, or the low-pass) or a preset's name stored
   // in the window's preset with the curve the window shows.
   DeviceRequest FilterWrite(bool highPass) const;
@@ -363,6 +383,10 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
 
   UndoControl* undo_ = nullptr;
   LineQueue* line_ = nullptr;
+  // A linked move is being shown: it is the link's, not the operator's.
+  bool applyingLink_ = false;
+  // An undo or redo is being shown: the link hears of it as such.
+  bool movingInHistory_ = false;
   int lineOwner_ = 0;
   // Outcomes of requests made before the window last dropped its waiting
   // requests are not the window's concern.

@@ -4,6 +4,7 @@
 // pending transfers from being edited over.
 #include <QApplication>
 #include <QCheckBox>
+#include <QGuiApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -96,8 +97,9 @@ void TMDIChild::CopyVarloDataToORB() {
   QueueCurve(Doc.CurrentPreset, ::CopyVarloDataToORB(Doc));
 }
 
-void TMDIChild::QueueCurve(int preset, const pa422::Bytes& payload, bool followUp) {
+void TMDIChild::QueueCurve(int preset, const pa422::Bytes& payload, bool followUp, bool quiet) {
   DeviceRequest request;
+  request.quiet = quiet;
   request.followUp = followUp;
   request.kind = LineRequest::WholeCurve;
   request.changesCurve = true;
@@ -107,8 +109,9 @@ void TMDIChild::QueueCurve(int preset, const pa422::Bytes& payload, bool followU
   QueueRequest(std::move(request));
 }
 
-void TMDIChild::QueueSliderUpdate(int slot) {
+void TMDIChild::QueueSliderUpdate(int slot, bool quiet) {
   DeviceRequest request;
+  request.quiet = quiet;
   request.kind = LineRequest::Parameter;
   request.parameter = DeviceBandNumber(slot);
   request.changesCurve = true;
@@ -134,15 +137,20 @@ void TMDIChild::QueueRequest(DeviceRequest request) {
   line.parameter = request.parameter;
   line.followUp = request.followUp;
   line.ownOutcome = true;
+  const bool quiet = request.quiet || applyingLink_;
+  line.background = quiet;
   line.start = std::move(request.start);
   const bool changesCurve = request.changesCurve;
   const int slot = request.slot;
   if (changesCurve) CountCurveRequests(slot, +1);
   QPointer<TMDIChild> window(this);
-  line.done = [window, epoch = requestEpoch_, changesCurve, slot, refused = std::move(request.refused),
+  line.done = [window, epoch = requestEpoch_, changesCurve, slot, quiet,
+               refused = std::move(request.refused),
                succeeded = std::move(request.succeeded)](const LineOutcome& outcome) {
     if (!window || window->requestEpoch_ != epoch) return;
     if (changesCurve) window->CountCurveRequests(slot, -1);
+    if (quiet && !outcome.succeeded && window->OnLinkedSendFailed)
+      window->OnLinkedSendFailed(OutcomeFailure(outcome, false));
     if (!outcome.started) {
       if (refused) refused();
       return;
@@ -296,9 +304,54 @@ void TMDIChild::TrackBarChange(TzkTrackBar& sender) {
   Doc.SetSliderSteps(sender.Tag, sender.Position());
   RecordEdit(EditKind::Slider, sender.Tag, before);
   Panels[3]->setText(Q(LevelString(sender.Position())));
+  const bool linked = applyingLink_;
+  if (!linked && OnSliderMoved)
+    OnSliderMoved(sender.Tag, before.sliders[sender.Tag - 1], sender.Position(),
+                  QGuiApplication::keyboardModifiers().testFlag(Qt::ControlModifier));
   if (!Engine().Connected || Doc.Address == 0) return;
   if (HistoryCarriesEdit()) return;
-  QueueSliderUpdate(sender.Tag);
+  QueueSliderUpdate(sender.Tag, linked);
+}
+
+void TMDIChild::ApplyLinkedFilter(bool highPass, int index) {
+  QComboBox* box = highPass ? CBHighPass : CBLowPass;
+  if (index < 0 || index >= box->count() || box->currentIndex() == index || !box->isEnabled()) return;
+  applyingLink_ = true;
+  box->setCurrentIndex(index);
+  highPass ? CBHighPassChange() : CBLowPassChange();
+  applyingLink_ = false;
+}
+
+void TMDIChild::ApplyLinkedSwitch(bool bypass, bool on) {
+  QCheckBox* box = bypass ? Bypass : Mute;
+  if (box->isChecked() == on) return;
+  applyingLink_ = true;
+  box->setChecked(on);  // its handler sends it
+  applyingLink_ = false;
+}
+
+bool TMDIChild::PresetLocked() const { return Lock->isChecked(); }
+
+void TMDIChild::ShowLink(const QString& text, const QColor& colour, bool resync) {
+  LinkPanel->setText(text);
+  LinkPanel->setToolTip(text);
+  LinkPanel->setAccessibleDescription(text);
+  QPalette palette = LinkPanel->palette();
+  palette.setColor(QPalette::Window, colour.isValid() ? colour : palette.color(QPalette::Button));
+  LinkPanel->setPalette(palette);
+  LinkPanel->setVisible(!text.isEmpty());
+  Unlink1->setEnabled(!text.isEmpty());
+  Resync1->setEnabled(resync);
+}
+
+int TMDIChild::SliderRange() const { return Options().SliderRange; }
+
+void TMDIChild::ApplyLinkedSteps(int slot, int steps) {
+  TzkTrackBar* slider = SliderOfSlot(slot);
+  if (!slider || slider->Position() == steps) return;
+  applyingLink_ = true;
+  slider->SetPosition(steps);
+  applyingLink_ = false;
 }
 
 void TMDIChild::zkTrackBar1Enter(TzkTrackBar& sender) {

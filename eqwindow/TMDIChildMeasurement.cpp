@@ -41,6 +41,21 @@ void TMDIChild::ClearMeasurement() {
   CurveChanged();
 }
 
+void TMDIChild::ApplyLinkedCurve(const std::array<int, kSliderCount>& steps, const std::string& label) {
+  Doc = CurveShown(*this);
+  const CurveState before = CurveOf(Doc);
+  for (int slot = 1; slot <= kSliderCount; ++slot) Doc.SetSliderSteps(slot, steps[slot - 1]);
+  if (CurveOf(Doc) == before) return;
+  applyingLink_ = true;
+  ShowCurve(*this);
+  // Into the working settings, as a fit: the stored preset keeps what it
+  // holds until it is saved.
+  RecordEdit(EditKind::WholeCurve, 0, before, label, {}, false);
+  applyingLink_ = false;
+  if (!Engine().Connected || Doc.Address == 0 || HistoryCarriesEdit()) return;
+  QueueCurve(0, ::CopyVarloDataToORB(Doc, 0), false, true);
+}
+
 bool TMDIChild::FitEnabled() const { return Measured.Loaded() && !Lock->isChecked() && !Bypass->isChecked(); }
 
 void TMDIChild::FitToTarget() {

@@ -151,6 +151,7 @@ void TMDIChild::RecordEdit(EditKind kind, int slot, const CurveState& before,
   if (!caption.isEmpty() && caption != windowTitle())
     captions = {windowTitle().toStdString(), caption.toStdString()};
   u.steps.Record(kind, slot, name, before, CurveOf(Doc), NowMs(), captions);
+  if (kind == EditKind::WholeCurve) TellCurveEdited(before, CurveOf(Doc));
   if (u.syncing) {
     // The steps the device has not taken can no longer all be walked back.
     u.reversible = false;
@@ -205,8 +206,24 @@ void TMDIChild::MoveInHistory(bool forward) {
     u.whole = u.whole || step.Whole();
     if (step.Whole()) u.storeWhole = false;
   }
+  const CurveState before = CurveOf(Doc);
+  movingInHistory_ = true;
   ShowEditState(state);
+  movingInHistory_ = false;
   if (follow) PumpHistory();
+  if (applyingLink_ || !OnHistoryMoved) return TellCurveEdited(before, CurveOf(Doc));
+  std::array<int, kSliderCount> was{}, now{};
+  for (int i = 0; i < kSliderCount; ++i) {
+    was[i] = before.sliders[i];
+    now[i] = state.curve.sliders[i];
+  }
+  OnHistoryMoved(forward, was, now);
+}
+
+void TMDIChild::ApplyLinkedHistory(bool forward) {
+  applyingLink_ = true;
+  MoveInHistory(forward);
+  applyingLink_ = false;
 }
 
 void TMDIChild::StoreB1Click() {
@@ -252,6 +269,17 @@ void TMDIChild::ShowEditState(const WindowEditState& state) {
   // The name shown is the history's: leaving the box must not send it again.
   PresetNameEdited = false;
   UpdateHistoryItems();
+  TellCurveEdited(was, now);
+}
+
+void TMDIChild::TellCurveEdited(const CurveState& before, const CurveState& after) {
+  if (applyingLink_ || movingInHistory_ || !OnCurveEdited) return;
+  std::array<int, kSliderCount> was{}, now{};
+  for (int i = 0; i < kSliderCount; ++i) {
+    was[i] = before.sliders[i];
+    now[i] = after.sliders[i];
+  }
+  if (was != now) OnCurveEdited(was, now);
 }
 
 // --- The device catching up ---------------------------------------------------

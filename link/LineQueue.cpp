@@ -97,8 +97,8 @@ std::optional<LineQueue::Entry> LineQueue::TakeNext() {
   // backup): a move then waits at most for the transaction on the line.
   // Background work still goes on under a long drag: it is passed over at
   // most kEditsAheadOfBackground times in a row.
-  if (front(*pick).background && !front(*pick).followUp && backgroundPassed_ < kEditsAheadOfBackground) {
-    auto edit = std::find_if(turns_.begin(), turns_.end(), [&](int owner) { return !front(owner).background; });
+  if (front(*pick).yields && !front(*pick).followUp && backgroundPassed_ < kEditsAheadOfBackground) {
+    auto edit = std::find_if(turns_.begin(), turns_.end(), [&](int owner) { return !front(owner).yields; });
     if (edit != turns_.end()) {
       pick = edit;
       ++backgroundPassed_;
@@ -110,7 +110,7 @@ std::optional<LineQueue::Entry> LineQueue::TakeNext() {
   Entry next = std::move(found->second.front());
   found->second.pop_front();
   --waiting_;
-  if (next.request.background) backgroundPassed_ = 0;
+  if (next.request.yields) backgroundPassed_ = 0;
   // The owner's next request waits for the others' turns.
   if (found->second.empty())
     byOwner_.erase(found);
@@ -178,6 +178,7 @@ LineRequest BackgroundRequest(int owner, int address, std::function<void(TzkPA42
   request.owner = owner;
   request.address = address;
   request.background = true;
+  request.yields = true;
   request.ownOutcome = true;
   request.start = std::move(start);
   return request;

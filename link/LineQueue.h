@@ -60,6 +60,9 @@ struct LineRequest {
   // Background work reports in its own view: the engine shows no box for
   // it and notifies no window.
   bool background = false;
+  // Work that gives way to the operator's requests while it waits (a scan,
+  // a backup, a restore): see the queue's turns above.
+  bool yields = false;
   // The requester takes the outcome from `done` alone: the engine does not
   // notify the active window of it (its failure is still shown in a box,
   // unless it is background work).

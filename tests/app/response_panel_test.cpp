@@ -377,7 +377,8 @@ class ResponsePanelTest : public QObject, public WindowFixture {
     QStringList texts;
     for (QAction* a : Frame().WindowMenu->actions())
       if (!a->isSeparator()) texts << a->text();
-    QVERIFY2(texts.join(",").startsWith("&Cascade,&Tile,&Arrange Icons,&Minimize All,B&us,&Response,"
+    QVERIFY2(texts.join(",").startsWith(QString::fromUtf8("&Cascade,&Tile,&Arrange Icons,&Minimize All,B&us,"
+                                                          "Lin&k Windows\u2026,&Response,") +
                                         "Response &Bands,Cop&y Response,Sa&ve Response As"),
              qPrintable(texts.join(",")));
     QCOMPARE(Frame().WindowResponseItem->statusTip(),

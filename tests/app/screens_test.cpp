@@ -39,6 +39,7 @@
 #include "app/FormSupport.h"
 #include "app/OptionsDlg.h"
 #include "app/ResponsePanel.h"
+#include "app/LinkWindowsDlg.h"
 #include "app/ScanBusDlg.h"
 #include "app/TApplication.h"
 #include "app/TargetDlg.h"
@@ -250,6 +251,16 @@ class ScreensTest : public QObject {
       QVERIFY(bar->height() > 0);
       QCOMPARE(bar->y(), scale.Of(25));
     }
+    // A linked window's group and state, right of the status panels and
+    // whole inside the window.
+    w->ShowLink("Group 12: clamped (29 bands)", QColor(0xFF, 0xE0, 0x99), true);
+    QVERIFY(Visible(*w).contains(RectIn(*w->LinkPanel, *w)));
+    QVERIFY(!RectIn(*w->LinkPanel, *w).intersects(RectIn(*w->Panels[12], *w)));
+    // Whole, squeezed no more than a status panel's text may be.
+    auto* link = static_cast<StatusPanel*>(w->LinkPanel);
+    const int natural = link->fontMetrics().horizontalAdvance(link->text());
+    QVERIFY2(natural * kMinTextSqueeze <= link->TextRect().width(),
+             qPrintable(QString("%1 of %2").arg(link->TextRect().width()).arg(natural)));
     Snapshot(*w, "window");
   }
 
@@ -530,6 +541,10 @@ class ScreensTest : public QObject {
     TTargetDlg target(*messages);
     target.RadioGroup1->SetItemIndex(TTargetDlg::HouseItem);
     dialogs.append(&target);
+    TLinkWindowsDlg link;
+    link.AddWindow("FRONT OF HOUSE LEFT STACK.V95", 240, true);
+    link.AddWindow("Untitled2", 3, false);
+    dialogs.append(&link);
     for (QDialog* d : dialogs) {
       d->show();
       QVERIFY(QTest::qWaitForWindowExposed(d));

@@ -90,7 +90,8 @@ class WindowUndoTest : public QObject, public WindowFixture {
     StartProgram("none");
     TMDIChild& w = *NewWindow();
     QCOMPARE(EditItems(w), (QStringList{"&Undo", "&Redo", "-", "&Copy", "&Paste", "C&lear",
-                                        "&Normalize", "-", "Store &B", "Compare &A/B"}));
+                                        "&Normalize", "-", "Store &B", "Compare &A/B", "-", "Un&link",
+                                        QString::fromUtf8("Res&ync\u2026")}));
     QVERIFY(!w.Undo1->isEnabled() && !w.Redo1->isEnabled());
     QVERIFY(w.StoreB1->isEnabled() && !w.CompareAB1->isEnabled());
     QCOMPARE(w.Undo1->shortcut(), QKeySequence("Ctrl+Z"));

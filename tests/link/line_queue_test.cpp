@@ -108,7 +108,7 @@ TEST_F(LineQueueTest, OwnersKeepTheirOrderAndTakeTurnsAndWithdrawnRequestsNeverG
   engine.RecallAllData(2, 0);
   for (bool on : {true, false, true}) {
     LineRequest work = Mute(backup, 2, on);
-    work.background = true;
+    work.background = work.yields = true;
     queue.Submit(std::move(work));
   }
   for (int parameter = 6; parameter <= 10; ++parameter) queue.Submit(Update(first, 1, parameter, 20));

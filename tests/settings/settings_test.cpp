@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "settings/BusSettings.h"
+#include "settings/GroupSettings.h"
 #include "settings/IniFile.h"
 #include "testsupport/TempDir.h"
 
@@ -183,4 +184,44 @@ TEST(Settings, TheBusScanKeepsItsOwnKeysAndLeavesTheRestAlone) {
             "; mine\n[Bus]\nDevice 9=KEPT\nDevice 3=FOH LEFT\nDevice 7=MON = 2\n[Communications]\nCom Port=1\n");
   EXPECT_EQ(LoadBusDevices(path), (std::map<int, std::string>{{3, "FOH LEFT"}, {7, "MON = 2"}, {9, "KEPT"}}));
   EXPECT_TRUE(LoadBusDevices(dir / "missing.ini").empty());
+}
+
+TEST(Settings, GroupsKeepTheirKeysReadBackWholeAndLeaveTheRestAlone) {
+  TempDir dir;
+  const std::string path = dir / "Varlo95.ini";
+  WriteText(path, "[Group 2]\nMembers=4,9\nOffsets 9=1\n[Bus]\nDevice 4=L\n");
+  StoredGroup group;
+  group.number = 2;
+  group.name = "STACKS";
+  group.filters = true;
+  group.members = {4, 5};
+  group.offsets[4] = {};
+  group.offsets[5] = {};
+  group.offsets[5][7] = -3;
+  group.offsets[5][29] = 2;
+  ASSERT_FALSE(SaveGroup(path, group));
+  const std::string text = ReadText(path);
+  EXPECT_NE(text.find("[Bus]\nDevice 4=L\n"), std::string::npos) << text;
+  EXPECT_EQ(text.find("Offsets 9"), std::string::npos) << text;  // the address that left
+  EXPECT_NE(text.find("Follows=Bands,Filters\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("Offsets 5=0,0,0,0,0,0,0,-3,0,"), std::string::npos) << text;
+
+  const std::vector<StoredGroup> loaded = LoadGroups(path);
+  ASSERT_EQ(loaded.size(), 1u);
+  EXPECT_EQ(loaded[0].name, "STACKS");
+  EXPECT_FALSE(loaded[0].absolute);
+  EXPECT_TRUE(loaded[0].bands && loaded[0].filters && !loaded[0].muteBypass);
+  EXPECT_EQ(loaded[0].members, (std::vector<int>{4, 5}));
+  EXPECT_EQ(loaded[0].offsets, group.offsets);
+
+  // Offsets that do not read back whole are none; a group of fewer than
+  // two members is none.
+  WriteText(path, "[Group 1]\nMembers=3,x,3,8\nMode=Absolute\nOffsets 3=1,2\n[Group 4]\nMembers=6\n");
+  const std::vector<StoredGroup> odd = LoadGroups(path);
+  ASSERT_EQ(odd.size(), 1u);
+  EXPECT_EQ(odd[0].members, (std::vector<int>{3, 8}));
+  EXPECT_TRUE(odd[0].absolute);
+  EXPECT_TRUE(odd[0].offsets.empty());
+  ASSERT_FALSE(RemoveGroup(path, 1));
+  EXPECT_TRUE(LoadGroups(path).empty());
 }

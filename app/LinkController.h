@@ -1,0 +1,85 @@
+#pragma once
+// The frame's linked windows: groups of equalizer windows on different
+// addresses that one move reaches. A move of a member's slider moves the
+// group (Ctrl held: that member alone); the others take their values
+// through their own windows, sent without a box, so a member that fails is
+// marked "not following" and the others go on. Groups are kept in the
+// settings file and come back when their windows open again.
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "eq/LinkGroup.h"
+
+class EqualizerWindow;
+
+class LinkController {
+ public:
+  explicit LinkController(std::function<std::string()> settingsPath);
+
+  // The open equalizer windows, from the frame.
+  std::function<std::vector<EqualizerWindow*>()> Windows;
+  // Members' curves differ: the question (`text`, a line per member that
+  // differs), every difference (`details`) and the answers; the answer's
+  // index (0 "Keep Differences", 1.. "Copy from <window>"), or -1 to
+  // cancel.
+  std::function<int(const QString& text, const QString& details, const QStringList& answers)> AskJoin;
+  // A member does not follow: the question and its answers ("Send Group
+  // Values", "Read Device and Keep Its Offset"); the answer's index or -1.
+  std::function<int(const QString& text, const QString& details, const QStringList& answers)> AskResync;
+  // A settings file that cannot be written.
+  std::function<void(const std::string& message)> ShowError;
+  // A group's members or their states changed.
+  std::function<void()> OnChanged;
+
+  // Wires a new window's linking hooks, and puts it back into a kept group
+  // of its address, with its offset, once its curve is known.
+  void Attach(EqualizerWindow& window);
+  void Detach(EqualizerWindow& window);
+  // Links the windows (two or more, on different addresses); false when
+  // the operator cancelled or there is nothing to link.
+  bool Link(const std::vector<EqualizerWindow*>& members, LinkMode mode, LinkFollows follows);
+  // Takes the window's address out of its group (a group of one is none).
+  void Unlink(EqualizerWindow& window);
+  // Brings a member that does not follow (not answering, locked, out of
+  // step) back: the group's values sent to it, or its device's curve
+  // taken with its offset from the group.
+  void Resync(EqualizerWindow& window);
+  bool NeedsResync(int address) const;
+
+  bool Any() const { return !groups_.empty(); }
+  const LinkGroup* GroupOf(int address) const;
+  // The number of the address's group (its settings section), or 0.
+  int GroupNumber(int address) const;
+  // The group's name and the member's state, for its window and the bus
+  // window: "L+R: clamped (2 bands)"; empty when not linked.
+  QString LinkText(int address) const;
+
+ private:
+  struct Group {
+    int number = 0;  // of its settings section
+    LinkGroup group;
+  };
+  Group* Find(int address);
+  EqualizerWindow* WindowAt(int address) const;
+  void SliderMoved(EqualizerWindow& window, int slot, int was, int now, bool alone);
+  void CurveEdited(EqualizerWindow& window, const SliderSteps& was, const SliderSteps& now);
+  void HistoryMoved(EqualizerWindow& window, bool forward, const SliderSteps& was, const SliderSteps& now);
+  void FilterChosen(EqualizerWindow& window, bool highPass, int index);
+  void SwitchClicked(EqualizerWindow& window, bool bypass, bool on);
+  // The group of the window's address that takes its moves (its curve
+  // known, the mover in step), or null.
+  LinkGroup* FollowingGroup(EqualizerWindow& window, const SliderSteps& before);
+  // Whether a member's window takes a linked change now; marks it locked
+  // when its preset is.
+  EqualizerWindow* Receiver(LinkGroup& group, int address, bool editsPreset = true);
+  void SendFailed(EqualizerWindow& window, const std::string& reason);
+  void Save(const Group& group);
+  void Changed();
+
+  std::function<std::string()> settingsPath_;
+  std::vector<std::unique_ptr<Group>> groups_;
+};
