@@ -36,8 +36,10 @@ bool QtUiPoster::PostAndWait(std::function<void()> task, int timeoutMs) {
 
 void QtUiPoster::PostAfter(int ms, std::function<void()> task) {
   // A precise timer: the engine's pauses are part of every transaction's
-  // time on the line.
-  QTimer::singleShot(ms, Qt::PreciseTimer, target_, std::move(task));
+  // time on the line. The poster is the timer's context: a pause still
+  // running when the program (and its engine) goes is dropped with it,
+  // never run on what is gone.
+  QTimer::singleShot(ms, Qt::PreciseTimer, this, std::move(task));
 }
 
 void QtUiPoster::RunQueued() {

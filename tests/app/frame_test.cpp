@@ -530,6 +530,15 @@ class FrameTest : public QObject {
     QVERIFY(waited.load() >= 200 && waited.load() < 600);
     QVERIFY(!ran.load());
     QTRY_VERIFY(ran.load());
+
+    // A pause still running when the poster goes is dropped with it.
+    bool paused = false;
+    {
+      QtUiPoster gone(qApp);
+      gone.PostAfter(20, [&paused] { paused = true; });
+    }
+    QTest::qWait(60);
+    QVERIFY(!paused);
   }
 };
 
