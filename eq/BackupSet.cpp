@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "link/Json.h"
+#include "link/JsonFields.h"
 #include "eq/PresetFormats.h"
 
 namespace {
@@ -24,36 +25,7 @@ std::string Hex32(uint32_t value) {
   return text;
 }
 
-std::runtime_error ManifestError(const std::string& what) {
-  return std::runtime_error(std::string(kManifestName) + ": " + what);
-}
-
-const JsonValue& Required(const JsonValue& object, const std::string& key) {
-  const JsonValue* member = object.Member(key);
-  if (!member) throw ManifestError("no \"" + key + "\"");
-  return *member;
-}
-
-long long RequiredInteger(const JsonValue& object, const std::string& key, long long min,
-                          long long max) {
-  auto value = Required(object, key).Integer(min, max);
-  if (!value)
-    throw ManifestError("\"" + key + "\" needs a whole number from " + std::to_string(min) +
-                        " to " + std::to_string(max));
-  return *value;
-}
-
-std::string RequiredString(const JsonValue& object, const std::string& key) {
-  const std::string* value = Required(object, key).String();
-  if (!value) throw ManifestError("\"" + key + "\" needs a string");
-  return *value;
-}
-
-bool RequiredBool(const JsonValue& object, const std::string& key) {
-  const bool* value = Required(object, key).Bool();
-  if (!value) throw ManifestError("\"" + key + "\" needs true or false");
-  return *value;
-}
+const JsonFields kFields(kManifestName);
 }  // namespace
 
 std::string PresetFileName(int preset) { return "preset-" + std::to_string(preset) + ".V95"; }
@@ -122,38 +94,38 @@ std::string ManifestJson(const BackupManifest& m) {
 BackupManifest ParseManifest(std::string_view text) {
   std::string error;
   std::optional<JsonValue> root = ParseJson(text, &error);
-  if (!root) throw ManifestError("not JSON (" + error + ")");
-  if (!root->Object()) throw ManifestError("not a JSON object");
-  if (RequiredString(*root, "format") != kManifestFormat)
-    throw ManifestError("not a varlo95 backup manifest");
-  if (RequiredInteger(*root, "version", 0, 1000000) != kManifestVersion)
-    throw ManifestError("version " + std::to_string(RequiredInteger(*root, "version", 0, 1000000)) +
+  if (!root) throw kFields.Error("not JSON (" + error + ")");
+  if (!root->Object()) throw kFields.Error("not a JSON object");
+  if (kFields.String(*root, "format") != kManifestFormat)
+    throw kFields.Error("not a varlo95 backup manifest");
+  if (kFields.Integer(*root, "version", 0, 1000000) != kManifestVersion)
+    throw kFields.Error("version " + std::to_string(kFields.Integer(*root, "version", 0, 1000000)) +
                         " is not one this program reads");
   BackupManifest m;
-  m.address = static_cast<int>(RequiredInteger(*root, "address", 1, 240));
-  m.deviceName = RequiredString(*root, "deviceName");
-  m.mute = RequiredBool(*root, "mute");
-  m.bypass = RequiredBool(*root, "bypass");
+  m.address = static_cast<int>(kFields.Integer(*root, "address", 1, 240));
+  m.deviceName = kFields.String(*root, "deviceName");
+  m.mute = kFields.Bool(*root, "mute");
+  m.bypass = kFields.Bool(*root, "bypass");
   if (const JsonValue* created = root->Member("created"); created && created->String())
     m.created = *created->String();
-  const JsonArray* presets = Required(*root, "presets").Array();
-  if (!presets) throw ManifestError("\"presets\" needs a list");
+  const JsonArray* presets = kFields.Required(*root, "presets").Array();
+  if (!presets) throw kFields.Error("\"presets\" needs a list");
   for (const JsonValue& entry : *presets) {
-    if (!entry.Object()) throw ManifestError("a preset entry is not an object");
+    if (!entry.Object()) throw kFields.Error("a preset entry is not an object");
     BackupPreset p;
-    p.preset = static_cast<int>(RequiredInteger(entry, "preset", 1, 8));
-    p.file = RequiredString(entry, "file");
+    p.preset = static_cast<int>(kFields.Integer(entry, "preset", 1, 8));
+    p.file = kFields.String(entry, "file");
     // Only a plain name within the backup folder.
     if (p.file.empty() || p.file.find('/') != std::string::npos || p.file == "." || p.file == "..")
-      throw ManifestError("preset " + std::to_string(p.preset) + ": file \"" + p.file +
+      throw kFields.Error("preset " + std::to_string(p.preset) + ": file \"" + p.file +
                           "\" is not a file name in the backup folder");
-    p.name = RequiredString(entry, "name");
-    p.locked = RequiredBool(entry, "locked");
-    const std::string crc = RequiredString(entry, "crc32");
+    p.name = kFields.String(entry, "name");
+    p.locked = kFields.Bool(entry, "locked");
+    const std::string crc = kFields.String(entry, "crc32");
     if (crc.size() != 8 || crc.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
-      throw ManifestError("preset " + std::to_string(p.preset) + ": crc32 needs 8 hex digits");
+      throw kFields.Error("preset " + std::to_string(p.preset) + ": crc32 needs 8 hex digits");
     p.crc32 = static_cast<uint32_t>(std::stoul(crc, nullptr, 16));
-    if (m.Find(p.preset)) throw ManifestError("preset " + std::to_string(p.preset) + " listed twice");
+    if (m.Find(p.preset)) throw kFields.Error("preset " + std::to_string(p.preset) + " listed twice");
     m.presets.push_back(p);
   }
   return m;
