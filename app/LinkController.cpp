@@ -184,15 +184,13 @@ void LinkController::Resync(EqualizerWindow& window) {
 }
 
 const LinkGroup* LinkController::GroupOf(int address) const {
-  for (const auto& g : groups_)
-    if (g->group.Member(address)) return &g->group;
-  return nullptr;
+  const Group* found = Find(address);
+  return found ? &found->group : nullptr;
 }
 
 int LinkController::GroupNumber(int address) const {
-  for (const auto& g : groups_)
-    if (g->group.Member(address)) return g->number;
-  return 0;
+  const Group* found = Find(address);
+  return found ? found->number : 0;
 }
 
 QString LinkController::LinkText(int address) const {
@@ -206,7 +204,7 @@ QString LinkController::LinkText(int address) const {
   return QString::fromStdString(group->Name() + ": " + group->StateText(address, range));
 }
 
-LinkController::Group* LinkController::Find(int address) {
+LinkController::Group* LinkController::Find(int address) const {
   for (const auto& g : groups_)
     if (g->group.Member(address)) return g.get();
   return nullptr;

@@ -63,7 +63,7 @@ class LinkController {
     int number = 0;  // of its settings section
     LinkGroup group;
   };
-  Group* Find(int address);
+  Group* Find(int address) const;
   EqualizerWindow* WindowAt(int address) const;
   void SliderMoved(EqualizerWindow& window, int slot, int was, int now, bool alone);
   void CurveEdited(EqualizerWindow& window, const SliderSteps& was, const SliderSteps& now);

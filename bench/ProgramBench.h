@@ -32,6 +32,9 @@ constexpr double kByteMs = 11.0 * 1000.0 / 19200.0;
 constexpr double LineLimitMs(int frameBytes) { return (1 + 2 + frameBytes + 1) * kByteMs + 100.0; }
 constexpr double kUpdateLimitMs = LineLimitMs(8);     // UPDATE_PARAMETER
 constexpr double kTransmitLimitMs = LineLimitMs(56);  // TRANSMIT_ALL_DATA
+// An address nobody answers: the address byte after the pause, then the
+// engine's time-out of 36 ticks of 55 ms.
+constexpr double kAbsentLimitMs = kByteMs + 100 + 36 * 55.0;
 
 inline int64_t NowNs() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
@@ -62,6 +65,7 @@ inline bool RunUntil(const std::function<bool()>& done, int ms) {
 // byte in) and ended, in order.
 struct DeviceSpan {
   int64_t startNs, endNs;
+  int address;
 };
 inline std::vector<DeviceSpan> UpdateSpans(const std::string& logPath) {
   std::vector<DeviceSpan> spans;
@@ -70,8 +74,10 @@ inline std::vector<DeviceSpan> UpdateSpans(const std::string& logPath) {
     if (line.find("\"UPDATE_PARAMETER\"") == std::string::npos) continue;
     const auto start = line.find("\"start_ns\":");
     const auto end = line.find("\"end_ns\":");
-    if (start != std::string::npos && end != std::string::npos)
-      spans.push_back({std::stoll(line.substr(start + 11)), std::stoll(line.substr(end + 9))});
+    const auto address = line.find("\"address\":");
+    if (start != std::string::npos && end != std::string::npos && address != std::string::npos)
+      spans.push_back({std::stoll(line.substr(start + 11)), std::stoll(line.substr(end + 9)),
+                       std::stoi(line.substr(address + 10))});
   }
   return spans;
 }

@@ -48,9 +48,6 @@ const std::vector<int> kAddresses = {1, 3, 4, 7, 9, 12, 14, 16};
 // A recall: address, DT/ID, the 3-byte frame, the 71-byte reply, and the
 // engine's two pauses.
 constexpr double kRecallLimitMs = (1 + 2 + 3 + 71) * kByteMs + 100 + 150;
-// An address nobody answers: the address byte after the pause, then the
-// engine's time-out of 36 ticks of 55 ms.
-constexpr double kAbsentLimitMs = kByteMs + 100 + 36 * 55.0;
 }  // namespace
 
 int main(int argc, char** argv) {

@@ -48,22 +48,12 @@ namespace {
 const std::vector<int> kAddresses = {1, 2, 3, 5, 8, 13, 21, 34};
 const std::vector<int> kStartLevels = {0, 1, 2, 3, -1, -2, -3, 4};  // band 10, in steps
 constexpr int kSlot = 10;
-// An address nobody answers: the address byte after the pause, then the
-// engine's time-out of 36 ticks of 55 ms.
-constexpr double kAbsentLimitMs = kByteMs + 100 + 36 * 55.0;
 
 // When each address's last UPDATE_PARAMETER ended, from orbsim's log.
 std::map<int, int64_t> LastUpdateEnds(const std::string& logPath, int64_t after) {
   std::map<int, int64_t> ends;
-  std::ifstream in(logPath);
-  for (std::string line; std::getline(in, line);) {
-    if (line.find("\"UPDATE_PARAMETER\"") == std::string::npos) continue;
-    const auto start = line.find("\"start_ns\":"), end = line.find("\"end_ns\":"),
-               address = line.find("\"address\":");
-    if (start == std::string::npos || end == std::string::npos || address == std::string::npos) continue;
-    const int64_t endNs = std::stoll(line.substr(end + 9));
-    if (std::stoll(line.substr(start + 11)) >= after) ends[std::stoi(line.substr(address + 10))] = endNs;
-  }
+  for (const DeviceSpan& span : UpdateSpans(logPath))
+    if (span.startNs >= after) ends[span.address] = span.endNs;
   return ends;
 }
 

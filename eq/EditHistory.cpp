@@ -2,6 +2,12 @@
 
 #include <utility>
 
+std::array<int, kSliderCount> SliderStepsOf(const CurveState& curve) {
+  std::array<int, kSliderCount> steps{};
+  for (int i = 0; i < kSliderCount; ++i) steps[i] = curve.sliders[i];
+  return steps;
+}
+
 CurveState CurveOf(const TEqualizerDocument& doc) {
   CurveState curve;
   for (int slot = 1; slot <= kSliderCount; ++slot)

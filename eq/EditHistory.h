@@ -32,6 +32,8 @@ struct CurveState {
   bool operator==(const CurveState&) const = default;
 };
 
+// The curve's bands and gain, by slot − 1.
+std::array<int, kSliderCount> SliderStepsOf(const CurveState& curve);
 // The document's curve; its preset name is the one last confirmed (the
 // current preset's entry), not what is being typed.
 CurveState CurveOf(const TEqualizerDocument& doc);

@@ -212,12 +212,7 @@ void TMDIChild::MoveInHistory(bool forward) {
   movingInHistory_ = false;
   if (follow) PumpHistory();
   if (applyingLink_ || !OnHistoryMoved) return TellCurveEdited(before, CurveOf(Doc));
-  std::array<int, kSliderCount> was{}, now{};
-  for (int i = 0; i < kSliderCount; ++i) {
-    was[i] = before.sliders[i];
-    now[i] = state.curve.sliders[i];
-  }
-  OnHistoryMoved(forward, was, now);
+  OnHistoryMoved(forward, SliderStepsOf(before), SliderStepsOf(state.curve));
 }
 
 void TMDIChild::ApplyLinkedHistory(bool forward) {
@@ -274,12 +269,7 @@ void TMDIChild::ShowEditState(const WindowEditState& state) {
 
 void TMDIChild::TellCurveEdited(const CurveState& before, const CurveState& after) {
   if (applyingLink_ || movingInHistory_ || !OnCurveEdited) return;
-  std::array<int, kSliderCount> was{}, now{};
-  for (int i = 0; i < kSliderCount; ++i) {
-    was[i] = before.sliders[i];
-    now[i] = after.sliders[i];
-  }
-  if (was != now) OnCurveEdited(was, now);
+  if (before.sliders != after.sliders) OnCurveEdited(SliderStepsOf(before), SliderStepsOf(after));
 }
 
 // --- The device catching up ---------------------------------------------------
