@@ -21,7 +21,7 @@ const char* Title(TSnapshotOptionsDlg::Kind kind) {
 
 TSnapshotOptionsDlg::TSnapshotOptionsDlg(Kind kind, bool anySelected, QWidget* parent) : QDialog(parent) {
   const bool recall = kind == Recall;
-  BeginForm(*this, Title(kind), 329, recall ? 177 : 105);
+  BeginForm(*this, Title(kind), 329, recall ? 170 : 105);
   const QString every = kind == Capture ? "&All devices in the table" : "&All devices in the snapshot";
   AllRB = Place(new QRadioButton(every, this), 8, 8, 225, 19, every);
   SelectedRB = Place(new QRadioButton("&Selected devices only", this), 8, 30, 225, 19, "Selected devices only");
@@ -31,11 +31,12 @@ TSnapshotOptionsDlg::TSnapshotOptionsDlg(Kind kind, bool anySelected, QWidget* p
   PresetsCB = Place(new QCheckBox(presets, this), 8, 58, 225, 19, presets);
   // A capture takes the presets by default; a recall writes them only when asked.
   PresetsCB->setChecked(kind == Capture);
-  SafesLabel = Place(new QLabel("Left as the devices have them unless ticked:", this), 8, 86, 225, 17,
-                     "Left as the devices have them unless ticked");
-  MuteBypassCB = Place(new QCheckBox("&Mute and Bypass as captured", this), 8, 106, 225, 19,
+  SafesLabel = Place(new QLabel("Safes: left as the devices have them unless ticked", this), 8, 84, 225, 30,
+                     "Safes: left as the devices have them unless ticked");
+  SafesLabel->setWordWrap(true);
+  MuteBypassCB = Place(new QCheckBox("&Mute and Bypass as captured", this), 8, 118, 225, 19,
                        "Mute and Bypass as captured");
-  NamesCB = Place(new QCheckBox("Device &names as captured", this), 8, 128, 225, 19, "Device names as captured");
+  NamesCB = Place(new QCheckBox("Device &names as captured", this), 8, 140, 225, 19, "Device names as captured");
   for (QWidget* w : std::initializer_list<QWidget*>{SafesLabel, MuteBypassCB, NamesCB}) w->setVisible(recall);
   OKBtn = Place(new QPushButton("OK", this), 246, 8, 75, 25, "OK");
   OKBtn->setDefault(true);

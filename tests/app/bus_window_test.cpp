@@ -6,6 +6,8 @@
 // recalled once confirmed (the device's open window reads it again), and a
 // later change in the window is shown.
 #include <QAction>
+#include <QCheckBox>
+#include <QRadioButton>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
@@ -16,7 +18,6 @@
 #include "app/BusWindow.h"
 #include "app/ScanBusDlg.h"
 #include "app/SnapshotOptionsDlg.h"
-#include <QCheckBox>
 #include "controls/StatusPanelAccessible.h"
 #include "controls/TzkTrackBarAccessible.h"
 #include "tests/eqwindow/WindowFixture.h"

@@ -41,6 +41,7 @@
 #include "app/ResponsePanel.h"
 #include "app/LinkWindowsDlg.h"
 #include "app/ScanBusDlg.h"
+#include "app/SnapshotOptionsDlg.h"
 #include "app/TApplication.h"
 #include "app/TargetDlg.h"
 #include "app/VarloProgram.h"
@@ -504,13 +505,19 @@ class ScreensTest : public QObject {
     QVERIFY(bus);
     QTest::qWait(20);
     QCOMPARE(ScaleOf(*bus), scale);
-    for (QWidget* c : QList<QWidget*>{bus->ScanBtn, bus->BackUpBtn, bus->RestoreBtn, bus->CompareBtn, bus->StopBtn, bus->Progress, bus->Table, bus->StatusLabel}) {
+    const QList<QPushButton*> buttons = {bus->ScanBtn,   bus->BackUpBtn,          bus->RestoreBtn,
+                                         bus->CompareBtn, bus->StopBtn,           bus->CaptureBtn,
+                                         bus->SnapshotCompareBtn, bus->RecallBtn, bus->DifferencesBtn};
+    for (QWidget* c : QList<QWidget*>{bus->Progress, bus->Table, bus->StatusLabel} + QList<QWidget*>(buttons.begin(), buttons.end())) {
       QVERIFY2(bus->rect().contains(RectIn(*c, *bus)), qPrintable(c->accessibleName()));
       QVERIFY(!c->accessibleName().isEmpty());
     }
-    QVERIFY(!RectIn(*bus->ScanBtn, *bus).intersects(RectIn(*bus->Table, *bus)));
-    for (QPushButton* b : {bus->ScanBtn, bus->BackUpBtn, bus->RestoreBtn, bus->CompareBtn, bus->StopBtn})
+    for (QPushButton* b : buttons) {
+      QVERIFY2(!RectIn(*b, *bus).intersects(RectIn(*bus->Table, *bus)), qPrintable(b->text()));
+      for (QPushButton* other : buttons)
+        QVERIFY2(b == other || !RectIn(*b, *bus).intersects(RectIn(*other, *bus)), qPrintable(b->text()));
       QVERIFY2(b->width() > b->fontMetrics().horizontalAdvance(b->text().remove('&')), qPrintable(b->text()));
+    }
     // Every column's title whole.
     for (int c = 0; c < BusWindow::ColumnCount - 1; ++c) {
       const QString title = bus->Table->horizontalHeaderItem(c)->text();
@@ -538,6 +545,8 @@ class ScreensTest : public QObject {
     dialogs.append(&select);
     TScanBusDlg scanBus;
     dialogs.append(&scanBus);
+    TSnapshotOptionsDlg recall(TSnapshotOptionsDlg::Recall, true);
+    dialogs.append(&recall);
     TTargetDlg target(*messages);
     target.RadioGroup1->SetItemIndex(TTargetDlg::HouseItem);
     dialogs.append(&target);
