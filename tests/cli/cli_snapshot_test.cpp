@@ -92,6 +92,23 @@ TEST_F(VarloCliSnapshot, AnEditedOrHalfWrittenFolderIsRefusedBeforeAnythingIsSen
   ExpectRefused(With({"capture", "--out", Path("snap"), "--addresses", "1"}), "not an earlier snapshot");
 }
 
+TEST_F(VarloCliSnapshot, ALineThatGoesAwayWritesNoSnapshot) {
+  Bus({"--latency-ms", "50", "--devices", "1,2"});
+  ChildProcess capture({"/bin/sh", "-c",
+                        "exec '" VARLO_CLI_PATH "' snapshot capture --out '" + Path("snap") +
+                            "' --addresses 1,2 --device " + sim_->Url() + " 2>'" + Path("capture.err") + "'"});
+  std::string frames;
+  for (int i = 0; i < 1000 && !Has(frames, "1:0101"); ++i) {
+    frames += sim_->Ok("frames");
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  sim_->Ok("drop");
+  EXPECT_EQ(capture.WaitExit(20000), 1);
+  EXPECT_TRUE(Has(Get(Path("capture.err")), "the line went away")) << Get(Path("capture.err"));
+  EXPECT_TRUE(Has(Get(Path("capture.err")), "nothing was written")) << Get(Path("capture.err"));
+  EXPECT_FALSE(fs::exists(Path("snap")));
+}
+
 TEST_F(VarloCliSnapshot, CtrlCDuringARecallFinishesTheDeviceInHand) {
   Bus({"--latency-ms", "50", "--devices", "1,2"});
   ASSERT_EQ(Run(With({"capture", "--out", Path("snap"), "--working-only", "--addresses", "1,2"})).status, 0);

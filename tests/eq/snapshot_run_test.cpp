@@ -165,3 +165,37 @@ TEST_F(SnapshotRunTest, FoldersAreReadWholeAndReplacedOnlyWhenTheyHoldASnapshot)
   CaptureTwo();
   EXPECT_NO_THROW(CaptureTwo());
 }
+
+TEST_F(SnapshotRunTest, NamesAreSafeUnlessAskedAndAbsentDevicesAreTold) {
+  SnapshotCapture capture(queue);
+  capture.Start({{1, 2, 4}, false, "test line"});
+  RunToEnd(capture);
+  Snapshot s = capture.Result();
+  WriteSnapshotFolder(folder, s, capture.Presets());
+  const LoadedSnapshot loaded = LoadSnapshotFolder(folder);
+  EXPECT_EQ(SnapshotScope(loaded.snapshot, {}), (std::vector<int>{1, 2}));
+
+  Send([&] { engine.SetDeviceName(1, pa422::kDevicePassword, "VISITOR"); });
+  sim.Ok("fault 2 absent");
+  auto verdicts = Compare(loaded, {{1, 2, 4}, false});
+  ASSERT_EQ(verdicts.size(), 3u);
+  EXPECT_EQ(verdicts[0].differences, Lines{"device name \"ORB 1\" \u2192 \"VISITOR\""});
+  EXPECT_EQ(verdicts[1].verdict, "absent");
+  EXPECT_EQ(verdicts[2].verdict, "match");  // absent then, absent now
+
+  // Without the names the device keeps its new one; asked, it gets its own
+  // back. An address that did not answer at the capture gets nothing.
+  SnapshotRecall recall(queue);
+  recall.Start(loaded, {{1}, false, false, false});
+  RunToEnd(recall);
+  EXPECT_EQ(recall.Verdicts()[0].verdict, "match");
+  EXPECT_EQ(Compare(loaded, {{1}, false})[0].verdict, "differs");
+  recall.Start(loaded, {{1, 4}, false, false, true});
+  RunToEnd(recall);
+  ASSERT_EQ(recall.Verdicts().size(), 2u);
+  EXPECT_EQ(recall.Verdicts()[0].verdict, "match");
+  EXPECT_EQ(recall.Verdicts()[1].verdict, "failed");
+  EXPECT_EQ(recall.Verdicts()[1].differences,
+            Lines{"it did not answer when the snapshot was taken; nothing was sent"});
+  EXPECT_EQ(Compare(loaded, {{1}, false})[0].verdict, "match");
+}
