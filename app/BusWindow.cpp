@@ -20,11 +20,12 @@
 #include "settings/BusSettings.h"
 
 namespace {
-const QStringList kHeaders = {"Address", "Device Name", "Preset", "Mute",     "Bypass",
-                               "Lock",    "State",       "Group",  "Last Seen"};
+const QStringList kHeaders = {"Address", "Device Name", "Preset", "Mute",  "Bypass",
+                               "Lock",    "State",       "Snapshot", "Group", "Last Seen"};
 // Design columns' widths (the last takes what is left).
-const int kColumnWidths[] = {52, 118, 46, 40, 48, 40, 110, 110};
+const int kColumnWidths[] = {52, 110, 46, 40, 48, 40, 96, 96, 96};
 constexpr int kPad = 8, kButtonWidth = 75, kCompareWidth = 140, kButtonHeight = 25, kStatusHeight = 32;
+constexpr int kSnapshotWidth = 130;
 
 QString YesNo(bool value) { return value ? "yes" : "no"; }
 
@@ -59,7 +60,16 @@ QString DurationText(double seconds) {
 }  // namespace
 
 BusWindow::BusWindow(LineQueue& line, OperatorMessages& messages, std::string settingsPath, QWidget* parent)
-    : QWidget(parent), messages_(messages), settingsPath_(std::move(settingsPath)), scan_(line), reader_(line), restore_(line) {
+    : QWidget(parent),
+      line_(line),
+      messages_(messages),
+      settingsPath_(std::move(settingsPath)),
+      scan_(line),
+      reader_(line),
+      restore_(line),
+      capture_(line),
+      compare_(line),
+      recall_(line) {
   setObjectName("BusWindow");
   setWindowTitle("Bus");
   setAccessibleName("Bus");
@@ -142,6 +152,7 @@ BusWindow::BusWindow(LineQueue& line, OperatorMessages& messages, std::string se
   };
   restore_.OnDevice = deviceEnded;
   restore_.OnFinished = [this](bool stopped) { RestoreFinished(stopped); };
+  WireSnapshots();
 
   EnableButtons();
   resize(kDesignWidth, kDesignHeight);
@@ -153,6 +164,8 @@ BusWindow::BusWindow(LineQueue& line, OperatorMessages& messages, std::string se
   StatusLabel->setText(Table->rowCount() ? "The devices of the last scan, not asked since. Scan to ask them."
                                          : "No scan yet: Scan asks which devices answer.");
 }
+
+BusWindow::~BusWindow() { line_.Unsubscribe(lineEvents_); }
 
 void BusWindow::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
@@ -170,8 +183,14 @@ void BusWindow::PlaceControls() {
   StopBtn->setGeometry(5 * pad + 3 * w + wide, pad, w, h);
   const int progressLeft = 6 * pad + 4 * w + wide;
   Progress->setGeometry(progressLeft, pad, std::max(0, width() - progressLeft - pad), h);
+  // The snapshots' row.
+  const int second = 2 * pad + h, snap = scale.Of(kSnapshotWidth);
+  CaptureBtn->setGeometry(pad, second, snap, h);
+  SnapshotCompareBtn->setGeometry(2 * pad + snap, second, snap + scale.Of(20), h);
+  RecallBtn->setGeometry(3 * pad + 2 * snap + scale.Of(20), second, snap, h);
+  DifferencesBtn->setGeometry(4 * pad + 3 * snap + scale.Of(20), second, scale.Of(90), h);
   const int status = scale.Of(kStatusHeight);
-  const int tableTop = 2 * pad + h;
+  const int tableTop = 3 * pad + 2 * h;
   Table->setGeometry(pad, tableTop, std::max(0, width() - 2 * pad),
                      std::max(0, height() - tableTop - status - pad));
   StatusLabel->setGeometry(pad, height() - status, std::max(0, width() - 2 * pad), status);
@@ -232,18 +251,28 @@ void BusWindow::ShowGroups() {
   }
 }
 
+bool BusWindow::Busy() const {
+  return scan_.Running() || reader_.Running() || restore_.Running() || capture_.Running() || compare_.Running() ||
+         recall_.Running();
+}
+
 void BusWindow::EnableButtons() {
-  const bool busy = scan_.Running() || reader_.Running() || restore_.Running();
+  const bool busy = Busy();
   const bool selected = Table->selectionModel()->hasSelection();
   ScanBtn->setEnabled(!busy);
   BackUpBtn->setEnabled(!busy && selected);
   RestoreBtn->setEnabled(!busy && selected);
   CompareBtn->setEnabled(!busy && selected);
   StopBtn->setEnabled(busy);
+  CaptureBtn->setEnabled(!busy && Table->rowCount() > 0);
+  SnapshotCompareBtn->setEnabled(!busy);
+  RecallBtn->setEnabled(!busy);
+  const int row = Table->currentRow();
+  DifferencesBtn->setEnabled(row >= 0 && verdicts_.count(Table->item(row, AddressColumn)->data(Qt::UserRole).toInt()));
 }
 
 void BusWindow::ScanClick() {
-  if (scan_.Running() || reader_.Running() || restore_.Running()) return;
+  if (Busy()) return;
   std::optional<std::pair<int, int>> range;
   if (RunScanDialog) {
     range = RunScanDialog();
@@ -265,6 +294,9 @@ void BusWindow::StopClick() {
   scan_.Stop();
   reader_.Stop();
   restore_.Stop();
+  capture_.Stop();
+  compare_.Stop();
+  recall_.Stop();
 }
 
 void BusWindow::BackUpClick() { ReadSelectedDevices(false); }
@@ -288,7 +320,7 @@ std::vector<DevicePresetReader::Target> BusWindow::ChooseTargets(const QString& 
 }
 
 void BusWindow::RestoreClick() {
-  if (scan_.Running() || reader_.Running() || restore_.Running()) return;
+  if (Busy()) return;
   std::vector<DevicePresetReader::Target> targets = ChooseTargets("Restore from Folder");
   if (targets.empty()) return;
   // What will be overwritten, device by device.
@@ -333,7 +365,7 @@ void BusWindow::RestoreFinished(bool stopped) {
 }
 
 void BusWindow::ReadSelectedDevices(bool compare) {
-  if (scan_.Running() || reader_.Running() || restore_.Running()) return;
+  if (Busy()) return;
   std::vector<DevicePresetReader::Target> targets =
       ChooseTargets(compare ? "Compare with Backup in Folder" : "Back Up to Folder");
   if (targets.empty() || (PrepareLine && !PrepareLine())) return;

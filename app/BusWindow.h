@@ -6,7 +6,10 @@
 // the equalizer windows goes on between the scan's requests. The last
 // scan's devices are kept in the settings file and shown, "not scanned",
 // at the next start. A row opens its device's equalizer window; the
-// selected rows' devices are backed up to a folder.
+// selected rows' devices are backed up to a folder. Snapshots of the bus
+// are captured, compared (a verdict per row, its differences on demand)
+// and recalled from here; a recalled device that a window changes later is
+// shown "modified since recalled".
 #include <QWidget>
 #include <functional>
 #include <map>
@@ -15,8 +18,14 @@
 #include <utility>
 #include <vector>
 
+#include <set>
+
+#include "app/SnapshotOptionsDlg.h"
 #include "eq/DeviceBackup.h"
 #include "eq/DeviceRestore.h"
+#include "eq/SnapshotCapture.h"
+#include "eq/SnapshotCompare.h"
+#include "eq/SnapshotRecall.h"
 #include "link/BusScan.h"
 
 class QLabel;
@@ -29,14 +38,15 @@ class OperatorMessages;
 class BusWindow : public QWidget {
   Q_OBJECT
  public:
-  static constexpr int kDesignWidth = 640;
-  static constexpr int kDesignHeight = 300;
+  static constexpr int kDesignWidth = 720;
+  static constexpr int kDesignHeight = 330;
   enum Column { AddressColumn, NameColumn, PresetColumn, MuteColumn, BypassColumn, LockColumn,
-                StateColumn, GroupColumn, SeenColumn, ColumnCount };
+                StateColumn, SnapshotColumn, GroupColumn, SeenColumn, ColumnCount };
 
   // settingsPath: where the scan's devices are kept.
   BusWindow(LineQueue& line, OperatorMessages& messages, std::string settingsPath,
             QWidget* parent = nullptr);
+  ~BusWindow() override;
 
   // Set by the frame. Makes the line ready for a scan (a port chosen and
   // open); false when it cannot be (the operator was told why).
@@ -55,12 +65,24 @@ class BusWindow : public QWidget {
   // The folder a backup goes to; when empty the platform's dialog is
   // shown. An empty path on Cancel.
   std::function<QString()> RunFolderDialog;
+  // The snapshot's choices; when empty the real dialog is shown. Nothing
+  // on Cancel.
+  std::function<std::optional<SnapshotChoice>(TSnapshotOptionsDlg::Kind kind, bool anySelected)> RunSnapshotDialog;
+  // Set by the frame: the line's description for a snapshot (the port's
+  // device path), and what to do once a recall has sent a device its
+  // settings (its open windows read it again).
+  std::function<std::string()> LineDescription;
+  std::function<void(int address)> DeviceRecalled;
 
   QPushButton* ScanBtn = nullptr;
   QPushButton* BackUpBtn = nullptr;
   QPushButton* RestoreBtn = nullptr;
   QPushButton* CompareBtn = nullptr;
   QPushButton* StopBtn = nullptr;
+  QPushButton* CaptureBtn = nullptr;
+  QPushButton* SnapshotCompareBtn = nullptr;
+  QPushButton* RecallBtn = nullptr;
+  QPushButton* DifferencesBtn = nullptr;
   QProgressBar* Progress = nullptr;
   QTableWidget* Table = nullptr;
   QLabel* StatusLabel = nullptr;
@@ -77,6 +99,18 @@ class BusWindow : public QWidget {
   // from the backup in the chosen folder (or its "addr-NNN" subfolders).
   void CompareClick();
   void StopClick();
+  // Captures the devices of the table (or the selected rows) into a
+  // snapshot folder, with their stored presets unless told otherwise.
+  void CaptureSnapshotClick();
+  // Reads the devices of a snapshot (and those the last scan found that it
+  // does not hold) and shows a verdict per row.
+  void CompareSnapshotClick();
+  // Sets the devices as a snapshot holds them, within the chosen scope and
+  // safes, once the operator has confirmed what will be sent.
+  void RecallSnapshotClick();
+  // What differs for the current row's device, as the last compare or
+  // recall found it.
+  void DifferencesClick();
   // Opens the equalizer window of the current row's device.
   void OpenCurrentDevice();
   // The table's row of an address, or -1.
@@ -84,6 +118,7 @@ class BusWindow : public QWidget {
   const BusScan& Scan() const { return scan_; }
   const DevicePresetReader& Backup() const { return reader_; }
   const DeviceRestore& Restore() const { return restore_; }
+  bool Busy() const;
 
   QSize sizeHint() const override { return createdSize_; }
 
@@ -112,7 +147,22 @@ class BusWindow : public QWidget {
   std::vector<DevicePresetReader::Target> ChooseTargets(const QString& title);
   // Scan and Back Up while nothing runs, Stop while something does.
   void EnableButtons();
+  // Snapshots (BusWindowSnapshots.cpp).
+  void WireSnapshots();
+  std::optional<SnapshotChoice> AskSnapshotChoice(TSnapshotOptionsDlg::Kind kind);
+  std::vector<int> SelectedAddresses() const;
+  std::vector<int> TableAddresses() const;
+  // A snapshot folder the operator chooses, read and checked; nothing when
+  // cancelled or refused (the operator was told why).
+  std::optional<LoadedSnapshot> ChooseSnapshot(const QString& title, const char* errorCaption);
+  void ShowVerdict(const SnapshotVerdict& verdict, const QString& text);
+  void CaptureFinished(bool stopped);
+  void SnapshotCompareFinished(bool stopped);
+  void RecallFinished(bool stopped);
+  // A window changed a device after it was recalled.
+  void LineRequestEnded(const LineRequest& request, const LineOutcome& outcome);
 
+  LineQueue& line_;
   OperatorMessages& messages_;
   std::string settingsPath_;
   BusScan scan_;
@@ -127,5 +177,14 @@ class BusWindow : public QWidget {
   // What the scan heard, for the settings file: a name, or absent.
   std::map<int, std::optional<std::string>> answers_;
   std::pair<int, int> range_{1, 240};
+  SnapshotCapture capture_;
+  SnapshotCompare compare_;
+  SnapshotRecall recall_;
+  QString snapshotFolder_;
+  // What the last compare or recall found, by address.
+  std::map<int, SnapshotVerdict> verdicts_;
+  std::set<int> recalled_;
+  std::vector<std::string> snapshotFailures_;
+  int lineEvents_ = 0;
   QSize createdSize_;
 };

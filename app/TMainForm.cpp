@@ -730,6 +730,11 @@ void TMainForm::WindowBusItemClick() {
   bus->PrepareLine = [this] { return PrepareBusLine(); };
   bus->OpenDevice = [this](int address) { OpenDeviceWindow(address); };
   bus->GroupOf = [this](int address) { return links_->LinkText(address); };
+  bus->LineDescription = [this] { return DeviceForPortNumber(Engine().ApdComPort.ComNumber()); };
+  bus->DeviceRecalled = [this](int address) {
+    for (QWidget* w : EqualizerWindows())
+      if (EqualizerWindow* window = AsEqualizerWindow(w); window->DeviceAddress() == address) window->ReloadFromDevice();
+  };
   bus->ShowGroups();
   QMdiSubWindow* sub = MdiArea->addSubWindow(bus);
   sub->setAttribute(Qt::WA_DeleteOnClose);

@@ -1,8 +1,5 @@
 // varlo-cli restore: a backup folder back into a device, each preset read
 // back to verify it.
-#include <pthread.h>
-#include <signal.h>
-
 #include <ctime>
 #include <iostream>
 #include <optional>
@@ -10,6 +7,7 @@
 
 #include "cli/DeviceCommands.h"
 #include "cli/DeviceCommandSupport.h"
+#include "cli/HeldStopSignals.h"
 #include "eq/BackupSet.h"
 #include "eq/DeviceRestore.h"
 #include "eq/EqualizerDocument.h"
@@ -27,45 +25,6 @@ std::string ReadBackupPresetFile(const fs::path& path) {
     throw std::runtime_error(std::string(e.what()) + "; nothing was sent");
   }
 }
-
-// SIGINT and SIGTERM held back for the whole restore: blocked before the
-// line's threads start (they inherit the mask), so that no thread is ever
-// stopped by them, and looked at between presets. The preset in hand is
-// always finished (written, locked again if the backup says so, read back)
-// before the restore stops.
-class HeldStopSignals {
- public:
-  HeldStopSignals() {
-    sigemptyset(&signals_);
-    sigaddset(&signals_, SIGINT);
-    sigaddset(&signals_, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &signals_, &previous_);
-  }
-  ~HeldStopSignals() {
-    // A signal that came is answered by the message of the stop, not by
-    // the default action once it is unblocked.
-    const timespec now{};
-    while (sigtimedwait(&signals_, nullptr, &now) > 0) {
-    }
-    pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
-  }
-  HeldStopSignals(const HeldStopSignals&) = delete;
-  HeldStopSignals& operator=(const HeldStopSignals&) = delete;
-
-  // "SIGINT" or "SIGTERM" once one came, else empty.
-  std::string Came() const {
-    sigset_t pending;
-    sigemptyset(&pending);
-    sigpending(&pending);
-    if (sigismember(&pending, SIGINT)) return "SIGINT";
-    if (sigismember(&pending, SIGTERM)) return "SIGTERM";
-    return "";
-  }
-
- private:
-  sigset_t signals_{};
-  sigset_t previous_{};
-};
 
 }  // namespace
 

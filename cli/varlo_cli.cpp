@@ -27,6 +27,9 @@ const char* const kUsage =
     "       varlo-cli devices [--addresses A-B] [--json] [LINE]\n"
     "       varlo-cli backup --address N --out DIR [LINE]\n"
     "       varlo-cli restore --address N --from DIR [--preset K] [LINE]\n"
+    "       varlo-cli snapshot capture --out DIR [--addresses LIST] [--working-only] [LINE]\n"
+    "       varlo-cli snapshot diff DIR [--addresses LIST] [--presets] [--json] [LINE]\n"
+    "       varlo-cli snapshot recall DIR [--addresses LIST] [--presets] [--mute-bypass] [--names] [LINE]\n"
     "       varlo-cli response FILE [--format mac|equ] [--csv OUT | --svg OUT]\n"
     "       varlo-cli response --address N [--preset K] [LINE] [--csv OUT | --svg OUT]\n"
     "       varlo-cli fit MEASUREMENT [--target flat|tilt:D|x-curve|FILE] [--range LO-HI]\n"
@@ -34,7 +37,7 @@ const char* const kUsage =
     "             [--overshoot-weight W] [--base PRESETFILE] [--out PRESETFILE] [--csv OUT] [--json]\n"
     "       varlo-cli --help | --version\n"
     "LINE is --port N (a port of the settings file) or --device PATH|rfc2217://HOST:PORT;\n"
-    "without it the program's own port setting is used.\n";
+    "without it the program's own port setting is used. LIST is 1-16, 1,2,17 or a mix.\n";
 
 // One line, whatever the file names and device messages hold.
 std::string OneLine(std::string message) {
@@ -59,6 +62,7 @@ int main(int argc, char** argv) {
     if (command == "devices") return DevicesCommand(args);
     if (command == "backup") return BackupCommand(args);
     if (command == "restore") return RestoreCommand(args);
+    if (command == "snapshot") return SnapshotCommand(args);
     if (command == "response") return ResponseCommand(args);
     if (command == "fit") return FitCommand(args);
     if (command == "help") {

@@ -61,16 +61,27 @@ fs::path NewSiblingFolder(const fs::path& parent, const std::string& base, const
   }
 }
 
-// The manifest goes first, so that a set half removed is never taken for
-// a whole backup.
-std::string RemoveOldSet(const fs::path& folder) {
+// The file that says what the folder is (written last) goes first, so
+// that a set half removed is never taken for a whole one.
+std::string RemoveOldSet(const fs::path& folder, const std::string& index, const std::string& noun) {
   std::error_code error;
-  fs::remove(folder / kManifestName, error);
+  fs::remove(folder / index, error);
   if (!error) fs::remove_all(folder, error);
   if (error)
-    return "the earlier backup, moved to " + folder.string() + ", could not be removed: " +
+    return "the earlier " + noun + ", moved to " + folder.string() + ", could not be removed: " +
            error.message();
   return "";
+}
+
+// A file of the set, in a subfolder of the new one where its name says so.
+void WriteSetFile(const fs::path& fresh, const BackupFile& file) {
+  const fs::path path = fresh / file.name;
+  if (path.parent_path() != fresh) {
+    std::error_code error;
+    fs::create_directories(path.parent_path(), error);
+    if (error) throw std::runtime_error("cannot create " + path.parent_path().string() + ": " + error.message());
+  }
+  WriteNewFile(path, file.bytes);
 }
 
 // The folder the backup goes to: a symbolic link keeps its place and its
@@ -89,12 +100,17 @@ fs::path TargetFolder(const fs::path& dir) {
 
 // Whether `target` may be replaced (see CheckBackupFolder); fills `old`
 // and says whether it exists.
-bool CheckTarget(const fs::path& dir, const fs::path& target, struct stat& old) {
+bool CheckTarget(const fs::path& dir, const fs::path& target, struct stat& old, const FolderCheck& check) {
   const bool exists = lstat(target.c_str(), &old) == 0;
   if (!exists && errno != ENOENT) throw Failure("cannot look at " + dir.string(), errno);
   if (exists && !S_ISDIR(old.st_mode))
     throw std::runtime_error(dir.string() + " exists and is not a folder; nothing was written");
-  if (!exists) return false;
+  if (exists) check(dir, target);
+  return exists;
+}
+}  // namespace
+
+void CheckBackupFiles(const fs::path& dir, const fs::path& target) {
   // Only an earlier backup is replaced: the user's other files are not
   // deleted with it.
   std::error_code error;
@@ -106,9 +122,7 @@ bool CheckTarget(const fs::path& dir, const fs::path& target, struct stat& old) 
                                "(give a new or empty folder, or one that holds only a backup)");
   }
   if (error) throw std::runtime_error("cannot list " + dir.string() + ": " + error.message());
-  return true;
 }
-}  // namespace
 
 bool IsBackupFileName(const std::string& name) {
   if (name == kManifestName) return true;
@@ -117,20 +131,28 @@ bool IsBackupFileName(const std::string& name) {
   return false;
 }
 
-void CheckBackupFolder(const fs::path& dir) {
+void CheckFolder(const fs::path& dir, const FolderCheck& check) {
   struct stat old{};
-  CheckTarget(dir, TargetFolder(dir), old);
+  CheckTarget(dir, TargetFolder(dir), old, check);
 }
 
-std::string ReplaceBackupFolder(const fs::path& dir, const std::vector<BackupFile>& files,
-                                FolderSwap swap) {
+void CheckBackupFolder(const fs::path& dir) { CheckFolder(dir, CheckBackupFiles); }
+
+std::string ReplaceBackupFolder(const fs::path& dir, const std::vector<BackupFile>& files, FolderSwap swap) {
+  return ReplaceFolder(dir, files, {"backup", CheckBackupFiles}, swap);
+}
+
+std::string ReplaceFolder(const fs::path& dir, const std::vector<BackupFile>& files, const FolderKind& kind,
+                          FolderSwap swap) {
+  const std::string& noun = kind.noun;
+  const std::string index = files.empty() ? std::string() : files.back().name;
   const std::string untouched = "; nothing in " + dir.string() + " was changed";
   const fs::path target = TargetFolder(dir);
   const fs::path parent = target.parent_path();
   const std::string base = target.filename().string();
 
   struct stat old{};
-  const bool exists = CheckTarget(dir, target, old);
+  const bool exists = CheckTarget(dir, target, old, kind.check);
   if (!exists) {
     std::error_code error;
     fs::create_directories(parent, error);
@@ -143,7 +165,7 @@ std::string ReplaceBackupFolder(const fs::path& dir, const std::vector<BackupFil
     fs::remove_all(fresh, ignored);
   };
   try {
-    for (const BackupFile& file : files) WriteNewFile(fresh / file.name, file.bytes);
+    for (const BackupFile& file : files) WriteSetFile(fresh, file);
     if (exists) {
       // A replaced folder keeps its permissions and, where allowed, its owner.
       if (chmod(fresh.c_str(), old.st_mode & 07777) != 0)
@@ -162,7 +184,7 @@ std::string ReplaceBackupFolder(const fs::path& dir, const std::vector<BackupFil
     if (rename(fresh.c_str(), target.c_str()) != 0) {
       int error = errno;
       discardFresh();
-      throw Failure("cannot move the new backup to " + dir.string(), error);
+      throw Failure("cannot move the new " + noun + " to " + dir.string(), error);
     }
     SyncFolder(parent);
     return "";
@@ -171,12 +193,12 @@ std::string ReplaceBackupFolder(const fs::path& dir, const std::vector<BackupFil
   if (swap == FolderSwap::Exchange) {
     if (renameat2(AT_FDCWD, fresh.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0) {
       SyncFolder(parent);
-      return RemoveOldSet(fresh);  // now the earlier set
+      return RemoveOldSet(fresh, index, noun);  // now the earlier set
     }
     const int error = errno;
     if (error != EINVAL && error != ENOSYS && error != EOPNOTSUPP) {
       discardFresh();
-      throw Failure("cannot put the new backup in place of " + dir.string(), error);
+      throw Failure("cannot put the new " + noun + " in place of " + dir.string(), error);
     }
     // This file system cannot exchange folders: rename aside instead.
   }
@@ -194,19 +216,19 @@ std::string ReplaceBackupFolder(const fs::path& dir, const std::vector<BackupFil
     int error = errno;
     discardFresh();
     rmdir(aside.c_str());
-    throw Failure("cannot move the earlier backup in " + dir.string() + " aside", error);
+    throw Failure("cannot move the earlier " + noun + " in " + dir.string() + " aside", error);
   }
   if (rename(fresh.c_str(), target.c_str()) != 0) {
     int error = errno;
     if (rename(aside.c_str(), target.c_str()) != 0)
-      throw Failure("cannot move the new backup to " + dir.string() + " (it is in " +
+      throw Failure("cannot move the new " + noun + " to " + dir.string() + " (it is in " +
                         fresh.string() + ", the earlier one in " + aside.string() + ")",
                     error);
     discardFresh();
-    throw Failure("cannot move the new backup to " + dir.string(), error);
+    throw Failure("cannot move the new " + noun + " to " + dir.string(), error);
   }
   SyncFolder(parent);
-  return RemoveOldSet(aside);
+  return RemoveOldSet(aside, index, noun);
 }
 
 std::string ReadSmallFile(const std::filesystem::path& path, size_t limit) {

@@ -13,13 +13,26 @@
 // process that dies between steps may leave one of them behind; such a
 // folder can be deleted.
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 struct BackupFile {
-  std::string name;  // a plain name within the folder
+  std::string name;  // a name within the folder ("addr-007/preset-1.V95" in a subfolder)
   std::string bytes;
 };
+
+// Throws std::runtime_error when the existing folder `target` (given by the
+// user as `dir`) holds anything that is not the kind of set it may replace.
+using FolderCheck = std::function<void(const std::filesystem::path& dir, const std::filesystem::path& target)>;
+struct FolderKind {
+  std::string noun;  // "backup", "snapshot": for the messages
+  FolderCheck check;
+};
+// The check of a backup folder: nothing but the backup's files.
+void CheckBackupFiles(const std::filesystem::path& dir, const std::filesystem::path& target);
+// Throws, as ReplaceFolder would, when `dir` is there but fails `check`.
+void CheckFolder(const std::filesystem::path& dir, const FolderCheck& check);
 
 // Whether `name` is one of the files a backup folder holds: the manifest
 // or preset-1.V95 to preset-8.V95.
@@ -50,6 +63,10 @@ enum class FolderSwap {
 // could not be removed.
 std::string ReplaceBackupFolder(const std::filesystem::path& dir, const std::vector<BackupFile>& files,
                                 FolderSwap swap = FolderSwap::Exchange);
+// The same for any kind of set: the last of `files` says what the folder
+// is, and an existing folder is replaced only when `kind.check` allows it.
+std::string ReplaceFolder(const std::filesystem::path& dir, const std::vector<BackupFile>& files,
+                          const FolderKind& kind, FolderSwap swap = FolderSwap::Exchange);
 
 // A small regular file (a symbolic link is followed) of at most `limit`
 // bytes. A folder, device or pipe is refused without waiting on it, and no

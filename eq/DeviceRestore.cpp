@@ -79,7 +79,7 @@ void DeviceRestore::NextDevice() {
       if (!target.preset || preset == target.preset) presets_.push_back(preset);
     preset_ = 0;
     // Restoring one preset leaves the device's name as it is.
-    renamed_ = target.preset != 0;
+    renamed_ = target.preset != 0 || target.keepName;
     failure_.preset = presets_[0];
     Run(Step::ReadBefore);
     return;
@@ -180,7 +180,7 @@ void DeviceRestore::Ended(Step step, const LineOutcome& outcome) {
       std::string difference = DifferenceFromSent(outcome.data, backup_.blocks.at(preset));
       if (difference.empty() && (pa422::BlockByte(outcome.data, all::kLock) != 0) != entry.locked)
         difference = entry.locked ? "the preset is not locked" : "the preset is still locked";
-      if (difference.empty() && !targets_[device_].preset &&
+      if (difference.empty() && !targets_[device_].preset && !targets_[device_].keepName &&
           pa422::BlockName(outcome.data, all::kDeviceName) != wantedName)
         difference = "the device name is \"" + pa422::BlockName(outcome.data, all::kDeviceName) + "\"";
       if (!difference.empty()) {

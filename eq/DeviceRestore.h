@@ -51,6 +51,8 @@ class DeviceRestore {
     std::optional<LoadedBackup> set;
     // One preset of the set alone (the device keeps its name), or 0: all.
     int preset = 0;
+    // The device keeps its name even in a whole restore.
+    bool keepName = false;
 
     Target() = default;
     Target(int address, std::filesystem::path dir) : address(address), dir(std::move(dir)) {}

@@ -85,6 +85,9 @@ class EqualizerWindow {
   // one as the operator does in the address list.
   virtual int DeviceAddress() const { return 0; }
   virtual void ChooseAddress(int /*address*/) {}
+  // The device was set from outside the window (a snapshot recalled): the
+  // window reads it again and shows what it runs, as when it was chosen.
+  virtual void ReloadFromDevice() {}
 
   // Set by the frame; the window calls it whenever the curve it shows
   // changes: a slider moved (drag, keys), a filter chosen, Mute or Bypass

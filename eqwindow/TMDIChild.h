@@ -139,6 +139,7 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   void FitToTarget() override;
   int DeviceAddress() const override { return Doc.Address; }
   void ChooseAddress(int address) override;
+  void ReloadFromDevice() override;
   void ApplyLinkedSteps(int slot, int steps) override;
   void ApplyLinkedFilter(bool highPass, int index) override;
   void ApplyLinkedHistory(bool forward) override;

@@ -440,6 +440,18 @@ void TMDIChild::ChooseAddress(int address) {
   CBAddressChange();
 }
 
+void TMDIChild::ReloadFromDevice() {
+  if (Doc.Address == 0 || !Engine().Connected) return;
+  // What waited for the device is older than what it now runs; the
+  // history starts again from what it sends, as for a newly chosen device.
+  DropWaitingRequests();
+  NewHistory(true);
+  SkipPresetChange = true;
+  ReadDeviceData(Doc.Address, 0);
+  PresetNameEdited = false;
+  RereadPending = false;
+}
+
 void TMDIChild::CBAddressChange() {
   if (!AddressDroppedDown) {
     // Changed with the keys while closed: undone.

@@ -81,7 +81,7 @@ void BusScan::Answered(int address, const LineOutcome& outcome) {
   if (const std::string failure = OutcomeFailure(outcome, true); failure.empty()) {
     device = BusDeviceFromBlock(address, outcome.data);
     ++found_;
-  } else if (outcome.started && failure == "ORB Not Found.") {
+  } else if (NobodyAnswered(outcome)) {
     device.state = BusDevice::State::Absent;
   } else {
     device.state = BusDevice::State::Error;

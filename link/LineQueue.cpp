@@ -198,3 +198,7 @@ std::string OutcomeFailure(const LineOutcome& outcome, bool recall) {
   if (!outcome.started) return "the serial line is closed";
   return "the device sent a block of " + std::to_string(outcome.data.size()) + " bytes";
 }
+
+bool NobodyAnswered(const LineOutcome& outcome) {
+  return !outcome.succeeded && outcome.started && outcome.message == "ORB Not Found.";
+}

@@ -89,6 +89,9 @@ LineRequest BackgroundRecall(int owner, int address, int preset);
 // is closed or (with `recall`) that the block was not whole; empty when it
 // succeeded.
 std::string OutcomeFailure(const LineOutcome& outcome, bool recall);
+// Whether a failed request found nobody at its address (no device raised
+// the handshake), rather than a device that answered with an error.
+bool NobodyAnswered(const LineOutcome& outcome);
 
 // What happens on the line, for whoever waits on it.
 struct LineEvents {

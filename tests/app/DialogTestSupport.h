@@ -57,7 +57,7 @@ inline QStringList UnnamedControls(QWidget& form) {
 }
 
 // Saves a picture of the form when VARLO_DIALOG_SNAPSHOTS names a folder.
-inline void Snapshot(QWidget& form, const QString& name) {
+inline void SaveScreen(QWidget& form, const QString& name) {
   const QString dir = qEnvironmentVariable("VARLO_DIALOG_SNAPSHOTS");
   if (dir.isEmpty()) return;
   QDir().mkpath(dir);

@@ -41,7 +41,7 @@ class AboutBoxTest : public QObject {
     // Labels grow with their text instead of cutting it off.
     for (QLabel* label : {box.ProductName, box.Version, box.Company, box.Copyright, box.Comments})
       QVERIFY2(label->width() >= label->sizeHint().width(), qPrintable(label->text()));
-    Snapshot(box, "about");
+    SaveScreen(box, "about");
   }
 
   void FileWithoutRecordKeepsDesignCaptions() {

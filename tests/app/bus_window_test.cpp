@@ -1,8 +1,13 @@
 // The Bus window in the program against orbsim: a scan through the real
 // Scan Bus dialog fills a row per device (online, or the engine's error),
 // keeps them in the settings file for the next start, and a row opens its
-// device's equalizer window once.
+// device's equalizer window once. Snapshots: captured through the real
+// dialog, compared (a verdict per row, the differences on demand),
+// recalled once confirmed (the device's open window reads it again), and a
+// later change in the window is shown.
 #include <QAction>
+#include <QCheckBox>
+#include <QRadioButton>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
@@ -12,6 +17,7 @@
 
 #include "app/BusWindow.h"
 #include "app/ScanBusDlg.h"
+#include "app/SnapshotOptionsDlg.h"
 #include "controls/StatusPanelAccessible.h"
 #include "controls/TzkTrackBarAccessible.h"
 #include "tests/eqwindow/WindowFixture.h"
@@ -139,6 +145,79 @@ class BusWindowTest : public QObject, public WindowFixture {
     Frame().WindowBusItem->trigger();
     QCOMPARE(Frame().Bus()->Table->rowCount(), 1);
     QCOMPARE(Cell(*Frame().Bus(), 1, BusWindow::StateColumn), QString("not scanned"));
+  }
+
+  void snapshotsAreCapturedComparedAndRecalled() {
+    StartProgram("1,2");
+    Frame().WindowBusItem->trigger();
+    BusWindow* bus = Frame().Bus();
+    bus->RunScanDialog = [] { return std::optional<std::pair<int, int>>({1, 2}); };
+    bus->ScanBtn->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!bus->Scan().Running(), 15000);
+    const std::string folder = *dir / "show";
+    bus->RunFolderDialog = [&folder] { return QString::fromStdString(folder); };
+
+    // Captured through the real dialog, the stored presets included.
+    OnNextModal([](QWidget* modal) {
+      auto* dialog = qobject_cast<TSnapshotOptionsDlg*>(modal);
+      QVERIFY(dialog && dialog->PresetsCB->isChecked() && dialog->AllRB->isChecked());
+      QVERIFY(!dialog->MuteBypassCB->isVisible());
+      QTest::mouseClick(dialog->OKBtn, Qt::LeftButton);
+    });
+    bus->CaptureBtn->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!bus->Busy(), 20000);
+    QVERIFY2(bus->StatusLabel->text().startsWith("Captured 2 device(s)"), qPrintable(bus->StatusLabel->text()));
+    QVERIFY(std::filesystem::exists(folder + "/snapshot.json"));
+    QVERIFY(std::filesystem::exists(folder + "/addr-002/preset-8.V95"));
+    QCOMPARE(Cell(*bus, 1, BusWindow::SnapshotColumn), QString("captured"));
+
+    // A visitor's preset on device 1: it differs, device 2 matches.
+    TEqualizerDocument moved;
+    moved.BandSteps[7] = 6;
+    moved.PresetName = "VISITOR";
+    QVERIFY(SeedDevice(1, 2, moved));
+    SnapshotChoice all;
+    bus->RunSnapshotDialog = [&all](TSnapshotOptionsDlg::Kind, bool) { return std::optional<SnapshotChoice>(all); };
+    bus->SnapshotCompareBtn->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!bus->Busy(), 15000);
+    QCOMPARE(Cell(*bus, 1, BusWindow::SnapshotColumn), QString("differs"));
+    QCOMPARE(Cell(*bus, 2, BusWindow::SnapshotColumn), QString("match"));
+    bus->Table->setCurrentCell(bus->RowOf(1), 0);
+    QVERIFY(bus->DifferencesBtn->isEnabled());
+    bus->DifferencesBtn->click();
+    QCOMPARE(messages->shown.back().caption, std::string("Differences"));
+    QVERIFY2(messages->shown.back().text.find("band 8 (125 Hz) 0.0 dB \u2192 +3.0 dB") != std::string::npos,
+             messages->shown.back().text.c_str());
+
+    // Device 1's window is open. Recall: No sends nothing; Yes brings the
+    // device back, and the window reads it again.
+    bus->OpenDevice(1);
+    auto* w = static_cast<TMDIChild*>(Frame().ActiveEqualizerWidget());
+    QVERIFY(WaitIdle());
+    QCOMPARE(w->Doc.BandSteps[7], 6);
+    Frames();
+    all.presets = true;
+    messages->answers = {false};
+    bus->RecallBtn->click();
+    QCOMPARE(messages->shown.back().caption, std::string("Recall Snapshot"));
+    QVERIFY2(messages->shown.back().text.find("stored presets 1-8; Mute and Bypass left as they are") !=
+                 std::string::npos,
+             messages->shown.back().text.c_str());
+    QTest::qWait(50);
+    QCOMPARE(Frames(), QString());
+    messages->answers = {true};
+    bus->RecallBtn->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!bus->Busy(), 30000);
+    QVERIFY2(bus->StatusLabel->text().startsWith("Recalled 2 of 2 device(s)"), qPrintable(bus->StatusLabel->text()));
+    QCOMPARE(Cell(*bus, 1, BusWindow::SnapshotColumn), QString("recalled"));
+    QTRY_COMPARE_WITH_TIMEOUT(w->Doc.BandSteps[7], 0, 5000);
+    QVERIFY(WaitIdle());
+
+    // A move in the window afterwards is shown in the bus window.
+    Activate(*w);
+    QTest::keyClick(w->TrackBars[7], Qt::Key_Up);
+    QTRY_COMPARE_WITH_TIMEOUT(Cell(*bus, 1, BusWindow::SnapshotColumn), QString("modified since recalled"), 5000);
+    QCOMPARE(Cell(*bus, 2, BusWindow::SnapshotColumn), QString("recalled"));
   }
 };
 

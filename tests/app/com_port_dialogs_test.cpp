@@ -38,7 +38,7 @@ class ComPortDialogTest : public QObject {
     QCOMPARE(UnnamedControls(dlg), QStringList());
     dlg.SetItemIndex(0);
     dlg.show();
-    Snapshot(dlg, "com-port-setup");
+    SaveScreen(dlg, "com-port-setup");
   }
 
   void ItemIndexSetClearAndClamp() {
@@ -106,7 +106,7 @@ class SelectPortTest : public QObject {
     if (AtDesignScale(form)) QCOMPARE(form.size(), QSize(220, 131));
     QCOMPARE(UnnamedControls(form), QStringList());
     form.show();
-    Snapshot(form, "select-port");
+    SaveScreen(form, "select-port");
   }
 
   // Ports 1, 2 and 12 exist (2 held by another program); every other

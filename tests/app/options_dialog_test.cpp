@@ -62,9 +62,9 @@ class OptionsDialogTest : public QObject {
 
     dlg.Options = Unusual();
     dlg.show();
-    Snapshot(dlg, "options-edit");
+    SaveScreen(dlg, "options-edit");
     dlg.PageControl1->setCurrentWidget(dlg.ScreenLayoutPage);
-    Snapshot(dlg, "options-screen-layout");
+    SaveScreen(dlg, "options-screen-layout");
     // No label's words run under the box it names (trailing blanks may).
     for (QLabel* label : dlg.CurrentConditions->findChildren<QLabel*>())
       QVERIFY2(label->fontMetrics().horizontalAdvance(label->text().trimmed()) <= label->width(),

@@ -41,6 +41,7 @@
 #include "app/ResponsePanel.h"
 #include "app/LinkWindowsDlg.h"
 #include "app/ScanBusDlg.h"
+#include "app/SnapshotOptionsDlg.h"
 #include "app/TApplication.h"
 #include "app/TargetDlg.h"
 #include "app/VarloProgram.h"
@@ -69,7 +70,7 @@ bool InFront(const QWidget& a, const QWidget& b) {
 }
 
 // Saves a picture of w when VARLO_SCREEN_SNAPSHOTS names a folder.
-void Snapshot(QWidget& w, const QString& name) {
+void SaveScreen(QWidget& w, const QString& name) {
   const QString dir = qEnvironmentVariable("VARLO_SCREEN_SNAPSHOTS");
   if (dir.isEmpty()) return;
   const QSize screen = QGuiApplication::primaryScreen()->size();
@@ -210,7 +211,7 @@ class ScreensTest : public QObject {
     // The windows carry the program's icon, not the toolkit's.
     QVERIFY(!QApplication::windowIcon().isNull());
     QCOMPARE(Sub(*w)->windowIcon().cacheKey(), QApplication::windowIcon().cacheKey());
-    Snapshot(Frame(), "frame");
+    SaveScreen(Frame(), "frame");
   }
 
   void headerRowStaysClearOfTheSliders() {
@@ -261,7 +262,7 @@ class ScreensTest : public QObject {
     const int natural = link->fontMetrics().horizontalAdvance(link->text());
     QVERIFY2(natural * kMinTextSqueeze <= link->TextRect().width(),
              qPrintable(QString("%1 of %2").arg(link->TextRect().width()).arg(natural)));
-    Snapshot(*w, "window");
+    SaveScreen(*w, "window");
   }
 
   void statusPanelsShowTheirTexts() {
@@ -299,7 +300,7 @@ class ScreensTest : public QObject {
     QTRY_VERIFY(Visible(*w).contains(RectIn(*w->TrackBars[1], *w)));
     w->TrackBars[29]->setFocus();
     QTRY_VERIFY(Visible(*w).contains(RectIn(*w->TrackBars[29], *w)));
-    Snapshot(*sub, "narrow-window");
+    SaveScreen(*sub, "narrow-window");
 
     // Widened over the workspace: no scroll bar, the status bar as wide as
     // the window, its panels all in view.
@@ -368,7 +369,7 @@ class ScreensTest : public QObject {
     const QSize design(scale.Of(600), scale.Of(411));
     if (available.contains(QRect(QPoint(scale.Of(100), scale.Of(100)), design)))
       QCOMPARE(Frame().frameGeometry(), QRect(QPoint(scale.Of(100), scale.Of(100)), design));
-    Snapshot(Frame(), "first-frame");
+    SaveScreen(Frame(), "first-frame");
   }
 
   // The response panel along the frame's bottom: its picture's texts all
@@ -407,7 +408,7 @@ class ScreensTest : public QObject {
     const int natural = readout->fontMetrics().horizontalAdvance(readout->text());
     QVERIFY2(TextSqueeze(natural, readout->TextRect().width()) > kMinTextSqueeze,
              qPrintable(readout->text()));
-    Snapshot(Frame(), snapshot);
+    SaveScreen(Frame(), snapshot);
   }
 
   void responsePanelShowsItsWholePicture() {
@@ -481,7 +482,7 @@ class ScreensTest : public QObject {
     QVERIFY2(readout->text().contains("predicted"), qPrintable(readout->text()));
     const int natural = readout->fontMetrics().horizontalAdvance(readout->text());
     QVERIFY2(TextSqueeze(natural, readout->TextRect().width()) > kMinTextSqueeze, qPrintable(readout->text()));
-    Snapshot(Frame(), snapshot + "-pointer");
+    SaveScreen(Frame(), snapshot + "-pointer");
   }
 
   void responsePanelWithAMeasurement() {
@@ -504,20 +505,26 @@ class ScreensTest : public QObject {
     QVERIFY(bus);
     QTest::qWait(20);
     QCOMPARE(ScaleOf(*bus), scale);
-    for (QWidget* c : QList<QWidget*>{bus->ScanBtn, bus->BackUpBtn, bus->RestoreBtn, bus->CompareBtn, bus->StopBtn, bus->Progress, bus->Table, bus->StatusLabel}) {
+    const QList<QPushButton*> buttons = {bus->ScanBtn,   bus->BackUpBtn,          bus->RestoreBtn,
+                                         bus->CompareBtn, bus->StopBtn,           bus->CaptureBtn,
+                                         bus->SnapshotCompareBtn, bus->RecallBtn, bus->DifferencesBtn};
+    for (QWidget* c : QList<QWidget*>{bus->Progress, bus->Table, bus->StatusLabel} + QList<QWidget*>(buttons.begin(), buttons.end())) {
       QVERIFY2(bus->rect().contains(RectIn(*c, *bus)), qPrintable(c->accessibleName()));
       QVERIFY(!c->accessibleName().isEmpty());
     }
-    QVERIFY(!RectIn(*bus->ScanBtn, *bus).intersects(RectIn(*bus->Table, *bus)));
-    for (QPushButton* b : {bus->ScanBtn, bus->BackUpBtn, bus->RestoreBtn, bus->CompareBtn, bus->StopBtn})
+    for (QPushButton* b : buttons) {
+      QVERIFY2(!RectIn(*b, *bus).intersects(RectIn(*bus->Table, *bus)), qPrintable(b->text()));
+      for (QPushButton* other : buttons)
+        QVERIFY2(b == other || !RectIn(*b, *bus).intersects(RectIn(*other, *bus)), qPrintable(b->text()));
       QVERIFY2(b->width() > b->fontMetrics().horizontalAdvance(b->text().remove('&')), qPrintable(b->text()));
+    }
     // Every column's title whole.
     for (int c = 0; c < BusWindow::ColumnCount - 1; ++c) {
       const QString title = bus->Table->horizontalHeaderItem(c)->text();
       QVERIFY2(bus->Table->columnWidth(c) >= bus->Table->horizontalHeader()->fontMetrics().horizontalAdvance(title),
                qPrintable(title));
     }
-    Snapshot(Frame(), "bus");
+    SaveScreen(Frame(), "bus");
   }
 
   void tiledWindowsKeepTheirScaleLabels() {
@@ -526,7 +533,7 @@ class ScreensTest : public QObject {
     NewWindow();
     Frame().WindowTileItemClick();
     QTest::qWait(50);
-    Snapshot(Frame(), "two-tiled");
+    SaveScreen(Frame(), "two-tiled");
   }
 
   void dialogsKeepTheirButtonsOnScreen() {
@@ -538,6 +545,8 @@ class ScreensTest : public QObject {
     dialogs.append(&select);
     TScanBusDlg scanBus;
     dialogs.append(&scanBus);
+    TSnapshotOptionsDlg recall(TSnapshotOptionsDlg::Recall, true);
+    dialogs.append(&recall);
     TTargetDlg target(*messages);
     target.RadioGroup1->SetItemIndex(TTargetDlg::HouseItem);
     dialogs.append(&target);
@@ -559,7 +568,7 @@ class ScreensTest : public QObject {
         if (c->isVisibleTo(d) && c->parentWidget() == d)
           QVERIFY2(d->rect().contains(RectIn(*c, *d)),
                    qPrintable(d->windowTitle() + ": " + c->metaObject()->className()));
-      Snapshot(*d, d->windowTitle().replace(' ', '-'));
+      SaveScreen(*d, d->windowTitle().replace(' ', '-'));
       d->hide();
     }
   }
@@ -584,7 +593,7 @@ class ScreensTest : public QObject {
       for (QAction* a : menu->actions())
         if (a->isVisible() && !a->isSeparator())
           QVERIFY2(drawn.text.contains(ItemText(*a)), qPrintable(where));
-      Snapshot(*menu, "menu-" + ItemText(*title));
+      SaveScreen(*menu, "menu-" + ItemText(*title));
       menu->hide();
     }
   }
@@ -646,7 +655,7 @@ class ScreensTest : public QObject {
       OnNextModal([&, name = name](QWidget* d) {
         seen = true;
         QTest::qWait(20);
-        Snapshot(*d, "dialog-" + name);
+        SaveScreen(*d, "dialog-" + name);
         CheckToolkitDialog(*d, name);
         d->close();
       });

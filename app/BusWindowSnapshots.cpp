@@ -1,0 +1,320 @@
+// The Bus window's snapshots: capture, compare and recall through the line
+// queue, the verdicts in the table and what a window changes afterwards.
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <algorithm>
+
+#include "app/BusWindow.h"
+#include "controls/ApplicationHint.h"
+#include "eq/SnapshotFolder.h"
+#include "eqwindow/OperatorMessages.h"
+
+namespace {
+constexpr const char* kModified = "modified since recalled";
+
+std::filesystem::path PathOf(const QString& folder) { return QFile::encodeName(folder).toStdString(); }
+
+// A device as a snapshot run read it, for its row.
+BusDevice Seen(const SnapshotDevice& d) {
+  BusDevice row;
+  row.address = d.address;
+  row.state = BusDevice::State::Online;
+  row.deviceName = d.deviceName;
+  row.preset = d.currentPreset;
+  row.mute = d.mute;
+  row.bypass = d.bypass;
+  row.lock = d.working && d.working->lock;
+  row.lastSeen = std::chrono::system_clock::now();
+  return row;
+}
+
+QString Joined(const std::vector<std::string>& lines) {
+  QString text;
+  for (const std::string& line : lines) text += (text.isEmpty() ? "" : "\n") + QString::fromStdString(line);
+  return text;
+}
+}  // namespace
+
+void BusWindow::WireSnapshots() {
+  const auto button = [this](const QString& caption, const QString& name, const char* hint, auto click) {
+    auto* b = new QPushButton(caption, this);
+    b->setAccessibleName(name);
+    SetHint(*b, hint);
+    connect(b, &QPushButton::clicked, this, click);
+    return b;
+  };
+  CaptureBtn = button("Capture S&napshot...", "Capture Snapshot",
+                      "|Save what every device runs (and its presets) to a snapshot folder",
+                      [this] { CaptureSnapshotClick(); });
+  SnapshotCompareBtn = button("Compare with Sna&pshot...", "Compare with Snapshot",
+                              "|Say for each device whether it still runs what a snapshot holds",
+                              [this] { CompareSnapshotClick(); });
+  RecallBtn = button("Recall Snaps&hot...", "Recall Snapshot",
+                     "|Set the devices as a snapshot holds them", [this] { RecallSnapshotClick(); });
+  DifferencesBtn = button("&Differences...", "Differences",
+                          "|What differs for the current device, as the last compare or recall found it",
+                          [this] { DifferencesClick(); });
+  connect(Table, &QTableWidget::currentCellChanged, this, [this] { EnableButtons(); });
+
+  capture_.OnDevice = [this](const SnapshotDevice& device, const std::string& error) {
+    BusDevice row = Seen(device);
+    if (device.state == SnapshotDevice::State::Absent) row.state = BusDevice::State::Absent;
+    if (!error.empty()) {
+      row.state = BusDevice::State::Error;
+      row.error = error;
+      snapshotFailures_.push_back("address " + std::to_string(device.address) + ": " + error);
+    }
+    if (row.state != BusDevice::State::Absent || RowOf(device.address) >= 0) ShowDevice(row);
+    Progress->setValue(capture_.DevicesDone());
+    ShowStatus(QString("Capturing: %1 of %2 addresses read.").arg(capture_.DevicesDone()).arg(capture_.DevicesInAll()));
+  };
+  capture_.OnFinished = [this](bool stopped) { CaptureFinished(stopped); };
+  compare_.OnVerdict = [this](const SnapshotVerdict& v) {
+    ShowVerdict(v, QString::fromStdString(v.verdict));
+    Progress->setValue(compare_.DevicesDone());
+  };
+  compare_.OnFinished = [this](bool stopped) { SnapshotCompareFinished(stopped); };
+  recall_.OnStep = [this](int address, const std::string& step) {
+    ShowStatus(QString("Recalling address %1: %2.").arg(address).arg(QString::fromStdString(step)));
+  };
+  recall_.OnDevice = [this](const SnapshotVerdict& v, bool sent) {
+    ShowVerdict(v, v.Matches() ? "recalled" : QString::fromStdString(v.verdict));
+    if (!v.Matches())
+      snapshotFailures_.push_back("address " + std::to_string(v.address) + ": " + v.verdict +
+                                  (v.differences.empty() ? "" : " (" + v.differences[0] + ")"));
+    if (sent) {
+      recalled_.insert(v.address);
+      // The windows of the device read what it runs now.
+      if (DeviceRecalled) DeviceRecalled(v.address);
+    }
+    Progress->setValue(recall_.DevicesDone());
+  };
+  recall_.OnFinished = [this](bool stopped) { RecallFinished(stopped); };
+
+  LineEvents events;
+  events.ended = [this](const LineRequest& request, const LineOutcome& outcome) { LineRequestEnded(request, outcome); };
+  lineEvents_ = line_.Subscribe(std::move(events));
+}
+
+void BusWindow::LineRequestEnded(const LineRequest& request, const LineOutcome& outcome) {
+  // The windows' requests (not the bus's own background work) that change
+  // a recalled device: anything but a read.
+  if (request.yields || !outcome.started || outcome.command == 0 || outcome.command == pa422::RECALL_ALL_DATA ||
+      !recalled_.count(request.address))
+    return;
+  recalled_.erase(request.address);
+  const int row = RowOf(request.address);
+  if (row < 0) return;
+  Table->item(row, SnapshotColumn)->setText(kModified);
+  Table->item(row, SnapshotColumn)->setToolTip(QString("Changed in its window after the recall: it may no longer "
+                                                       "run what the snapshot holds."));
+}
+
+std::vector<int> BusWindow::SelectedAddresses() const {
+  std::vector<int> addresses;
+  for (const QModelIndex& index : Table->selectionModel()->selectedRows())
+    addresses.push_back(Table->item(index.row(), AddressColumn)->data(Qt::UserRole).toInt());
+  std::sort(addresses.begin(), addresses.end());
+  return addresses;
+}
+
+std::vector<int> BusWindow::TableAddresses() const {
+  std::vector<int> addresses;
+  for (int row = 0; row < Table->rowCount(); ++row)
+    addresses.push_back(Table->item(row, AddressColumn)->data(Qt::UserRole).toInt());
+  return addresses;
+}
+
+std::optional<SnapshotChoice> BusWindow::AskSnapshotChoice(TSnapshotOptionsDlg::Kind kind) {
+  const bool selected = Table->selectionModel()->hasSelection();
+  if (RunSnapshotDialog) return RunSnapshotDialog(kind, selected);
+  TSnapshotOptionsDlg dialog(kind, selected, this);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.Choice();
+}
+
+std::optional<LoadedSnapshot> BusWindow::ChooseSnapshot(const QString& title, const char* errorCaption) {
+  const QString folder = RunFolderDialog ? RunFolderDialog() : QFileDialog::getExistingDirectory(this, title);
+  if (folder.isEmpty()) return std::nullopt;
+  snapshotFolder_ = folder;
+  // Every file is read and checked before any device is asked.
+  try {
+    return LoadSnapshotFolder(PathOf(folder));
+  } catch (const std::exception& e) {
+    messages_.ShowMessage(errorCaption, std::string("The snapshot in ") + folder.toStdString() +
+                                            " cannot be used: " + e.what(), MessageIcon::Error);
+  }
+  return std::nullopt;
+}
+
+void BusWindow::ShowVerdict(const SnapshotVerdict& v, const QString& text) {
+  verdicts_[v.address] = v;
+  const int row = RowFor(v.address);
+  // What the device runs now, as it answered.
+  if (v.now) ShowDevice(Seen(*v.now));
+  Table->item(row, SnapshotColumn)->setText(text);
+  Table->item(row, SnapshotColumn)->setToolTip(v.differences.empty() ? text : Joined(v.differences));
+  EnableButtons();
+}
+
+void BusWindow::CaptureSnapshotClick() {
+  if (Busy()) return;
+  if (Table->rowCount() == 0) {
+    messages_.ShowMessage("Capture Snapshot", "No devices to capture: scan the bus first.", MessageIcon::Information);
+    return;
+  }
+  const std::optional<SnapshotChoice> choice = AskSnapshotChoice(TSnapshotOptionsDlg::Capture);
+  if (!choice) return;
+  const QString folder =
+      RunFolderDialog ? RunFolderDialog() : QFileDialog::getExistingDirectory(this, "Capture Snapshot to Folder");
+  if (folder.isEmpty()) return;
+  snapshotFolder_ = folder;
+  try {
+    CheckSnapshotFolder(PathOf(folder));
+  } catch (const std::exception& e) {
+    messages_.ShowMessage("Capture Snapshot Error", e.what(), MessageIcon::Error);
+    return;
+  }
+  if (PrepareLine && !PrepareLine()) return;
+  SnapshotCapture::Options options;
+  options.addresses = choice->selectedOnly ? SelectedAddresses() : TableAddresses();
+  options.presets = choice->presets;
+  options.line = LineDescription ? LineDescription() : std::string();
+  snapshotFailures_.clear();
+  Progress->setRange(0, int(options.addresses.size()));
+  Progress->setValue(0);
+  capture_.Start(std::move(options));
+  EnableButtons();
+}
+
+void BusWindow::CaptureFinished(bool stopped) {
+  EnableButtons();
+  QString text;
+  std::string details;
+  for (const std::string& failure : snapshotFailures_) details += "\nFailed: " + failure;
+  if (stopped) {
+    text = capture_.LineClosed() ? "Capture ended: the line is closed. Nothing was written."
+                                 : "Capture stopped. Nothing was written.";
+  } else {
+    Snapshot snapshot = capture_.Result();
+    try {
+      WriteSnapshotFolder(PathOf(snapshotFolder_), snapshot, capture_.Presets());
+      int absent = 0;
+      for (const SnapshotDevice& d : snapshot.devices) absent += d.state == SnapshotDevice::State::Absent;
+      text = QString("Captured %1 device(s) to %2 (%3 absent, %4 failed).")
+                 .arg(int(snapshot.devices.size()) - absent - int(snapshotFailures_.size()))
+                 .arg(snapshotFolder_)
+                 .arg(absent)
+                 .arg(snapshotFailures_.size());
+      for (const SnapshotDevice& d : snapshot.devices)
+        if (const int row = RowOf(d.address); row >= 0 && d.state == SnapshotDevice::State::Present)
+          Table->item(row, SnapshotColumn)->setText("captured");
+    } catch (const std::exception& e) {
+      text = "The snapshot was not written.";
+      details = "\n" + std::string(e.what()) + details;
+    }
+  }
+  ShowStatus(text, details);
+  if (!details.empty()) messages_.ShowMessage("Capture Snapshot Error", text.toStdString() + details, MessageIcon::Error);
+}
+
+void BusWindow::CompareSnapshotClick() {
+  if (Busy()) return;
+  std::optional<LoadedSnapshot> loaded = ChooseSnapshot("Compare with Snapshot in Folder", "Compare with Snapshot Error");
+  if (!loaded) return;
+  const std::optional<SnapshotChoice> choice = AskSnapshotChoice(TSnapshotOptionsDlg::Compare);
+  if (!choice || (PrepareLine && !PrepareLine())) return;
+  SnapshotCompare::Options options;
+  options.presets = choice->presets;
+  if (choice->selectedOnly) {
+    options.addresses = SelectedAddresses();
+  } else {
+    // The snapshot's devices, and those the last scan found that it does
+    // not hold.
+    options.addresses = SnapshotScope(loaded->snapshot, {});
+    for (int row = 0; row < Table->rowCount(); ++row) {
+      const int address = Table->item(row, AddressColumn)->data(Qt::UserRole).toInt();
+      if (Table->item(row, StateColumn)->text() == "online" &&
+          std::find(options.addresses.begin(), options.addresses.end(), address) == options.addresses.end())
+        options.addresses.push_back(address);
+    }
+  }
+  snapshotFailures_.clear();
+  Progress->setRange(0, int(options.addresses.size()));
+  Progress->setValue(0);
+  ShowStatus(QString("Comparing with the snapshot in %1.").arg(snapshotFolder_));
+  compare_.Start(std::move(*loaded), std::move(options));
+  EnableButtons();
+}
+
+void BusWindow::SnapshotCompareFinished(bool stopped) {
+  EnableButtons();
+  std::map<std::string, int> counts;
+  for (const SnapshotVerdict& v : compare_.Verdicts()) ++counts[v.verdict];
+  QString summary;
+  for (const auto& [verdict, count] : counts)
+    summary += QString("%1%2 %3").arg(summary.isEmpty() ? "" : ", ").arg(count).arg(QString::fromStdString(verdict));
+  ShowStatus(QString("%1 %2 device(s) with the snapshot in %3: %4.")
+                 .arg(stopped ? "Compare stopped; compared" : "Compared")
+                 .arg(compare_.Verdicts().size())
+                 .arg(snapshotFolder_)
+                 .arg(summary.isEmpty() ? "nothing to compare" : summary));
+}
+
+void BusWindow::RecallSnapshotClick() {
+  if (Busy()) return;
+  std::optional<LoadedSnapshot> loaded = ChooseSnapshot("Recall Snapshot from Folder", "Recall Snapshot Error");
+  if (!loaded) return;
+  const std::optional<SnapshotChoice> choice = AskSnapshotChoice(TSnapshotOptionsDlg::Recall);
+  if (!choice) return;
+  SnapshotRecall::Options options;
+  options.addresses = choice->selectedOnly ? SelectedAddresses() : std::vector<int>();
+  options.presets = choice->presets;
+  options.muteBypass = choice->muteBypass;
+  options.names = choice->names;
+  std::string question = "These devices are set as the snapshot in " + snapshotFolder_.toStdString() + " holds them:\n";
+  for (const std::string& line : SnapshotRecall::Plan(*loaded, options)) question += "\n" + line;
+  if (!messages_.AskYesNo("Recall Snapshot", question + "\n\nWhat they run now is lost. Continue?",
+                          MessageIcon::Warning) ||
+      (PrepareLine && !PrepareLine()))
+    return;
+  snapshotFailures_.clear();
+  const int devices = int(SnapshotScope(loaded->snapshot, options.addresses).size());
+  Progress->setRange(0, devices);
+  Progress->setValue(0);
+  recall_.Start(std::move(*loaded), std::move(options));
+  EnableButtons();
+}
+
+void BusWindow::RecallFinished(bool stopped) {
+  EnableButtons();
+  int matched = 0;
+  for (const SnapshotVerdict& v : recall_.Verdicts()) matched += v.Matches();
+  const QString text = QString("%1 %2 of %3 device(s) from %4 as captured.")
+                           .arg(stopped ? "Recall stopped; recalled" : "Recalled")
+                           .arg(matched)
+                           .arg(recall_.DevicesInAll())
+                           .arg(snapshotFolder_);
+  std::string details;
+  for (const std::string& failure : snapshotFailures_) details += "\nNot as captured: " + failure;
+  ShowStatus(text, details);
+  if (!details.empty()) messages_.ShowMessage("Recall Snapshot Error", text.toStdString() + details, MessageIcon::Error);
+}
+
+void BusWindow::DifferencesClick() {
+  const int row = Table->currentRow();
+  if (row < 0) return;
+  const int address = Table->item(row, AddressColumn)->data(Qt::UserRole).toInt();
+  const auto found = verdicts_.find(address);
+  if (found == verdicts_.end()) return;
+  const SnapshotVerdict& v = found->second;
+  const QString name = Table->item(row, NameColumn)->text();
+  QString text = QString("Address %1%2: %3").arg(address).arg(name.isEmpty() ? "" : " (" + name + ")")
+                     .arg(Table->item(row, SnapshotColumn)->text());
+  text += v.differences.empty() ? "\n\nNo differences." : "\n\n" + Joined(v.differences);
+  messages_.ShowMessage("Differences", text.toStdString(), MessageIcon::Information);
+}
