@@ -309,7 +309,7 @@ std::vector<DevicePresetReader::Target> BusWindow::ChooseTargets(const QString& 
     addresses.push_back(Table->item(index.row(), AddressColumn)->data(Qt::UserRole).toInt());
   if (addresses.empty()) return {};
   std::sort(addresses.begin(), addresses.end());
-  const QString folder = RunFolderDialog ? RunFolderDialog() : QFileDialog::getExistingDirectory(this, title);
+  const QString folder = ChooseFolder(title);
   if (folder.isEmpty()) return {};
   readerFolder_ = folder;
   std::vector<DevicePresetReader::Target> targets;
@@ -317,6 +317,10 @@ std::vector<DevicePresetReader::Target> BusWindow::ChooseTargets(const QString& 
   for (int address : addresses)
     targets.push_back({address, addresses.size() == 1 ? base : base / AddressFolderName(address)});
   return targets;
+}
+
+QString BusWindow::ChooseFolder(const QString& title) {
+  return RunFolderDialog ? RunFolderDialog() : QFileDialog::getExistingDirectory(this, title);
 }
 
 void BusWindow::RestoreClick() {

@@ -145,6 +145,9 @@ class BusWindow : public QWidget {
   // The selected rows' addresses, and the folders of their sets in the
   // folder the operator chooses (empty on Cancel).
   std::vector<DevicePresetReader::Target> ChooseTargets(const QString& title);
+  // A folder the operator chooses (RunFolderDialog, else the platform's
+  // dialog); empty on Cancel.
+  QString ChooseFolder(const QString& title);
   // Scan and Back Up while nothing runs, Stop while something does.
   void EnableButtons();
   // Snapshots (BusWindowSnapshots.cpp).

@@ -1,7 +1,6 @@
 // The Bus window's snapshots: capture, compare and recall through the line
 // queue, the verdicts in the table and what a window changes afterwards.
 #include <QFile>
-#include <QFileDialog>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -138,7 +137,7 @@ std::optional<SnapshotChoice> BusWindow::AskSnapshotChoice(TSnapshotOptionsDlg::
 }
 
 std::optional<LoadedSnapshot> BusWindow::ChooseSnapshot(const QString& title, const char* errorCaption) {
-  const QString folder = RunFolderDialog ? RunFolderDialog() : QFileDialog::getExistingDirectory(this, title);
+  const QString folder = ChooseFolder(title);
   if (folder.isEmpty()) return std::nullopt;
   snapshotFolder_ = folder;
   // Every file is read and checked before any device is asked.
@@ -169,8 +168,7 @@ void BusWindow::CaptureSnapshotClick() {
   }
   const std::optional<SnapshotChoice> choice = AskSnapshotChoice(TSnapshotOptionsDlg::Capture);
   if (!choice) return;
-  const QString folder =
-      RunFolderDialog ? RunFolderDialog() : QFileDialog::getExistingDirectory(this, "Capture Snapshot to Folder");
+  const QString folder = ChooseFolder("Capture Snapshot to Folder");
   if (folder.isEmpty()) return;
   snapshotFolder_ = folder;
   try {

@@ -2,8 +2,16 @@
 // The link engine without a window, as the benchmarks drive it.
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "link/TzkPA422Form.h"
+
+// The engine's message boxes and exception displays, kept instead of shown.
+struct RecordedEngineMessages : MessageBoxes, ExceptionDisplay {
+  std::vector<std::string> shown;
+  void ShowMessage(const std::string&, const std::string& text, MessageIcon) override { shown.push_back(text); }
+  void ShowException(const std::string& message) override { shown.push_back(message); }
+};
 
 // Points the engine's port 1 at `port` (a device path or rfc2217:// address)
 // without trace or log files, and connects; throws when the port does not

@@ -1,6 +1,6 @@
 #pragma once
 // What the benchmarks that drive the desktop program against a paced
-// orbsim share: the clock, the line's limits, medians, an event loop that
+// orbsim share: the figures of BenchFigures.h, the line's limits, an event loop that
 // runs until a condition holds, the UPDATE_PARAMETER transactions orbsim
 // logged, and the program's folder, settings file and set-up.
 #include <stdlib.h>
@@ -16,16 +16,14 @@
 #include <vector>
 
 #include "app/TMainForm.h"
+#include "bench/BenchFigures.h"
 #include "app/VarloProgram.h"
 #include "eqwindow/TMDIChild.h"
 #include "link/TzkPA422Form.h"
 
 namespace program_bench {
 
-using Clock = std::chrono::steady_clock;
-
-// One byte at 19200 baud with start, parity and stop bits.
-constexpr double kByteMs = 11.0 * 1000.0 / 19200.0;
+using namespace bench_figures;
 
 // A transaction's limit on the line: address, DT/ID, the frame and the
 // status byte on the wire, and the engine's 100 ms pause before raising DTR.
@@ -35,17 +33,6 @@ constexpr double kTransmitLimitMs = LineLimitMs(56);  // TRANSMIT_ALL_DATA
 // An address nobody answers: the address byte after the pause, then the
 // engine's time-out of 36 ticks of 55 ms.
 constexpr double kAbsentLimitMs = kByteMs + 100 + 36 * 55.0;
-
-inline int64_t NowNs() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
-}
-
-inline double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0 : v[v.size() / 2];
-}
-
-inline double Max(const std::vector<double>& v) { return v.empty() ? 0 : *std::max_element(v.begin(), v.end()); }
 
 // Runs the event loop as the program does, sleeping between events (a
 // spinning loop would take a core from the serial threads and orbsim),

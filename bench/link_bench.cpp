@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchFigures.h"
 #include "bench/BenchOptions.h"
 #include "bench/HeadlessEngine.h"
 #include "link/TzkPA422Form.h"
@@ -22,19 +23,9 @@
 #include "testsupport/OrbSimProcess.h"
 
 using namespace pa422;
-using Clock = std::chrono::steady_clock;
+using namespace bench_figures;
 
 namespace {
-constexpr double kByteMs = 11.0 * 1000.0 / 19200.0;
-
-struct Silent : MessageBoxes, ExceptionDisplay {
-  std::vector<std::string> shown;
-  void ShowMessage(const std::string&, const std::string& text, MessageIcon) override {
-    shown.push_back(text);
-  }
-  void ShowException(const std::string& message) override { shown.push_back(message); }
-};
-
 struct Window : EqualizerNotifications {
   int notifications = 0;
   void LinkFailed() override { ++notifications; }
@@ -42,11 +33,6 @@ struct Window : EqualizerNotifications {
   void UpdateDone() override { ++notifications; }
   void AllDataReceived() override { ++notifications; }
 };
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
 
 // Wire bytes of one handshake transaction: address, DT/ID, frame, reply.
 double WireMs(int frameBytes, int replyBytes) { return (1 + 2 + frameBytes + replyBytes) * kByteMs; }
@@ -79,7 +65,7 @@ int main(int argc, char** argv) try {
   }
 
   EventLoopPoster loop;
-  Silent silent;
+  RecordedEngineMessages silent;
   Window window;
   TzkPA422Form engine(loop, silent, silent, [&] { return &window; });
   ConnectHeadless(engine, port);

@@ -40,6 +40,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchFigures.h"
 #include "bench/BenchOptions.h"
 #include "bench/HeadlessEngine.h"
 #include "eq/EqualizerDocument.h"
@@ -53,14 +54,11 @@
 #include "serial/EventLoopPoster.h"
 #include "testsupport/OrbSimProcess.h"
 
-using Clock = std::chrono::steady_clock;
+using namespace bench_figures;
 namespace fs = std::filesystem;
 
 namespace {
 const std::vector<int> kAddresses = {1, 3, 4, 7, 9, 12, 14, 16};
-
-// One byte at 19200 baud with start, parity and stop bits.
-constexpr double kByteMs = 11.0 * 1000.0 / 19200.0;
 
 bool HasReplyData(uint8_t code) { return pa422::ReplyDataLength(code) > 0; }
 
@@ -82,24 +80,6 @@ const double kRecallLimitMs = LimitMs(pa422::RECALL_ALL_DATA);
 // Per device of a recall of the working settings.
 const double kDeviceRecallLimitMs = LimitMs(pa422::REPROGRAM_DEVICE_CHANNEL_FROM_MEMORY) +
                                     LimitMs(pa422::TRANSMIT_ALL_DATA) + kRecallLimitMs;
-
-int64_t NowNs() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
-      .count();
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0 : v[v.size() / 2];
-}
-
-struct Silent : MessageBoxes, ExceptionDisplay {
-  std::vector<std::string> shown;
-  void ShowMessage(const std::string&, const std::string& text, MessageIcon) override {
-    shown.push_back(text);
-  }
-  void ShowException(const std::string& message) override { shown.push_back(message); }
-};
 
 struct NoWindow : EqualizerNotifications {
   void LinkFailed() override {}
@@ -210,7 +190,7 @@ int main(int argc, char** argv) try {
   OrbSimProcess sim({"--devices", addressList, "--log", logPath});
 
   EventLoopPoster loop;
-  Silent silent;
+  RecordedEngineMessages silent;
   NoWindow window;
   TzkPA422Form engine(loop, silent, silent, [&] { return &window; });
   ConnectHeadless(engine, sim.Url());

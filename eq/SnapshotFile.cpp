@@ -131,6 +131,19 @@ Snapshot ParseSnapshot(std::string_view text) {
   return s;
 }
 
+SnapshotWorking WorkingFromTransmitBlock(const pa422::Bytes& block, bool locked) {
+  namespace tx = pa422::transmit;
+  SnapshotWorking w;
+  for (int band = 0; band < kBandCount; ++band)
+    w.bands[band] = StepsFromDeviceGainCode(pa422::BlockByte(block, tx::kLevels + band));
+  w.gain = StepsFromDeviceGainCode(pa422::BlockByte(block, tx::kLevels + kBandCount));
+  w.highPass = pa422::BlockByte(block, tx::kHighPass);
+  w.lowPass = pa422::BlockByte(block, tx::kLowPass);
+  w.presetName = pa422::BlockName(block, tx::kPresetName);
+  w.lock = locked;
+  return w;
+}
+
 SnapshotDevice DeviceFromWorkingBlock(int address, const pa422::Bytes& block) {
   SnapshotDevice d;
   d.address = address;

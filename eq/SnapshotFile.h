@@ -56,6 +56,15 @@ Snapshot ParseSnapshot(std::string_view json);
 // What a device ran, from its recalled all-data block of preset 0.
 SnapshotDevice DeviceFromWorkingBlock(int address, const pa422::Bytes& block);
 
+// The curve a backup holds for a stored preset (its TRANSMIT_ALL_DATA
+// block) with the preset's lock, in the words of the working settings.
+SnapshotWorking WorkingFromTransmitBlock(const pa422::Bytes& block, bool locked);
+
+// What differs between two curves, a phrase each after `prefix` ("" or
+// "preset 3 "): bands, gain, filters, the name of `preset`, the lock.
+std::vector<std::string> WorkingDifferences(const std::string& prefix, int preset, const SnapshotWorking& was,
+                                            const SnapshotWorking& now);
+
 // What differs between what was captured and what a device runs now, a
 // phrase each: "band 8 (125 Hz) +3.0 dB → +1.5 dB", "high-pass 40 Hz →
 // OUT", "preset name \"SPEECH\" → \"MUSIC\"", "mute off → on", "current

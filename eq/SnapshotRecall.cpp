@@ -19,7 +19,7 @@ pa422::Bytes WorkingBlock(const SnapshotWorking& w) {
 bool Recallable(const SnapshotDevice* device) { return device && device->working; }
 }  // namespace
 
-SnapshotRecall::SnapshotRecall(LineQueue& line) : SnapshotRun(line), restore_(std::make_unique<DeviceRestore>(line)) {
+SnapshotRecall::SnapshotRecall(LineQueue& line) : SnapshotDeviceRun(line), restore_(std::make_unique<DeviceRestore>(line)) {
   restore_->WhyFailed = [this](const LineOutcome& outcome, bool read) { return Why(outcome, read); };
   restore_->OnDevice = [this](int, const std::string& failure) { restoreFailure_ = failure; };
   restore_->OnFinished = [this, alive = std::weak_ptr<char>(alive_)](bool) {
@@ -59,21 +59,11 @@ std::vector<std::string> SnapshotRecall::Plan(const LoadedSnapshot& loaded, cons
 
 void SnapshotRecall::Start(LoadedSnapshot snapshot, Options options) {
   if (running_) return;
-  loaded_ = std::move(snapshot);
   options_ = std::move(options);
-  scope_ = SnapshotScope(loaded_.snapshot, options_.addresses);
-  verdicts_.clear();
-  Begin(static_cast<int>(scope_.size()));
-  NextDevice();
+  StartOn(std::move(snapshot), options_.addresses);
 }
 
-void SnapshotRecall::NextDevice() {
-  if (!MayGoOn()) {
-    End();
-    return;
-  }
-  verdict_ = SnapshotVerdict();
-  verdict_.address = scope_[done_];
+void SnapshotRecall::BeginDevice() {
   captured_ = loaded_.snapshot.Find(verdict_.address);
   sent_ = false;
   if (!Recallable(captured_)) {
@@ -196,11 +186,4 @@ void SnapshotRecall::Ended(Step step, const LineOutcome& outcome) {
   verdict_.differences = SnapshotDifferences(expected, *verdict_.now);
   verdict_.verdict = verdict_.differences.empty() ? "match" : "differs";
   DeviceDone();
-}
-
-void SnapshotRecall::DeviceDone() {
-  ++done_;
-  verdicts_.push_back(verdict_);
-  if (OnDevice) OnDevice(verdict_, sent_);
-  NextDevice();
 }

@@ -14,10 +14,9 @@
 #include <vector>
 
 #include "eq/DeviceRestore.h"
-#include "eq/SnapshotCompare.h"
 #include "eq/SnapshotRun.h"
 
-class SnapshotRecall : public SnapshotRun {
+class SnapshotRecall : public SnapshotDeviceRun {
  public:
   struct Options {
     std::vector<int> addresses;  // see SnapshotScope
@@ -37,7 +36,6 @@ class SnapshotRecall : public SnapshotRun {
   std::function<void(const SnapshotVerdict& verdict, bool sent)> OnDevice;
 
   void Start(LoadedSnapshot snapshot, Options options);
-  const std::vector<SnapshotVerdict>& Verdicts() const { return verdicts_; }
 
   // What a recall would send, a line per device in scope, for the question
   // before it ("address 3 \"MAIN L\": working settings of preset 2
@@ -46,20 +44,18 @@ class SnapshotRecall : public SnapshotRun {
 
  private:
   enum class Step { Presets, Name, Reprogram, Working, Mute, Bypass, ReadBack };
-  void NextDevice();
+  void BeginDevice() override;
+  void Tell(const SnapshotVerdict& verdict) override {
+    if (OnDevice) OnDevice(verdict, sent_);
+  }
   void Run(Step step);
   void Ended(Step step, const LineOutcome& outcome);
   void Next(Step after);
   std::string StepText(Step step) const;
-  void DeviceDone();
 
-  LoadedSnapshot loaded_;
   Options options_;
-  std::vector<int> scope_;
   const SnapshotDevice* captured_ = nullptr;
-  SnapshotVerdict verdict_;
-  bool sent_ = false;
+  bool sent_ = false;  // something went to the device in hand
   std::unique_ptr<DeviceRestore> restore_;
   std::string restoreFailure_;
-  std::vector<SnapshotVerdict> verdicts_;
 };

@@ -5,8 +5,11 @@
 // comes between devices, so that the device in hand is always finished.
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "eq/SnapshotFolder.h"
 #include "link/LineQueue.h"
 
 class SnapshotRun {
@@ -66,4 +69,45 @@ class SnapshotRun {
   int done_ = 0, total_ = 0;
   bool running_ = false, stopping_ = false, lineClosed_ = false;
   std::shared_ptr<char> alive_ = std::make_shared<char>();
+};
+
+// What a compare or a recall found of a device.
+struct SnapshotVerdict {
+  int address = 0;
+  std::string verdict;  // "match", "differs", "absent", "extra", "locked", "failed"
+  std::vector<std::string> differences;  // in words; for "failed", why
+  std::optional<SnapshotDevice> now;     // what the device runs, when it answered
+
+  bool Matches() const { return verdict == "match"; }
+};
+
+// The addresses a compare or a recall covers: `chosen` when given, else
+// the devices the snapshot holds (those that answered when it was taken).
+std::vector<int> SnapshotScope(const Snapshot& snapshot, const std::vector<int>& chosen);
+
+// A run over the devices of a snapshot in scope, one verdict each: the
+// compare and the recall.
+class SnapshotDeviceRun : public SnapshotRun {
+ public:
+  using SnapshotRun::SnapshotRun;
+  const std::vector<SnapshotVerdict>& Verdicts() const { return verdicts_; }
+
+ protected:
+  // Keeps `snapshot` for the run and begins the first device in scope.
+  void StartOn(LoadedSnapshot snapshot, const std::vector<int>& addresses);
+  // The device in hand is done: its verdict, when it has one, is kept and
+  // told, and the next device begun.
+  void DeviceDone();
+  // Begins the device in hand (`verdict_.address`).
+  virtual void BeginDevice() = 0;
+  virtual void Tell(const SnapshotVerdict& verdict) = 0;
+
+  LoadedSnapshot loaded_;
+  SnapshotVerdict verdict_;  // the device in hand
+
+ private:
+  void NextDevice();
+
+  std::vector<int> scope_;
+  std::vector<SnapshotVerdict> verdicts_;
 };
