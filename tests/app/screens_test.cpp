@@ -8,23 +8,24 @@
 #include <QComboBox>
 #include <QDir>
 #include <QDockWidget>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QSpinBox>
+#include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPaintEngine>
+#include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScreen>
-#include <QHeaderView>
-#include <QLabel>
-#include <QProgressBar>
+#include <QScrollBar>
+#include <QSpinBox>
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
-#include <QScrollBar>
 #include <QTableWidget>
 #include <QTest>
 #include <QToolButton>
@@ -37,9 +38,10 @@
 #include "app/ComPortDlg.h"
 #include "app/ComSelectForm.h"
 #include "app/FormSupport.h"
+#include "app/LinkJoinDlg.h"
+#include "app/LinkWindowsDlg.h"
 #include "app/OptionsDlg.h"
 #include "app/ResponsePanel.h"
-#include "app/LinkWindowsDlg.h"
 #include "app/ScanBusDlg.h"
 #include "app/SnapshotOptionsDlg.h"
 #include "app/TApplication.h"
@@ -571,6 +573,58 @@ class ScreensTest : public QObject {
       SaveScreen(*d, d->windowTitle().replace(' ', '-'));
       d->hide();
     }
+  }
+
+  // The Link Windows question with four windows: every choice a row of
+  // its own, whole, nothing overlapping, the buttons' and labels' texts
+  // whole.
+  void linkQuestionShowsEveryChoiceWhole() {
+    StartStretched();
+    QStringList answers{"Keep Differences"};
+    const QList<std::pair<QString, int>> windows = {
+        {"NONAME1", 1}, {"NONAME2", 2}, {"NONAME3", 3}, {"FRONT OF HOUSE LEFT STACK.V95", 240}};
+    QString details;
+    for (const auto& [caption, address] : windows) {
+      answers << QString("Copy from %1 (address %2)").arg(caption).arg(address);
+      details +=
+          QString("%1 (address %2) differs from NONAME1 (address 1) in 30 of the bands and gain:\n")
+              .arg(caption)
+              .arg(address);
+    }
+    TLinkJoinDlg d(
+        "The windows' curves differ. Keep the differences as each window's offsets, or copy one "
+        "window's curve to the others?",
+        details, answers, &Frame());
+    d.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&d));
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    QVERIFY(available.contains(d.frameGeometry()));
+    QList<QWidget*> controls;
+    for (QWidget* c : d.findChildren<QWidget*>())
+      if (c->parentWidget() == &d && c->isVisibleTo(&d)) controls << c;
+    QCOMPARE(controls.size(), 7);
+    for (QWidget* c : controls) {
+      QVERIFY2(d.rect().contains(RectIn(*c, d)), qPrintable(c->accessibleName()));
+      QVERIFY(!c->accessibleName().isEmpty());
+      for (QWidget* other : controls)
+        QVERIFY2(c == other || !RectIn(*c, d).intersects(RectIn(*other, d)),
+                 qPrintable(c->accessibleName() + " over " + other->accessibleName()));
+    }
+    for (QPushButton* b : {d.OKBtn, d.CancelBtn})
+      QVERIFY2(b->width() > b->fontMetrics().horizontalAdvance(b->text()), qPrintable(b->text()));
+    QVERIFY(d.QuestionLabel->heightForWidth(d.QuestionLabel->width()) <= d.QuestionLabel->height());
+    for (QLabel* l : {d.ChoicesLabel, d.DetailsLabel})
+      QVERIFY2(l->width() >= l->fontMetrics().horizontalAdvance(l->text().remove('&')),
+               qPrintable(l->text()));
+    QListWidget* list = d.ChoiceList;
+    QCOMPARE(list->count(), 5);
+    for (int row = 0; row < list->count(); ++row) {
+      const QRect shown = list->visualItemRect(list->item(row));
+      const QString text = list->item(row)->text();
+      QVERIFY2(list->viewport()->rect().contains(shown), qPrintable(text));
+      QVERIFY2(shown.width() > list->fontMetrics().horizontalAdvance(text), qPrintable(text));
+    }
+    SaveScreen(d, "Link-Windows-question");
   }
 
   void menusShowEveryItemWhole() {
