@@ -26,7 +26,6 @@ TLinkJoinDlg::TLinkJoinDlg(const QString& text, const QString& details, const QS
   DetailsLabel = Place(new QLabel("&Differences:", this), 8, 166, 150, 15, "Differences");
   DetailsBox = Place(new QPlainTextEdit(details, this), 8, 182, 400, 120, "Differences");
   DetailsBox->setReadOnly(true);
-  DetailsBox->setLineWrapMode(QPlainTextEdit::NoWrap);
   DetailsLabel->setBuddy(DetailsBox);
   OKBtn = Place(new QPushButton("OK", this), 252, 310, 75, 25, "OK");
   OKBtn->setDefault(true);

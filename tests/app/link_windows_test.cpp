@@ -203,6 +203,8 @@ class LinkWindowsTest : public QObject, public WindowFixture {
       zeros += slot > 1 ? ",0" : "0";
       raisedBand8 += std::string(slot > 1 ? "," : "") + (slot == 8 ? "4" : "0");
     }
+    // Units that keep their moves in the preset, the other kind of unit.
+    simOptions = {"--store-moves"};
     StartProgram(
         "1,3,4,5", true,
         "[Group 2]\nName=STACKS\nFollows=Bands,Filters,MuteBypass\nMembers=1,3,4,5\nOffsets 1=" +
