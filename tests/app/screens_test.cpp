@@ -575,37 +575,25 @@ class ScreensTest : public QObject {
     }
   }
 
-  // The Link Windows question with four windows: every choice a row of
-  // its own, whole, nothing overlapping, the buttons' and labels' texts
-  // whole.
+  // The Link Windows question with four windows (a long caption among
+  // them): every choice a row of its own and whole, nothing overlapping.
   void linkQuestionShowsEveryChoiceWhole() {
     StartStretched();
     QStringList answers{"Keep Differences"};
-    const QList<std::pair<QString, int>> windows = {
-        {"NONAME1", 1}, {"NONAME2", 2}, {"NONAME3", 3}, {"FRONT OF HOUSE LEFT STACK.V95", 240}};
-    QString details;
-    for (const auto& [caption, address] : windows) {
-      answers << QString("Copy from %1 (address %2)").arg(caption).arg(address);
-      details +=
-          QString("%1 (address %2) differs from NONAME1 (address 1) in 30 of the bands and gain:\n")
-              .arg(caption)
-              .arg(address);
-    }
-    TLinkJoinDlg d(
-        "The windows' curves differ. Keep the differences as each window's offsets, or copy one "
-        "window's curve to the others?",
-        details, answers, &Frame());
+    for (const char* w : {"NONAME1 (address 1)", "NONAME2 (address 2)", "NONAME3 (address 3)",
+                             "FRONT OF HOUSE LEFT STACK.V95 (address 240)"})
+      answers << QString("Copy from ") + w;
+    TLinkJoinDlg d("The windows' curves differ. Keep the differences as each window's offsets, or "
+                   "copy one window's curve to the others?",
+                   QString("NONAME2 (address 2) differs from NONAME1 (address 1):\n").repeated(3),
+                   answers, &Frame());
     d.show();
     QVERIFY(QTest::qWaitForWindowExposed(&d));
-    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
-    QVERIFY(available.contains(d.frameGeometry()));
-    QList<QWidget*> controls;
-    for (QWidget* c : d.findChildren<QWidget*>())
-      if (c->parentWidget() == &d && c->isVisibleTo(&d)) controls << c;
-    QCOMPARE(controls.size(), 7);
+    QVERIFY(QGuiApplication::primaryScreen()->availableGeometry().contains(d.frameGeometry()));
+    const QList<QWidget*> controls = {d.QuestionLabel, d.ChoicesLabel, d.ChoiceList, d.DetailsLabel,
+                                      d.DetailsBox,    d.OKBtn,        d.CancelBtn};
     for (QWidget* c : controls) {
       QVERIFY2(d.rect().contains(RectIn(*c, d)), qPrintable(c->accessibleName()));
-      QVERIFY(!c->accessibleName().isEmpty());
       for (QWidget* other : controls)
         QVERIFY2(c == other || !RectIn(*c, d).intersects(RectIn(*other, d)),
                  qPrintable(c->accessibleName() + " over " + other->accessibleName()));
@@ -613,16 +601,11 @@ class ScreensTest : public QObject {
     for (QPushButton* b : {d.OKBtn, d.CancelBtn})
       QVERIFY2(b->width() > b->fontMetrics().horizontalAdvance(b->text()), qPrintable(b->text()));
     QVERIFY(d.QuestionLabel->heightForWidth(d.QuestionLabel->width()) <= d.QuestionLabel->height());
-    for (QLabel* l : {d.ChoicesLabel, d.DetailsLabel})
-      QVERIFY2(l->width() >= l->fontMetrics().horizontalAdvance(l->text().remove('&')),
-               qPrintable(l->text()));
-    QListWidget* list = d.ChoiceList;
-    QCOMPARE(list->count(), 5);
-    for (int row = 0; row < list->count(); ++row) {
-      const QRect shown = list->visualItemRect(list->item(row));
-      const QString text = list->item(row)->text();
-      QVERIFY2(list->viewport()->rect().contains(shown), qPrintable(text));
-      QVERIFY2(shown.width() > list->fontMetrics().horizontalAdvance(text), qPrintable(text));
+    for (int row = 0; row < d.ChoiceList->count(); ++row) {
+      const QRect shown = d.ChoiceList->visualItemRect(d.ChoiceList->item(row));
+      const QString text = d.ChoiceList->item(row)->text();
+      QVERIFY2(d.ChoiceList->viewport()->rect().contains(shown), qPrintable(text));
+      QVERIFY2(shown.width() > d.ChoiceList->fontMetrics().horizontalAdvance(text), qPrintable(text));
     }
     SaveScreen(d, "Link-Windows-question");
   }
