@@ -1,7 +1,7 @@
 #include "app/LinkController.h"
 
+#include <QTimer>
 #include <algorithm>
-#include <set>
 
 #include "eqwindow/EqualizerWindow.h"
 #include "settings/GroupSettings.h"
@@ -35,6 +35,8 @@ LinkController::LinkController(std::function<std::string()> settingsPath) : sett
       const auto found = stored.offsets.find(address);
       offsets.emplace_back(address, found == stored.offsets.end() ? SliderSteps{} : found->second);
     }
+    // Each member is compared with its unit when its window reads it,
+    // before the group moves anything.
     group->group.JoinWithOffsets(offsets);
     // Offsets that did not read back whole: the member is out of step until
     // it is resynced.
@@ -57,6 +59,8 @@ void LinkController::Attach(EqualizerWindow& window) {
   };
   window.OnFilterChosen = [this, &window](bool highPass, int index) { FilterChosen(window, highPass, index); };
   window.OnSwitchClicked = [this, &window](bool bypass, bool on) { SwitchClicked(window, bypass, on); };
+  window.OnUnitRead = [this, &window] { UnitRead(window); };
+  window.OnLockSwitched = [this, &window](bool locked) { LockSwitched(window, locked); };
 }
 
 void LinkController::Detach(EqualizerWindow& window) {
@@ -66,6 +70,10 @@ void LinkController::Detach(EqualizerWindow& window) {
   window.OnHistoryMoved = nullptr;
   window.OnFilterChosen = nullptr;
   window.OnSwitchClicked = nullptr;
+  window.OnUnitRead = nullptr;
+  window.OnLockSwitched = nullptr;
+  bound_.erase(&window);
+  resyncOnRead_.erase(&window);
 }
 
 bool LinkController::Link(const std::vector<EqualizerWindow*>& members, LinkMode mode, LinkFollows follows) {
@@ -75,27 +83,39 @@ bool LinkController::Link(const std::vector<EqualizerWindow*>& members, LinkMode
     if (w && w->DeviceAddress() > 0 && addresses.insert(w->DeviceAddress()).second) windows.push_back(w);
   if (windows.size() < 2) return false;
 
-  // Curves that differ: the operator chooses how they join.
+  // Curves that differ: the operator chooses how they join. Filters count
+  // when they follow.
   const auto named = [](const EqualizerWindow& w) {
     return QString("%1 (address %2)").arg(w.Caption()).arg(w.DeviceAddress());
   };
-  QString text, details;
+  QString details;
   for (size_t i = 1; i < windows.size(); ++i) {
-    const std::vector<std::string> lines = CurveDifferences(CurveOf(*windows[0]), CurveOf(*windows[i]));
+    std::vector<std::string> lines = CurveDifferences(CurveOf(*windows[0]), CurveOf(*windows[i]));
+    const size_t curveLines = lines.size();
+    if (follows.filters)
+      for (std::string& line : FilterDifferences(windows[0]->CurveNow(), windows[i]->CurveNow()))
+        lines.push_back(std::move(line));
     if (lines.empty()) continue;
-    text += QString("%1 differs from %2 in %3 of the bands and gain.\n")
-                .arg(named(*windows[i]), named(*windows[0]))
-                .arg(lines.size());
-    details += named(*windows[i]) + ":\n";
+    details += QString("%1 differs from %2").arg(named(*windows[i]), named(*windows[0]));
+    if (curveLines) details += QString(" in %1 of the bands and gain").arg(curveLines);
+    details += ":\n";
     for (const std::string& line : lines) details += "  " + QString::fromStdString(line) + "\n";
   }
+  // An absolute group gives every member the same values: it cannot keep
+  // differences.
+  const bool keepOffered = mode == LinkMode::Relative;
   int answer = 0;
-  if (!text.isEmpty()) {
-    QStringList answers{"Keep Differences"};
-    for (EqualizerWindow* w : windows) answers << "Copy from " + w->Caption();
-    text += "\nKeep the differences as each window's offsets, or copy one window's curve to the others?";
+  if (!details.isEmpty()) {
+    QStringList answers;
+    if (keepOffered) answers << "Keep Differences";
+    for (EqualizerWindow* w : windows) answers << "Copy from " + named(*w);
+    const QString text =
+        keepOffered ? "The windows' curves differ. Keep the differences as each window's offsets, "
+                      "or copy one window's curve to the others?"
+                    : "The windows' curves differ. Copy one window's curve to the others?";
     answer = AskJoin ? AskJoin(text, details, answers) : -1;
-    if (answer < 0 || answer > static_cast<int>(windows.size())) return false;
+    if (answer < 0 || answer >= answers.size()) return false;
+    if (!keepOffered) ++answer;
   }
 
   // The windows leave the groups they were in.
@@ -119,9 +139,17 @@ bool LinkController::Link(const std::vector<EqualizerWindow*>& members, LinkMode
     std::vector<int> order;
     for (const auto& [address, curve] : curves) order.push_back(address);
     group->group.JoinCopying(order, CurveOf(source));
-    for (EqualizerWindow* w : windows)
-      if (w != &source) w->ApplyLinkedCurve(CurveOf(source), "Link");
+    const TEqualizerDocument curve = source.CurveNow();
+    for (EqualizerWindow* w : windows) {
+      if (w == &source) continue;
+      w->ApplyLinkedCurve(CurveOf(source), "Link");
+      if (follows.filters) {
+        w->ApplyLinkedFilter(true, curve.HighPassIndex);
+        w->ApplyLinkedFilter(false, curve.LowPassIndex);
+      }
+    }
   }
+  for (EqualizerWindow* w : windows) bound_[w] = w->DeviceAddress();
   Save(*group);
   groups_.push_back(std::move(group));
   Changed();
@@ -129,9 +157,10 @@ bool LinkController::Link(const std::vector<EqualizerWindow*>& members, LinkMode
 }
 
 void LinkController::Unlink(EqualizerWindow& window) {
-  Group* group = Find(window.DeviceAddress());
+  const int address = MemberAddress(window);
+  Group* group = Find(address);
   if (!group) return;
-  group->group.Leave(window.DeviceAddress());
+  group->group.Leave(address);
   if (group->group.Members().size() >= 2) {
     Save(*group);
   } else {
@@ -148,17 +177,36 @@ bool LinkController::NeedsResync(int address) const {
   return state == MemberState::NotFollowing || state == MemberState::Locked || state == MemberState::OutOfStep;
 }
 
+int LinkController::MemberAddress(const EqualizerWindow& window) const {
+  if (window.DeviceAddress() > 0) return window.DeviceAddress();
+  const auto bound = bound_.find(&window);
+  if (bound == bound_.end() || !Find(bound->second) || WindowAt(bound->second)) return 0;
+  return bound->second;
+}
+
 void LinkController::Resync(EqualizerWindow& window) {
-  Group* found = Find(window.DeviceAddress());
-  if (!found || !NeedsResync(window.DeviceAddress())) return;
-  LinkGroup& group = found->group;
+  const int address = MemberAddress(window);
+  Group* found = Find(address);
+  if (!found || !NeedsResync(address)) return;
+  if (window.DeviceAddress() == 0) {
+    // Its unit went away: the window reads it again, and the question
+    // comes once it has answered (compared with the group first).
+    resyncOnRead_.insert(&window);
+    window.ChooseAddress(address);
+    return;
+  }
+  AskResyncOf(window, *found);
+}
+
+void LinkController::AskResyncOf(EqualizerWindow& window, Group& found) {
+  LinkGroup& group = found.group;
   const int address = window.DeviceAddress(), range = window.SliderRange();
   const SliderSteps device = CurveOf(window);
   if (!group.Known()) {
     // The first member of a kept group to come back sets the group's curve.
-    group.Adopt(address, device, range);
     group.SetState(address, MemberState::Following);
-    Save(*found);
+    group.Compare(address, device, range);
+    Save(found);
     Changed();
     return;
   }
@@ -178,7 +226,7 @@ void LinkController::Resync(EqualizerWindow& window) {
     window.ApplyLinkedCurve(group.HeldCurve(address, range), "Resync");
   } else if (answer == 1) {
     group.KeepOffset(address, device);
-    Save(*found);
+    Save(found);
   }
   Changed();
 }
@@ -222,22 +270,20 @@ LinkGroup* LinkController::FollowingGroup(EqualizerWindow& window, const SliderS
   if (!found || !found->group.Follows().bands) return nullptr;
   LinkGroup& group = found->group;
   const int range = window.SliderRange();
-  if (!group.Known()) {
-    // A kept group: the mover's curve before this change gives the
-    // group's, and the other open members are checked against their
-    // offsets.
-    group.Adopt(window.DeviceAddress(), before, range);
-    for (const LinkMember& m : group.Members())
-      if (EqualizerWindow* other = m.address == window.DeviceAddress() ? nullptr : WindowAt(m.address))
-        group.Adopt(m.address, CurveOf(*other), range);
-  }
-  if (group.Member(window.DeviceAddress())->state == MemberState::OutOfStep) return nullptr;
+  // A member not compared with its unit yet (its read still to come) is
+  // compared now, with its curve before this change.
+  if (group.Member(window.DeviceAddress())->state == MemberState::Unchecked)
+    group.Compare(window.DeviceAddress(), before, range);
+  const MemberState state = group.Member(window.DeviceAddress())->state;
+  if (state == MemberState::OutOfStep || state == MemberState::Unchecked) return nullptr;
   return &group;
 }
 
 EqualizerWindow* LinkController::Receiver(LinkGroup& group, int address, bool editsPreset) {
   const LinkMember* member = group.Member(address);
-  if (member->state == MemberState::NotFollowing || member->state == MemberState::OutOfStep) return nullptr;
+  if (member->state == MemberState::NotFollowing || member->state == MemberState::OutOfStep ||
+      member->state == MemberState::Unchecked)
+    return nullptr;
   EqualizerWindow* window = WindowAt(address);
   if (!window) return nullptr;
   if (!editsPreset) return window;
@@ -310,9 +356,62 @@ void LinkController::SwitchClicked(EqualizerWindow& window, bool bypass, bool on
 }
 
 void LinkController::SendFailed(EqualizerWindow& window, const std::string& reason) {
-  Group* group = Find(window.DeviceAddress());
+  const int address = MemberAddress(window);
+  Group* group = Find(address);
   if (!group) return;
-  group->group.SetState(window.DeviceAddress(), MemberState::NotFollowing, reason);
+  // The window may let go of its unit next: it stays the member's.
+  bound_[&window] = address;
+  const MemberState state = group->group.Member(address)->state;
+  // A member out of step stays so: what it holds is still unknown.
+  if (state != MemberState::OutOfStep)
+    group->group.SetState(address, MemberState::NotFollowing, reason);
+  Changed();
+}
+
+void LinkController::UnitRead(EqualizerWindow& window) {
+  const int address = window.DeviceAddress();
+  bound_[&window] = address;
+  const bool resync = resyncOnRead_.erase(&window) > 0;
+  Group* found = Find(address);
+  if (!found) return;
+  LinkGroup& group = found->group;
+  // Compared with the group before the group moves it: a unit changed
+  // meanwhile (or while it was away) is out of step.
+  if (group.Member(address)->state == MemberState::Unchecked || group.Known())
+    group.Compare(address, CurveOf(window), window.SliderRange());
+  if (window.PresetLocked() && group.Member(address)->state == MemberState::Following)
+    group.SetState(address, MemberState::Locked);
+  Changed();
+  if (resync && NeedsResync(address)) {
+    // Asked after the read's own handling is over.
+    QTimer::singleShot(0, [this, alive = std::weak_ptr<int>(alive_), &window, address] {
+      if (alive.expired()) return;
+      const std::vector<EqualizerWindow*> open =
+          Windows ? Windows() : std::vector<EqualizerWindow*>{};
+      if (std::find(open.begin(), open.end(), &window) == open.end() ||
+          window.DeviceAddress() != address)
+        return;
+      if (Group* again = Find(address); again && NeedsResync(address)) AskResyncOf(window, *again);
+    });
+  }
+}
+
+void LinkController::LockSwitched(EqualizerWindow& window, bool locked) {
+  const int address = MemberAddress(window);
+  Group* found = Find(address);
+  if (!found) return;
+  LinkGroup& group = found->group;
+  const MemberState state = group.Member(address)->state;
+  if (locked && (state == MemberState::Following || state == MemberState::Pending)) {
+    group.SetState(address, MemberState::Locked);
+  } else if (!locked && state == MemberState::Locked) {
+    // Unlocked: it follows if it missed nothing, else it is out of step.
+    group.SetState(address, MemberState::Following);
+    if (group.Known() && window.DeviceAddress() == address)
+      group.Compare(address, CurveOf(window), window.SliderRange());
+  } else {
+    return;
+  }
   Changed();
 }
 

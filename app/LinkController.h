@@ -8,7 +8,9 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -22,10 +24,10 @@ class LinkController {
 
   // The open equalizer windows, from the frame.
   std::function<std::vector<EqualizerWindow*>()> Windows;
-  // Members' curves differ: the question (`text`, a line per member that
-  // differs), every difference (`details`) and the answers; the answer's
-  // index (0 "Keep Differences", 1.. "Copy from <window>"), or -1 to
-  // cancel.
+  // Members' curves differ: the question (`text`), every difference, a
+  // paragraph per member that differs (`details`), and the answers ("Keep
+  // Differences" for a relative group, then "Copy from <caption> (address
+  // n)" per window); the answer's index, or -1 to cancel.
   std::function<int(const QString& text, const QString& details, const QStringList& answers)> AskJoin;
   // A member does not follow: the question and its answers ("Send Group
   // Values", "Read Device and Keep Its Offset"); the answer's index or -1.
@@ -35,8 +37,10 @@ class LinkController {
   // A group's members or their states changed.
   std::function<void()> OnChanged;
 
-  // Wires a new window's linking hooks, and puts it back into a kept group
-  // of its address, with its offset, once its curve is known.
+  // Wires a new window's linking hooks. A window that reads its unit (its
+  // address chosen, a preset recalled) is compared with its group: a
+  // kept group's first member sets the group's curve, a member that
+  // differs is out of step.
   void Attach(EqualizerWindow& window);
   void Detach(EqualizerWindow& window);
   // Links the windows (two or more, on different addresses); false when
@@ -49,6 +53,10 @@ class LinkController {
   // taken with its offset from the group.
   void Resync(EqualizerWindow& window);
   bool NeedsResync(int address) const;
+  // The member address a window stands for: its device's, or, when its
+  // unit went away (address 0), the member's it had, so that it keeps
+  // showing its group and can be brought back.
+  int MemberAddress(const EqualizerWindow& window) const;
 
   bool Any() const { return !groups_.empty(); }
   const LinkGroup* GroupOf(int address) const;
@@ -77,9 +85,19 @@ class LinkController {
   // when its preset is.
   EqualizerWindow* Receiver(LinkGroup& group, int address, bool editsPreset = true);
   void SendFailed(EqualizerWindow& window, const std::string& reason);
+  void UnitRead(EqualizerWindow& window);
+  void LockSwitched(EqualizerWindow& window, bool locked);
+  // Asks how a member comes back (its window on its unit, its curve read).
+  void AskResyncOf(EqualizerWindow& window, Group& found);
   void Save(const Group& group);
   void Changed();
 
   std::function<std::string()> settingsPath_;
   std::vector<std::unique_ptr<Group>> groups_;
+  // The member address each window last read its unit at.
+  std::map<const EqualizerWindow*, int> bound_;
+  // Windows whose Resync chose their address again: asked once read.
+  std::set<const EqualizerWindow*> resyncOnRead_;
+  // Gone with the controller: what was put off for later checks it.
+  std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };

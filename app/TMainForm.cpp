@@ -26,6 +26,7 @@
 #include "app/AboutBox.h"
 #include "app/BusWindow.h"
 #include "app/LinkController.h"
+#include "app/LinkJoinDlg.h"
 #include "app/LinkWindowsDlg.h"
 #include "app/ComPortDlg.h"
 #include "app/MenuMerge.h"
@@ -325,8 +326,11 @@ void TMainForm::CreateResponsePanel() {
     const auto chosen = std::find(buttons.begin(), buttons.end(), box.clickedButton());
     return chosen == buttons.end() ? -1 : static_cast<int>(chosen - buttons.begin());
   };
-  links_->AskJoin = [ask](const QString& text, const QString& details, const QStringList& answers) {
-    return ask("Link Windows", text, details, answers);
+  // A choice per window, each named whole: a list, not a row of buttons.
+  links_->AskJoin = [this](const QString& text, const QString& details,
+                           const QStringList& answers) {
+    TLinkJoinDlg dialog(text, details, answers, this);
+    return dialog.exec() == QDialog::Accepted ? dialog.Choice() : -1;
   };
   links_->AskResync = [ask](const QString& text, const QString& details, const QStringList& answers) {
     return ask("Resync", text, details, answers);
@@ -954,9 +958,11 @@ void TMainForm::UpdateLinkDisplays() {
   for (QWidget* w : EqualizerWindows()) {
     EqualizerWindow* eq = AsEqualizerWindow(w);
     if (!eq) continue;
-    const int number = links_->GroupNumber(eq->DeviceAddress());
-    eq->ShowLink(links_->LinkText(eq->DeviceAddress()), number > 0 ? kGroupColours[(number - 1) % 6] : QColor(),
-                 links_->NeedsResync(eq->DeviceAddress()));
+    // A member whose unit went away keeps showing its group.
+    const int address = links_->MemberAddress(*eq);
+    const int number = links_->GroupNumber(address);
+    eq->ShowLink(links_->LinkText(address), number > 0 ? kGroupColours[(number - 1) % 6] : QColor(),
+                 links_->NeedsResync(address));
   }
   if (BusWindow* bus = Bus()) bus->ShowGroups();
 }

@@ -46,22 +46,27 @@ void LinkGroup::JoinWithOffsets(const std::vector<std::pair<int, SliderSteps>>& 
   for (const auto& [address, steps] : offsets) {
     LinkMember member;
     member.address = address;
+    member.state = MemberState::Unchecked;
     if (mode_ == LinkMode::Relative) member.offsets = steps;
     members_.push_back(member);
   }
 }
 
-bool LinkGroup::Adopt(int address, const SliderSteps& curve, int range) {
+bool LinkGroup::Compare(int address, const SliderSteps& curve, int range) {
   LinkMember* member = Find(address);
   if (!member) return false;
+  if (member->state == MemberState::OutOfStep) return false;
   if (!groupKnown_) {
     for (size_t i = 0; i < curve.size(); ++i) group_[i] = curve[i] - member->offsets[i];
     groupKnown_ = true;
-    return true;
+  } else if (HeldCurve(address, range) != curve) {
+    SetState(address, MemberState::OutOfStep);
+    return false;
   }
-  if (HeldCurve(address, range) == curve) return true;
-  SetState(address, MemberState::OutOfStep);
-  return false;
+  // In step: a member checked now, or whose unit is back, follows; a
+  // locked one stays as its window's Lock says.
+  if (member->state != MemberState::Locked) SetState(address, MemberState::Following);
+  return true;
 }
 
 void LinkGroup::Leave(int address) {
@@ -143,9 +148,15 @@ std::string LinkGroup::StateText(int address, int range) const {
   if (!member) return {};
   switch (member->state) {
     case MemberState::Pending:
+    case MemberState::Unchecked:
       return "pending";
-    case MemberState::NotFollowing:
-      return "not following: " + member->reason;
+    case MemberState::NotFollowing: {
+      // The engine's messages end with a full stop; the state's text is a
+      // phrase that others put into sentences.
+      std::string reason = member->reason;
+      while (!reason.empty() && (reason.back() == '.' || reason.back() == ' ')) reason.pop_back();
+      return "not following: " + reason;
+    }
     case MemberState::Locked:
       return "locked";
     case MemberState::OutOfStep:
@@ -173,4 +184,16 @@ SliderSteps SliderStepsOf(const TEqualizerDocument& doc) {
   SliderSteps steps{};
   for (int slot = 1; slot <= kSliderCount; ++slot) steps[slot - 1] = doc.SliderSteps(slot);
   return steps;
+}
+
+std::vector<std::string> FilterDifferences(const TEqualizerDocument& from,
+                                           const TEqualizerDocument& to) {
+  std::vector<std::string> lines;
+  if (from.HighPassIndex != to.HighPassIndex)
+    lines.push_back("high pass " + HighPassLabel(from.HighPassIndex) + " \u2192 " +
+                    HighPassLabel(to.HighPassIndex));
+  if (from.LowPassIndex != to.LowPassIndex)
+    lines.push_back("low pass " + LowPassLabel(from.LowPassIndex) + " \u2192 " +
+                    LowPassLabel(to.LowPassIndex));
+  return lines;
 }

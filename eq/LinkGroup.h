@@ -27,7 +27,9 @@ struct LinkFollows {
 // Slider positions in steps, by slot − 1: the 29 bands, then the gain.
 using SliderSteps = std::array<int, kSliderCount>;
 
-enum class MemberState { Following, Pending, NotFollowing, Locked, OutOfStep };
+// Unchecked: a kept group's member whose unit has not been compared with
+// its offsets yet; nothing moves it, and it reads "pending".
+enum class MemberState { Following, Pending, NotFollowing, Locked, OutOfStep, Unchecked };
 
 struct LinkMember {
   int address = 0;
@@ -56,13 +58,15 @@ class LinkGroup {
   void JoinKeepingDifferences(const std::vector<std::pair<int, SliderSteps>>& curves);
   // Joins the members on one curve (the chosen member's): offsets zero.
   void JoinCopying(const std::vector<int>& addresses, const SliderSteps& curve);
-  // Joins the members with their saved offsets; the group's curve comes
-  // from the first member whose curve is known (`Adopt`).
+  // Joins the members with their saved offsets, each unchecked until its
+  // unit's curve is compared (`Compare`).
   void JoinWithOffsets(const std::vector<std::pair<int, SliderSteps>>& offsets);
-  // Takes a member's curve as it is on its device: the first one known
-  // sets the group's curve; a later one that does not match its offsets is
-  // out of step. False when it was out of step.
-  bool Adopt(int address, const SliderSteps& curve, int range);
+  // Compares a member's curve as its unit has it now: the first one known
+  // sets the group's curve; one that does not match its offsets is out of
+  // step, one that does follows again (an unchecked member, or one whose
+  // unit had gone). A member out of step stays so until it is resynced.
+  // False when it is out of step.
+  bool Compare(int address, const SliderSteps& curve, int range);
   void Leave(int address);
 
   // What the group means the member to hold, and what it can hold within
@@ -87,8 +91,8 @@ class LinkGroup {
   // A member's own device curve becomes its offset from the group's (the
   // operator's "Read Device and Keep Its Offset").
   void KeepOffset(int address, const SliderSteps& curve);
-  // "following", "pending", "clamped (n bands)", "not following: <reason>",
-  // "locked", "out of step".
+  // "following", "pending", "clamped (n bands)", "not following: <reason>"
+  // (the reason without its closing full stop), "locked", "out of step".
   std::string StateText(int address, int range) const;
 
  private:
@@ -105,3 +109,6 @@ class LinkGroup {
 // ("band 8 (125 Hz) +3.0 dB → +1.5 dB", "gain 0.0 dB → −2.0 dB").
 std::vector<std::string> CurveDifferences(const SliderSteps& from, const SliderSteps& to);
 SliderSteps SliderStepsOf(const TEqualizerDocument& doc);
+// The filters' differences, as phrases ("high pass OUT \u2192 40 Hz").
+std::vector<std::string> FilterDifferences(const TEqualizerDocument& from,
+                                           const TEqualizerDocument& to);

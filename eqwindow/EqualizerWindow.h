@@ -112,9 +112,15 @@ class EqualizerWindow {
   // its index), or clicked Mute or Bypass.
   std::function<void(bool highPass, int index)> OnFilterChosen;
   std::function<void(bool bypass, bool on)> OnSwitchClicked;
-  // Set by the frame: a linked send of this window failed (the device's or
-  // the engine's reason); no box was shown for it.
+  // Set by the frame: a linked send of this window failed, or the window
+  // lost its device (the device's or the engine's reason).
   std::function<void(const std::string& reason)> OnLinkedSendFailed;
+  // Set by the frame: the window took its device's curve as a new base
+  // (its address chosen, a preset recalled, the device read again).
+  std::function<void()> OnUnitRead;
+  // Set by the frame: Lock was ticked or unticked (by the operator or the
+  // device's data).
+  std::function<void(bool locked)> OnLockSwitched;
   // Moves a slider as the link asks: shown, kept in the history, and sent
   // to the device without a box on failure.
   virtual void ApplyLinkedSteps(int /*slot*/, int /*steps*/) {}

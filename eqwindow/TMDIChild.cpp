@@ -445,7 +445,10 @@ void TMDIChild::ConnectHandlers() {
 
   // Check boxes: a state change from the program runs the handler too.
   connect(Mute, &QCheckBox::toggled, this, [this](bool) { MuteClick(); });
-  connect(Lock, &QCheckBox::toggled, this, [this](bool) { LockClick(); });
+  connect(Lock, &QCheckBox::toggled, this, [this](bool on) {
+    LockClick();
+    if (OnLockSwitched) OnLockSwitched(on);
+  });
   connect(Bypass, &QCheckBox::toggled, this, [this](bool) { BypassClick(); });
   // The operator's own clicks (not the device's data) reach the link.
   connect(Mute, &QCheckBox::clicked, this, [this](bool on) {

@@ -374,6 +374,8 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   void HistoryAfterFailure();
   void HistoryLinkFailed();
   std::optional<CurveState> HistoryCurveBeforeData() const;
+  // Whether the data coming is a new base (an address or preset chosen).
+  bool HistoryTakesBase() const;
   void HistoryDataReceived(const std::optional<CurveState>& shown);
 
   // The fit (TMDIChildMeasurement.cpp): run once the line is free.

@@ -149,7 +149,7 @@ void TMDIChild::QueueRequest(DeviceRequest request) {
                succeeded = std::move(request.succeeded)](const LineOutcome& outcome) {
     if (!window || window->requestEpoch_ != epoch) return;
     if (changesCurve) window->CountCurveRequests(slot, -1);
-    if (quiet && !outcome.succeeded && window->OnLinkedSendFailed)
+    if ((quiet || outcome.linkFailed) && !outcome.succeeded && window->OnLinkedSendFailed)
       window->OnLinkedSendFailed(OutcomeFailure(outcome, false));
     if (!outcome.started) {
       if (refused) refused();
@@ -707,7 +707,9 @@ void TMDIChild::AllDataReceived() {
   // when connecting): a later activation must read back that preset, not
   // one chosen before the connection.
   RequestedPreset = SEPresetNumber->value();
+  const bool newBase = HistoryTakesBase();
   HistoryDataReceived(historyCurve);
+  if (newBase && OnUnitRead) OnUnitRead();
 }
 
 // --- Keyboard shortcuts -----------------------------------------------------

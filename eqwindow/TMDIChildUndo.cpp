@@ -415,6 +415,8 @@ void TMDIChild::HistoryLinkFailed() {
                            MessageIcon::Error);
 }
 
+bool TMDIChild::HistoryTakesBase() const { return undo_->resetOnData; }
+
 std::optional<CurveState> TMDIChild::HistoryCurveBeforeData() const {
   if (!undo_->syncing) return std::nullopt;
   return CurveOf(Doc);

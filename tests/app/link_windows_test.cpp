@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTableWidget>
@@ -16,6 +17,7 @@
 
 #include "app/BusWindow.h"
 #include "app/LinkController.h"
+#include "app/LinkJoinDlg.h"
 #include "app/LinkWindowsDlg.h"
 #include "app/ResponsePanel.h"
 #include "controls/TzkTrackBar.h"
@@ -61,11 +63,12 @@ class LinkWindowsTest : public QObject, public WindowFixture {
       for (int row = 0; row < 3; ++row) dialog->WindowList->item(row)->setCheckState(Qt::Checked);
       QVERIFY(dialog->CBBands->isChecked() && !dialog->CBFilters->isChecked());
       OnNextModal([&](QWidget* question) {
-        auto* box = qobject_cast<QMessageBox*>(question);
-        QVERIFY(box);
-        asked = box->detailedText();
-        for (QAbstractButton* b : box->buttons())
-          if (b->text() == "Keep Differences") b->click();
+        auto* join = qobject_cast<TLinkJoinDlg*>(question);
+        QVERIFY(join);
+        asked = join->DetailsBox->toPlainText();
+        QCOMPARE(join->ChoiceList->item(0)->text(), QString("Keep Differences"));
+        join->ChoiceList->setCurrentRow(0);
+        QTest::mouseClick(join->OKBtn, Qt::LeftButton);
       });
       QTest::mouseClick(dialog->OKBtn, Qt::LeftButton);
     });
@@ -121,16 +124,19 @@ class LinkWindowsTest : public QObject, public WindowFixture {
     QVERIFY(WaitIdle());
     QCOMPARE(DeviceBand(4, 1), -6);
 
-    // A locked member is not moved; the others are.
+    // A locked member says so at once, and is not moved; the others are.
     right->Lock->click();
+    QCOMPARE(Frame().Links().LinkText(3), QString("Group 1: locked"));
     QVERIFY(WaitIdle());
     left->SliderOfSlot(8)->SetPosition(4);
     QCOMPARE(right->SliderOfSlot(8)->Position(), 12);
     QCOMPARE(fill->SliderOfSlot(8)->Position(), 4);
-    QCOMPARE(Frame().Links().LinkText(3), QString("Group 1: locked"));
-    // Unlocked and resynced through the real question: it takes the
-    // group's value with its offset.
+    // Unlocked: at once out of step, as it missed that move; resynced
+    // through the real question, it takes the group's value with its
+    // offset.
     right->Lock->click();
+    QCOMPARE(Frame().Links().LinkText(3), QString("Group 1: out of step"));
+    QCOMPARE(right->LinkPanel->text(), QString("Group 1: out of step"));
     QVERIFY(WaitIdle());
     QVERIFY(right->Resync1->isEnabled());
     OnNextModal([](QWidget* modal) {
@@ -146,14 +152,36 @@ class LinkWindowsTest : public QObject, public WindowFixture {
     QTRY_COMPARE(Frame().Links().LinkText(3), QString("Group 1: following"));
 
     // A member that stops answering is marked, without a box, and the
-    // others go on.
+    // others go on. Its window lets go of the unit but stays the member's:
+    // its group and state shown, Unlink and Resync offered.
     sim->Ok("fault 4 absent");
     left->SliderOfSlot(8)->SetPosition(6);
-    QTRY_VERIFY_WITH_TIMEOUT(Frame().Links().LinkText(4).contains("not following: "), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(Frame().Links().LinkText(4),
+                              QString("Group 1: not following: ORB Not Found"), 10000);
     left->SliderOfSlot(8)->SetPosition(8);
     QVERIFY(WaitIdle());
     QCOMPARE(DeviceBand(1, 8), 8);
     for (const auto& box : messages->shown) QVERIFY2(box.caption != "Error", box.text.c_str());
+    QTRY_COMPARE(fill->LinkPanel->text(), QString("Group 1: not following: ORB Not Found"));
+    QVERIFY(fill->LinkPanel->isVisible() && fill->Unlink1->isEnabled() &&
+            fill->Resync1->isEnabled());
+    // The unit answers again: Resync reads it, finds it missed the moves,
+    // and asks; it takes the group's values.
+    sim->Ok("fault 4 clear");
+    bool resyncAsked = false;
+    OnNextModal([&](QWidget* modal) {
+      auto* box = qobject_cast<QMessageBox*>(modal);
+      QVERIFY(box && box->windowTitle() == "Resync");
+      resyncAsked = box->text().contains("is out of step");
+      for (QAbstractButton* b : box->buttons())
+        if (b->text() == "Send Group Values") b->click();
+    });
+    fill->Resync1->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(resyncAsked, 10000);
+    QCOMPARE(fill->SliderOfSlot(8)->Position(), 8);
+    QVERIFY(WaitIdle());
+    QCOMPARE(DeviceBand(4, 8), 8);
+    QTRY_COMPARE(Frame().Links().LinkText(4), QString("Group 1: following"));
 
     // Kept in the settings file with the offsets.
     const std::vector<StoredGroup> kept = LoadGroups(Frame().SettingsPath());
@@ -172,22 +200,40 @@ class LinkWindowsTest : public QObject, public WindowFixture {
       zeros += slot > 1 ? ",0" : "0";
       raisedBand8 += std::string(slot > 1 ? "," : "") + (slot == 8 ? "4" : "0");
     }
-    StartProgram("1,3,4", true,
-                 "[Group 2]\nName=STACKS\nFollows=Bands,Filters,MuteBypass\nMembers=1,3,4\nOffsets 1=" + zeros + "\nOffsets 3=" + raisedBand8 + "\n[Bus]\nDevice 3=RIGHT\n");
+    // Units that keep their moves in the preset, the other kind of unit.
+    simOptions = {"--store-moves"};
+    StartProgram(
+        "1,3,4,5", true,
+        "[Group 2]\nName=STACKS\nFollows=Bands,Filters,MuteBypass\nMembers=1,3,4,5\nOffsets 1=" +
+            zeros + "\nOffsets 3=" + raisedBand8 + "\nOffsets 5=" + zeros +
+            "\n[Bus]\nDevice 3=RIGHT\n");
     TEqualizerDocument raised;
     raised.BandSteps[7] = 4;
     QVERIFY(SeedDevice(3, 1, raised));
+    // Unit 5 was changed while the program was closed.
+    TEqualizerDocument changed;
+    changed.BandSteps[1] = 6;
+    QVERIFY(SeedDevice(5, 1, changed));
+    // Not compared with its unit yet: not said to follow.
+    QCOMPARE(Frame().Links().LinkText(5), QString("STACKS: pending"));
     TMDIChild* left = WindowOn(1);
     TMDIChild* right = WindowOn(3);
     TMDIChild* fill = WindowOn(4);
-    QVERIFY(left && right && fill);
+    TMDIChild* sub = WindowOn(5);
+    QVERIFY(left && right && fill && sub);
+    // Compared on connecting, before the group moves anything.
+    QCOMPARE(Frame().Links().LinkText(5), QString("STACKS: out of step"));
+    QCOMPARE(Frame().Links().LinkText(3), QString("STACKS: following"));
+    Frames();
     // Address 4 has no offsets kept: it waits for a resync; 3 follows with
     // its kept offset.
     left->SliderOfSlot(8)->SetPosition(2);
     QCOMPARE(right->SliderOfSlot(8)->Position(), 6);
     QCOMPARE(fill->SliderOfSlot(8)->Position(), 0);
+    QCOMPARE(sub->SliderOfSlot(8)->Position(), 0);
     QCOMPARE(Frame().Links().LinkText(4), QString("STACKS: out of step"));
     QTRY_COMPARE(Frame().Links().LinkText(3), QString("STACKS: following"));
+    QVERIFY2(!SettledFrames().contains(QRegularExpression("\\b5:")), "the changed unit was moved");
 
     // Filters and Mute follow as they are (the member out of step does
     // not).
@@ -235,7 +281,7 @@ class LinkWindowsTest : public QObject, public WindowFixture {
     // Copy from the right window: the left one takes its curve, one
     // TRANSMIT_ALL_DATA, and the right device hears nothing.
     Frame().Links().AskJoin = [&](const QString&, const QString&, const QStringList& answers) {
-      return answers.indexOf("Copy from " + right->Caption());
+      return answers.indexOf("Copy from " + right->Caption() + " (address 3)");
     };
     QVERIFY(Frame().Links().Link({left, right}, LinkMode::Relative, {}));
     QCOMPARE(left->SliderOfSlot(8)->Position(), 10);
@@ -255,6 +301,47 @@ class LinkWindowsTest : public QObject, public WindowFixture {
     QCOMPARE(left->SliderOfSlot(8)->Position(), 11);
     QCOMPARE(right->SliderOfSlot(8)->Position(), 12);
     QCOMPARE(LoadGroups(Frame().SettingsPath()).at(0).offsets.at(3)[7], 1);
+  }
+
+  // The question when the curves differ, through the real dialog with four
+  // windows: every choice names its window, distinct; an absolute group is
+  // not offered to keep differences; filter differences are listed when
+  // Filters follow, and the copy (from the third) takes them too.
+  void theJoinQuestionNamesEveryWindow() {
+    StartProgram("1,2,3,4");
+    TEqualizerDocument louder, filtered;
+    louder.BandSteps[7] = 10;
+    filtered.HighPassIndex = 7;
+    QVERIFY(SeedDevice(2, 1, louder));
+    QVERIFY(SeedDevice(3, 1, filtered));
+    std::vector<TMDIChild*> windows;
+    for (int address = 1; address <= 4; ++address) windows.push_back(WindowOn(address));
+    for (TMDIChild* w : windows) QVERIFY(w);
+    QStringList choices, expected;
+    QString details;
+    OnNextModal([&](QWidget* modal) {
+      auto* join = qobject_cast<TLinkJoinDlg*>(modal);
+      QVERIFY(join);
+      for (int row = 0; row < join->ChoiceList->count(); ++row)
+        choices << join->ChoiceList->item(row)->text();
+      details = join->DetailsBox->toPlainText();
+      join->ChoiceList->setCurrentRow(2);
+      QTest::mouseClick(join->OKBtn, Qt::LeftButton);
+    });
+    QVERIFY(Frame().Links().Link({windows.begin(), windows.end()}, LinkMode::Absolute, {true, true, false}));
+    for (TMDIChild* w : windows)
+      expected << QString("Copy from %1 (address %2)").arg(w->Caption()).arg(w->DeviceAddress());
+    QCOMPARE(choices, expected);
+    QVERIFY2(details.contains(QString::fromUtf8("high pass OUT \u2192 40 Hz")), qPrintable(details));
+    QVERIFY2(details.contains(QString::fromUtf8("band 8 (125 Hz) 0.0 dB \u2192 +5.0 dB")), qPrintable(details));
+    for (TMDIChild* w : windows) {
+      QCOMPARE(w->SliderOfSlot(8)->Position(), 0);
+      QCOMPARE(w->CBHighPass->currentIndex(), 7);
+    }
+    QVERIFY(WaitIdle());
+    QCOMPARE(pa422::BlockByte(DeviceBlock(4, 0), all::kHighPass),
+             pa422::BlockByte(DeviceBlock(3, 0), all::kHighPass));
+    QCOMPARE(DeviceBand(2, 8), 0);
   }
 };
 

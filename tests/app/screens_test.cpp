@@ -8,23 +8,24 @@
 #include <QComboBox>
 #include <QDir>
 #include <QDockWidget>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QSpinBox>
+#include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPaintEngine>
+#include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScreen>
-#include <QHeaderView>
-#include <QLabel>
-#include <QProgressBar>
+#include <QScrollBar>
+#include <QSpinBox>
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
-#include <QScrollBar>
 #include <QTableWidget>
 #include <QTest>
 #include <QToolButton>
@@ -37,9 +38,10 @@
 #include "app/ComPortDlg.h"
 #include "app/ComSelectForm.h"
 #include "app/FormSupport.h"
+#include "app/LinkJoinDlg.h"
+#include "app/LinkWindowsDlg.h"
 #include "app/OptionsDlg.h"
 #include "app/ResponsePanel.h"
-#include "app/LinkWindowsDlg.h"
 #include "app/ScanBusDlg.h"
 #include "app/SnapshotOptionsDlg.h"
 #include "app/TApplication.h"
@@ -571,6 +573,41 @@ class ScreensTest : public QObject {
       SaveScreen(*d, d->windowTitle().replace(' ', '-'));
       d->hide();
     }
+  }
+
+  // The Link Windows question with four windows (a long caption among
+  // them): every choice a row of its own and whole, nothing overlapping.
+  void linkQuestionShowsEveryChoiceWhole() {
+    StartStretched();
+    QStringList answers{"Keep Differences"};
+    for (const char* w : {"NONAME1 (address 1)", "NONAME2 (address 2)", "NONAME3 (address 3)",
+                             "FRONT OF HOUSE LEFT STACK.V95 (address 240)"})
+      answers << QString("Copy from ") + w;
+    TLinkJoinDlg d("The windows' curves differ. Keep the differences as each window's offsets, or "
+                   "copy one window's curve to the others?",
+                   QString("NONAME2 (address 2) differs from NONAME1 (address 1):\n").repeated(3),
+                   answers, &Frame());
+    d.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&d));
+    QVERIFY(QGuiApplication::primaryScreen()->availableGeometry().contains(d.frameGeometry()));
+    const QList<QWidget*> controls = {d.QuestionLabel, d.ChoicesLabel, d.ChoiceList, d.DetailsLabel,
+                                      d.DetailsBox,    d.OKBtn,        d.CancelBtn};
+    for (QWidget* c : controls) {
+      QVERIFY2(d.rect().contains(RectIn(*c, d)), qPrintable(c->accessibleName()));
+      for (QWidget* other : controls)
+        QVERIFY2(c == other || !RectIn(*c, d).intersects(RectIn(*other, d)),
+                 qPrintable(c->accessibleName() + " over " + other->accessibleName()));
+    }
+    for (QPushButton* b : {d.OKBtn, d.CancelBtn})
+      QVERIFY2(b->width() > b->fontMetrics().horizontalAdvance(b->text()), qPrintable(b->text()));
+    QVERIFY(d.QuestionLabel->heightForWidth(d.QuestionLabel->width()) <= d.QuestionLabel->height());
+    for (int row = 0; row < d.ChoiceList->count(); ++row) {
+      const QRect shown = d.ChoiceList->visualItemRect(d.ChoiceList->item(row));
+      const QString text = d.ChoiceList->item(row)->text();
+      QVERIFY2(d.ChoiceList->viewport()->rect().contains(shown), qPrintable(text));
+      QVERIFY2(shown.width() > d.ChoiceList->fontMetrics().horizontalAdvance(text), qPrintable(text));
+    }
+    SaveScreen(d, "Link-Windows-question");
   }
 
   void menusShowEveryItemWhole() {

@@ -73,19 +73,22 @@ TEST(LinkGroup, SavedOffsetsAreCheckedAgainstTheDevicesAndResynced) {
   SliderSteps offsets = Flat();
   offsets[3] = 4;
   group.JoinWithOffsets({{1, Flat()}, {2, offsets}});
+  EXPECT_EQ(group.StateText(2, kRange), "pending");  // not compared with its unit yet
   SliderSteps left = Flat(2);
-  EXPECT_TRUE(group.Adopt(1, left, kRange));  // sets the group's curve
+  EXPECT_TRUE(group.Compare(1, left, kRange));  // sets the group's curve
   SliderSteps right = left;
   right[3] += 4;
-  EXPECT_TRUE(group.Adopt(2, right, kRange));
+  // A unit that went away comes back as it was: it follows again.
+  group.SetState(2, MemberState::NotFollowing, "ORB Not Found.");
+  EXPECT_EQ(group.StateText(2, kRange), "not following: ORB Not Found");
+  EXPECT_TRUE(group.Compare(2, right, kRange));
   right[3] += 1;
-  EXPECT_FALSE(group.Adopt(2, right, kRange));
+  EXPECT_FALSE(group.Compare(2, right, kRange));
+  EXPECT_FALSE(group.Compare(2, left, kRange));  // out of step until resynced
   EXPECT_EQ(group.StateText(2, kRange), "out of step");
   group.KeepOffset(2, right);
   EXPECT_EQ(group.Member(2)->offsets[3], 5);
   EXPECT_EQ(group.StateText(2, kRange), "following");
-  group.SetState(2, MemberState::NotFollowing, "ORB Not Found.");
-  EXPECT_EQ(group.StateText(2, kRange), "not following: ORB Not Found.");
 
   EXPECT_EQ(CurveDifferences(Flat(), right)[3], "band 4 (50 Hz) 0.0 dB \u2192 +3.5 dB");
   EXPECT_EQ(CurveDifferences(Flat(), right).back(), "gain 0.0 dB \u2192 +1.0 dB");
