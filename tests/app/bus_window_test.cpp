@@ -5,8 +5,11 @@
 // dialog, compared (a verdict per row, the differences on demand),
 // recalled once confirmed (the device's open window reads it again), and a
 // later change in the window is shown.
+#include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QRadioButton>
 #include <QLabel>
 #include <QPushButton>
@@ -21,6 +24,16 @@
 #include "controls/StatusPanelAccessible.h"
 #include "controls/TzkTrackBarAccessible.h"
 #include "tests/eqwindow/WindowFixture.h"
+
+namespace {
+// What screen readers were told of one widget's name.
+QObject* g_watched = nullptr;
+QStringList g_heard;
+void RecordNameChange(QAccessibleEvent* event) {
+  if (event->type() == QAccessible::NameChanged && event->object() == g_watched)
+    g_heard << event->accessibleInterface()->text(QAccessible::Name);
+}
+}  // namespace
 
 class BusWindowTest : public QObject, public WindowFixture {
   Q_OBJECT
@@ -65,9 +78,22 @@ class BusWindowTest : public QObject, public WindowFixture {
     const std::string folder = *dir / "backups";
     bus->RunFolderDialog = [&folder] { return QString::fromStdString(folder); };
     QVERIFY(!bus->BackUpBtn->isEnabled());
+    // Screen readers read the status line itself, and hear each change.
+    QAccessibleInterface* status = QAccessible::queryAccessibleInterface(bus->StatusLabel);
+    QVERIFY(status);
+    QCOMPARE(status->text(QAccessible::Name), bus->StatusLabel->text());
+    const bool wasActive = QAccessible::isActive();
+    QAccessible::setActive(true);  // as a bridge would; offscreen has none
+    g_watched = bus->StatusLabel;
+    g_heard.clear();
+    const QAccessible::UpdateHandler previous = QAccessible::installUpdateHandler(RecordNameChange);
     bus->Table->selectAll();
     bus->BackUpBtn->click();
     QTRY_VERIFY_WITH_TIMEOUT(!bus->Backup().Running(), 15000);
+    QAccessible::installUpdateHandler(previous);
+    QAccessible::setActive(wasActive);
+    QVERIFY2(!g_heard.isEmpty() && g_heard.back() == bus->StatusLabel->text(),
+             qPrintable(g_heard.join(" | ")));
     QVERIFY(std::filesystem::exists(folder + "/addr-001/manifest.json"));
     QVERIFY(std::filesystem::exists(folder + "/addr-001/preset-8.V95"));
     QVERIFY(!std::filesystem::exists(folder + "/addr-003"));
@@ -171,6 +197,31 @@ class BusWindowTest : public QObject, public WindowFixture {
     QVERIFY(std::filesystem::exists(folder + "/addr-002/preset-8.V95"));
     QCOMPARE(Cell(*bus, 1, BusWindow::SnapshotColumn), QString("captured"));
 
+    // The platform dialog opens beside the last folder with it selected,
+    // can make folders, and takes a name that does not exist yet.
+    bus->RunFolderDialog = nullptr;
+    QString start;
+    QStringList selected;
+    bool readOnly = true;
+    OnNextModal([&](QWidget* modal) {
+      if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+        start = dialog->directory().absolutePath();
+        selected = dialog->selectedFiles();
+        readOnly = dialog->testOption(QFileDialog::ReadOnly);
+        dialog->selectFile("new show");
+        dialog->accept();
+      }
+      modal->close();
+    });
+    bus->RecallBtn->click();
+    QCOMPARE(start, QFileInfo(QString::fromStdString(folder)).absolutePath());
+    QCOMPARE(selected, QStringList{QString::fromStdString(folder)});
+    QVERIFY(!readOnly);
+    QCOMPARE(messages->shown.back().caption, std::string("Recall Snapshot Error"));
+    QVERIFY2(messages->shown.back().text.find(*dir / "new show") != std::string::npos,
+             messages->shown.back().text.c_str());
+    bus->RunFolderDialog = [&folder] { return QString::fromStdString(folder); };
+
     // A visitor's preset on device 1: it differs, device 2 matches.
     TEqualizerDocument moved;
     moved.BandSteps[7] = 6;
@@ -200,9 +251,13 @@ class BusWindowTest : public QObject, public WindowFixture {
     messages->answers = {false};
     bus->RecallBtn->click();
     QCOMPARE(messages->shown.back().caption, std::string("Recall Snapshot"));
-    QVERIFY2(messages->shown.back().text.find("stored presets 1-8; Mute and Bypass left as they are") !=
-                 std::string::npos,
-             messages->shown.back().text.c_str());
+    // Names are left as they are: no rename is announced.
+    const std::string& question = messages->shown.back().text;
+    QVERIFY2(question.find("address 1: working settings of preset") != std::string::npos &&
+                 question.find("stored presets 1-8; Mute and Bypass left as they are") !=
+                     std::string::npos &&
+                 question.find("device name") == std::string::npos,
+             question.c_str());
     QTest::qWait(50);
     QCOMPARE(Frames(), QString());
     messages->answers = {true};
