@@ -502,9 +502,10 @@ void BusWindow::ShowScanState() {
 
 void BusWindow::ShowStatus(const QString& text, const std::string& details) {
   StatusLabel->setText(text);
-  // Setting the name announces the change (a name-changed event).
-  StatusLabel->setAccessibleName(text);
   Progress->setAccessibleDescription(text + QString::fromStdString(details));
+  // Its name is the line: a new name is announced (Qt sends the
+  // name-changed event), and the label's own text then sends none.
+  StatusLabel->setAccessibleName(text);
 }
 
 void BusWindow::ScanFinished(bool stopped) {
