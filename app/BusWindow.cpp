@@ -1,7 +1,9 @@
 #include "app/BusWindow.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -15,6 +17,7 @@
 
 #include "app/ScanBusDlg.h"
 #include "controls/ApplicationHint.h"
+#include "controls/ToolkitDialogs.h"
 #include "controls/zkScale.h"
 #include "eqwindow/OperatorMessages.h"
 #include "settings/BusSettings.h"
@@ -114,7 +117,9 @@ BusWindow::BusWindow(LineQueue& line, OperatorMessages& messages, std::string se
   connect(Table, &QTableWidget::cellDoubleClicked, this, [this] { OpenCurrentDevice(); });
   connect(Table, &QTableWidget::itemSelectionChanged, this, [this] { EnableButtons(); });
   StatusLabel = new QLabel(this);
-  StatusLabel->setAccessibleName("Bus status");
+  // Its name is the line itself (ShowStatus), so that screen readers read
+  // and announce it; this says what it is.
+  StatusLabel->setAccessibleDescription("Bus status");
   StatusLabel->setWordWrap(true);
   StatusLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
@@ -161,8 +166,8 @@ BusWindow::BusWindow(LineQueue& line, OperatorMessages& messages, std::string se
   const FormScale scale = ScaleFormToScreen(*this);
   for (int c = 0; c < ColumnCount - 1; ++c) Table->setColumnWidth(c, scale.Of(kColumnWidths[c]));
   createdSize_ = size();
-  StatusLabel->setText(Table->rowCount() ? "The devices of the last scan, not asked since. Scan to ask them."
-                                         : "No scan yet: Scan asks which devices answer.");
+  ShowStatus(Table->rowCount() ? "The devices of the last scan, not asked since. Scan to ask them."
+                               : "No scan yet: Scan asks which devices answer.");
 }
 
 BusWindow::~BusWindow() { line_.Unsubscribe(lineEvents_); }
@@ -319,8 +324,49 @@ std::vector<DevicePresetReader::Target> BusWindow::ChooseTargets(const QString& 
   return targets;
 }
 
+namespace {
+// The folder chosen last, for the next choice in this session: backups and
+// snapshots of one installation go side by side.
+QString& LastFolder() {
+  static QString folder;
+  return folder;
+}
+
+// A folder dialog that also takes a name that does not exist yet (a new
+// snapshot's folder, typed in) where its parent does: the folder is made
+// when something is written to it. The widget dialog alone refuses it.
+class FolderDialog : public QFileDialog {
+ public:
+  using QFileDialog::QFileDialog;
+  void accept() override {
+    const QStringList files = selectedFiles();
+    if (files.size() == 1) {
+      const QFileInfo chosen(files.front());
+      if (!chosen.exists() && chosen.dir().exists()) return QDialog::accept();
+    }
+    QFileDialog::accept();
+  }
+};
+}  // namespace
+
 QString BusWindow::ChooseFolder(const QString& title) {
-  return RunFolderDialog ? RunFolderDialog() : QFileDialog::getExistingDirectory(this, title);
+  QString folder;
+  if (RunFolderDialog) {
+    folder = RunFolderDialog();
+  } else {
+    // Opened beside the last folder, with it selected; folders can be
+    // made in it (it is not read-only).
+    const QFileInfo last(LastFolder());
+    FolderDialog dialog(this, title, LastFolder().isEmpty() ? QString() : last.absolutePath());
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (!LastFolder().isEmpty()) dialog.selectFile(last.fileName());
+    FitToolkitDialog(dialog, kFileDialogDesignSize);
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+      folder = dialog.selectedFiles().front();
+  }
+  if (!folder.isEmpty()) LastFolder() = QFileInfo(folder).absoluteFilePath();
+  return folder;
 }
 
 void BusWindow::RestoreClick() {
@@ -457,6 +503,9 @@ void BusWindow::ShowScanState() {
 void BusWindow::ShowStatus(const QString& text, const std::string& details) {
   StatusLabel->setText(text);
   Progress->setAccessibleDescription(text + QString::fromStdString(details));
+  // Its name is the line: a new name is announced (Qt sends the
+  // name-changed event), and the label's own text then sends none.
+  StatusLabel->setAccessibleName(text);
 }
 
 void BusWindow::ScanFinished(bool stopped) {

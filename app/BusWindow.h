@@ -146,7 +146,8 @@ class BusWindow : public QWidget {
   // folder the operator chooses (empty on Cancel).
   std::vector<DevicePresetReader::Target> ChooseTargets(const QString& title);
   // A folder the operator chooses (RunFolderDialog, else the platform's
-  // dialog); empty on Cancel.
+  // dialog, opened at the last folder chosen, where folders can be made and
+  // a new name typed in); empty on Cancel.
   QString ChooseFolder(const QString& title);
   // Scan and Back Up while nothing runs, Stop while something does.
   void EnableButtons();

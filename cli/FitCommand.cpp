@@ -139,6 +139,6 @@ int FitCommand(const std::vector<std::string>& rawArgs) {
     std::cout << line;
   }
   std::cout << "level offset " << Num(fit.levelOffsetDb) << " dB, error " << Num(fit.rmsErrorDb) << " dB RMS, "
-            << Num(fit.maxErrorDb) << " dB largest, target " << target.Description() << "\n";
+            << Num(fit.maxErrorDb) << " dB largest, target " << target.Words() << "\n";
   return 0;
 }

@@ -66,7 +66,8 @@ int PortsCommand(const std::vector<std::string>& rawArgs) {
       const std::string description = p.kind == "network" ? "network serial line" : p.Description();
       json += std::string(i ? ",\n " : "\n ") + "{\"port\": " +
               (rows[i].port ? std::to_string(rows[i].port) : "null") + ", \"device\": " + JsonString(p.device) +
-              ", \"description\": " + JsonString(description) + ", \"manufacturer\": " + JsonOrNull(p.manufacturer) +
+              ", \"description\": " + JsonTextString(description) +
+              ", \"manufacturer\": " + (p.manufacturer.empty() ? "null" : JsonTextString(p.manufacturer)) +
               ", \"serial\": " + JsonOrNull(p.serial) + ", \"vid\": " + JsonOrNull(p.vid) +
               ", \"pid\": " + JsonOrNull(p.pid) + ", \"location\": " + JsonOrNull(p.location) +
               ", \"byId\": " + JsonOrNull(p.byId) + ", \"byPath\": " + JsonOrNull(p.byPath) +

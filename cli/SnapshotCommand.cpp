@@ -68,9 +68,9 @@ std::string VerdictsJson(const std::vector<SnapshotVerdict>& verdicts) {
   for (size_t i = 0; i < verdicts.size(); ++i) {
     const SnapshotVerdict& v = verdicts[i];
     json += i ? ",\n " : "\n ";
-    json += "{\"address\": " + std::to_string(v.address) + ", \"verdict\": " + JsonString(v.verdict) +
+    json += "{\"address\": " + std::to_string(v.address) + ", \"verdict\": " + JsonTextString(v.verdict) +
             ", \"differences\": [";
-    for (size_t k = 0; k < v.differences.size(); ++k) json += (k ? ", " : "") + JsonString(v.differences[k]);
+    for (size_t k = 0; k < v.differences.size(); ++k) json += (k ? ", " : "") + JsonTextString(v.differences[k]);
     json += "]}";
   }
   return json + (verdicts.empty() ? "]\n" : "\n]\n");

@@ -103,7 +103,8 @@ void Apply(const EditStep& step, const CurveState& parts, WindowEditState& state
 
 void EditHistory::Record(EditKind kind, int slot, const std::string& label, const CurveState& before,
                          const CurveState& after, int64_t nowMs,
-                         const std::pair<std::string, std::string>& captions) {
+                         const std::pair<std::string, std::string>& captions,
+                         const std::optional<EditStep::LevelOffset>& levelOffset) {
   if (open_ && position_ == steps_.size() && !steps_.empty()) {
     EditStep& last = steps_.back();
     if (Gesture(kind) && last.kind == kind && last.slot == slot && nowMs - last.lastMs < kGestureMs &&
@@ -131,6 +132,7 @@ void EditHistory::Record(EditKind kind, int slot, const std::string& label, cons
   step.lastMs = nowMs;
   step.captionBefore = captions.first;
   step.captionAfter = captions.second;
+  step.levelOffset = levelOffset;
   steps_.push_back(std::move(step));
   if (steps_.size() > kMaxSteps) steps_.pop_front();
   position_ = steps_.size();

@@ -81,6 +81,14 @@ struct EditStep {
   // the window anew (an opened file); both empty when it kept its caption.
   std::string captionBefore;
   std::string captionAfter;
+  // A fit's step: the level offset of the measurement it was made for
+  // (`measurement` tells which) before and after it; none is the mean
+  // alignment. Undo and redo lay the measurement where it was.
+  struct LevelOffset {
+    unsigned measurement = 0;
+    std::optional<double> before, after;
+  };
+  std::optional<LevelOffset> levelOffset;
   // Whether undoing or redoing it changes the whole curve (the device then
   // takes the whole curve in one transmit).
   bool Whole() const { return kind == EditKind::WholeCurve || kind == EditKind::SwapAB; }
@@ -103,7 +111,8 @@ class EditHistory {
   // been redone.
   void Record(EditKind kind, int slot, const std::string& label, const CurveState& before,
               const CurveState& after, int64_t nowMs,
-              const std::pair<std::string, std::string>& captions = {});
+              const std::pair<std::string, std::string>& captions = {},
+              const std::optional<EditStep::LevelOffset>& levelOffset = {});
   // The next edit starts a step of its own, whatever it is.
   void EndGesture() { open_ = false; }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <optional>
@@ -173,9 +174,10 @@ Measurement ParseMeasurement(const std::string& text, const std::string& name) {
   return m;
 }
 
+// Refusals name the file as it was given: a bare name would not tell
+// /dev/zero from ./zero, nor one folder from another of the same name.
 Measurement ReadMeasurementFile(const std::string& path) {
-  const std::string name = BaseName(path);
-  return ParseMeasurement(ReadWhole(path, name), name);
+  return ParseMeasurement(ReadWhole(path, path), path);
 }
 
 // --- Target curves ------------------------------------------------------------
@@ -232,8 +234,28 @@ TargetCurve TargetCurve::FromSpec(const std::string& spec) {
       throw MeasurementError("tilt: needs a slope in dB per octave, e.g. tilt:-1.0");
     return Tilt(*slope);
   }
-  const std::string name = BaseName(spec);
-  return FromHouseCurveText(ReadWhole(spec, name), name);
+  TargetCurve t = FromHouseCurveText(ReadWhole(spec, spec), spec);
+  t.description_ = BaseName(spec);
+  return t;
+}
+
+std::string TargetCurve::Words() const {
+  switch (kind_) {
+    case Kind::Flat:
+      return "flat";
+    case Kind::XCurve:
+      return "the X-curve";
+    case Kind::House:
+      return "the house curve in " + description_;
+    case Kind::Tilt:
+      break;
+  }
+  char digits[32];
+  std::snprintf(digits, sizeof digits, "%.2f", std::fabs(slope_));
+  std::string number = digits;
+  if (number.back() == '0') number.pop_back();  // -1.0, -1.5, -1.25
+  const char* sign = number == "0.0" ? "" : slope_ < 0 ? "\u2212" : "+";
+  return std::string("tilt ") + sign + number + " dB per octave about 1 kHz";
 }
 
 double TargetCurve::At(double hz) const {

@@ -47,6 +47,9 @@ class TargetCurve {
   double At(double hz) const;
   // "flat", "tilt:-1.0", "x-curve" or the house curve's file name.
   const std::string& Description() const { return description_; }
+  // The same in words, for the operator: "flat", "tilt −1.0 dB per octave
+  // about 1 kHz", "the X-curve", "the house curve in house.txt".
+  std::string Words() const;
 
  private:
   enum class Kind { Flat, Tilt, XCurve, House };

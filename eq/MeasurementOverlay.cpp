@@ -26,11 +26,13 @@ void WindowMeasurement::Load(Measurement measurement, std::string fileName) {
   measured = std::make_shared<const Measurement>(std::move(measurement));
   name = std::move(fileName);
   fitOffsetDb.reset();
+  ++generation;
 }
 
 void WindowMeasurement::SetTarget(TargetCurve curve) {
   target = std::move(curve);
   fitOffsetDb.reset();
+  ++generation;
 }
 
 void WindowMeasurement::Clear() {
@@ -38,6 +40,7 @@ void WindowMeasurement::Clear() {
   drawn.reset();
   name.clear();
   fitOffsetDb.reset();
+  ++generation;
 }
 
 double AlignmentOffsetDb(const WindowMeasurement& m) {
@@ -76,7 +79,7 @@ std::string OverlaySummary(const WindowMeasurement& m, const std::vector<double>
                            const OverlayCurves& curves) {
   std::string text = "Measured: " + m.name + ", its level laid on the target by " + DbText(curves.offsetDb) +
                      (m.fitOffsetDb ? " (the fit's offset)." : " (the mean over 200 Hz to 5 kHz).");
-  text += " Target: " + m.target.Description() + ".";
+  text += " Target: " + m.target.Words() + ".";
   const FitOptions range;
   double squares = 0, largest = 0;
   int count = 0;
@@ -103,9 +106,11 @@ FitOptions WindowFitOptions(int sliderRange) {
   return options;
 }
 
-std::string FitQuestion(const FitResult& fit, const FitOptions& options, const std::string& target) {
-  std::string text = "The fit to the target " + target + " leaves " + Fixed("%.2f", fit.rmsErrorDb) +
-                     " dB RMS error, " + Fixed("%.2f", fit.maxErrorDb) + " dB at most, from " +
+std::string FitQuestion(const FitResult& fit, const FitOptions& options,
+                        const std::string& target) {
+  std::string text = "The fit to the target, " + target + ", leaves " +
+                     Fixed("%.2f", fit.rmsErrorDb) + " dB RMS error, " +
+                     Fixed("%.2f", fit.maxErrorDb) + " dB at most, from " +
                      CornerText(options.lowHz) + " to " + CornerText(options.highHz) +
                      " (the measurement's level offset " + DbText(fit.levelOffsetDb) + ").\n";
   if (fit.pinned.empty()) {

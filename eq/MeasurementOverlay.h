@@ -23,6 +23,9 @@ struct WindowMeasurement {
   TargetCurve target;
   // The level offset of the last fit to this measurement and target.
   std::optional<double> fitOffsetDb;
+  // Counts the measurements and targets loaded, chosen or cleared: a fit's
+  // offset belongs to the one it was made for.
+  unsigned generation = 0;
 
   bool Loaded() const { return measured != nullptr; }
   // A new measurement (the target stays); an earlier fit no longer counts.
@@ -55,5 +58,5 @@ std::string OverlaySummary(const WindowMeasurement& m, const std::vector<double>
 // the defaults, never beyond the sliders.
 FitOptions WindowFitOptions(int sliderRange);
 // What the operator is asked before a fit changes the window: its errors,
-// the bands at a limit, the offset.
+// the bands at a limit, the offset; `target` in words (TargetCurve::Words).
 std::string FitQuestion(const FitResult& fit, const FitOptions& options, const std::string& target);

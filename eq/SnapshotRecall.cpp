@@ -46,11 +46,14 @@ std::vector<std::string> SnapshotRecall::Plan(const LoadedSnapshot& loaded, cons
       lines.push_back(line + ": nothing to recall (" + (d ? "it did not answer" : "not in the snapshot") + ")");
       continue;
     }
-    line += " \"" + d->deviceName + "\": working settings of preset " + std::to_string(d->currentPreset) + " \"" +
+    // The captured name only where it is sent: otherwise it would read as a
+    // rename that does not happen.
+    line += ": working settings of preset " + std::to_string(d->currentPreset) + " \"" +
             d->working->presetName + "\"";
     if (options.presets && loaded.sets.count(address)) line += ", stored presets 1-8";
-    if (options.names) line += ", device name";
-    line += options.muteBypass ? std::string("; mute ") + (d->mute ? "on" : "off") + ", bypass " + (d->bypass ? "on" : "off")
+    if (options.names) line += ", device name \"" + d->deviceName + "\"";
+    line += options.muteBypass ? std::string("; mute ") + (d->mute ? "on" : "off") + ", bypass " +
+                                     (d->bypass ? "on" : "off")
                                : "; Mute and Bypass left as they are";
     lines.push_back(line);
   }

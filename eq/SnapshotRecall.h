@@ -38,8 +38,9 @@ class SnapshotRecall : public SnapshotDeviceRun {
   void Start(LoadedSnapshot snapshot, Options options);
 
   // What a recall would send, a line per device in scope, for the question
-  // before it ("address 3 \"MAIN L\": working settings of preset 2
-  // \"SPEECH\", stored presets 1-8; Mute and Bypass left as they are").
+  // before it ("address 3: working settings of preset 2 \"SPEECH\", stored
+  // presets 1-8, device name \"MAIN L\"; Mute and Bypass left as they are";
+  // the name only when names are recalled).
   static std::vector<std::string> Plan(const LoadedSnapshot& snapshot, const Options& options);
 
  private:

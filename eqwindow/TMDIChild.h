@@ -237,8 +237,10 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   // An opened file also names the window anew: `caption` is the new
   // caption, which undo takes back. A whole curve goes into the preset
   // unless inPreset is false (a fit tries it in the working settings).
+  // A fit gives the measurement's level offset before and after it.
   void RecordEdit(EditKind kind, int slot, const CurveState& before, const std::string& label = {},
-                  const QString& caption = {}, bool inPreset = true);
+                  const QString& caption = {}, bool inPreset = true,
+                  const std::optional<EditStep::LevelOffset>& levelOffset = {});
   // While the device is catching up with undo, redo or a swap, the edits
   // the operator makes meanwhile go out with it: true when the caller must
   // not send its edit itself.
@@ -363,6 +365,8 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   bool HistoryEditable() const;
   void MoveInHistory(bool forward);
   void ShowEditState(const WindowEditState& state);
+  // Lays the measurement where a fit's step, undone or redone, laid it.
+  void FollowLevelOffset(const EditStep& step, bool forward);
   void SendCurveChange(const DeviceSend& plan);
   void PumpHistory();
   // The history's transaction ended well, or went nowhere.

@@ -86,7 +86,7 @@ void TMDIChild::RunFit() {
     Messages().ShowMessage(kFitCaption, e.what(), MessageIcon::Error);
     return;
   }
-  if (!Messages().AskYesNo(kFitCaption, FitQuestion(fit, options, Measured.target.Description()),
+  if (!Messages().AskYesNo(kFitCaption, FitQuestion(fit, options, Measured.target.Words()),
                            MessageIcon::Question))
     return;
   // While the question was open the device may have locked the preset or
@@ -95,9 +95,10 @@ void TMDIChild::RunFit() {
   Doc = CurveShown(*this);
   const CurveState before = CurveOf(Doc);
   Doc.BandSteps = fit.bandSteps;
+  const EditStep::LevelOffset offset{Measured.generation, Measured.fitOffsetDb, fit.levelOffsetDb};
   Measured.fitOffsetDb = fit.levelOffsetDb;
   ShowCurve(*this);
-  RecordEdit(EditKind::WholeCurve, 0, before, kFitCaption, {}, false);
+  RecordEdit(EditKind::WholeCurve, 0, before, kFitCaption, {}, false, offset);
   // Into the working settings: the operator tries the fit, and the stored
   // preset keeps what it holds until it is saved.
   if (!Engine().Connected || Doc.Address == 0 || HistoryCarriesEdit()) return;

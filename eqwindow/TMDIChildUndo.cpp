@@ -73,8 +73,8 @@ class TMDIChild::UndoControl : public QObject {
 void TMDIChild::TakeBack(int moves, WindowEditState& state) {
   UndoControl& u = *undo_;
   if (!u.reversible) return;
-  for (; moves > 0 && u.steps.CanUndo(); --moves) u.steps.Undo(state);
-  for (; moves < 0 && u.steps.CanRedo(); ++moves) u.steps.Redo(state);
+  for (; moves > 0 && u.steps.CanUndo(); --moves) FollowLevelOffset(u.steps.Undo(state), false);
+  for (; moves < 0 && u.steps.CanRedo(); ++moves) FollowLevelOffset(u.steps.Redo(state), true);
 }
 
 // --- Menu items -------------------------------------------------------------
@@ -137,7 +137,8 @@ void TMDIChild::UpdateHistoryItems() {
 // --- Recording ----------------------------------------------------------------
 
 void TMDIChild::RecordEdit(EditKind kind, int slot, const CurveState& before,
-                           const std::string& label, const QString& caption, bool inPreset) {
+                           const std::string& label, const QString& caption, bool inPreset,
+                           const std::optional<EditStep::LevelOffset>& levelOffset) {
   std::string name = label;
   switch (kind) {
     case EditKind::Slider: name = SlotLabel(slot); break;
@@ -150,7 +151,7 @@ void TMDIChild::RecordEdit(EditKind kind, int slot, const CurveState& before,
   std::pair<std::string, std::string> captions;
   if (!caption.isEmpty() && caption != windowTitle())
     captions = {windowTitle().toStdString(), caption.toStdString()};
-  u.steps.Record(kind, slot, name, before, CurveOf(Doc), NowMs(), captions);
+  u.steps.Record(kind, slot, name, before, CurveOf(Doc), NowMs(), captions, levelOffset);
   if (kind == EditKind::WholeCurve) TellCurveEdited(before, CurveOf(Doc));
   if (u.syncing) {
     // The steps the device has not taken can no longer all be walked back.
@@ -197,6 +198,7 @@ void TMDIChild::MoveInHistory(bool forward) {
   }
   WindowEditState state{CurveOf(Doc), u.compare};
   const EditStep& step = forward ? u.steps.Redo(state) : u.steps.Undo(state);
+  FollowLevelOffset(step, forward);
   // The caption names what the window shows: an undone Open takes the
   // file's name back.
   if (!step.captionAfter.empty())
@@ -249,6 +251,12 @@ void TMDIChild::CompareAB1Click() {
   }
   ShowEditState(state);
   if (follow) PumpHistory();
+}
+
+void TMDIChild::FollowLevelOffset(const EditStep& step, bool forward) {
+  // Only for the measurement and target the fit was made for.
+  if (!step.levelOffset || step.levelOffset->measurement != Measured.generation) return;
+  Measured.fitOffsetDb = forward ? step.levelOffset->after : step.levelOffset->before;
 }
 
 void TMDIChild::ShowEditState(const WindowEditState& state) {

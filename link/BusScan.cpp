@@ -1,5 +1,6 @@
 #include "link/BusScan.h"
 
+#include <algorithm>
 
 namespace all = pa422::all_data;
 
@@ -34,10 +35,10 @@ void BusScan::Start(int from, int to) {
   if (running_) return;
   from_ = next_ = from;
   to_ = to;
-  found_ = 0;
+  found_ = absent_ = 0;
+  absentSeconds_ = 0;
   running_ = true;
   stopping_ = false;
-  started_ = std::chrono::steady_clock::now();
   AskNext();
 }
 
@@ -54,9 +55,13 @@ void BusScan::Stop() {
 double BusScan::SecondsLeft() const {
   const int left = Total() - Asked();
   if (left <= 0) return 0;
-  if (Asked() == 0) return left * kAbsentAddressSeconds;
-  const double spent = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
-  return left * spent / Asked();
+  // Devices answer in a fraction of the time-out: the average so far would
+  // promise far too little once the devices in use, low on the bus, answered.
+  const double each = absent_ ? absentSeconds_ / absent_ : kAbsentAddressSeconds;
+  const double asking =
+      running_ ? std::chrono::duration<double>(std::chrono::steady_clock::now() - asked_).count()
+               : 0;
+  return left * each - std::min(asking, each);
 }
 
 void BusScan::AskNext() {
@@ -70,12 +75,17 @@ void BusScan::AskNext() {
   request.done = [this, alive = std::weak_ptr<char>(alive_), address](const LineOutcome& outcome) {
     if (!alive.expired()) Answered(address, outcome);
   };
+  asked_ = std::chrono::steady_clock::now();
   line_.Submit(std::move(request));
 }
 
 void BusScan::Answered(int address, const LineOutcome& outcome) {
   if (!running_ || address != next_) return;
   ++next_;
+  // From here the next address counts as being asked.
+  const auto now = std::chrono::steady_clock::now();
+  const double took = std::chrono::duration<double>(now - asked_).count();
+  asked_ = now;
   BusDevice device;
   device.address = address;
   if (const std::string failure = OutcomeFailure(outcome, true); failure.empty()) {
@@ -83,6 +93,8 @@ void BusScan::Answered(int address, const LineOutcome& outcome) {
     ++found_;
   } else if (NobodyAnswered(outcome)) {
     device.state = BusDevice::State::Absent;
+    ++absent_;
+    absentSeconds_ += took;
   } else {
     device.state = BusDevice::State::Error;
     device.error = failure;

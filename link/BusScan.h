@@ -55,8 +55,9 @@ class BusScan {
   int Asked() const { return next_ - from_; }
   int Total() const { return to_ - from_ + 1; }
   int Found() const { return found_; }
-  // The time left at the pace so far (an absent address's time-out each
-  // before the first answer).
+  // The time left if every address not yet asked is absent: each costs the
+  // time an absent one took so far (the engine's address time-out before
+  // one did), less what the address being asked has taken already.
   double SecondsLeft() const;
 
  private:
@@ -69,7 +70,10 @@ class BusScan {
   int from_ = 1, to_ = 0, next_ = 1, found_ = 0;
   bool running_ = false;
   bool stopping_ = false;
-  std::chrono::steady_clock::time_point started_;
+  // When the address being asked was asked; what the absent ones took.
+  std::chrono::steady_clock::time_point asked_;
+  int absent_ = 0;
+  double absentSeconds_ = 0;
   // Outcomes that arrive after the scan is gone find it expired.
   std::shared_ptr<char> alive_ = std::make_shared<char>();
 };

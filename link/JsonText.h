@@ -10,5 +10,12 @@
 // as one byte gets the same bytes back.
 std::string JsonString(std::string_view bytes);
 
+// A quoted JSON string of text that is UTF-8 (messages, differences): its
+// characters are written as they are, so a reader gets an arrow back as an
+// arrow, not as three Latin-1 characters. Control characters are escaped; a byte that
+// is no part of a UTF-8 character (a device name's byte within the text)
+// is written as \u00XX, as JsonString writes it.
+std::string JsonTextString(std::string_view text);
+
 // Lower-case hex, two digits a byte.
 std::string HexText(std::string_view bytes);

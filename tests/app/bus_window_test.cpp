@@ -5,8 +5,10 @@
 // dialog, compared (a verdict per row, the differences on demand),
 // recalled once confirmed (the device's open window reads it again), and a
 // later change in the window is shown.
+#include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QRadioButton>
 #include <QLabel>
 #include <QPushButton>
@@ -68,6 +70,9 @@ class BusWindowTest : public QObject, public WindowFixture {
     bus->Table->selectAll();
     bus->BackUpBtn->click();
     QTRY_VERIFY_WITH_TIMEOUT(!bus->Backup().Running(), 15000);
+    // Screen readers read the status line itself (its name), as it changes.
+    QCOMPARE(QAccessible::queryAccessibleInterface(bus->StatusLabel)->text(QAccessible::Name),
+             bus->StatusLabel->text());
     QVERIFY(std::filesystem::exists(folder + "/addr-001/manifest.json"));
     QVERIFY(std::filesystem::exists(folder + "/addr-001/preset-8.V95"));
     QVERIFY(!std::filesystem::exists(folder + "/addr-003"));
@@ -171,6 +176,26 @@ class BusWindowTest : public QObject, public WindowFixture {
     QVERIFY(std::filesystem::exists(folder + "/addr-002/preset-8.V95"));
     QCOMPARE(Cell(*bus, 1, BusWindow::SnapshotColumn), QString("captured"));
 
+    // The platform dialog opens beside the last folder with it selected,
+    // can make folders, and takes a name that does not exist yet.
+    bus->RunFolderDialog = nullptr;
+    QStringList seen;
+    OnNextModal([&](QWidget* modal) {
+      if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+        seen = dialog->selectedFiles();
+        if (dialog->testOption(QFileDialog::ReadOnly)) seen.clear();
+        dialog->selectFile("new show");
+        QMetaObject::invokeMethod(dialog, "accept");  // a slot, protected in QFileDialog
+      }
+      modal->close();
+    });
+    bus->RecallBtn->click();
+    QCOMPARE(seen, QStringList{QString::fromStdString(folder)});
+    QCOMPARE(messages->shown.back().caption, std::string("Recall Snapshot Error"));
+    QVERIFY2(messages->shown.back().text.find(*dir / "new show") != std::string::npos,
+             messages->shown.back().text.c_str());
+    bus->RunFolderDialog = [&folder] { return QString::fromStdString(folder); };
+
     // A visitor's preset on device 1: it differs, device 2 matches.
     TEqualizerDocument moved;
     moved.BandSteps[7] = 6;
@@ -200,9 +225,13 @@ class BusWindowTest : public QObject, public WindowFixture {
     messages->answers = {false};
     bus->RecallBtn->click();
     QCOMPARE(messages->shown.back().caption, std::string("Recall Snapshot"));
-    QVERIFY2(messages->shown.back().text.find("stored presets 1-8; Mute and Bypass left as they are") !=
-                 std::string::npos,
-             messages->shown.back().text.c_str());
+    // Names are left as they are: no rename is announced.
+    const std::string& question = messages->shown.back().text;
+    QVERIFY2(question.find("address 1: working settings of preset") != std::string::npos &&
+                 question.find("stored presets 1-8; Mute and Bypass left as they are") !=
+                     std::string::npos &&
+                 question.find("device name") == std::string::npos,
+             question.c_str());
     QTest::qWait(50);
     QCOMPARE(Frames(), QString());
     messages->answers = {true};

@@ -103,7 +103,8 @@ class MeasurementWindowTest : public QObject, public WindowFixture {
       QTest::mouseClick(dialog->OKBtn, Qt::LeftButton);
     });
     Commands().TargetItem->trigger();
-    QVERIFY2(Description().contains("Target: tilt:-1.50."), qPrintable(Description()));
+    QVERIFY2(Description().contains("Target: tilt \u22121.5 dB per octave about 1 kHz."),
+             qPrintable(Description()));
     QCOMPARE(w->Measured.target.At(2000), -1.5);
 
     // A house curve that cannot be taken keeps the dialog open.
@@ -119,7 +120,8 @@ class MeasurementWindowTest : public QObject, public WindowFixture {
       return dialog.result() == QDialog::Accepted;
     };
     Commands().TargetItem->trigger();
-    QVERIFY2(Description().contains("Target: house.txt."), qPrintable(Description()));
+    QVERIFY2(Description().contains("Target: the house curve in house.txt."),
+             qPrintable(Description()));
     QCOMPARE(w->Measured.target.At(20), 4.0);
 
     Commands().ClearMeasurementItem->trigger();
@@ -135,13 +137,19 @@ class MeasurementWindowTest : public QObject, public WindowFixture {
     const QString path = WriteRoom("room.txt");
     Commands().RunLoadDialog = [&path] { return path; };
     Commands().LoadMeasurementItem->trigger();
+    w->SetTarget(TargetCurve::Tilt(-1));
+    const double aligned = Panel().Overlay()->offsetDb;
 
-    // Asked first; No changes nothing.
+    // Asked first, the target in words; No changes nothing.
     messages->answers = {false};
     Commands().FitItem->trigger();
     QTRY_VERIFY(!messages->shown.empty() && messages->shown.back().question);
     QCOMPARE(messages->shown.back().caption, std::string("Fit to Target"));
-    QVERIFY(messages->shown.back().text.find("dB RMS error") != std::string::npos);
+    const std::string question = messages->shown.back().text;
+    QVERIFY2(question.find("target, tilt \u22121.0 dB per octave about 1 kHz, leaves") !=
+                     std::string::npos &&
+                 question.find("dB RMS error") != std::string::npos,
+             question.c_str());
     QCOMPARE(w->Doc.BandSteps, (std::array<int, kBandCount>{}));
     QVERIFY(!SettledFrames().contains("1:81"));
 
@@ -155,9 +163,16 @@ class MeasurementWindowTest : public QObject, public WindowFixture {
     QVERIFY(Description().contains("(the fit's offset)"));
 
     QCOMPARE(w->Undo1->text(), QString("&Undo Fit to Target"));
+    const double fitted = Panel().Overlay()->offsetDb;
     w->Undo1->trigger();
     QCOMPARE(w->Doc.BandSteps, (std::array<int, kBandCount>{}));
-    QCOMPARE(SettledFrames(), FrameWord(1, pa422::TransmitAllDataFrame(CopyVarloDataToORB(w->Doc, 0))));
+    QCOMPARE(SettledFrames(),
+             FrameWord(1, pa422::TransmitAllDataFrame(CopyVarloDataToORB(w->Doc, 0))));
+    // The measurement goes back where it was drawn before the fit; a redo
+    // brings the fit's offset again.
+    QCOMPARE(Panel().Overlay()->offsetDb, aligned);
+    w->Redo1->trigger();
+    QCOMPARE(Panel().Overlay()->offsetDb, fitted);
   }
 };
 

@@ -34,6 +34,18 @@ TEST_F(VarloCliFit, AReachableCurveComesBackAsItsBands) {
   EXPECT_EQ(Run({"fit", Path("room.txt"), "--range", "16k-40"}).status, 2);
 }
 
+// A file that cannot be taken is named as it was given, folder and all.
+TEST_F(VarloCliFit, RefusalsNameThePathAsGiven) {
+  std::filesystem::create_directory(Path("zero"));
+  std::string room;
+  for (int hz = 100; hz <= 1200; hz += 100) room += std::to_string(hz) + " 80\n";
+  Put(Path("room.txt"), room);
+  ExpectRefused({"fit", "/dev/zero"}, "/dev/zero: not a regular file");
+  ExpectRefused({"fit", Path("zero")}, Path("zero") + ": not a regular file");
+  ExpectRefused({"fit", Path("room.txt"), "--target", Path("zero")},
+                Path("zero") + ": not a regular file");
+}
+
 TEST_F(VarloCliFit, CsvCoversTheRangeWithEmptyFieldsWhereNothingWasMeasured) {
   {
     std::ofstream out(Path("mid.csv"));

@@ -66,6 +66,8 @@ TEST_F(VarloCliSnapshot, CaptureDiffAndRecallTheBus) {
   ASSERT_EQ(differences.size(), 2u) << r.out;
   EXPECT_EQ(*differences[0].String(), "mute off \u2192 on");
   EXPECT_EQ(*differences[1].String(), "band 8 (125 Hz) 0.0 dB \u2192 +3.0 dB");
+  // The arrow as UTF-8, as any JSON reader takes it, not as its bytes.
+  EXPECT_NE(r.out.find("\"mute off \u2192 on\""), std::string::npos) << r.out;
 
   // Recalled without Mute, device 1 stays muted: the only difference.
   r = Run(With({"recall", Path("snap"), "--presets"}));

@@ -87,7 +87,7 @@ TEST(MeasurementFile, RefusalsNameTheFileAndTheLine) {
     ReadMeasurementFile(dir / "big.txt");
     ADD_FAILURE();
   } catch (const MeasurementError& e) {
-    EXPECT_STREQ(e.what(), "big.txt: larger than 8 MiB");
+    EXPECT_EQ(e.what(), dir / "big.txt" + ": larger than 8 MiB");
   }
   WriteText(dir / "room.txt", good);
   EXPECT_EQ(ReadMeasurementFile(dir / "room.txt").hz.size(), 12u);
@@ -107,6 +107,9 @@ TEST(TargetCurve, BuiltInCurvesAndAHouseCurveFile) {
   WriteText(dir / "house.txt", "House curve\n100 4\n1000 0\n# note\n10000 -2\n");
   const TargetCurve house = TargetCurve::FromSpec(dir / "house.txt");
   EXPECT_EQ(house.Description(), "house.txt");
+  // In words for the operator.
+  EXPECT_EQ(TargetCurve::Tilt(1.25).Words(), "tilt +1.25 dB per octave about 1 kHz");
+  EXPECT_EQ(x.Words(), "the X-curve");
   EXPECT_EQ(house.At(20), 4);  // the ends hold
   EXPECT_NEAR(house.At(std::sqrt(100.0 * 1000.0)), 2.0, 1e-9);  // halfway on the log axis
   EXPECT_EQ(house.At(20000), -2);

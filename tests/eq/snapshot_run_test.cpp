@@ -183,6 +183,13 @@ TEST_F(SnapshotRunTest, NamesAreSafeUnlessAskedAndAbsentDevicesAreTold) {
   EXPECT_EQ(verdicts[1].verdict, "absent");
   EXPECT_EQ(verdicts[2].verdict, "match");  // absent then, absent now
 
+  // The question names the captured name only where it is sent.
+  EXPECT_EQ(SnapshotRecall::Plan(loaded, {{1}, false, false, false})[0].find("ORB 1"),
+            std::string::npos);
+  EXPECT_NE(
+      SnapshotRecall::Plan(loaded, {{1}, false, false, true})[0].find("device name \"ORB 1\""),
+      std::string::npos);
+
   // Without the names the device keeps its new one; asked, it gets its own
   // back. An address that did not answer at the capture gets nothing.
   SnapshotRecall recall(queue);

@@ -7,7 +7,8 @@
 namespace {
 class BusScanTest : public LinkFixture {
  protected:
-  BusScanTest() : LinkFixture({"--devices", "1,3"}) {}
+  explicit BusScanTest(std::vector<std::string> simArgs = {"--devices", "1,3"})
+      : LinkFixture(std::move(simArgs)) {}
   void SetUp() override {
     engine.Connect();
     scan.OnAnswer = [this](const BusDevice& d) { answers.push_back(d); };
@@ -23,7 +24,7 @@ class BusScanTest : public LinkFixture {
 TEST_F(BusScanTest, EachAddressAnswersInOrder) {
   sim.Ok("fault 3 status 5");
   scan.Start(1, 3);
-  EXPECT_EQ(scan.SecondsLeft(), 3 * BusScan::kAbsentAddressSeconds);
+  EXPECT_NEAR(scan.SecondsLeft(), 3 * BusScan::kAbsentAddressSeconds, 0.1);
   ASSERT_TRUE(RunUntil([&] { return !finished.empty(); }, 15000));
   EXPECT_EQ(finished, "done");
   ASSERT_EQ(answers.size(), 3u);
@@ -36,6 +37,25 @@ TEST_F(BusScanTest, EachAddressAnswersInOrder) {
   EXPECT_FALSE(answers[2].error.empty());
   EXPECT_EQ(scan.Found(), 1);
   EXPECT_EQ(scan.Asked(), 3);
+}
+
+// The devices in use answer fast and low on the bus: the time left counts
+// every address not yet asked at an absent one's cost, not at their pace.
+class BusScanEstimateTest : public BusScanTest {
+ protected:
+  BusScanEstimateTest() : BusScanTest({"--devices", "1,2,3"}) {}
+};
+
+TEST_F(BusScanEstimateTest, TimeLeftCountsAbsentAddressesAtTheirTimeOut) {
+  std::vector<double> left;
+  scan.OnAnswer = [&](const BusDevice&) { left.push_back(scan.SecondsLeft()); };
+  scan.Start(1, 5);
+  ASSERT_TRUE(RunUntil([&] { return !finished.empty(); }, 20000));
+  ASSERT_EQ(left.size(), 5u);
+  // Two addresses to go after three quick answers: about two time-outs.
+  EXPECT_NEAR(left[2], 2 * BusScan::kAbsentAddressSeconds, 0.3);
+  // One to go, at the pace the absent fourth took.
+  EXPECT_NEAR(left[3], BusScan::kAbsentAddressSeconds, 0.5);
 }
 
 TEST_F(BusScanTest, AStopAsksNoFurtherAddress) {

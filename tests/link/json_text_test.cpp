@@ -22,3 +22,15 @@ TEST(JsonText, HexIsTwoLowerCaseDigitsAByte) {
   EXPECT_EQ(HexText(""), "");
   EXPECT_EQ(HexText("\x00\x0f\x10\xab\xff"s), "000f10abff");
 }
+
+// Text is UTF-8: its characters stay whole; control characters and bytes
+// that belong to no UTF-8 character (a device name's byte in a message)
+// are escaped as JsonString escapes them.
+TEST(JsonText, TextKeepsUtf8CharactersAndEscapesStrayBytes) {
+  EXPECT_EQ(JsonTextString("gain 0.0 dB \u2192 +3.0 dB"), "\"gain 0.0 dB \u2192 +3.0 dB\"");
+  EXPECT_EQ(JsonTextString("\U0001F50A a\"b\\\n"), "\"\U0001F50A a\\\"b\\\\\\u000a\"");
+  // A Latin-1 name byte, a lone continuation, a cut-off sequence, an
+  // overlong form and an encoded surrogate.
+  EXPECT_EQ(JsonTextString("CAF\xc9 \x80 \xe2\x86 \xc0\xaf \xed\xa0\x80"s),
+            "\"CAF\\u00c9 \\u0080 \\u00e2\\u0086 \\u00c0\\u00af \\u00ed\\u00a0\\u0080\"");
+}
