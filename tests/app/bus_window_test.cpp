@@ -124,6 +124,7 @@ class BusWindowTest : public QObject, public WindowFixture {
     // set is named and nothing goes out.
     bus->Table->clearSelection();
     bus->Table->selectRow(bus->RowOf(3));
+    Frames();
     const size_t boxes = messages->shown.size();
     bus->RestoreBtn->click();
     QCOMPARE(messages->shown.size(), boxes + 1);
