@@ -63,12 +63,14 @@ std::filesystem::path SetFolderOf(const std::filesystem::path& folder, int addre
   const std::filesystem::path own = folder / AddressFolderName(address);
   if (std::filesystem::exists(own, error)) return own;
   if (std::filesystem::exists(folder / kManifestName, error)) {
-    if (alone || ParseManifest(ReadSmallFile(folder / kManifestName, kManifestSizeLimit)).address == address)
+    if (alone ||
+        ParseManifest(ReadSmallFile(folder / kManifestName, kManifestSizeLimit)).address == address)
       return folder;
     throw std::runtime_error(folder.string() + " holds the backup of another address, and no " +
                              AddressFolderName(address));
   }
-  throw std::runtime_error(folder.string() + " holds no backup of it (no " + AddressFolderName(address) + ")");
+  throw std::runtime_error(folder.string() + " holds no backup of it (no " +
+                           AddressFolderName(address) + ")");
 }
 
 QString DurationText(double seconds) {
@@ -348,7 +350,8 @@ QString BusWindow::ChooseFolder(const QString& title) {
   return RunFolderDialog ? RunFolderDialog() : QFileDialog::getExistingDirectory(this, title);
 }
 
-std::vector<DeviceRestore::Target> BusWindow::ChooseSets(const QString& title, std::vector<std::string>& refused) {
+std::vector<DeviceRestore::Target> BusWindow::ChooseSets(const QString& title,
+                                                         std::vector<std::string>& refused) {
   refused.clear();
   const std::vector<int> addresses = SelectedAddresses();
   if (addresses.empty()) return {};
@@ -381,8 +384,10 @@ void BusWindow::RestoreClick() {
   // Nothing is asked when nothing can be written.
   if (targets.empty()) {
     if (!refused.empty())
-      messages_.ShowMessage("Restore Error", "Nothing was restored from " + readerFolder_.toStdString() + "." + cannot,
-                            MessageIcon::Error);
+      messages_.ShowMessage(
+          "Restore Error",
+          "Nothing was restored from " + readerFolder_.toStdString() + "." + cannot,
+          MessageIcon::Error);
     return;
   }
   // What will be overwritten, device by device.
@@ -392,9 +397,10 @@ void BusWindow::RestoreClick() {
     const std::string now = row < 0 ? std::string() : Table->item(row, NameColumn)->text().toStdString();
     question += "Address " + std::to_string(t.address) + (now.empty() ? "" : " (" + now + ")") + ": ";
     std::string presets;
-    for (const auto& [preset, block] : t.set->blocks) presets += (presets.empty() ? "" : ", ") + std::to_string(preset);
-    question += "presets " + presets + " are overwritten from " + t.dir.string() + ", and the device is named \"" +
-                t.set->manifest.deviceName + "\".\n";
+    for (const auto& [preset, block] : t.set->blocks)
+      presets += (presets.empty() ? "" : ", ") + std::to_string(preset);
+    question += "presets " + presets + " are overwritten from " + t.dir.string() +
+                ", and the device is named \"" + t.set->manifest.deviceName + "\".\n";
   }
   if (!cannot.empty()) question += cannot.substr(1) + "\n";
   if (!messages_.AskYesNo("Restore", question + "\nThe presets' present contents are lost. Continue?",

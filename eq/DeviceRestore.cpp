@@ -10,8 +10,13 @@ namespace tx = pa422::transmit;
 
 namespace {
 const char* StepName(int step) {
-  static const char* const names[] = {"reading the working settings", "reading", "naming the device before",
-                                      "unlocking", "writing", "locking", "reading back"};
+  static const char* const names[] = {"reading the working settings",
+                                      "reading",
+                                      "naming the device before",
+                                      "unlocking",
+                                      "writing",
+                                      "locking",
+                                      "reading back"};
   return names[step];
 }
 
@@ -44,7 +49,9 @@ std::string PresetList(const std::vector<int>& presets) {
   return text;
 }
 
-std::string RestoreFailure::What() const { return preset ? step + " preset " + std::to_string(preset) : step; }
+std::string RestoreFailure::What() const {
+  return preset ? step + " preset " + std::to_string(preset) : step;
+}
 
 std::string RestoreFailure::Summary() const {
   std::string text = written.empty() ? "no preset was written" : "written and verified: presets " + PresetList(written);
@@ -60,8 +67,9 @@ std::string RestoreFailure::Text() const {
   else if (differs)
     text = "preset " + std::to_string(preset) + " read back different (" + why + "); " + Summary();
   else if (stopped)
-    text = "stopped before preset " + (notRestored.empty() ? std::string("?") : std::to_string(notRestored[0])) +
-           "; " + Summary();
+    text = "stopped before preset " +
+           (notRestored.empty() ? std::string("?") : std::to_string(notRestored[0])) + "; " +
+           Summary();
   else if (!why.empty())
     return EndsWith(why, "nothing was sent") ? why : why + "; nothing was sent";
   else
@@ -174,7 +182,8 @@ void DeviceRestore::Run(Step step) {
       break;
     case Step::Hold:
     case Step::Release:
-      request.start = [address, held = held_, lock = step == Step::Hold, password](TzkPA422Form& e) {
+      request.start = [address, held = held_, lock = step == Step::Hold,
+                       password](TzkPA422Form& e) {
         lock ? e.LockPreset(address, held, password) : e.UnlockPreset(address, held, password);
       };
       break;
@@ -275,7 +284,8 @@ void DeviceRestore::PutBackEnded(Step step, const LineOutcome& outcome) {
   const int running = RunningPreset(working_);
   const std::string held = "preset " + std::to_string(held_);
   const bool read = step == Step::ReadNow;
-  if (const std::string why = WhyFailed ? WhyFailed(outcome, read) : OutcomeFailure(outcome, read); !why.empty()) {
+  if (const std::string why = WhyFailed ? WhyFailed(outcome, read) : OutcomeFailure(outcome, read);
+      !why.empty()) {
     std::string doing = "unlocking " + held;
     if (step == Step::Recall) doing = "recalling preset " + std::to_string(running);
     if (step == Step::ReadNow) doing = "reading the working settings";

@@ -101,7 +101,20 @@ class DeviceRestore {
 
  private:
   // Recall and after: putting back what the device ran.
-  enum class Step { ReadRunning, ReadBefore, Rename, Unlock, Write, Lock, ReadBack, Recall, ReadNow, Hold, Working, Release };
+  enum class Step {
+    ReadRunning,
+    ReadBefore,
+    Rename,
+    Unlock,
+    Write,
+    Lock,
+    ReadBack,
+    Recall,
+    ReadNow,
+    Hold,
+    Working,
+    Release
+  };
   void NextDevice();
   void NextPreset();
   void Run(Step step);
@@ -125,9 +138,9 @@ class DeviceRestore {
   pa422::Bytes before_;
   pa422::Bytes working_;  // the working settings before anything was written
   bool renamed_ = false;
-  bool written_ = false;  // a preset's block went out to the device in hand
-  bool failed_ = false;   // the device in hand failed or was stopped
-  int held_ = 0;          // the preset locked while the working settings go out
+  bool written_ = false;    // a preset's block went out to the device in hand
+  bool failed_ = false;     // the device in hand failed or was stopped
+  int held_ = 0;            // the preset locked while the working settings go out
   RestoreFailure failure_;  // the device in hand's progress
   int presetsDone_ = 0;
   bool running_ = false, stopping_ = false;

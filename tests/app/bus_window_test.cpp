@@ -7,10 +7,10 @@
 // later change in the window is shown.
 #include <QAction>
 #include <QCheckBox>
-#include <QRadioButton>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTest>

@@ -356,11 +356,12 @@ TEST_F(VarloCliDevices, DeviceThatStopsAnsweringHalfwayThroughARestore) {
   // back; preset 2: recall, write, read back; preset 3: recall, then the
   // write meets nobody, and so does putting the device back.
   sim_->Ok("fault 3 after 9 absent");
-  CliResult r = ExpectFailure(With({"restore", "--address", "3", "--from", Path("b")}),
-                              "device at address 3 stopped answering while writing preset 3 "
-                              "(ORB Not Found.); written and verified: presets 1, 2; "
-                              "preset 3 may be partly written; it could not be put back on preset 1: "
-                              "recalling preset 1 failed (ORB Not Found.)");
+  CliResult r =
+      ExpectFailure(With({"restore", "--address", "3", "--from", Path("b")}),
+                    "device at address 3 stopped answering while writing preset 3 "
+                    "(ORB Not Found.); written and verified: presets 1, 2; "
+                    "preset 3 may be partly written; it could not be put back on preset 1: "
+                    "recalling preset 1 failed (ORB Not Found.)");
   EXPECT_NE(r.out.find("preset 2  PRESET 2  written and verified"), std::string::npos);
 
   // A device that answers with an error is named as such.
