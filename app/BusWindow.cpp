@@ -13,7 +13,9 @@
 #include <algorithm>
 #include <cmath>
 #include <ctime>
+#include <filesystem>
 #include <memory>
+#include <stdexcept>
 
 #include "app/ScanBusDlg.h"
 #include "controls/ApplicationHint.h"
@@ -54,6 +56,24 @@ std::string FailureOf(const std::function<void()>& step) {
     return e.what();
   }
   return {};
+}
+
+// The set of `address` in the folder the operator chose: its own
+// subfolder, else the folder itself when that holds a set of the address
+// (or any set, for one device alone). Throws saying what is missing.
+std::filesystem::path SetFolderOf(const std::filesystem::path& folder, int address, bool alone) {
+  std::error_code error;
+  const std::filesystem::path own = folder / AddressFolderName(address);
+  if (std::filesystem::exists(own, error)) return own;
+  if (std::filesystem::exists(folder / kManifestName, error)) {
+    if (alone ||
+        ParseManifest(ReadSmallFile(folder / kManifestName, kManifestSizeLimit)).address == address)
+      return folder;
+    throw std::runtime_error(folder.string() + " holds the backup of another address, and no " +
+                             AddressFolderName(address));
+  }
+  throw std::runtime_error(folder.string() + " holds no backup of it (no " +
+                           AddressFolderName(address) + ")");
 }
 
 QString DurationText(double seconds) {
@@ -155,7 +175,14 @@ BusWindow::BusWindow(LineQueue& line, OperatorMessages& messages, std::string se
     Progress->setValue(restore_.PresetsDone());
     ShowStatus(QString("Restoring address %1: preset %2 written and verified.").arg(address).arg(preset));
   };
-  restore_.OnDevice = deviceEnded;
+  restore_.OnDevice = [this, deviceEnded](int address, const std::string& failure) {
+    // A device whose restore was stopped (and put back) did not fail.
+    const RestoreFailure& f = restore_.LastFailure();
+    if (!failure.empty() && f.stopped && f.putBack.empty())
+      stoppedDevices_.push_back("address " + std::to_string(address) + ": " + failure);
+    else
+      deviceEnded(address, failure);
+  };
   restore_.OnFinished = [this](bool stopped) { RestoreFinished(stopped); };
   WireSnapshots();
 
@@ -369,35 +396,69 @@ QString BusWindow::ChooseFolder(const QString& title) {
   return folder;
 }
 
+std::vector<DeviceRestore::Target> BusWindow::ChooseSets(const QString& title,
+                                                         std::vector<std::string>& refused) {
+  refused.clear();
+  const std::vector<int> addresses = SelectedAddresses();
+  if (addresses.empty()) return {};
+  const QString folder = ChooseFolder(title);
+  if (folder.isEmpty()) return {};
+  readerFolder_ = folder;
+  const std::filesystem::path base(QFile::encodeName(folder).toStdString());
+  std::vector<DeviceRestore::Target> targets;
+  for (int address : addresses) {
+    DeviceRestore::Target target;
+    target.address = address;
+    const std::string failure = FailureOf([&] {
+      target.dir = SetFolderOf(base, address, addresses.size() == 1);
+      target.set = LoadBackupSet(target.dir);
+    });
+    if (failure.empty())
+      targets.push_back(std::move(target));
+    else
+      refused.push_back("address " + std::to_string(address) + ": " + failure);
+  }
+  return targets;
+}
+
 void BusWindow::RestoreClick() {
   if (Busy()) return;
-  std::vector<DevicePresetReader::Target> targets = ChooseTargets("Restore from Folder");
-  if (targets.empty()) return;
+  std::vector<std::string> refused;
+  std::vector<DeviceRestore::Target> targets = ChooseSets("Restore from Folder", refused);
+  std::string cannot;
+  for (const std::string& line : refused) cannot += "\nNothing can be restored to " + line;
+  // Nothing is asked when nothing can be written.
+  if (targets.empty()) {
+    if (!refused.empty())
+      messages_.ShowMessage(
+          "Restore Error",
+          "Nothing was restored from " + readerFolder_.toStdString() + "." + cannot,
+          MessageIcon::Error);
+    return;
+  }
   // What will be overwritten, device by device.
   std::string question;
-  for (const DevicePresetReader::Target& t : targets) {
+  for (const DeviceRestore::Target& t : targets) {
     const int row = RowOf(t.address);
     const std::string now = row < 0 ? std::string() : Table->item(row, NameColumn)->text().toStdString();
     question += "Address " + std::to_string(t.address) + (now.empty() ? "" : " (" + now + ")") + ": ";
-    try {
-      const LoadedBackup set = LoadBackupSet(t.dir);
-      std::string presets;
-      for (const auto& [preset, block] : set.blocks) presets += (presets.empty() ? "" : ", ") + std::to_string(preset);
-      question += "presets " + presets + " are overwritten from " + t.dir.string() + ", and the device is named \"" +
-                  set.manifest.deviceName + "\".\n";
-    } catch (const std::exception& e) {
-      question += std::string("nothing can be restored (") + e.what() + ").\n";
-    }
+    std::string presets;
+    for (const auto& [preset, block] : t.set->blocks)
+      presets += (presets.empty() ? "" : ", ") + std::to_string(preset);
+    question += "presets " + presets + " are overwritten from " + t.dir.string() +
+                ", and the device is named \"" + t.set->manifest.deviceName + "\".\n";
   }
+  if (!cannot.empty()) question += cannot.substr(1) + "\n";
   if (!messages_.AskYesNo("Restore", question + "\nThe presets' present contents are lost. Continue?",
                           MessageIcon::Warning) ||
       (PrepareLine && !PrepareLine()))
     return;
-  readerFailures_.clear();
+  readerFailures_ = refused;
+  stoppedDevices_.clear();
   devicesDone_ = 0;
   Progress->setRange(0, int(targets.size()) * 8);
   Progress->setValue(0);
-  restore_.Start(std::vector<DeviceRestore::Target>(targets.begin(), targets.end()));
+  restore_.Start(std::move(targets));
   EnableButtons();
 }
 
@@ -408,6 +469,7 @@ void BusWindow::RestoreFinished(bool stopped) {
                      .arg(devicesDone_)
                      .arg(readerFolder_);
   std::string details;
+  for (const std::string& line : stoppedDevices_) details += "\n" + line;
   for (const std::string& failure : readerFailures_) details += "\nFailed: " + failure;
   ShowStatus(text, details);
   if (!readerFailures_.empty())
@@ -416,22 +478,34 @@ void BusWindow::RestoreFinished(bool stopped) {
 
 void BusWindow::ReadSelectedDevices(bool compare) {
   if (Busy()) return;
-  std::vector<DevicePresetReader::Target> targets =
-      ChooseTargets(compare ? "Compare with Backup in Folder" : "Back Up to Folder");
+  std::vector<DevicePresetReader::Target> targets;
+  std::vector<std::string> refused;
+  // The backups compared with, read and checked before any device is asked.
+  auto sets = std::make_shared<std::map<int, LoadedBackup>>();
+  if (compare) {
+    for (DeviceRestore::Target& t : ChooseSets("Compare with Backup in Folder", refused)) {
+      targets.push_back({t.address, t.dir});
+      (*sets)[t.address] = std::move(*t.set);
+    }
+    if (targets.empty() && !refused.empty()) {
+      std::string text = "Nothing was compared with " + readerFolder_.toStdString() + ".";
+      for (const std::string& line : refused) text += "\nNothing to compare for " + line;
+      messages_.ShowMessage("Compare with Backup", text, MessageIcon::Error);
+      return;
+    }
+  } else {
+    targets = ChooseTargets("Back Up to Folder");
+  }
   if (targets.empty() || (PrepareLine && !PrepareLine())) return;
   comparing_ = compare;
-  readerFailures_.clear();
+  readerFailures_ = refused;
   comparisons_.clear();
   devicesDone_ = 0;
   if (compare) {
-    // The backup is read and checked before its device is asked.
-    auto loaded = std::make_shared<LoadedBackup>();
-    reader_.BeforeDevice = [loaded](const DevicePresetReader::Target& target) {
-      return FailureOf([&] { *loaded = LoadBackupSet(target.dir); });
-    };
-    reader_.WithPresets = [this, loaded](const DevicePresetReader::Target& target,
-                                         const std::vector<pa422::Bytes>& blocks) {
-      const std::vector<std::string> lines = BackupDifferences(*loaded, blocks);
+    reader_.BeforeDevice = nullptr;
+    reader_.WithPresets = [this, sets](const DevicePresetReader::Target& target,
+                                       const std::vector<pa422::Bytes>& blocks) {
+      const std::vector<std::string> lines = BackupDifferences(sets->at(target.address), blocks);
       std::string text = "address " + std::to_string(target.address) + ": ";
       if (lines.empty()) text += "no differences";
       for (size_t i = 0; i < lines.size(); ++i) text += (i ? "; " : "") + lines[i];

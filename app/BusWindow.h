@@ -91,12 +91,13 @@ class BusWindow : public QWidget {
   // Backs the selected rows' devices up: one set in the chosen folder, or
   // for several, one in its subfolder "addr-NNN" each.
   void BackUpClick();
-  // Writes the backup sets in the chosen folder (or its "addr-NNN"
-  // subfolders) back to the selected rows' devices, once the operator has
-  // confirmed what will be overwritten.
+  // Writes the backup sets in the chosen folder (each device's "addr-NNN"
+  // subfolder, else the folder's own set) back to the selected rows'
+  // devices, once the operator has confirmed what will be overwritten;
+  // each device goes on running the preset it ran.
   void RestoreClick();
   // Reads the selected rows' devices and says, per preset, what differs
-  // from the backup in the chosen folder (or its "addr-NNN" subfolders).
+  // from the backup in the chosen folder (found as for a restore).
   void CompareClick();
   void StopClick();
   // Captures the devices of the table (or the selected rows) into a
@@ -145,6 +146,11 @@ class BusWindow : public QWidget {
   // The selected rows' addresses, and the folders of their sets in the
   // folder the operator chooses (empty on Cancel).
   std::vector<DevicePresetReader::Target> ChooseTargets(const QString& title);
+  // The selected rows' backup sets in the folder the operator chooses, each
+  // read and checked: a row's own "addr-NNN" set, else the folder's own
+  // set. What cannot be used is said in `refused`, a line per address.
+  std::vector<DeviceRestore::Target> ChooseSets(const QString& title,
+                                                std::vector<std::string>& refused);
   // A folder the operator chooses (RunFolderDialog, else the platform's
   // dialog, opened at the last folder chosen, where folders can be made and
   // a new name typed in); empty on Cancel.
@@ -177,6 +183,8 @@ class BusWindow : public QWidget {
   bool comparing_ = false;
   QString readerFolder_;
   std::vector<std::string> readerFailures_, comparisons_;
+  // Devices whose restore a stop ended, put back as they were.
+  std::vector<std::string> stoppedDevices_;
   int devicesDone_ = 0;
   // What the scan heard, for the settings file: a name, or absent.
   std::map<int, std::optional<std::string>> answers_;

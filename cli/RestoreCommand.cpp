@@ -46,15 +46,19 @@ int RestoreCommand(const std::vector<std::string>& rawArgs) {
       if (only) throw std::runtime_error(dir.string() + " holds no preset " + std::to_string(only));
       continue;
     }
-    set.blocks[preset] = CheckedPresetBlock(*entry, ReadBackupPresetFile(dir / entry->file));
+    set.blocks[preset] = CheckedPresetBlock(*entry, ReadBackupPresetFile(dir / entry->file), dir);
   }
   if (set.blocks.empty()) throw std::runtime_error(dir.string() + " holds no presets");
 
   DeviceSession session(LineFrom(args));
   DeviceRestore restore(session.Line());
-  LinkResult last;  // the end of the latest transaction, in the session's words
+  // The end of the latest transaction, and of the one that failed first,
+  // in the session's words (putting the device back comes after it).
+  LinkResult last;
+  std::optional<LinkResult> firstFailed;
   restore.WhyFailed = [&](const LineOutcome& outcome, bool read) {
     last = session.ResultOf(outcome, read);
+    if (!last.ok && !firstFailed) firstFailed = last;
     return last.ok ? std::string() : last.message;
   };
   restore.OnPreset = [&](int, int preset) {
@@ -86,18 +90,25 @@ int RestoreCommand(const std::vector<std::string>& rawArgs) {
   }
   if (failure) {
     const RestoreFailure& f = *failure;
-    const std::string preset = std::to_string(f.preset);
+    const LinkResult& failed = firstFailed ? *firstFailed : last;
+    const std::string putBack = f.putBack.empty() ? "" : "; " + f.putBack;
     if (f.stopped)
-      throw std::runtime_error("restore to address " + std::to_string(address) + " stopped by " + signal + ": " +
-                               f.Summary() + "; not restored: presets " + PresetList(f.notRestored));
-    if (f.step == "reading" && f.written.empty() && last.notFound)
+      throw std::runtime_error("restore to address " + std::to_string(address) + " stopped by " +
+                               signal + ": " + f.Summary() + "; not restored: presets " +
+                               PresetList(f.notRestored) + putBack);
+    if (!f.step.empty() && (f.preset == 0 || f.step == "reading") && f.written.empty() &&
+        failed.notFound)
       throw std::runtime_error(NoDeviceAt(address, session) + "; nothing was sent");
     if (!f.step.empty())
-      throw std::runtime_error(FailedWhile(address, last, f.step + " preset " + preset) + "; " + f.Summary());
+      throw std::runtime_error(FailedWhile(address, failed, f.What()) + "; " + f.Summary() +
+                               putBack);
     if (f.differs)
-      throw std::runtime_error("preset " + preset + " read back different from " +
-                               (dir / set.manifest.Find(f.preset)->file).string() + " (" + f.why + "); " +
-                               f.Summary());
+      throw std::runtime_error("preset " + std::to_string(f.preset) + " read back different from " +
+                               (dir / set.manifest.Find(f.preset)->file).string() + " (" + f.why +
+                               "); " + f.Summary() + putBack);
+    if (!f.putBack.empty())
+      throw std::runtime_error("restore to address " + std::to_string(address) + ": " +
+                               f.Summary() + putBack);
     throw std::runtime_error(f.Text());
   }
   std::cout << "restored " << set.blocks.size() << (set.blocks.size() == 1 ? " preset" : " presets")

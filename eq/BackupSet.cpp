@@ -131,9 +131,10 @@ BackupManifest ParseManifest(std::string_view text) {
   return m;
 }
 
-pa422::Bytes CheckedPresetBlock(const BackupPreset& entry, std::string_view bytes) {
+pa422::Bytes CheckedPresetBlock(const BackupPreset& entry, std::string_view bytes,
+                                const std::filesystem::path& dir) {
   auto refuse = [&](const std::string& why) {
-    return std::runtime_error(entry.file + ": " + why + "; nothing was sent");
+    return std::runtime_error((dir / entry.file).string() + ": " + why + "; nothing was sent");
   };
   if (bytes.size() != kMacFileSize)
     throw refuse("holds " + std::to_string(bytes.size()) + " bytes, not " +

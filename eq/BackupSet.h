@@ -5,6 +5,7 @@
 // locked, and a CRC-32 of each file so that a damaged file is refused
 // before anything is sent. No device I/O here.
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,10 +54,11 @@ std::string ManifestJson(const BackupManifest& manifest);
 BackupManifest ParseManifest(std::string_view json);
 
 // A preset file checked for sending: the TRANSMIT_ALL_DATA block it makes.
-// Throws std::runtime_error (naming the file) when its size or CRC differs
-// from the manifest, it belongs to another preset, or it holds a level or
-// filter the device cannot take.
-pa422::Bytes CheckedPresetBlock(const BackupPreset& entry, std::string_view fileBytes);
+// Throws std::runtime_error (naming the file in `dir`) when its size or CRC
+// differs from the manifest, it belongs to another preset, or it holds a
+// level or filter the device cannot take.
+pa422::Bytes CheckedPresetBlock(const BackupPreset& entry, std::string_view fileBytes,
+                                const std::filesystem::path& dir = {});
 
 // Whether a recalled block holds what `sent` (a transmit block) carried:
 // levels, filters and preset name. Empty when it does, else what differs.

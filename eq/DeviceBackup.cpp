@@ -151,8 +151,8 @@ LoadedBackup LoadBackupSet(const std::filesystem::path& dir) {
   LoadedBackup backup;
   backup.manifest = ParseManifest(ReadSmallFile(dir / kManifestName, kManifestSizeLimit));
   for (const BackupPreset& entry : backup.manifest.presets)
-    backup.blocks[entry.preset] =
-        CheckedPresetBlock(entry, ReadSmallFile(dir / entry.file, static_cast<size_t>(kMacFileSize)));
+    backup.blocks[entry.preset] = CheckedPresetBlock(
+        entry, ReadSmallFile(dir / entry.file, static_cast<size_t>(kMacFileSize)), dir);
   return backup;
 }
 

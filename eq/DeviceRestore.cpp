@@ -10,9 +10,36 @@ namespace tx = pa422::transmit;
 
 namespace {
 const char* StepName(int step) {
-  static const char* const names[] = {"reading", "naming the device before", "unlocking", "writing", "locking",
+  static const char* const names[] = {"reading the working settings",
+                                      "reading",
+                                      "naming the device before",
+                                      "unlocking",
+                                      "writing",
+                                      "locking",
                                       "reading back"};
   return names[step];
+}
+
+// The working settings of a recalled block as the transmit block of
+// preset 0.
+pa422::Bytes WorkingBlock(const pa422::Bytes& recalled) {
+  pa422::TransmitSettings s;
+  for (int i = 0; i < 30; ++i) s.levels[i] = pa422::BlockByte(recalled, all::kFirstBand + i);
+  s.highPass = pa422::BlockByte(recalled, all::kHighPass);
+  s.lowPass = pa422::BlockByte(recalled, all::kLowPass);
+  s.presetName = recalled.substr(all::kPresetName - 1, pa422::kNameLength);
+  s.preset = 0;
+  return pa422::TransmitBlock(pa422::kDevicePassword, s);
+}
+
+// The stored preset a recalled block of the working settings runs, or 0.
+int RunningPreset(const pa422::Bytes& working) {
+  const int preset = pa422::BlockByte(working, all::kPreset);
+  return preset >= 1 && preset <= kPresetCount ? preset : 0;
+}
+
+bool EndsWith(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 }  // namespace
 
@@ -20,6 +47,10 @@ std::string PresetList(const std::vector<int>& presets) {
   std::string text;
   for (size_t i = 0; i < presets.size(); ++i) text += (i ? ", " : "") + std::to_string(presets[i]);
   return text;
+}
+
+std::string RestoreFailure::What() const {
+  return preset ? step + " preset " + std::to_string(preset) : step;
 }
 
 std::string RestoreFailure::Summary() const {
@@ -30,12 +61,20 @@ std::string RestoreFailure::Summary() const {
 }
 
 std::string RestoreFailure::Text() const {
-  if (!step.empty()) return step + " preset " + std::to_string(preset) + ": " + why + "; " + Summary();
-  if (differs) return "preset " + std::to_string(preset) + " read back different (" + why + "); " + Summary();
-  if (stopped)
-    return "stopped before preset " + (notRestored.empty() ? std::string("?") : std::to_string(notRestored[0])) +
-           "; " + Summary();
-  return why + "; nothing was sent";
+  std::string text;
+  if (!step.empty())
+    text = What() + " failed (" + why + "); " + Summary();
+  else if (differs)
+    text = "preset " + std::to_string(preset) + " read back different (" + why + "); " + Summary();
+  else if (stopped)
+    text = "stopped before preset " +
+           (notRestored.empty() ? std::string("?") : std::to_string(notRestored[0])) + "; " +
+           Summary();
+  else if (!why.empty())
+    return EndsWith(why, "nothing was sent") ? why : why + "; nothing was sent";
+  else
+    text = Summary();
+  return putBack.empty() ? text : text + "; " + putBack;
 }
 
 DeviceRestore::DeviceRestore(LineQueue& line) : line_(line), owner_(line.NewOwner()) {}
@@ -53,16 +92,18 @@ void DeviceRestore::Start(std::vector<Target> targets) {
 }
 
 void DeviceRestore::Stop() {
-  if (!running_) return;
   // The preset in hand is finished first: its steps go on; no other starts.
-  stopping_ = true;
-  if (!line_.Running(owner_) && line_.Pending(owner_) == 0) Finish(true);
+  // While running, a request of the restore is always waiting or on the
+  // line, or its end is being handled, so the stop is always heard.
+  if (running_) stopping_ = true;
 }
 
 void DeviceRestore::NextDevice() {
   while (device_ < targets_.size()) {
     Target& target = targets_[device_];
     failure_ = RestoreFailure();
+    written_ = failed_ = false;
+    held_ = 0;
     // Every file to be sent is read and checked before the device is asked.
     try {
       backup_ = target.set ? *target.set : LoadBackupSet(target.dir);
@@ -81,7 +122,7 @@ void DeviceRestore::NextDevice() {
     // Restoring one preset leaves the device's name as it is.
     renamed_ = target.preset != 0 || target.keepName;
     failure_.preset = presets_[0];
-    Run(Step::ReadBefore);
+    Run(Step::ReadRunning);
     return;
   }
   Finish(false);
@@ -91,11 +132,7 @@ void DeviceRestore::NextPreset() {
   failure_.preset = 0;
   failure_.sent = failure_.unlocked = false;
   if (++preset_ >= presets_.size()) {
-    DeviceDone({});
-    if (stopping_)
-      Finish(true);
-    else
-      NextDevice();
+    DeviceEnded(false);
     return;
   }
   if (stopping_) {
@@ -110,10 +147,15 @@ void DeviceRestore::NextPreset() {
 
 void DeviceRestore::Run(Step step) {
   const int address = targets_[device_].address;
-  const int preset = presets_[preset_];
+  const int preset = preset_ < presets_.size() ? presets_[preset_] : 0;
+  const int running = RunningPreset(working_);
   LineRequest request = BackgroundRecall(owner_, address, preset);
   const std::string password = pa422::kDevicePassword;
   switch (step) {
+    case Step::ReadRunning:
+    case Step::ReadNow:
+      request = BackgroundRecall(owner_, address, 0);
+      break;
     case Step::ReadBefore:
     case Step::ReadBack:
       break;
@@ -135,6 +177,21 @@ void DeviceRestore::Run(Step step) {
     case Step::Lock:
       request.start = [address, preset, password](TzkPA422Form& e) { e.LockPreset(address, preset, password); };
       break;
+    case Step::Recall:
+      request.start = [address, running](TzkPA422Form& e) { e.RecallPreset(address, running); };
+      break;
+    case Step::Hold:
+    case Step::Release:
+      request.start = [address, held = held_, lock = step == Step::Hold,
+                       password](TzkPA422Form& e) {
+        lock ? e.LockPreset(address, held, password) : e.UnlockPreset(address, held, password);
+      };
+      break;
+    case Step::Working:
+      request.start = [address, block = WorkingBlock(working_)](TzkPA422Form& e) {
+        e.TransmitAllData(address, 0, block);
+      };
+      break;
   }
   request.done = [this, step, alive = std::weak_ptr<char>(alive_)](const LineOutcome& outcome) {
     if (!alive.expired() && running_) Ended(step, outcome);
@@ -143,11 +200,22 @@ void DeviceRestore::Run(Step step) {
 }
 
 void DeviceRestore::Ended(Step step, const LineOutcome& outcome) {
-  const bool read = step == Step::ReadBefore || step == Step::ReadBack;
+  if (step >= Step::Recall) {
+    PutBackEnded(step, outcome);
+    return;
+  }
+  if (step == Step::Write && outcome.started) written_ = true;
+  const bool read = step == Step::ReadRunning || step == Step::ReadBefore || step == Step::ReadBack;
   if (const std::string why = WhyFailed ? WhyFailed(outcome, read) : OutcomeFailure(outcome, read); !why.empty()) {
     failure_.step = StepName(static_cast<int>(step));
     failure_.why = why;
+    if (step == Step::ReadRunning) failure_.preset = 0;
     DeviceFailed();
+    return;
+  }
+  if (step == Step::ReadRunning) {
+    working_ = outcome.data;
+    Run(Step::ReadBefore);
     return;
   }
   const int preset = presets_[preset_];
@@ -195,11 +263,75 @@ void DeviceRestore::Ended(Step step, const LineOutcome& outcome) {
       NextPreset();
       return;
     }
+    default:
+      return;
   }
 }
 
-void DeviceRestore::DeviceFailed() {
-  DeviceDone(failure_.Text());
+void DeviceRestore::DeviceFailed() { DeviceEnded(true); }
+
+void DeviceRestore::DeviceEnded(bool failed) {
+  failed_ = failed;
+  // Only a written preset changes what the device runs.
+  if (!written_ || (!failed && targets_[device_].putBackOnFailureOnly)) {
+    PutBackDone({});
+    return;
+  }
+  Run(RunningPreset(working_) ? Step::Recall : Step::ReadNow);
+}
+
+void DeviceRestore::PutBackEnded(Step step, const LineOutcome& outcome) {
+  const int running = RunningPreset(working_);
+  const std::string held = "preset " + std::to_string(held_);
+  const bool read = step == Step::ReadNow;
+  if (const std::string why = WhyFailed ? WhyFailed(outcome, read) : OutcomeFailure(outcome, read);
+      !why.empty()) {
+    std::string doing = "unlocking " + held;
+    if (step == Step::Recall) doing = "recalling preset " + std::to_string(running);
+    if (step == Step::ReadNow) doing = "reading the working settings";
+    if (step == Step::Hold) doing = "locking " + held;
+    if (step == Step::Working) doing = "sending the working settings";
+    std::string text = (running ? "it could not be put back on preset " + std::to_string(running)
+                                : std::string("its working settings could not be put back")) +
+                       ": " + doing + " failed (" + why + ")";
+    if (step == Step::Working && held_) text += "; " + held + " was left locked";
+    PutBackDone(text);
+    return;
+  }
+  switch (step) {
+    case Step::Recall:
+      Run(Step::ReadNow);
+      return;
+    case Step::ReadNow: {
+      if (DifferenceFromSent(outcome.data, WorkingBlock(working_)).empty()) {
+        PutBackDone({});
+        return;
+      }
+      // A device that stores moves keeps the working settings in the
+      // running preset unless it is locked: it keeps the restored curve.
+      const int now = RunningPreset(outcome.data);
+      held_ = now && !pa422::BlockByte(outcome.data, all::kLock) ? now : 0;
+      Run(held_ ? Step::Hold : Step::Working);
+      return;
+    }
+    case Step::Hold:
+      Run(Step::Working);
+      return;
+    case Step::Working:
+      if (held_) {
+        Run(Step::Release);
+        return;
+      }
+      [[fallthrough]];
+    default:
+      PutBackDone({});
+      return;
+  }
+}
+
+void DeviceRestore::PutBackDone(const std::string& failure) {
+  failure_.putBack = failure;
+  DeviceDone(failed_ || !failure.empty() ? failure_.Text() : std::string());
   if (stopping_)
     Finish(true);
   else

@@ -7,6 +7,15 @@
 // written, locked again when the backup says so, and read back to verify
 // it. A device that fails is named with the preset and the step, and the
 // others go on; a stop comes between presets, never inside one.
+//
+// Writing a preset makes it the one the device runs, with its curve as the
+// working settings. So the working settings are read before anything is
+// written, and afterwards (also after a failure or a stop, where the
+// device still answers) the device recalls the preset it ran and gets
+// those working settings back as preset 0 when they differ from it: it
+// plays what it played before. A device that keeps its working settings in
+// the running preset would store them there, so that preset is locked for
+// the moment the working settings go out.
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -31,11 +40,16 @@ struct RestoreFailure {
   std::vector<int> notRestored;  // the set's presets left alone after a stop
   bool sent = false;      // the preset in hand's block went out
   bool unlocked = false;  // the preset in hand was unlocked for it
+  // Why the device could not be given back what it ran before, or empty.
+  std::string putBack;
 
+  // The step that failed: "writing preset 3", "reading the working settings".
+  std::string What() const;
   // What was done: "written and verified: presets 1, 2; preset 3 may be
   // partly written".
   std::string Summary() const;
-  // The whole account: "writing preset 3: ORB Not Found.; written and ...".
+  // The whole account: "writing preset 3 failed (ORB Not Found.); written
+  // and ...".
   std::string Text() const;
 };
 
@@ -53,6 +67,10 @@ class DeviceRestore {
     int preset = 0;
     // The device keeps its name even in a whole restore.
     bool keepName = false;
+    // The device is given back what it ran only when its restore failed
+    // or was stopped: the caller sets what it runs after a restore that
+    // went well (a snapshot recall).
+    bool putBackOnFailureOnly = false;
 
     Target() = default;
     Target(int address, std::filesystem::path dir) : address(address), dir(std::move(dir)) {}
@@ -82,12 +100,31 @@ class DeviceRestore {
   const RestoreFailure& LastFailure() const { return failure_; }
 
  private:
-  enum class Step { ReadBefore, Rename, Unlock, Write, Lock, ReadBack };
+  // Recall and after: putting back what the device ran.
+  enum class Step {
+    ReadRunning,
+    ReadBefore,
+    Rename,
+    Unlock,
+    Write,
+    Lock,
+    ReadBack,
+    Recall,
+    ReadNow,
+    Hold,
+    Working,
+    Release
+  };
   void NextDevice();
   void NextPreset();
   void Run(Step step);
   void Ended(Step step, const LineOutcome& outcome);
+  void PutBackEnded(Step step, const LineOutcome& outcome);
   void DeviceFailed();
+  // The writes of the device in hand are over: what it ran is put back
+  // when needed, then the device is done.
+  void DeviceEnded(bool failed);
+  void PutBackDone(const std::string& failure);
   void DeviceDone(const std::string& failure);
   void Finish(bool stopped);
 
@@ -99,7 +136,11 @@ class DeviceRestore {
   std::vector<int> presets_;  // of the set, in order
   size_t preset_ = 0;
   pa422::Bytes before_;
+  pa422::Bytes working_;  // the working settings before anything was written
   bool renamed_ = false;
+  bool written_ = false;    // a preset's block went out to the device in hand
+  bool failed_ = false;     // the device in hand failed or was stopped
+  int held_ = 0;            // the preset locked while the working settings go out
   RestoreFailure failure_;  // the device in hand's progress
   int presetsDone_ = 0;
   bool running_ = false, stopping_ = false;

@@ -129,6 +129,8 @@ void SnapshotRecall::Run(Step step) {
     DeviceRestore::Target target(address, d.presets);
     target.set = loaded_.sets.at(address);
     target.keepName = !options_.names;
+    // Unless it fails, the recall itself ends on the captured preset.
+    target.putBackOnFailureOnly = true;
     restoreFailure_.clear();
     restore_->Start({target});
     return;

@@ -9,9 +9,10 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QFileDialog>
-#include <QRadioButton>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTest>
@@ -78,11 +79,10 @@ class BusWindowTest : public QObject, public WindowFixture {
     QVERIFY(!std::filesystem::exists(folder + "/addr-003"));
     QCOMPARE(messages->shown.back().caption, std::string("Back Up Error"));
     QVERIFY(messages->shown.back().text.find("address 3: reading preset 1") != std::string::npos);
-    // Compared with its backup: the same, then a band that moved since.
+    // One row compared with the whole bus's backup, its own set: the same,
+    // then a band that moved since.
     bus->Table->clearSelection();
     bus->Table->selectRow(bus->RowOf(1));
-    const std::string one = folder + "/addr-001";
-    bus->RunFolderDialog = [&one] { return QString::fromStdString(one); };
     bus->CompareBtn->click();
     QTRY_VERIFY_WITH_TIMEOUT(!bus->Backup().Running(), 15000);
     QCOMPARE(messages->shown.back().caption, std::string("Compare with Backup"));
@@ -100,13 +100,16 @@ class BusWindowTest : public QObject, public WindowFixture {
              said.c_str());
 
     // Restored once confirmed: No sends nothing; Yes writes the set back,
-    // and the device compares the same again.
+    // the device compares the same again and goes on playing what it
+    // played (preset 2 with the moved band).
     Frames();
     messages->answers = {false};
     bus->RestoreBtn->click();
     QCOMPARE(messages->shown.back().caption, std::string("Restore"));
     QVERIFY2(messages->shown.back().text.find("Address 1 (") != std::string::npos &&
-                 messages->shown.back().text.find("presets 1, 2, 3, 4, 5, 6, 7, 8 are overwritten") != std::string::npos,
+                 messages->shown.back().text.find(
+                     "presets 1, 2, 3, 4, 5, 6, 7, 8 are overwritten from " + folder +
+                     "/addr-001") != std::string::npos,
              messages->shown.back().text.c_str());
     QTest::qWait(50);
     QVERIFY(!bus->Restore().Running());
@@ -115,10 +118,45 @@ class BusWindowTest : public QObject, public WindowFixture {
     bus->RestoreBtn->click();
     QTRY_VERIFY_WITH_TIMEOUT(!bus->Restore().Running(), 20000);
     QVERIFY2(bus->StatusLabel->text().startsWith("Restored 1 device(s)"), qPrintable(bus->StatusLabel->text()));
+    QCOMPARE(int(DeviceBlock(1, 0)[pa422::all_data::kPreset - 1]), 2);
+    QCOMPARE(DeviceBlock(1, 0).substr(pa422::all_data::kPresetName - 1, 5), std::string("MOVED"));
     bus->CompareBtn->click();
     QTRY_VERIFY_WITH_TIMEOUT(!bus->Backup().Running(), 15000);
     QVERIFY2(messages->shown.back().text.find("address 1: no differences") != std::string::npos,
              messages->shown.back().text.c_str());
+
+    // A row without a set in the folder: nothing is asked, the missing
+    // set is named and nothing goes out.
+    bus->Table->clearSelection();
+    bus->Table->selectRow(bus->RowOf(3));
+    Frames();
+    const size_t boxes = messages->shown.size();
+    bus->RestoreBtn->click();
+    QCOMPARE(messages->shown.size(), boxes + 1);
+    QCOMPARE(messages->shown.back().caption, std::string("Restore Error"));
+    QVERIFY2(
+        messages->shown.back().text.find(
+            "address 3: " + folder + " holds no backup of it (no addr-003)") != std::string::npos,
+        messages->shown.back().text.c_str());
+    QVERIFY(!bus->Restore().Running());
+    QCOMPARE(Frames(), QString());
+    // Stopped after a preset, the device is not said to have failed.
+    bus->Table->selectAll();
+    bus->RestoreBtn->click();
+    QVERIFY2(messages->shown.back().text.find("Nothing can be restored to address 3") !=
+                 std::string::npos,
+             messages->shown.back().text.c_str());
+    QTRY_VERIFY(bus->Restore().PresetsDone() >= 1);
+    bus->StopClick();
+    QTRY_VERIFY_WITH_TIMEOUT(!bus->Restore().Running(), 15000);
+    const QString told = bus->Progress->accessibleDescription();
+    QVERIFY2(told.startsWith("Restore stopped; restored 0 device(s)") &&
+                 told.contains("\naddress 1: stopped before preset") &&
+                 told.contains("Failed: address 3: ") && !told.contains("Failed: address 1"),
+             qPrintable(told));
+    QCOMPARE(int(DeviceBlock(1, 0)[pa422::all_data::kPreset - 1]), 2);
+    bus->Table->clearSelection();
+    bus->Table->selectRow(bus->RowOf(1));
 
     // Stopped after its first preset, nothing of the device is written.
     const std::string single = *dir / "single";

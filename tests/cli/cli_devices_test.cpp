@@ -151,6 +151,7 @@ TEST_F(VarloCliDevices, BackupThenRestoreToAReplacedUnit) {
   EXPECT_EQ(At(block, all::kLock), 1);
   EXPECT_EQ(Block(3, 5).substr(0, 49), Block(1, 5).substr(0, 49));
   EXPECT_EQ(Block(3, 0).substr(all::kDeviceName - 1, 16), "ORB 1           ");  // renamed once
+  EXPECT_EQ(At(Block(3, 0), all::kPreset), 1);  // it runs the preset it ran
   std::string frames = sim_->Ok("frames");
   EXPECT_EQ(frames.find("1:"), std::string::npos);  // device 1 left alone
   EXPECT_NE(frames.find("3:93"), std::string::npos);
@@ -181,7 +182,8 @@ TEST_F(VarloCliDevices, NothingIsSentFromAFileThatDoesNotCheckOut) {
   file[10] = 30;  // changed after the backup: the CRC no longer matches
   Put(Path("b/preset-6.V95"), file);
   sim_->Ok("frames");
-  CliResult r = ExpectFailure(With({"restore", "--address", "1", "--from", Path("b")}), "preset-6.V95: its CRC-32");
+  CliResult r = ExpectFailure(With({"restore", "--address", "1", "--from", Path("b")}),
+                              Path("b/preset-6.V95") + ": its CRC-32");
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(sim_->Ok("frames"), "ok");  // not even preset 1 went out
   ExpectFailure(With({"restore", "--address", "1", "--from", Path("nothing")}), "cannot read");
@@ -350,18 +352,21 @@ TEST_F(VarloCliDevices, BackupReplacesAnEarlierBackupAllOrNothing) {
 TEST_F(VarloCliDevices, DeviceThatStopsAnsweringHalfwayThroughARestore) {
   Bus("1,3");
   ASSERT_EQ(Run(With({"backup", "--address", "1", "--out", Path("b")})).status, 0);
-  // Preset 1: recall, rename, write, read back; preset 2: recall, write,
-  // read back; preset 3: recall, then the write meets nobody.
-  sim_->Ok("fault 3 after 8 absent");
-  CliResult r = ExpectFailure(With({"restore", "--address", "3", "--from", Path("b")}),
-                              "device at address 3 stopped answering while writing preset 3 "
-                              "(ORB Not Found.); written and verified: presets 1, 2; "
-                              "preset 3 may be partly written");
+  // The working settings are read; preset 1: recall, rename, write, read
+  // back; preset 2: recall, write, read back; preset 3: recall, then the
+  // write meets nobody, and so does putting the device back.
+  sim_->Ok("fault 3 after 9 absent");
+  CliResult r =
+      ExpectFailure(With({"restore", "--address", "3", "--from", Path("b")}),
+                    "device at address 3 stopped answering while writing preset 3 "
+                    "(ORB Not Found.); written and verified: presets 1, 2; "
+                    "preset 3 may be partly written; it could not be put back on preset 1: "
+                    "recalling preset 1 failed (ORB Not Found.)");
   EXPECT_NE(r.out.find("preset 2  PRESET 2  written and verified"), std::string::npos);
 
   // A device that answers with an error is named as such.
   sim_->Ok("fault clear");
-  sim_->Ok("fault 3 after 1 status 2");
+  sim_->Ok("fault 3 after 2 status 2");
   ExpectFailure(With({"restore", "--address", "3", "--from", Path("b"), "--preset", "5"}),
                 "device at address 3 failed while writing preset 5 (ComStat Error -2); "
                 "no preset was written; preset 5 may be partly written");
@@ -403,4 +408,5 @@ TEST_F(VarloCliDevices, InterruptedRestoreFinishesThePresetInHandAndSaysWhatWasR
   EXPECT_NE(frames.find("1:940102"), std::string::npos) << frames;
   EXPECT_EQ(frames.find("1:950103"), std::string::npos) << frames;
   for (int preset = 1; preset <= 3; ++preset) EXPECT_EQ(At(Block(1, preset), all::kLock), 1) << preset;
+  EXPECT_EQ(At(Block(1, 0), all::kPreset), 1);  // put back on the preset it ran
 }
