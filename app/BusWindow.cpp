@@ -92,7 +92,8 @@ BusWindow::BusWindow(LineQueue& line, OperatorMessages& messages, std::string se
       restore_(line),
       capture_(line),
       compare_(line),
-      recall_(line) {
+      recall_(line),
+      checkOwner_(line.NewOwner()) {
   setObjectName("BusWindow");
   setWindowTitle("Bus");
   setAccessibleName("Bus");
@@ -197,7 +198,10 @@ BusWindow::BusWindow(LineQueue& line, OperatorMessages& messages, std::string se
                                : "No scan yet: Scan asks which devices answer.");
 }
 
-BusWindow::~BusWindow() { line_.Unsubscribe(lineEvents_); }
+BusWindow::~BusWindow() {
+  line_.Unsubscribe(lineEvents_);
+  line_.Withdraw(checkOwner_);
+}
 
 void BusWindow::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);

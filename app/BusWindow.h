@@ -169,8 +169,11 @@ class BusWindow : public QWidget {
   void CaptureFinished(bool stopped);
   void SnapshotCompareFinished(bool stopped);
   void RecallFinished(bool stopped);
-  // A window changed a device after it was recalled.
+  // A window may have changed a device after it was recalled: the device
+  // is read (RecalledDeviceRead), and shown modified when it no longer runs
+  // what the recall left it running.
   void LineRequestEnded(const LineRequest& request, const LineOutcome& outcome);
+  void RecalledDeviceRead(int address, const LineOutcome& read);
 
   LineQueue& line_;
   OperatorMessages& messages_;
@@ -196,6 +199,9 @@ class BusWindow : public QWidget {
   // What the last compare or recall found, by address.
   std::map<int, SnapshotVerdict> verdicts_;
   std::set<int> recalled_;
+  // Recalled devices whose check waits in the line queue, under this owner.
+  std::set<int> checking_;
+  int checkOwner_ = 0;
   std::vector<std::string> snapshotFailures_;
   int lineEvents_ = 0;
   QSize createdSize_;

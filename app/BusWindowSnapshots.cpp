@@ -2,6 +2,7 @@
 // queue, the verdicts in the table and what a window changes afterwards.
 #include <QFile>
 #include <QLabel>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
@@ -100,13 +101,32 @@ void BusWindow::WireSnapshots() {
 }
 
 void BusWindow::LineRequestEnded(const LineRequest& request, const LineOutcome& outcome) {
-  // The windows' requests (not the bus's own background work) that change
-  // a recalled device: anything but a read.
+  // The windows' requests (not the bus's own background work) that may
+  // change a recalled device: anything but a read.
   if (request.yields || !outcome.started || outcome.command == 0 || outcome.command == pa422::RECALL_ALL_DATA ||
       !recalled_.count(request.address))
     return;
-  recalled_.erase(request.address);
-  const int row = RowOf(request.address);
+  // Whether it changed anything shows in what the device runs afterwards.
+  // A check that waits covers this change too.
+  const int address = request.address;
+  if (!checking_.insert(address).second) return;
+  LineRequest check = BackgroundRecall(checkOwner_, address, 0);
+  check.done = [bus = QPointer<BusWindow>(this), address](const LineOutcome& read) {
+    if (bus) bus->RecalledDeviceRead(address, read);
+  };
+  line_.Submit(std::move(check));
+}
+
+void BusWindow::RecalledDeviceRead(int address, const LineOutcome& read) {
+  checking_.erase(address);
+  if (!recalled_.count(address)) return;
+  const auto found = verdicts_.find(address);
+  // Unreadable, it may have changed.
+  if (OutcomeFailure(read, true).empty() && found != verdicts_.end() && found->second.now &&
+      SnapshotDifferences(*found->second.now, DeviceFromWorkingBlock(address, read.data)).empty())
+    return;
+  recalled_.erase(address);
+  const int row = RowOf(address);
   if (row < 0) return;
   Table->item(row, SnapshotColumn)->setText(kModified);
   Table->item(row, SnapshotColumn)->setToolTip(QString("Changed in its window after the recall: it may no longer "

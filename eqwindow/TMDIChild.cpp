@@ -157,8 +157,14 @@ void TMDIChild::WatchLine() {
   const auto fitLater = [this] {
     if (fitWaiting_) QTimer::singleShot(0, this, [this] { FitWhenLineFree(); });
   };
-  events.ended = [fitLater](const LineRequest&, const LineOutcome&) { fitLater(); };
-  events.idle = fitLater;
+  events.ended = [this, fitLater](const LineRequest& request, const LineOutcome& outcome) {
+    FollowWritesElsewhere(request, outcome);
+    fitLater();
+  };
+  events.idle = [this, fitLater] {
+    FollowWritesElsewhere({}, {});
+    fitLater();
+  };
   lineEvents_ = Line().Subscribe(std::move(events));
 }
 
@@ -759,7 +765,12 @@ void TMDIChild::FormActivate() {
   for (TzkTrackBar* bar : TrackBars) SetShowHint(*bar, Options().HintsOnPage);
   // Looking at a window changes no device: only a device that another
   // window made run another preset is made to run this window's again.
-  RunShownPresetOnDevice();
+  // A device that other work (a restore, a snapshot recall) wrote to is
+  // read instead: the window's curve is older than what it runs.
+  if (changedElsewhere_)
+    ReloadFromDevice();
+  else
+    RunShownPresetOnDevice();
 }
 
 void TMDIChild::FormDeactivate() {

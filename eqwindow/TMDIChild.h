@@ -329,6 +329,10 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   void RereadDevice();
   // Nothing is on its way any more: the window stops waiting for answers.
   void StopWaiting();
+  // Notes a write to the window's device by work other than the equalizer
+  // windows' (whose effect the device's running preset follows), and reads
+  // the device again once that work has nothing more waiting for it.
+  void FollowWritesElsewhere(const LineRequest& request, const LineOutcome& outcome);
   // A slider's update (a newer move of the same slider replaces a waiting
   // one) and a whole curve into `preset`.
   void QueueSliderUpdate(int slot, bool quiet = false);
@@ -401,6 +405,10 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   uint64_t lastEnd_ = 0;  // the last transaction whose outcome was handled
   std::array<int, kSliderCount + 1> curveRequests_{};
   int presetBeforeRecall_ = 1;
+  // Other work wrote to the device since the window last read it (its
+  // owner: changedBy_): the window reads before it sends anything.
+  bool changedElsewhere_ = false;
+  int changedBy_ = 0;
   EqualizerHost& host_;
   bool snapQueued_ = false;
   QSize createdSize_{kDesignClientWidth, kDesignClientHeight};

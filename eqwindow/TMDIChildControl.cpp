@@ -137,6 +137,7 @@ void TMDIChild::QueueRequest(DeviceRequest request) {
   line.parameter = request.parameter;
   line.followUp = request.followUp;
   line.ownOutcome = true;
+  line.fromWindow = true;
   const bool quiet = request.quiet || applyingLink_;
   line.background = quiet;
   line.start = std::move(request.start);
@@ -212,16 +213,15 @@ void TMDIChild::CopyORBDataToWindow() {
   SEPresetNumber->setValue(received.CurrentPreset);
   Doc = received;
   Doc.CurrentPreset = SEPresetNumber->value();
-  // The check boxes keep their states until their handlers run below.
-  Doc.Mute = Mute->isChecked();
-  Doc.Bypass = Bypass->isChecked();
-  Doc.Lock = Lock->isChecked();
+  // The check boxes show what the device has without running their click
+  // handlers: sending it back would be a change nobody made.
   ShowDocument();
-  // Check boxes whose state changed run their click handlers, as a click
-  // by the operator would, in the order the copy gives.
-  if (read.changed.mute) Mute->setChecked(received.Mute);
-  if (read.changed.bypass) Bypass->setChecked(received.Bypass);
-  if (read.changed.lock) Lock->setChecked(received.Lock);
+  if (read.changed.lock || read.changed.bypass) {
+    if (Doc.Lock || Doc.Bypass)
+      DisableEditControls();
+    else
+      EnableEditControls();
+  }
   SetPasteEnabled(read.pasteEnabled);
 }
 
@@ -442,14 +442,27 @@ void TMDIChild::ChooseAddress(int address) {
 
 void TMDIChild::ReloadFromDevice() {
   if (Doc.Address == 0 || !Engine().Connected) return;
-  // What waited for the device is older than what it now runs; the
-  // history starts again from what it sends, as for a newly chosen device.
-  DropWaitingRequests();
+  changedElsewhere_ = false;
+  // What waited for the device (a recall of the window's preset among it)
+  // is older than what it now runs; the history starts again from what it
+  // sends, as for a newly chosen device.
+  StopWaiting();
   NewHistory(true);
   SkipPresetChange = true;
   ReadDeviceData(Doc.Address, 0);
   PresetNameEdited = false;
-  RereadPending = false;
+}
+
+void TMDIChild::FollowWritesElsewhere(const LineRequest& request, const LineOutcome& outcome) {
+  const bool read = outcome.command == 0 || outcome.command == pa422::RECALL_ALL_DATA;
+  if (!request.fromWindow && outcome.started && !read && Doc.Address != 0 &&
+      request.address == Doc.Address) {
+    changedElsewhere_ = true;
+    changedBy_ = request.owner;
+  }
+  // Read once that work has nothing more for the device: reading between
+  // its steps would only be read again.
+  if (changedElsewhere_ && Line().Pending(changedBy_, Doc.Address) == 0) ReloadFromDevice();
 }
 
 void TMDIChild::CBAddressChange() {
@@ -461,6 +474,7 @@ void TMDIChild::CBAddressChange() {
   SEPresetNumber->setEnabled(true);
   // What waits for the device shown so far is dropped with it.
   DropWaitingRequests();
+  changedElsewhere_ = false;
   Doc.Address = CBAddress->currentIndex();
   AddressDroppedDown = false;
   // Another device (or none): a new history, based on what the device sends.
@@ -684,6 +698,9 @@ void TMDIChild::PresetRecalled() {
     // working settings, so that what the window shows is what plays, and
     // nothing is read back over it.
     RestorePending = false;
+    // Unless something else wrote to the device meanwhile: the window's
+    // curve is then older than the device's, and is read, not sent.
+    if (changedElsewhere_) return ReloadFromDevice();
     QueueCurve(0, ::CopyVarloDataToORB(Doc, 0), true);
     return;
   }

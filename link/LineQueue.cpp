@@ -77,6 +77,15 @@ int LineQueue::Pending(int owner) const {
   return count + (Running(owner) ? 1 : 0);
 }
 
+int LineQueue::Pending(int owner, int address) const {
+  int count = Running(owner) && running_->request.address == address ? 1 : 0;
+  if (auto found = byOwner_.find(owner); found != byOwner_.end())
+    count += static_cast<int>(
+        std::count_if(found->second.begin(), found->second.end(),
+                      [address](const Entry& e) { return e.request.address == address; }));
+  return count;
+}
+
 int LineQueue::Subscribe(LineEvents events) {
   subscribers_[++lastSubscriber_] = std::move(events);
   return lastSubscriber_;

@@ -71,6 +71,10 @@ struct LineRequest {
   // read after a recall): it goes before the owner's waiting requests, and
   // the owner's turn comes next.
   bool followUp = false;
+  // An equalizer window's request. The windows follow what their own
+  // requests do to a device (the preset it was made to run); anything else
+  // that writes to it makes its windows read it again.
+  bool fromWindow = false;
   // Starts the transaction on the engine (one device operation; a
   // read-modify-write counts as one). Called when the request's turn
   // comes, so it sends the values as they are then.
@@ -122,6 +126,8 @@ class LineQueue : public TransactionListener {
   bool Idle() const { return !running_ && waiting_ == 0; }
   // Requests of the owner waiting or running.
   int Pending(int owner) const;
+  // Those of them for the address.
+  int Pending(int owner, int address) const;
   bool Running(int owner) const { return running_ && running_->request.owner == owner; }
 
   int Subscribe(LineEvents events);

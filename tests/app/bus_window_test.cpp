@@ -4,7 +4,8 @@
 // device's equalizer window once. Snapshots: captured through the real
 // dialog, compared (a verdict per row, the differences on demand),
 // recalled once confirmed (the device's open window reads it again), and a
-// later change in the window is shown.
+// later change in the window is shown. Windows follow what the Bus window
+// writes, with devices of both kinds.
 #include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
@@ -23,6 +24,7 @@
 #include "app/SnapshotOptionsDlg.h"
 #include "controls/StatusPanelAccessible.h"
 #include "controls/TzkTrackBarAccessible.h"
+#include "eq/SnapshotFile.h"
 #include "tests/eqwindow/WindowFixture.h"
 
 class BusWindowTest : public QObject, public WindowFixture {
@@ -285,6 +287,66 @@ class BusWindowTest : public QObject, public WindowFixture {
     QTest::keyClick(w->TrackBars[7], Qt::Key_Up);
     QTRY_COMPARE_WITH_TIMEOUT(Cell(*bus, 1, BusWindow::SnapshotColumn), QString("modified since recalled"), 5000);
     QCOMPARE(Cell(*bus, 2, BusWindow::SnapshotColumn), QString("recalled"));
+  }
+
+  // An open window reads what a restore or a snapshot recall wrote to its
+  // device and sends nothing back: neither its older curve when activated
+  // again, nor the Mute it read.
+  void windowsReadWhatTheBusWrote_data() {
+    QTest::addColumn<bool>("storeMoves");
+    QTest::newRow("moves in the working settings") << false;
+    QTest::newRow("moves stored") << true;
+  }
+  void windowsReadWhatTheBusWrote() {
+    QFETCH(bool, storeMoves);
+    if (storeMoves) simOptions = {"--store-moves"};
+    StartProgram("1");
+    Frame().WindowBusItem->trigger();
+    BusWindow* bus = Frame().Bus();
+    bus->RunScanDialog = [] { return std::optional<std::pair<int, int>>({1, 1}); };
+    bus->ScanBtn->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!bus->Scan().Running(), 15000);
+    std::string folder = *dir / "set";
+    bus->RunFolderDialog = [&folder] { return QString::fromStdString(folder); };
+    bus->Table->selectRow(bus->RowOf(1));
+    bus->BackUpBtn->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!bus->Backup().Running(), 15000);
+
+    // The window moves a band after the backup; the restore takes it back.
+    bus->OpenDevice(1);
+    auto* w = static_cast<TMDIChild*>(Frame().ActiveEqualizerWidget());
+    QVERIFY(WaitIdle());
+    QTest::keyClick(w->TrackBars[7], Qt::Key_Up);
+    QTest::keyClick(w->TrackBars[7], Qt::Key_Up);
+    QVERIFY(WaitIdle());
+    messages->answers = {true};
+    bus->RestoreBtn->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!bus->Restore().Running(), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(w->Doc.BandSteps[7], 0, 5000);
+    QVERIFY(WaitIdle());
+    Frames();
+    Frame().WindowBusItem->trigger();
+    Activate(*w);
+    QCOMPARE(SettledFrames(), QString());
+    QCOMPARE(DeviceFromWorkingBlock(1, DeviceBlock(1, 0)).working->bands[7], 0);
+
+    // Muted in the window after a capture, then recalled with Mute and
+    // Bypass as captured: one Unmute, the recall's.
+    folder = *dir / "show";
+    SnapshotChoice choice;
+    bus->RunSnapshotDialog = [&choice](TSnapshotOptionsDlg::Kind, bool) { return std::optional<SnapshotChoice>(choice); };
+    bus->CaptureBtn->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!bus->Busy(), 20000);
+    w->Mute->click();
+    QVERIFY(WaitIdle());
+    Frames();
+    choice.muteBypass = true;
+    messages->answers = {true};
+    bus->RecallBtn->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!bus->Busy(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!w->Mute->isChecked(), 5000);
+    QCOMPARE(SettledFrames().count(FrameWord(1, pa422::UnmuteAllOutputsFrame())), 1);
+    QCOMPARE(Cell(*bus, 1, BusWindow::SnapshotColumn), QString("recalled"));
   }
 };
 
