@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QPainter>
@@ -32,6 +33,7 @@
 #include "controls/TzkTrackBar.h"
 #include "controls/zkScale.h"
 #include "eq/ScaleLabels.h"
+#include "eqwindow/TiledPlaces.h"
 #include "link/LineQueue.h"
 #include "link/TzkPA422Form.h"
 #include "settings/ProgramOptions.h"
@@ -557,8 +559,8 @@ void TMDIChild::QueueWidthSnap() {
         snapQueued_ = false;
         auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget());
         if (!sub || Options().TileOptions == 0 || sub->isMinimized() || sub->isMaximized()) return;
-        const int screenWidth = ScreenMetrics::Primary().width;
-        if (sub->width() != screenWidth) sub->resize(screenWidth, sub->height());
+        const int tiled = TiledWidth();
+        if (sub->width() != tiled) sub->resize(tiled, sub->height());
       },
       Qt::QueuedConnection);
 }
@@ -626,12 +628,22 @@ void TMDIChild::FormResize() {
   o.ChildWindowHeight = outer.height();
   o.ChildWindowWidth = outer.width();
 
-  // Tiled two or three to a screen, a window keeps the screen's width. The
+  // Tiled two or three to a column, a window keeps its column's width. The
   // resize runs this layout again, which ends here since the width holds.
   // A minimized or maximized window keeps the size its state gives it.
   if (o.TileOptions != 0 && sub && !sub->isMinimized() && !sub->isMaximized() &&
-      sub->width() != ScreenMetrics::Primary().width)
+      sub->width() != TiledWidth())
     QueueWidthSnap();
+}
+
+int TMDIChild::TiledWidth() const {
+  auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget());
+  QMdiArea* area = sub ? sub->mdiArea() : nullptr;
+  if (!area) return width();
+  int count = 0;
+  for (QMdiSubWindow* s : area->subWindowList())
+    count += dynamic_cast<EqualizerWindow*>(s->widget()) != nullptr;
+  return TiledPlace(0, count, Options().TileOptions + 1, area->viewport()->size()).width();
 }
 
 void TMDIChild::ScanBandExcursion(int32_t& max) {

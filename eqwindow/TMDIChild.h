@@ -352,9 +352,11 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   void PlaceClientArea();
   // Scrolls the client area so that control is in view.
   void ScrollIntoView(QWidget& control);
-  // A tiled window keeps the screen's width: the resize is queued, as Qt
+  // A tiled window keeps its column.s width: the resize is queued, as Qt
   // does not deliver a resize made from inside the window's own resize.
   void QueueWidthSnap();
+  // The width of a column of tiled windows in the workspace.
+  int TiledWidth() const;
 
   // Undo, redo and A/B (TMDIChildUndo.cpp).
   class UndoControl;
