@@ -536,9 +536,33 @@ void TMDIChild::PlaceClientArea() {
   const int areaHeight = std::max(0, height() - barHeight);
   const int areaWidth = std::max(width(), controlsWidth);
   ClientArea->setGeometry(-HorzScrollBar->value(), 0, areaWidth, areaHeight);
-  // The status bar runs along the client area's bottom edge, as wide as
-  // the window (or the controls, when they are wider).
-  StatusBar1->setGeometry(0, areaHeight - StatusBar1->height(), areaWidth, StatusBar1->height());
+  PlaceStatusBar(areaHeight);
+}
+
+void TMDIChild::PlaceStatusBar(int areaHeight) {
+  // The status bar stays in view along the window's bottom edge, as wide
+  // as the window, whatever the scrolling: its panels in as many rows as
+  // the width needs, the link panel taking the rest of its row (a row of
+  // its own when its text would not fit there).
+  const int room = width(), row = Panels[0]->height();
+  int x = 0, y = 0;
+  const auto place = [&](QWidget& panel, int least) {
+    if (x > 0 && x + least > room) {
+      x = 0;
+      y += row;
+    }
+    panel.move(x, y);
+    x += panel.width();
+  };
+  for (QLabel* panel : Panels) place(*panel, panel->width());
+  if (!LinkPanel->isHidden()) {
+    auto* link = static_cast<StatusPanel*>(LinkPanel);
+    const int needed =
+        link->fontMetrics().horizontalAdvance(link->text()) + link->width() - link->TextRect().width();
+    place(*LinkPanel, needed);
+    LinkPanel->resize(std::max(needed, room - LinkPanel->x()), row);
+  }
+  StatusBar1->setGeometry(HorzScrollBar->value(), areaHeight - (y + row), room, y + row);
 }
 
 void TMDIChild::ScrollIntoView(QWidget& control) {

@@ -404,11 +404,12 @@ class ScreensTest : public QObject {
   }
 
   void frameNarrowerThanTheScreen() {
-    Start("[Bus]\nDevice 1=FRONT OF HOUSE LEFT\nDevice 2=DELAY TOWER 2\n");
+    // The first start's frame, windows tiled two to a column.
+    Start("[Scaling]\nTileOptions=1\n[Bus]\nDevice 1=FRONT OF HOUSE LEFT\nDevice 2=DELAY TOWER 2\n");
     QVERIFY(Frame().width() < screen.width);
     TMDIChild* w = NewWindow();
     w->ShowLink("Group 1: following", QColor(0xFF, 0xE0, 0x99), false);
-    QTest::qWait(20);
+    QTest::qWait(50);
     for (QLabel* panel : w->Panels) QVERIFY2(WholeInView(*panel, *w), qPrintable(Name(panel)));
     QVERIFY(WholeInView(*w->LinkPanel, *w));
     auto* link = static_cast<StatusPanel*>(w->LinkPanel);
