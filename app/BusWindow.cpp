@@ -215,8 +215,9 @@ void BusWindow::PlaceControls() {
 void BusWindow::FitColumns() {
   fitQueued_ = false;
   const FormScale scale = ScaleOf(*this);
+  const QAbstractItemView& view = *Table;  // its widest cell of a column
   for (int c = 0; c < ColumnCount - 1; ++c)
-    Table->setColumnWidth(c, std::max({scale.Of(kColumnWidths[c]), Table->sizeHintForColumn(c),
+    Table->setColumnWidth(c, std::max({scale.Of(kColumnWidths[c]), view.sizeHintForColumn(c),
                                        Table->horizontalHeader()->sectionSizeHint(c)}));
 }
 
