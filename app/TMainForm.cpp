@@ -870,7 +870,9 @@ void TMainForm::WindowTileItemClick() {
 
 void TMainForm::TileColumns(int perColumn) {
   const QList<QWidget*> windows = EqualizerWindowsByActivation();
-  const QSize area = MdiArea->viewport()->size();
+  // The workspace without its scroll bars: the windows tiled inside it
+  // need none.
+  const QSize area = MdiArea->contentsRect().size();
   int index = 0;
   for (QWidget* w : windows) {
     QWidget* sub = w->parentWidget();

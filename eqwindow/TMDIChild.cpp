@@ -667,7 +667,8 @@ int TMDIChild::TiledWidth() const {
   int count = 0;
   for (QMdiSubWindow* s : area->subWindowList())
     count += dynamic_cast<EqualizerWindow*>(s->widget()) != nullptr;
-  return TiledPlace(0, count, Options().TileOptions + 1, area->viewport()->size()).width();
+  // The workspace without its scroll bars, which tiling makes go away.
+  return TiledPlace(0, count, Options().TileOptions + 1, area->contentsRect().size()).width();
 }
 
 void TMDIChild::ScanBandExcursion(int32_t& max) {
