@@ -755,6 +755,8 @@ void TMainForm::WindowBusItemClick() {
   QMdiSubWindow* sub = MdiArea->addSubWindow(bus);
   sub->setAttribute(Qt::WA_DeleteOnClose);
   sub->show();
+  // As wide as the workspace: the table's columns take the room.
+  sub->setGeometry(0, sub->y(), MdiArea->viewport()->width(), sub->height());
   MdiArea->setActiveSubWindow(sub);
 }
 
