@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 #include <ctime>
@@ -193,6 +194,16 @@ BusWindow::BusWindow(LineQueue& line, OperatorMessages& messages, std::string se
   for (int c = 0; c < ColumnCount - 1; ++c) Table->setColumnWidth(c, kColumnWidths[c]);
   const FormScale scale = ScaleFormToScreen(*this);
   for (int c = 0; c < ColumnCount - 1; ++c) Table->setColumnWidth(c, scale.Of(kColumnWidths[c]));
+  // Columns grow to their texts ("modified since recalled", a group's
+  // state) once a change has landed; the table scrolls sideways beyond.
+  const auto fit = [this] {
+    if (fitQueued_) return;
+    fitQueued_ = true;
+    QTimer::singleShot(0, this, [this] { FitColumns(); });
+  };
+  connect(Table->model(), &QAbstractItemModel::dataChanged, this, fit);
+  connect(Table->model(), &QAbstractItemModel::rowsInserted, this, fit);
+  FitColumns();
   createdSize_ = size();
   ShowStatus(Table->rowCount() ? "The devices of the last scan, not asked since. Scan to ask them."
                                : "No scan yet: Scan asks which devices answer.");
@@ -225,11 +236,24 @@ void BusWindow::PlaceControls() {
   SnapshotCompareBtn->setGeometry(2 * pad + snap, second, snap + scale.Of(20), h);
   RecallBtn->setGeometry(3 * pad + 2 * snap + scale.Of(20), second, snap, h);
   DifferencesBtn->setGeometry(4 * pad + 3 * snap + scale.Of(20), second, scale.Of(90), h);
-  const int status = scale.Of(kStatusHeight);
+  // The status line as tall as its text needs (a long one wraps), up to
+  // a third of the window; the table takes what is left.
   const int tableTop = 3 * pad + 2 * h;
+  const int status =
+      std::max(scale.Of(kStatusHeight),
+               std::min(StatusLabel->heightForWidth(std::max(1, width() - 2 * pad)), height() / 3));
   Table->setGeometry(pad, tableTop, std::max(0, width() - 2 * pad),
                      std::max(0, height() - tableTop - status - pad));
   StatusLabel->setGeometry(pad, height() - status, std::max(0, width() - 2 * pad), status);
+}
+
+void BusWindow::FitColumns() {
+  fitQueued_ = false;
+  const FormScale scale = ScaleOf(*this);
+  const QAbstractItemView& view = *Table;  // its widest cell of a column
+  for (int c = 0; c < ColumnCount - 1; ++c)
+    Table->setColumnWidth(c, std::max({scale.Of(kColumnWidths[c]), view.sizeHintForColumn(c),
+                                       Table->horizontalHeader()->sectionSizeHint(c)}));
 }
 
 bool BusWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -580,6 +604,7 @@ void BusWindow::ShowScanState() {
 
 void BusWindow::ShowStatus(const QString& text, const std::string& details) {
   StatusLabel->setText(text);
+  PlaceControls();
   Progress->setAccessibleDescription(text + QString::fromStdString(details));
   // Its name is the line: a new name is announced (Qt sends the
   // name-changed event), and the label's own text then sends none.

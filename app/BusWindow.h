@@ -109,6 +109,9 @@ class BusWindow : public QWidget {
   // Sets the devices as a snapshot holds them, within the chosen scope and
   // safes, once the operator has confirmed what will be sent.
   void RecallSnapshotClick();
+  // The question Recall Snapshot asks before it sends: a line per device.
+  static std::string RecallQuestion(const QString& folder, const LoadedSnapshot& loaded,
+                                    const SnapshotRecall::Options& options);
   // What differs for the current row's device, as the last compare or
   // recall found it.
   void DifferencesClick();
@@ -129,6 +132,8 @@ class BusWindow : public QWidget {
 
  private:
   void PlaceControls();
+  // Each column as wide as its widest text, never narrower than designed.
+  void FitColumns();
   // The row of an address, made where it belongs (rows stay in address
   // order).
   int RowFor(int address);
@@ -205,4 +210,5 @@ class BusWindow : public QWidget {
   std::vector<std::string> snapshotFailures_;
   int lineEvents_ = 0;
   QSize createdSize_;
+  bool fitQueued_ = false;
 };

@@ -294,9 +294,7 @@ void BusWindow::RecallSnapshotClick() {
   options.presets = choice->presets;
   options.muteBypass = choice->muteBypass;
   options.names = choice->names;
-  std::string question = "These devices are set as the snapshot in " + snapshotFolder_.toStdString() + " holds them:\n";
-  for (const std::string& line : SnapshotRecall::Plan(*loaded, options)) question += "\n" + line;
-  if (!messages_.AskYesNo("Recall Snapshot", question + "\n\nWhat they run now is lost. Continue?",
+  if (!messages_.AskYesNo("Recall Snapshot", RecallQuestion(snapshotFolder_, *loaded, options),
                           MessageIcon::Warning) ||
       (PrepareLine && !PrepareLine()))
     return;
@@ -306,6 +304,14 @@ void BusWindow::RecallSnapshotClick() {
   Progress->setValue(0);
   recall_.Start(std::move(*loaded), std::move(options));
   EnableButtons();
+}
+
+std::string BusWindow::RecallQuestion(const QString& folder, const LoadedSnapshot& loaded,
+                                      const SnapshotRecall::Options& options) {
+  std::string question =
+      "These devices are set as the snapshot in " + folder.toStdString() + " holds them:\n";
+  for (const std::string& line : SnapshotRecall::Plan(loaded, options)) question += "\n" + line;
+  return question + "\n\nWhat they run now is lost. Continue?";
 }
 
 void BusWindow::RecallFinished(bool stopped) {

@@ -1,10 +1,10 @@
 #include "app/TMainForm.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDockWidget>
 #include <QEventLoop>
-#include <QTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -12,12 +12,13 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
-#include <QScreen>
-#include <QStatusTipEvent>
-#include <QToolButton>
-#include <QAbstractButton>
-#include <QPushButton>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStatusTipEvent>
+#include <QTimer>
+#include <QToolButton>
 #include <algorithm>
 #include <cstdint>
 #include <memory>
@@ -25,14 +26,14 @@
 
 #include "app/AboutBox.h"
 #include "app/BusWindow.h"
+#include "app/ComPortDlg.h"
 #include "app/LinkController.h"
 #include "app/LinkJoinDlg.h"
 #include "app/LinkWindowsDlg.h"
-#include "app/ComPortDlg.h"
+#include "app/MeasurementCommands.h"
 #include "app/MenuMerge.h"
 #include "app/OptionsDlg.h"
 #include "app/ProgramIcon.h"
-#include "app/MeasurementCommands.h"
 #include "app/ResponsePanel.h"
 #include "app/ToolBarImages.h"
 #include "app/WindowPlacement.h"
@@ -41,6 +42,7 @@
 #include "controls/zkScale.h"
 #include "eq/PresetFormats.h"
 #include "eqwindow/OperatorMessages.h"
+#include "eqwindow/TiledPlaces.h"
 #include "link/LineQueue.h"
 #include "link/TzkPA422Form.h"
 #include "serial/PortNames.h"
@@ -97,6 +99,7 @@ TMainForm::TMainForm(LongLivedObjects& objects, OperatorMessages& messages,
     UpdateMenuItems();
     MergeActiveWindowMenus();
     ActiveWindowChanged(sub);
+    if (sub) BringIntoView(*sub);
   });
   connect(qApp, &QApplication::focusChanged, this, [this] { UpdateMenuItems(); });
 
@@ -436,6 +439,14 @@ bool TMainForm::event(QEvent* event) {
     case QEvent::WindowActivate:
       FormActivate();
       break;
+    case QEvent::Move:
+    case QEvent::Resize:
+      if (awaitingDecorations_ && frameGeometry().size() != geometry().size()) {
+        awaitingDecorations_ = false;
+        if (outerGeometry_ && windowState() == Qt::WindowNoState)
+          ApplyOuterGeometry(*outerGeometry_);
+      }
+      break;
     default:
       break;
   }
@@ -448,7 +459,12 @@ void TMainForm::ShowFrame() {
   shown_ = true;
   // The decorations are known once the frame is shown: the stored outer
   // size is the frame's size with them.
-  if (outerGeometry_ && windowState() == Qt::WindowNoState) ApplyOuterGeometry(*outerGeometry_);
+  if (outerGeometry_ && windowState() == Qt::WindowNoState) {
+    ApplyOuterGeometry(*outerGeometry_);
+    // Under a window manager they come a moment later, when it has framed
+    // the window: placed once more then, so that the frame fits.
+    awaitingDecorations_ = frameGeometry().size() == geometry().size();
+  }
   // The panel's height holds once the frame has its size.
   if (WindowResponseItem->isChecked()) ShowResponsePanel(true);
 }
@@ -743,6 +759,8 @@ void TMainForm::WindowBusItemClick() {
   QMdiSubWindow* sub = MdiArea->addSubWindow(bus);
   sub->setAttribute(Qt::WA_DeleteOnClose);
   sub->show();
+  // As wide as the workspace: the table's columns take the room.
+  sub->setGeometry(0, sub->y(), MdiArea->viewport()->width(), sub->height());
   MdiArea->setActiveSubWindow(sub);
 }
 
@@ -857,18 +875,38 @@ void TMainForm::WindowTileItemClick() {
 }
 
 void TMainForm::TileColumns(int perColumn) {
-  const int h = (ClientHeight() - 2 * StatusBar->height() - SpeedPanel->height()) / perColumn;
-  const int screenWidth = ScreenMetrics::Primary().width;
-  int r = 0, c = 0;
-  for (QWidget* w : EqualizerWindowsByActivation()) {
-    if (r > perColumn - 1) {
-      r = 0;
-      ++c;
-    }
+  const QList<QWidget*> windows = EqualizerWindowsByActivation();
+  // The workspace without its scroll bars: the windows tiled inside it
+  // need none.
+  const QSize area = MdiArea->contentsRect().size();
+  int index = 0;
+  for (QWidget* w : windows) {
     QWidget* sub = w->parentWidget();
     if (sub->isMinimized() || sub->isMaximized()) sub->showNormal();
-    sub->setGeometry(c * screenWidth, h * r, screenWidth, h);
-    ++r;
+    sub->setGeometry(TiledPlace(index++, int(windows.size()), perColumn, area));
+  }
+}
+
+void TMainForm::BringIntoView(QMdiSubWindow& sub) {
+  // Scrolled as far as the workspace's scroll bars reach, its title bar
+  // first; a window they cannot bring in (left beyond a workspace grown
+  // smaller) is moved in.
+  const QRect view = MdiArea->viewport()->rect();
+  QRect g = sub.geometry();
+  if (view.contains(g)) return;
+  QScrollBar* horizontal = MdiArea->horizontalScrollBar();
+  QScrollBar* vertical = MdiArea->verticalScrollBar();
+  const int dx = g.right() > view.right() ? std::min(g.left(), g.right() - view.right())
+                                          : std::min(0, g.left());
+  const int dy = g.bottom() > view.bottom() ? std::min(g.top(), g.bottom() - view.bottom())
+                                            : std::min(0, g.top());
+  horizontal->setValue(horizontal->value() + dx);
+  vertical->setValue(vertical->value() + dy);
+  g = sub.geometry();
+  if (!view.contains(g.topLeft())) {
+    const QRect fitted =
+        FitOnScreen(g.left(), g.top(), g.width(), g.height(), view, sub.minimumSizeHint());
+    sub.move(fitted.topLeft());
   }
 }
 

@@ -243,6 +243,9 @@ class TMainForm : public QMainWindow, public EqualizerHost {
   void MergeActiveWindowMenus();
   void FillWindowList();
   void TileColumns(int perColumn);
+  // Scrolls the workspace (or, beyond its reach, moves the window) so
+  // that the window chosen is in view.
+  void BringIntoView(QMdiSubWindow& sub);
   // Outer size and place: the decorations, when known, come off the size.
   void ApplyOuterGeometry(const QRect& outer);
   // The available area of the screen a stored frame place belongs to.
@@ -257,6 +260,8 @@ class TMainForm : public QMainWindow, public EqualizerHost {
   bool tearingDown_ = false;
   std::optional<QRect> outerGeometry_;
   bool shown_ = false;
+  // Shown before the window manager framed it: placed again once it has.
+  bool awaitingDecorations_ = false;
   // The equalizer window last made active; it hears FormDeactivate when
   // another one takes its place.
   QPointer<QWidget> activeWindow_;

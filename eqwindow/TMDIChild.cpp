@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QPainter>
@@ -32,6 +33,7 @@
 #include "controls/TzkTrackBar.h"
 #include "controls/zkScale.h"
 #include "eq/ScaleLabels.h"
+#include "eqwindow/TiledPlaces.h"
 #include "link/LineQueue.h"
 #include "link/TzkPA422Form.h"
 #include "settings/ProgramOptions.h"
@@ -543,9 +545,33 @@ void TMDIChild::PlaceClientArea() {
   const int areaHeight = std::max(0, height() - barHeight);
   const int areaWidth = std::max(width(), controlsWidth);
   ClientArea->setGeometry(-HorzScrollBar->value(), 0, areaWidth, areaHeight);
-  // The status bar runs along the client area's bottom edge, as wide as
-  // the window (or the controls, when they are wider).
-  StatusBar1->setGeometry(0, areaHeight - StatusBar1->height(), areaWidth, StatusBar1->height());
+  PlaceStatusBar(areaHeight);
+}
+
+void TMDIChild::PlaceStatusBar(int areaHeight) {
+  // The status bar stays in view along the window's bottom edge, as wide
+  // as the window, whatever the scrolling: its panels in as many rows as
+  // the width needs, the link panel taking the rest of its row (a row of
+  // its own when its text would not fit there).
+  const int room = width(), row = Panels[0]->height();
+  int x = 0, y = 0;
+  const auto place = [&](QWidget& panel, int least) {
+    if (x > 0 && x + least > room) {
+      x = 0;
+      y += row;
+    }
+    panel.move(x, y);
+    x += panel.width();
+  };
+  for (QLabel* panel : Panels) place(*panel, panel->width());
+  if (!LinkPanel->isHidden()) {
+    auto* link = static_cast<StatusPanel*>(LinkPanel);
+    const int needed =
+        link->fontMetrics().horizontalAdvance(link->text()) + link->width() - link->TextRect().width();
+    place(*LinkPanel, needed);
+    LinkPanel->resize(std::max(needed, room - LinkPanel->x()), row);
+  }
+  StatusBar1->setGeometry(HorzScrollBar->value(), areaHeight - (y + row), room, y + row);
 }
 
 void TMDIChild::ScrollIntoView(QWidget& control) {
@@ -566,8 +592,8 @@ void TMDIChild::QueueWidthSnap() {
         snapQueued_ = false;
         auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget());
         if (!sub || Options().TileOptions == 0 || sub->isMinimized() || sub->isMaximized()) return;
-        const int screenWidth = ScreenMetrics::Primary().width;
-        if (sub->width() != screenWidth) sub->resize(screenWidth, sub->height());
+        const int tiled = TiledWidth();
+        if (sub->width() != tiled) sub->resize(tiled, sub->height());
       },
       Qt::QueuedConnection);
 }
@@ -635,12 +661,23 @@ void TMDIChild::FormResize() {
   o.ChildWindowHeight = outer.height();
   o.ChildWindowWidth = outer.width();
 
-  // Tiled two or three to a screen, a window keeps the screen's width. The
+  // Tiled two or three to a column, a window keeps its column's width. The
   // resize runs this layout again, which ends here since the width holds.
   // A minimized or maximized window keeps the size its state gives it.
   if (o.TileOptions != 0 && sub && !sub->isMinimized() && !sub->isMaximized() &&
-      sub->width() != ScreenMetrics::Primary().width)
+      sub->width() != TiledWidth())
     QueueWidthSnap();
+}
+
+int TMDIChild::TiledWidth() const {
+  auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget());
+  QMdiArea* area = sub ? sub->mdiArea() : nullptr;
+  if (!area) return width();
+  int count = 0;
+  for (QMdiSubWindow* s : area->subWindowList())
+    count += dynamic_cast<EqualizerWindow*>(s->widget()) != nullptr;
+  // The workspace without its scroll bars, which tiling makes go away.
+  return TiledPlace(0, count, Options().TileOptions + 1, area->contentsRect().size()).width();
 }
 
 void TMDIChild::ScanBandExcursion(int32_t& max) {

@@ -356,11 +356,15 @@ class TMDIChild : public QWidget, public EqualizerWindow, public EqualizerNotifi
   void WatchLine();
   // Places the client area and the scroll bar for the window's size.
   void PlaceClientArea();
+  // Lays the status panels out in the window's width, above areaHeight.
+  void PlaceStatusBar(int areaHeight);
   // Scrolls the client area so that control is in view.
   void ScrollIntoView(QWidget& control);
-  // A tiled window keeps the screen's width: the resize is queued, as Qt
+  // A tiled window keeps its column.s width: the resize is queued, as Qt
   // does not deliver a resize made from inside the window's own resize.
   void QueueWidthSnap();
+  // The width of a column of tiled windows in the workspace.
+  int TiledWidth() const;
 
   // Undo, redo and A/B (TMDIChildUndo.cpp).
   class UndoControl;

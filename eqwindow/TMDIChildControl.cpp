@@ -340,6 +340,7 @@ void TMDIChild::ShowLink(const QString& text, const QColor& colour, bool resync)
   palette.setColor(QPalette::Window, colour.isValid() ? colour : palette.color(QPalette::Button));
   LinkPanel->setPalette(palette);
   LinkPanel->setVisible(!text.isEmpty());
+  FormResize();  // the status bar makes room for the text
   Unlink1->setEnabled(!text.isEmpty());
   Resync1->setEnabled(resync);
 }

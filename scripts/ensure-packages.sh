@@ -3,7 +3,7 @@
 VARLO_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev qt6-base-dev
                 libgl-dev python3-serial clang libclang-rt-14-dev
                 xvfb xauth xdotool fonts-dejavu-core desktop-file-utils dpkg-dev
-                poppler-utils groff-base file)
+                poppler-utils groff-base file openbox x11-utils)
 
 varlo_ensure_packages() {
   local missing=()

@@ -487,19 +487,24 @@ class FrameTest : public QObject {
     QCOMPARE(Frame().ActiveEqualizerWidget()->windowTitle(), QString("NONAME5"));
     Frame().Options().TileOptions = 1;
     Frame().WindowTileItemClick();
-    const int h2 = (Frame().ClientHeight() - 2 * 19 - 30) / 2;
-    QCOMPARE(tops(), (QList<QPoint>{{0, 0}, {0, h2}, {800, 0}, {800, h2}, {1600, 0}}));
+    // Two to a column, three columns side by side in the workspace.
+    QSize area = Frame().MdiArea->viewport()->size();
+    const int w3 = area.width() / 3, h2 = area.height() / 2;
+    QCOMPARE(tops(), (QList<QPoint>{{0, 0}, {0, h2}, {w3, 0}, {w3, h2}, {2 * w3, 0}}));
     QCOMPARE(Frame().EqualizerWindowsByActivation().last()->windowTitle(), QString("NONAME5"));
     for (QWidget* w : Frame().EqualizerWindows()) {
-      QCOMPARE(w->parentWidget()->width(), 800);
-      QCOMPARE(w->parentWidget()->height(), h2);
+      QTRY_COMPARE(w->parentWidget()->width(), w3);
+      QVERIFY(QRect(QPoint(), area).contains(w->parentWidget()->geometry()));
     }
 
     Frame().resize(700, 400 + Frame().height() - Frame().ClientHeight());
     QCOMPARE(Frame().ClientHeight(), 400);
     Frame().Options().TileOptions = 2;
     Frame().WindowTileItemClick();
-    QCOMPARE(tops(), (QList<QPoint>{{0, 0}, {0, 110}, {0, 220}, {800, 0}, {800, 110}}));
+    area = Frame().MdiArea->viewport()->size();
+    const int w2 = area.width() / 2, h3 = area.height() / 3;
+    QCOMPARE(tops(),
+             (QList<QPoint>{{0, 0}, {0, h3}, {0, area.height() * 2 / 3}, {w2, 0}, {w2, h3}}));
 
     Frame().WindowMinimizeItemClick();
     for (QWidget* w : Frame().EqualizerWindows()) QVERIFY(w->parentWidget()->isMinimized());

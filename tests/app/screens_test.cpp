@@ -16,6 +16,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPaintEngine>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -28,6 +29,7 @@
 #include <QStyleOptionComboBox>
 #include <QTableWidget>
 #include <QTest>
+#include <QTextEdit>
 #include <QToolButton>
 #include <cmath>
 #include <functional>
@@ -41,6 +43,7 @@
 #include "app/LinkJoinDlg.h"
 #include "app/LinkWindowsDlg.h"
 #include "app/OptionsDlg.h"
+#include "app/QtOperatorMessages.h"
 #include "app/ResponsePanel.h"
 #include "app/ScanBusDlg.h"
 #include "app/SnapshotOptionsDlg.h"
@@ -316,15 +319,128 @@ class ScreensTest : public QObject {
     QCOMPARE(w->TrackBars[0]->y() + w->TrackBars[0]->height(), w->StatusBar1->y());
   }
 
-  void tiledWindowKeepsTheScreenWidthAndItsStatusBar() {
+  void tiledWindowKeepsItsColumnWidthAndItsStatusBar() {
     StartStretched(1);
     TMDIChild* w = NewWindow();
-    // The window snaps to the screen's width; its status bar follows.
-    QTRY_COMPARE(Sub(*w)->width(), screen.width);
+    // Alone, the window snaps to the workspace's width; its status bar
+    // follows.
+    const int column = Frame().MdiArea->viewport()->width();
+    QTRY_COMPARE(Sub(*w)->width(), column);
     QTRY_COMPARE(w->StatusBar1->width(), w->width());
-    Sub(*w)->resize(screen.width / 2, Sub(*w)->height());
-    QTRY_COMPARE(Sub(*w)->width(), screen.width);
+    Sub(*w)->resize(column / 2, Sub(*w)->height());
+    QTRY_COMPARE(Sub(*w)->width(), column);
     QTRY_COMPARE(w->StatusBar1->width(), w->width());
+  }
+
+  void fourTiledWindowsStayInTheWorkspace() {
+    StartStretched(1);
+    QList<TMDIChild*> windows;
+    for (int i = 0; i < 4; ++i) windows << NewWindow();
+    Frame().WindowTileItemClick();
+    QTest::qWait(50);
+    QWidget& area = *Frame().MdiArea->viewport();
+    for (TMDIChild* w : windows)
+      QVERIFY2(
+          area.rect().contains(Sub(*w)->geometry()),
+          qPrintable(
+              QString("%1 at %2,%3").arg(w->windowTitle()).arg(Sub(*w)->x()).arg(Sub(*w)->y())));
+    SaveScreen(Frame(), "four-tiled");
+    // One left beyond the workspace comes into view when chosen from the
+    // Window menu.
+    TMDIChild& away = *windows[0];
+    Sub(away)->move(area.width() + scale.Of(40), scale.Of(10));
+    emit Frame().WindowMenu->aboutToShow();
+    QAction* item = nullptr;
+    for (QAction* a : Frame().WindowMenu->actions())
+      if (a->text().endsWith(away.windowTitle())) item = a;
+    QVERIFY(item);
+    item->trigger();
+    QTRY_VERIFY(area.rect().contains(Sub(away)->geometry()));
+  }
+
+  void questionsAboutManyDevicesFitTheScreen() {
+    StartStretched();
+    // Eight devices, their stored presets and both safes.
+    LoadedSnapshot loaded;
+    for (int address = 1; address <= 8; ++address) {
+      SnapshotDevice d;
+      d.address = address;
+      d.deviceName = "FRONT OF HOUSE " + std::to_string(address);
+      d.currentPreset = address;
+      d.working = SnapshotWorking{};
+      d.working->presetName = "EVENING SHOW " + std::to_string(address);
+      loaded.snapshot.devices.push_back(d);
+      loaded.sets[address] = LoadedBackup{};
+    }
+    SnapshotRecall::Options options;
+    options.presets = options.names = options.muteBypass = true;
+    const std::string question = BusWindow::RecallQuestion(
+        "/home/operator/snapshots/2026-12-10 evening show", loaded, options);
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    bool seen = false;
+    OnNextModal([&](QWidget* d) {
+      seen = true;
+      QVERIFY2(available.contains(d->frameGeometry()),
+               qPrintable(QString("%1 high at %2").arg(d->height()).arg(d->y())));
+      auto* box = qobject_cast<QMessageBox*>(d);
+      for (QWidget* c : d->findChildren<QWidget*>())
+        if (c->isVisibleTo(d) && (c->parentWidget() == d || qobject_cast<QAbstractButton*>(c)))
+          QVERIFY2(d->rect().contains(RectIn(*c, *d)), c->metaObject()->className());
+      // Every device's line there to read.
+      QString shown = box->text();
+      for (QTextEdit* e : d->findChildren<QTextEdit*>())
+        if (e->isVisibleTo(d)) shown += e->toPlainText();
+      for (int address = 1; address <= 8; ++address)
+        QVERIFY2(shown.contains(QString("address %1 ").arg(address)), qPrintable(shown));
+      SaveScreen(*d, "recall-question");
+      box->button(QMessageBox::No)->click();
+    });
+    QtOperatorMessages(&Frame()).AskYesNo("Recall Snapshot", question, MessageIcon::Warning);
+    QVERIFY(seen);
+  }
+
+  // Whether c is whole in view: inside the visible part of its window,
+  // and inside the workspace.
+  bool WholeInView(QWidget& c, TMDIChild& w) {
+    QWidget& area = *Frame().MdiArea->viewport();
+    return Visible(w).contains(RectIn(c, w)) &&
+           area.rect().contains(QRect(c.mapTo(&area, QPoint()), c.size()));
+  }
+
+  void frameNarrowerThanTheScreen() {
+    // The first start's frame, windows tiled two to a column.
+    Start("[Scaling]\nTileOptions=1\n[Bus]\nDevice 1=FRONT OF HOUSE LEFT\nDevice 2=DELAY TOWER 2\n");
+    QVERIFY(Frame().width() < screen.width);
+    TMDIChild* w = NewWindow();
+    w->ShowLink("Group 1: following", QColor(0xFF, 0xE0, 0x99), false);
+    QTest::qWait(50);
+    for (QLabel* panel : w->Panels) QVERIFY2(WholeInView(*panel, *w), qPrintable(Name(panel)));
+    QVERIFY(WholeInView(*w->LinkPanel, *w));
+    auto* link = static_cast<StatusPanel*>(w->LinkPanel);
+    const int natural = link->fontMetrics().horizontalAdvance(link->text());
+    QVERIFY2(TextSqueeze(natural, link->TextRect().width()) > kMinTextSqueeze,
+             qPrintable(QString("%1 of %2").arg(link->TextRect().width()).arg(natural)));
+    SaveScreen(Frame(), "narrow-frame-window");
+
+    // The Bus table's cells whole, their longest texts too.
+    Frame().WindowBusItem->trigger();
+    BusWindow* bus = Frame().Bus();
+    QVERIFY(bus);
+    bus->GroupOf = [](int address) { return QString("Group %1: clamped (29 bands)").arg(address); };
+    bus->ShowGroups();
+    bus->Table->item(0, BusWindow::SnapshotColumn)->setText("modified since recalled");
+    QTest::qWait(20);
+    QTableWidget& table = *bus->Table;
+    const int margins =
+        2 * (table.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &table) + 1);
+    for (int row = 0; row < table.rowCount(); ++row)
+      for (int c = 0; c < BusWindow::ColumnCount; ++c) {
+        const QString text = table.item(row, c)->text();
+        QVERIFY2(table.visualRect(table.model()->index(row, c)).width() >=
+                     table.fontMetrics().horizontalAdvance(text) + margins,
+                 qPrintable(text));
+      }
+    SaveScreen(Frame(), "narrow-frame-bus");
   }
 
   void tilingAllOnScreenLeavesNoGapForMinimizedWindows() {

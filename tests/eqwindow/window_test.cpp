@@ -1,17 +1,19 @@
 // Equalizer windows driven as the operator drives them, through the real
 // engine and serial component against orbsim: what reaches the devices,
 // what the windows show, and which controls they let the operator use.
+#include <QtTest/qtestspontaneevent.h>
+
 #include <QAccessible>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMdiArea>
 #include <QMenu>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QToolButton>
 #include <QWheelEvent>
-#include <QtTest/qtestspontaneevent.h>
 
 #include "app/ComPortDlg.h"
 #include "controls/StatusPanelAccessible.h"
@@ -784,10 +786,13 @@ class WindowTest : public QObject, public WindowFixture {
 
   void layoutFollowsTheOptions() {
     StartProgram("none");
+    // A workspace 800 wide.
+    Frame().resize(Frame().width() + 800 - Frame().MdiArea->contentsRect().width(),
+                   Frame().height());
     TMDIChild& w = *NewWindow();
     QMdiSubWindow* sub = SubWindow(w);
-    // Tiled two to a screen (the default), the window takes the screen's
-    // width once it is shown.
+    // Tiled two to a column (the default), the window takes the
+    // workspace's width once it is shown.
     QTRY_COMPARE(sub->width(), 800);
     sub->resize(sub->width(), sub->height() + 285 - w.height());
     QCOMPARE(w.height(), 285);
@@ -807,7 +812,7 @@ class WindowTest : public QObject, public WindowFixture {
     QCOMPARE(Options().SliderHeight, 241);
     QCOMPARE(Options().SliderWidth, 49);
     QCOMPARE(Options().ChildWindowHeight, sub->height());
-    // Tiled two to a screen, a window keeps the screen's width.
+    // Tiled two to a column, a window keeps its column's width.
     sub->resize(500, sub->height());
     QTRY_COMPARE(sub->width(), 800);
     QCOMPARE(w.StatusBar1->width(), w.width());
