@@ -1,5 +1,6 @@
 // The Bus window's snapshots: capture, compare and recall through the line
-// queue, the verdicts in the table and what a window changes afterwards.
+// queue, and their verdicts in the installation model (which also sees what
+// a window changes afterwards).
 #include <QFile>
 #include <QLabel>
 #include <QProgressBar>
@@ -13,23 +14,7 @@
 #include "eqwindow/OperatorMessages.h"
 
 namespace {
-constexpr const char* kModified = "modified since recalled";
-
 std::filesystem::path PathOf(const QString& folder) { return QFile::encodeName(folder).toStdString(); }
-
-// A device as a snapshot run read it, for its row.
-BusDevice Seen(const SnapshotDevice& d) {
-  BusDevice row;
-  row.address = d.address;
-  row.state = BusDevice::State::Online;
-  row.deviceName = d.deviceName;
-  row.preset = d.currentPreset;
-  row.mute = d.mute;
-  row.bypass = d.bypass;
-  row.lock = d.working && d.working->lock;
-  row.lastSeen = std::chrono::system_clock::now();
-  return row;
-}
 
 QString Joined(const std::vector<std::string>& lines) {
   QString text;
@@ -59,21 +44,16 @@ void BusWindow::WireSnapshots() {
                           [this] { DifferencesClick(); });
   connect(Table, &QTableWidget::currentCellChanged, this, [this] { EnableButtons(); });
 
+  // What the devices answered reaches the model from the line.
   capture_.OnDevice = [this](const SnapshotDevice& device, const std::string& error) {
-    BusDevice row = Seen(device);
-    if (device.state == SnapshotDevice::State::Absent) row.state = BusDevice::State::Absent;
-    if (!error.empty()) {
-      row.state = BusDevice::State::Error;
-      row.error = error;
+    if (!error.empty())
       snapshotFailures_.push_back("address " + std::to_string(device.address) + ": " + error);
-    }
-    if (row.state != BusDevice::State::Absent || RowOf(device.address) >= 0) ShowDevice(row);
     Progress->setValue(capture_.DevicesDone());
     ShowStatus(QString("Capturing: %1 of %2 addresses read.").arg(capture_.DevicesDone()).arg(capture_.DevicesInAll()));
   };
   capture_.OnFinished = [this](bool stopped) { CaptureFinished(stopped); };
   compare_.OnVerdict = [this](const SnapshotVerdict& v) {
-    ShowVerdict(v, QString::fromStdString(v.verdict));
+    ShowVerdict(v, v.verdict);
     Progress->setValue(compare_.DevicesDone());
   };
   compare_.OnFinished = [this](bool stopped) { SnapshotCompareFinished(stopped); };
@@ -81,36 +61,17 @@ void BusWindow::WireSnapshots() {
     ShowStatus(QString("Recalling address %1: %2.").arg(address).arg(QString::fromStdString(step)));
   };
   recall_.OnDevice = [this](const SnapshotVerdict& v, bool sent) {
-    ShowVerdict(v, v.Matches() ? "recalled" : QString::fromStdString(v.verdict));
+    // A device sent its settings shows a window's later change.
+    ShowVerdict(v, v.Matches() ? "recalled" : v.verdict,
+                sent ? InstalledUnit::SnapshotSince::Recalled : InstalledUnit::SnapshotSince::None);
     if (!v.Matches())
       snapshotFailures_.push_back("address " + std::to_string(v.address) + ": " + v.verdict +
                                   (v.differences.empty() ? "" : " (" + v.differences[0] + ")"));
-    if (sent) {
-      recalled_.insert(v.address);
-      // The windows of the device read what it runs now.
-      if (DeviceRecalled) DeviceRecalled(v.address);
-    }
+    // The windows of the device read what it runs now.
+    if (sent && DeviceRecalled) DeviceRecalled(v.address);
     Progress->setValue(recall_.DevicesDone());
   };
   recall_.OnFinished = [this](bool stopped) { RecallFinished(stopped); };
-
-  LineEvents events;
-  events.ended = [this](const LineRequest& request, const LineOutcome& outcome) { LineRequestEnded(request, outcome); };
-  lineEvents_ = line_.Subscribe(std::move(events));
-}
-
-void BusWindow::LineRequestEnded(const LineRequest& request, const LineOutcome& outcome) {
-  // The windows' requests (not the bus's own background work) that change
-  // a recalled device: anything but a read.
-  if (request.yields || !outcome.started || outcome.command == 0 || outcome.command == pa422::RECALL_ALL_DATA ||
-      !recalled_.count(request.address))
-    return;
-  recalled_.erase(request.address);
-  const int row = RowOf(request.address);
-  if (row < 0) return;
-  Table->item(row, SnapshotColumn)->setText(kModified);
-  Table->item(row, SnapshotColumn)->setToolTip(QString("Changed in its window after the recall: it may no longer "
-                                                       "run what the snapshot holds."));
 }
 
 std::vector<int> BusWindow::SelectedAddresses() const {
@@ -150,14 +111,9 @@ std::optional<LoadedSnapshot> BusWindow::ChooseSnapshot(const QString& title, co
   return std::nullopt;
 }
 
-void BusWindow::ShowVerdict(const SnapshotVerdict& v, const QString& text) {
-  verdicts_[v.address] = v;
-  const int row = RowFor(v.address);
-  // What the device runs now, as it answered.
-  if (v.now) ShowDevice(Seen(*v.now));
-  Table->item(row, SnapshotColumn)->setText(text);
-  Table->item(row, SnapshotColumn)->setToolTip(v.differences.empty() ? text : Joined(v.differences));
-  EnableButtons();
+void BusWindow::ShowVerdict(const SnapshotVerdict& v, const std::string& text,
+                            InstalledUnit::SnapshotSince since) {
+  units_.SetSnapshot(v.address, text, v.differences, since);
 }
 
 void BusWindow::CaptureSnapshotClick() {
@@ -209,8 +165,8 @@ void BusWindow::CaptureFinished(bool stopped) {
                  .arg(absent)
                  .arg(snapshotFailures_.size());
       for (const SnapshotDevice& d : snapshot.devices)
-        if (const int row = RowOf(d.address); row >= 0 && d.state == SnapshotDevice::State::Present)
-          Table->item(row, SnapshotColumn)->setText("captured");
+        if (d.state == SnapshotDevice::State::Present && units_.Find(d.address))
+          units_.SetSnapshot(d.address, "captured", {}, InstalledUnit::SnapshotSince::Captured);
     } catch (const std::exception& e) {
       text = "The snapshot was not written.";
       details = "\n" + std::string(e.what()) + details;
@@ -234,12 +190,11 @@ void BusWindow::CompareSnapshotClick() {
     // The snapshot's devices, and those the last scan found that it does
     // not hold.
     options.addresses = SnapshotScope(loaded->snapshot, {});
-    for (int row = 0; row < Table->rowCount(); ++row) {
-      const int address = Table->item(row, AddressColumn)->data(Qt::UserRole).toInt();
-      if (Table->item(row, StateColumn)->text() == "online" &&
-          std::find(options.addresses.begin(), options.addresses.end(), address) == options.addresses.end())
+    for (const auto& [address, unit] : units_.Units())
+      if (unit.state == InstalledUnit::State::Online &&
+          std::find(options.addresses.begin(), options.addresses.end(), address) ==
+              options.addresses.end())
         options.addresses.push_back(address);
-    }
   }
   snapshotFailures_.clear();
   Progress->setRange(0, int(options.addresses.size()));
@@ -307,12 +262,14 @@ void BusWindow::DifferencesClick() {
   const int row = Table->currentRow();
   if (row < 0) return;
   const int address = Table->item(row, AddressColumn)->data(Qt::UserRole).toInt();
-  const auto found = verdicts_.find(address);
-  if (found == verdicts_.end()) return;
-  const SnapshotVerdict& v = found->second;
-  const QString name = Table->item(row, NameColumn)->text();
-  QString text = QString("Address %1%2: %3").arg(address).arg(name.isEmpty() ? "" : " (" + name + ")")
-                     .arg(Table->item(row, SnapshotColumn)->text());
-  text += v.differences.empty() ? "\n\nNo differences." : "\n\n" + Joined(v.differences);
+  const InstalledUnit* unit = units_.Find(address);
+  if (!unit || unit->snapshot.empty()) return;
+  const QString name = QString::fromStdString(unit->name);
+  QString text = QString("Address %1%2: %3")
+                     .arg(address)
+                     .arg(name.isEmpty() ? "" : " (" + name + ")")
+                     .arg(QString::fromStdString(unit->snapshot));
+  text += unit->snapshotDetails.empty() ? "\n\nNo differences."
+                                        : "\n\n" + Joined(unit->snapshotDetails);
   messages_.ShowMessage("Differences", text.toStdString(), MessageIcon::Information);
 }
