@@ -61,7 +61,7 @@ void BusWindow::WireSnapshots() {
     ShowStatus(QString("Recalling address %1: %2.").arg(address).arg(QString::fromStdString(step)));
   };
   recall_.OnDevice = [this](const SnapshotVerdict& v, bool sent) {
-    // A device sent its settings shows a window's later change.
+    // Once sent its settings, a device shows a window's later change in its row.
     ShowVerdict(v, v.Matches() ? "recalled" : v.verdict,
                 sent ? InstalledUnit::SnapshotSince::Recalled : InstalledUnit::SnapshotSince::None);
     if (!v.Matches())

@@ -1,10 +1,10 @@
 #include "app/TMainForm.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDockWidget>
 #include <QEventLoop>
+#include <QTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -12,12 +12,12 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QScreen>
 #include <QStatusTipEvent>
-#include <QTimer>
 #include <QToolButton>
+#include <QAbstractButton>
+#include <QPushButton>
+#include <QMessageBox>
 #include <algorithm>
 #include <cstdint>
 #include <memory>
@@ -25,13 +25,13 @@
 
 #include "app/AboutBox.h"
 #include "app/BusWindow.h"
-#include "app/ComPortDlg.h"
 #include "app/LinkController.h"
 #include "app/LinkWindowsDlg.h"
-#include "app/MeasurementCommands.h"
+#include "app/ComPortDlg.h"
 #include "app/MenuMerge.h"
 #include "app/OptionsDlg.h"
 #include "app/ProgramIcon.h"
+#include "app/MeasurementCommands.h"
 #include "app/ResponsePanel.h"
 #include "app/ToolBarImages.h"
 #include "app/WindowPlacement.h"
@@ -745,8 +745,7 @@ void TMainForm::WindowBusItemClick() {
   bus->LineDescription = [this] { return DeviceForPortNumber(Engine().ApdComPort.ComNumber()); };
   bus->DeviceRecalled = [this](int address) {
     for (QWidget* w : EqualizerWindows())
-      if (EqualizerWindow* window = AsEqualizerWindow(w); window->DeviceAddress() == address)
-        window->ReloadFromDevice();
+      if (EqualizerWindow* window = AsEqualizerWindow(w); window->DeviceAddress() == address) window->ReloadFromDevice();
   };
   QMdiSubWindow* sub = MdiArea->addSubWindow(bus);
   sub->setAttribute(Qt::WA_DeleteOnClose);
