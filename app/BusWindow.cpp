@@ -33,7 +33,9 @@ const int kColumnWidths[] = {52, 110, 46, 40, 48, 40, 96, 96, 96};
 constexpr int kPad = 8, kButtonWidth = 75, kCompareWidth = 140, kButtonHeight = 25, kStatusHeight = 32;
 constexpr int kSnapshotWidth = 130;
 
-QString YesNo(bool value) { return value ? "yes" : "no"; }
+QString YesNo(const std::optional<bool>& value) {
+  return !value ? QString() : *value ? "yes" : "no";
+}
 
 // When a device was last seen: the time alone today (the column stays
 // narrow), else the date too; `full` always with both.
@@ -83,9 +85,11 @@ QString DurationText(double seconds) {
 }
 }  // namespace
 
-BusWindow::BusWindow(LineQueue& line, OperatorMessages& messages, std::string settingsPath, QWidget* parent)
+BusWindow::BusWindow(LineQueue& line, InstallationModel& units, OperatorMessages& messages,
+                     std::string settingsPath, QWidget* parent)
     : QWidget(parent),
       line_(line),
+      units_(units),
       messages_(messages),
       settingsPath_(std::move(settingsPath)),
       scan_(line),
@@ -145,13 +149,8 @@ BusWindow::BusWindow(LineQueue& line, OperatorMessages& messages, std::string se
   StatusLabel->setWordWrap(true);
   StatusLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
-  // The devices the last scans found, until they are asked again.
-  for (const auto& [address, name] : LoadBusDevices(settingsPath_)) {
-    BusDevice device;
-    device.address = address;
-    device.deviceName = name;
-    ShowDevice(device);
-  }
+  // Every unit known so far, and each change from now on.
+  for (const auto& [address, unit] : units_.Units()) ShowUnit(address);
 
   scan_.OnAnswer = [this](const BusDevice& device) { ScanAnswered(device); };
   scan_.OnFinished = [this](bool stopped) { ScanFinished(stopped); };
@@ -180,13 +179,19 @@ BusWindow::BusWindow(LineQueue& line, OperatorMessages& messages, std::string se
   restore_.OnDevice = [this, deviceEnded](int address, const std::string& failure) {
     // A device whose restore was stopped (and put back) did not fail.
     const RestoreFailure& f = restore_.LastFailure();
-    if (!failure.empty() && f.stopped && f.putBack.empty())
+    if (!failure.empty() && f.stopped && f.putBack.empty()) {
       stoppedDevices_.push_back("address " + std::to_string(address) + ": " + failure);
-    else
+    } else {
       deviceEnded(address, failure);
+      if (!failure.empty()) restoreFailures_[address] = failure;
+    }
   };
   restore_.OnFinished = [this](bool stopped) { RestoreFinished(stopped); };
   WireSnapshots();
+  unitEvents_ = units_.Subscribe([this](int address) {
+    ShowUnit(address);
+    EnableButtons();
+  });
 
   EnableButtons();
   resize(kDesignWidth, kDesignHeight);
@@ -205,11 +210,15 @@ BusWindow::BusWindow(LineQueue& line, OperatorMessages& messages, std::string se
   connect(Table->model(), &QAbstractItemModel::rowsInserted, this, fit);
   FitColumns();
   createdSize_ = size();
-  ShowStatus(Table->rowCount() ? "The devices of the last scan, not asked since. Scan to ask them."
-                               : "No scan yet: Scan asks which devices answer.");
+  bool asked = false;
+  for (const auto& [address, unit] : units_.Units()) asked |= unit.state != InstalledUnit::State::NotScanned;
+  ShowStatus(asked               ? "The devices known so far. Scan to ask them all again."
+             : Table->rowCount() ? "The devices of the last scan, not asked since. Scan to ask them."
+                                 : "No scan yet: Scan asks which devices answer.");
 }
 
 BusWindow::~BusWindow() {
+  units_.Unsubscribe(unitEvents_);
   line_.Unsubscribe(lineEvents_);
   line_.Withdraw(checkOwner_);
 }
@@ -284,31 +293,31 @@ int BusWindow::RowFor(int address) {
   return row;
 }
 
-void BusWindow::ShowDevice(const BusDevice& device) {
-  const int row = RowFor(device.address);
-  const bool online = device.state == BusDevice::State::Online;
-  const auto set = [&](Column c, const QString& text) { Table->item(row, c)->setText(text); };
-  // A device that did not answer keeps its name and its last sighting.
-  if (online || device.state == BusDevice::State::NotScanned) set(NameColumn, QString::fromStdString(device.deviceName));
-  set(PresetColumn, online ? QString::number(device.preset) : QString());
-  set(MuteColumn, online ? YesNo(device.mute) : QString());
-  set(BypassColumn, online ? YesNo(device.bypass) : QString());
-  set(LockColumn, online ? YesNo(device.lock) : QString());
-  set(StateColumn, QString::fromStdString(device.StateText()));
-  if (GroupOf) set(GroupColumn, GroupOf(device.address));
-  if (online) {
-    set(SeenColumn, SeenText(device.lastSeen));
-    Table->item(row, SeenColumn)->setToolTip(SeenText(device.lastSeen, true));
-  }
-}
-
-void BusWindow::ShowGroups() {
-  if (!GroupOf) return;
-  for (int row = 0; row < Table->rowCount(); ++row) {
-    const QString group = GroupOf(Table->item(row, AddressColumn)->data(Qt::UserRole).toInt());
-    Table->item(row, GroupColumn)->setText(group);
-    Table->item(row, GroupColumn)->setToolTip(group);
-  }
+void BusWindow::ShowUnit(int address) {
+  const InstalledUnit* unit = units_.Find(address);
+  if (!unit) return;
+  const int row = RowFor(address);
+  const bool online = unit->state == InstalledUnit::State::Online;
+  const auto set = [&](Column c, const QString& text, const QString& tip = {}) {
+    Table->item(row, c)->setText(text);
+    Table->item(row, c)->setToolTip(tip.isEmpty() ? text : tip);
+  };
+  // A device that does not answer keeps its name and its last sighting;
+  // what it runs is not known then.
+  set(NameColumn, QString::fromStdString(unit->name));
+  QString preset = online && unit->preset ? QString::number(*unit->preset) : QString();
+  set(PresetColumn, preset,
+      online && unit->presetName ? QString::fromStdString(*unit->presetName) : preset);
+  set(MuteColumn, online ? YesNo(unit->mute) : QString());
+  set(BypassColumn, online ? YesNo(unit->bypass) : QString());
+  set(LockColumn, online ? YesNo(unit->lock) : QString());
+  set(StateColumn, QString::fromStdString(unit->StateText()));
+  QString details;
+  for (const std::string& line : unit->snapshotDetails)
+    details += (details.isEmpty() ? "" : "\n") + QString::fromStdString(line);
+  set(SnapshotColumn, QString::fromStdString(unit->snapshot), details);
+  set(GroupColumn, QString::fromStdString(unit->GroupText()));
+  set(SeenColumn, SeenText(unit->lastSeen), SeenText(unit->lastSeen, true));
 }
 
 bool BusWindow::Busy() const {
@@ -328,7 +337,9 @@ void BusWindow::EnableButtons() {
   SnapshotCompareBtn->setEnabled(!busy);
   RecallBtn->setEnabled(!busy);
   const int row = Table->currentRow();
-  DifferencesBtn->setEnabled(row >= 0 && verdicts_.count(Table->item(row, AddressColumn)->data(Qt::UserRole).toInt()));
+  const InstalledUnit* current =
+      row < 0 ? nullptr : units_.Find(Table->item(row, AddressColumn)->data(Qt::UserRole).toInt());
+  DifferencesBtn->setEnabled(current && !current->snapshot.empty());
 }
 
 void BusWindow::ScanClick() {
@@ -467,8 +478,8 @@ void BusWindow::RestoreClick() {
   // What will be overwritten, device by device.
   std::string question;
   for (const DeviceRestore::Target& t : targets) {
-    const int row = RowOf(t.address);
-    const std::string now = row < 0 ? std::string() : Table->item(row, NameColumn)->text().toStdString();
+    const InstalledUnit* unit = units_.Find(t.address);
+    const std::string now = unit ? unit->name : std::string();
     question += "Address " + std::to_string(t.address) + (now.empty() ? "" : " (" + now + ")") + ": ";
     std::string presets;
     for (const auto& [preset, block] : t.set->blocks)
@@ -483,6 +494,7 @@ void BusWindow::RestoreClick() {
     return;
   readerFailures_ = refused;
   stoppedDevices_.clear();
+  restoreFailures_.clear();
   devicesDone_ = 0;
   Progress->setRange(0, int(targets.size()) * 8);
   Progress->setValue(0);
@@ -491,6 +503,10 @@ void BusWindow::RestoreClick() {
 }
 
 void BusWindow::RestoreFinished(bool stopped) {
+  // A device whose restore failed does not run what its row said (its
+  // last read may have gone well).
+  for (const auto& [address, failure] : restoreFailures_)
+    units_.Failed(address, "restore failed: " + failure);
   EnableButtons();
   QString text = QString("%1 %2 device(s) from %3.")
                      .arg(stopped ? "Restore stopped; restored" : "Restored")
@@ -580,8 +596,8 @@ void BusWindow::OpenCurrentDevice() {
 }
 
 void BusWindow::ScanAnswered(const BusDevice& device) {
-  // Absent addresses get no row of their own; a known one is marked.
-  if (device.state != BusDevice::State::Absent || RowOf(device.address) >= 0) ShowDevice(device);
+  // The model heard the answer as it came off the line (absent addresses
+  // get no row of their own); here only what the settings file keeps.
   if (device.state == BusDevice::State::Online)
     answers_[device.address] = device.deviceName;
   else if (device.state == BusDevice::State::Absent)

@@ -1,11 +1,12 @@
 #pragma once
 // The Bus window: every device on the line at a glance. A table with a row
-// per address found or asked (its device name, the preset it runs, Mute,
-// Bypass, Lock, its state and when it last answered), filled by scans that
-// ask every address of a range through the line queue, so that editing in
-// the equalizer windows goes on between the scan's requests. The last
-// scan's devices are kept in the settings file and shown, "not scanned",
-// at the next start. A row opens its device's equalizer window; the
+// per unit the installation model knows (its device name, the preset it
+// runs, Mute, Bypass, Lock, its state and when it last answered): a view
+// of the model, which hears every outcome on the line, whoever asked, and
+// outlives the window. Scans ask every address of a range through the line
+// queue, so that editing in the equalizer windows goes on between the
+// scan's requests. The last scan's devices are kept in the settings file
+// and shown, "not scanned", at the next start. A row opens its device's equalizer window; the
 // selected rows' devices are backed up to a folder. Snapshots of the bus
 // are captured, compared (a verdict per row, its differences on demand)
 // and recalled from here; a recalled device that a window changes later is
@@ -14,11 +15,10 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <set>
 
 #include "app/SnapshotOptionsDlg.h"
 #include "eq/DeviceBackup.h"
@@ -27,6 +27,7 @@
 #include "eq/SnapshotCompare.h"
 #include "eq/SnapshotRecall.h"
 #include "link/BusScan.h"
+#include "link/InstallationModel.h"
 
 class QLabel;
 class QProgressBar;
@@ -43,9 +44,10 @@ class BusWindow : public QWidget {
   enum Column { AddressColumn, NameColumn, PresetColumn, MuteColumn, BypassColumn, LockColumn,
                 StateColumn, SnapshotColumn, GroupColumn, SeenColumn, ColumnCount };
 
-  // settingsPath: where the scan's devices are kept.
-  BusWindow(LineQueue& line, OperatorMessages& messages, std::string settingsPath,
-            QWidget* parent = nullptr);
+  // units: what the table shows; settingsPath: where the scan's devices
+  // are kept.
+  BusWindow(LineQueue& line, InstallationModel& units, OperatorMessages& messages,
+            std::string settingsPath, QWidget* parent = nullptr);
   ~BusWindow() override;
 
   // Set by the frame. Makes the line ready for a scan (a port chosen and
@@ -54,11 +56,6 @@ class BusWindow : public QWidget {
   // Opens the equalizer window of the device at an address, or activates
   // the one that is open.
   std::function<void(int address)> OpenDevice;
-  // The linked group of an address and its state there ("L+R: following"),
-  // or empty; set by the frame.
-  std::function<QString(int address)> GroupOf;
-  // Shows every row's group again.
-  void ShowGroups();
   // The Scan Bus dialog; when empty the real one is shown. The range, or
   // nothing on Cancel.
   std::function<std::optional<std::pair<int, int>>()> RunScanDialog;
@@ -137,7 +134,8 @@ class BusWindow : public QWidget {
   // The row of an address, made where it belongs (rows stay in address
   // order).
   int RowFor(int address);
-  void ShowDevice(const BusDevice& device);
+  // The row of a unit as the model knows it now.
+  void ShowUnit(int address);
   void ScanAnswered(const BusDevice& device);
   void ScanFinished(bool stopped);
   void ShowScanState();
@@ -170,17 +168,20 @@ class BusWindow : public QWidget {
   // A snapshot folder the operator chooses, read and checked; nothing when
   // cancelled or refused (the operator was told why).
   std::optional<LoadedSnapshot> ChooseSnapshot(const QString& title, const char* errorCaption);
-  void ShowVerdict(const SnapshotVerdict& verdict, const QString& text);
+  void ShowVerdict(const SnapshotVerdict& verdict, const std::string& text,
+                   InstalledUnit::SnapshotSince since = InstalledUnit::SnapshotSince::None);
   void CaptureFinished(bool stopped);
   void SnapshotCompareFinished(bool stopped);
   void RecallFinished(bool stopped);
-  // A window may have changed a device after it was recalled: the device
-  // is read (RecalledDeviceRead), and shown modified when it no longer runs
-  // what the recall left it running.
+  // A window may have changed a device after it was recalled or captured:
+  // the device is read (HeldDeviceRead), and shown modified when it no
+  // longer runs what the snapshot left it running.
   void LineRequestEnded(const LineRequest& request, const LineOutcome& outcome);
-  void RecalledDeviceRead(int address, const LineOutcome& read);
+  void HeldDeviceRead(int address, const LineOutcome& read);
 
   LineQueue& line_;
+  InstallationModel& units_;
+  int unitEvents_ = 0;
   OperatorMessages& messages_;
   std::string settingsPath_;
   BusScan scan_;
@@ -193,6 +194,8 @@ class BusWindow : public QWidget {
   std::vector<std::string> readerFailures_, comparisons_;
   // Devices whose restore a stop ended, put back as they were.
   std::vector<std::string> stoppedDevices_;
+  // The devices a restore failed on, and why.
+  std::map<int, std::string> restoreFailures_;
   int devicesDone_ = 0;
   // What the scan heard, for the settings file: a name, or absent.
   std::map<int, std::optional<std::string>> answers_;
@@ -201,14 +204,14 @@ class BusWindow : public QWidget {
   SnapshotCompare compare_;
   SnapshotRecall recall_;
   QString snapshotFolder_;
-  // What the last compare or recall found, by address.
-  std::map<int, SnapshotVerdict> verdicts_;
-  std::set<int> recalled_;
-  // Recalled devices whose check waits in the line queue, under this owner.
+  // What a recall or capture left each device running, until a window's
+  // change makes it run something else.
+  std::map<int, SnapshotDevice> heldAs_;
+  // Devices whose check waits in the line queue, under this owner.
   std::set<int> checking_;
   int checkOwner_ = 0;
-  std::vector<std::string> snapshotFailures_;
   int lineEvents_ = 0;
+  std::vector<std::string> snapshotFailures_;
   QSize createdSize_;
   bool fitQueued_ = false;
 };

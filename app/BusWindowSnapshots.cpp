@@ -1,5 +1,6 @@
 // The Bus window's snapshots: capture, compare and recall through the line
-// queue, the verdicts in the table and what a window changes afterwards.
+// queue, and their verdicts in the installation model (which also sees what
+// a window changes afterwards).
 #include <QFile>
 #include <QLabel>
 #include <QPointer>
@@ -14,33 +15,21 @@
 #include "eqwindow/OperatorMessages.h"
 
 namespace {
-constexpr const char* kModified = "modified since recalled";
-
-std::filesystem::path PathOf(const QString& folder) { return QFile::encodeName(folder).toStdString(); }
-
-// A device as a snapshot run read it, for its row.
-BusDevice Seen(const SnapshotDevice& d) {
-  BusDevice row;
-  row.address = d.address;
-  row.state = BusDevice::State::Online;
-  row.deviceName = d.deviceName;
-  row.preset = d.currentPreset;
-  row.mute = d.mute;
-  row.bypass = d.bypass;
-  row.lock = d.working && d.working->lock;
-  row.lastSeen = std::chrono::system_clock::now();
-  return row;
+std::filesystem::path PathOf(const QString& folder) {
+  return QFile::encodeName(folder).toStdString();
 }
 
 QString Joined(const std::vector<std::string>& lines) {
   QString text;
-  for (const std::string& line : lines) text += (text.isEmpty() ? "" : "\n") + QString::fromStdString(line);
+  for (const std::string& line : lines)
+    text += (text.isEmpty() ? "" : "\n") + QString::fromStdString(line);
   return text;
 }
 }  // namespace
 
 void BusWindow::WireSnapshots() {
-  const auto button = [this](const QString& caption, const QString& name, const char* hint, auto click) {
+  const auto button = [this](const QString& caption, const QString& name, const char* hint,
+                             auto click) {
     auto* b = new QPushButton(caption, this);
     b->setAccessibleName(name);
     SetHint(*b, hint);
@@ -53,28 +42,27 @@ void BusWindow::WireSnapshots() {
   SnapshotCompareBtn = button("Compare with Sna&pshot...", "Compare with Snapshot",
                               "|Say for each device whether it still runs what a snapshot holds",
                               [this] { CompareSnapshotClick(); });
-  RecallBtn = button("Recall Snaps&hot...", "Recall Snapshot",
-                     "|Set the devices as a snapshot holds them", [this] { RecallSnapshotClick(); });
-  DifferencesBtn = button("&Differences...", "Differences",
-                          "|What differs for the current device, as the last compare or recall found it",
-                          [this] { DifferencesClick(); });
+  RecallBtn =
+      button("Recall Snaps&hot...", "Recall Snapshot", "|Set the devices as a snapshot holds them",
+             [this] { RecallSnapshotClick(); });
+  DifferencesBtn =
+      button("&Differences...", "Differences",
+             "|What differs for the current device, as the last compare or recall found it",
+             [this] { DifferencesClick(); });
   connect(Table, &QTableWidget::currentCellChanged, this, [this] { EnableButtons(); });
 
+  // What the devices answered reaches the model from the line.
   capture_.OnDevice = [this](const SnapshotDevice& device, const std::string& error) {
-    BusDevice row = Seen(device);
-    if (device.state == SnapshotDevice::State::Absent) row.state = BusDevice::State::Absent;
-    if (!error.empty()) {
-      row.state = BusDevice::State::Error;
-      row.error = error;
+    if (!error.empty())
       snapshotFailures_.push_back("address " + std::to_string(device.address) + ": " + error);
-    }
-    if (row.state != BusDevice::State::Absent || RowOf(device.address) >= 0) ShowDevice(row);
     Progress->setValue(capture_.DevicesDone());
-    ShowStatus(QString("Capturing: %1 of %2 addresses read.").arg(capture_.DevicesDone()).arg(capture_.DevicesInAll()));
+    ShowStatus(QString("Capturing: %1 of %2 addresses read.")
+                   .arg(capture_.DevicesDone())
+                   .arg(capture_.DevicesInAll()));
   };
   capture_.OnFinished = [this](bool stopped) { CaptureFinished(stopped); };
   compare_.OnVerdict = [this](const SnapshotVerdict& v) {
-    ShowVerdict(v, QString::fromStdString(v.verdict));
+    ShowVerdict(v, v.verdict);
     Progress->setValue(compare_.DevicesDone());
   };
   compare_.OnFinished = [this](bool stopped) { SnapshotCompareFinished(stopped); };
@@ -82,29 +70,34 @@ void BusWindow::WireSnapshots() {
     ShowStatus(QString("Recalling address %1: %2.").arg(address).arg(QString::fromStdString(step)));
   };
   recall_.OnDevice = [this](const SnapshotVerdict& v, bool sent) {
-    ShowVerdict(v, v.Matches() ? "recalled" : QString::fromStdString(v.verdict));
+    // Once sent its settings, a device shows a window's later change in its row.
+    ShowVerdict(v, v.Matches() ? "recalled" : v.verdict,
+                sent ? InstalledUnit::SnapshotSince::Recalled : InstalledUnit::SnapshotSince::None);
+    if (sent && v.now)
+      heldAs_[v.address] = *v.now;
+    else
+      heldAs_.erase(v.address);
     if (!v.Matches())
       snapshotFailures_.push_back("address " + std::to_string(v.address) + ": " + v.verdict +
                                   (v.differences.empty() ? "" : " (" + v.differences[0] + ")"));
-    if (sent) {
-      recalled_.insert(v.address);
-      // The windows of the device read what it runs now.
-      if (DeviceRecalled) DeviceRecalled(v.address);
-    }
+    // The windows of the device read what it runs now.
+    if (sent && DeviceRecalled) DeviceRecalled(v.address);
     Progress->setValue(recall_.DevicesDone());
   };
   recall_.OnFinished = [this](bool stopped) { RecallFinished(stopped); };
 
   LineEvents events;
-  events.ended = [this](const LineRequest& request, const LineOutcome& outcome) { LineRequestEnded(request, outcome); };
+  events.ended = [this](const LineRequest& request, const LineOutcome& outcome) {
+    LineRequestEnded(request, outcome);
+  };
   lineEvents_ = line_.Subscribe(std::move(events));
 }
 
 void BusWindow::LineRequestEnded(const LineRequest& request, const LineOutcome& outcome) {
   // The windows' requests (not the bus's own background work) that may
-  // change a recalled device: anything but a read.
-  if (request.yields || !outcome.started || outcome.command == 0 || outcome.command == pa422::RECALL_ALL_DATA ||
-      !recalled_.count(request.address))
+  // change a recalled or captured device: anything but a read.
+  if (request.yields || !outcome.started || outcome.command == 0 ||
+      outcome.command == pa422::RECALL_ALL_DATA || !heldAs_.count(request.address))
     return;
   // Whether it changed anything shows in what the device runs afterwards.
   // A check that waits covers this change too.
@@ -112,25 +105,21 @@ void BusWindow::LineRequestEnded(const LineRequest& request, const LineOutcome& 
   if (!checking_.insert(address).second) return;
   LineRequest check = BackgroundRecall(checkOwner_, address, 0);
   check.done = [bus = QPointer<BusWindow>(this), address](const LineOutcome& read) {
-    if (bus) bus->RecalledDeviceRead(address, read);
+    if (bus) bus->HeldDeviceRead(address, read);
   };
   line_.Submit(std::move(check));
 }
 
-void BusWindow::RecalledDeviceRead(int address, const LineOutcome& read) {
+void BusWindow::HeldDeviceRead(int address, const LineOutcome& read) {
   checking_.erase(address);
-  if (!recalled_.count(address)) return;
-  const auto found = verdicts_.find(address);
+  const auto held = heldAs_.find(address);
+  if (held == heldAs_.end()) return;
   // Unreadable, it may have changed.
-  if (OutcomeFailure(read, true).empty() && found != verdicts_.end() && found->second.now &&
-      SnapshotDifferences(*found->second.now, DeviceFromWorkingBlock(address, read.data)).empty())
+  if (OutcomeFailure(read, true).empty() &&
+      SnapshotDifferences(held->second, DeviceFromWorkingBlock(address, read.data)).empty())
     return;
-  recalled_.erase(address);
-  const int row = RowOf(address);
-  if (row < 0) return;
-  Table->item(row, SnapshotColumn)->setText(kModified);
-  Table->item(row, SnapshotColumn)->setToolTip(QString("Changed in its window after the recall: it may no longer "
-                                                       "run what the snapshot holds."));
+  heldAs_.erase(held);
+  units_.ModifiedSinceSnapshot(address);
 }
 
 std::vector<int> BusWindow::SelectedAddresses() const {
@@ -156,7 +145,8 @@ std::optional<SnapshotChoice> BusWindow::AskSnapshotChoice(TSnapshotOptionsDlg::
   return dialog.Choice();
 }
 
-std::optional<LoadedSnapshot> BusWindow::ChooseSnapshot(const QString& title, const char* errorCaption) {
+std::optional<LoadedSnapshot> BusWindow::ChooseSnapshot(const QString& title,
+                                                        const char* errorCaption) {
   const QString folder = ChooseFolder(title);
   if (folder.isEmpty()) return std::nullopt;
   snapshotFolder_ = folder;
@@ -164,26 +154,24 @@ std::optional<LoadedSnapshot> BusWindow::ChooseSnapshot(const QString& title, co
   try {
     return LoadSnapshotFolder(PathOf(folder));
   } catch (const std::exception& e) {
-    messages_.ShowMessage(errorCaption, std::string("The snapshot in ") + folder.toStdString() +
-                                            " cannot be used: " + e.what(), MessageIcon::Error);
+    messages_.ShowMessage(
+        errorCaption,
+        std::string("The snapshot in ") + folder.toStdString() + " cannot be used: " + e.what(),
+        MessageIcon::Error);
   }
   return std::nullopt;
 }
 
-void BusWindow::ShowVerdict(const SnapshotVerdict& v, const QString& text) {
-  verdicts_[v.address] = v;
-  const int row = RowFor(v.address);
-  // What the device runs now, as it answered.
-  if (v.now) ShowDevice(Seen(*v.now));
-  Table->item(row, SnapshotColumn)->setText(text);
-  Table->item(row, SnapshotColumn)->setToolTip(v.differences.empty() ? text : Joined(v.differences));
-  EnableButtons();
+void BusWindow::ShowVerdict(const SnapshotVerdict& v, const std::string& text,
+                            InstalledUnit::SnapshotSince since) {
+  units_.SetSnapshot(v.address, text, v.differences, since);
 }
 
 void BusWindow::CaptureSnapshotClick() {
   if (Busy()) return;
   if (Table->rowCount() == 0) {
-    messages_.ShowMessage("Capture Snapshot", "No devices to capture: scan the bus first.", MessageIcon::Information);
+    messages_.ShowMessage("Capture Snapshot", "No devices to capture: scan the bus first.",
+                          MessageIcon::Information);
     return;
   }
   const std::optional<SnapshotChoice> choice = AskSnapshotChoice(TSnapshotOptionsDlg::Capture);
@@ -222,27 +210,33 @@ void BusWindow::CaptureFinished(bool stopped) {
     try {
       WriteSnapshotFolder(PathOf(snapshotFolder_), snapshot, capture_.Presets());
       int absent = 0;
-      for (const SnapshotDevice& d : snapshot.devices) absent += d.state == SnapshotDevice::State::Absent;
+      for (const SnapshotDevice& d : snapshot.devices)
+        absent += d.state == SnapshotDevice::State::Absent;
       text = QString("Captured %1 device(s) to %2 (%3 absent, %4 failed).")
                  .arg(int(snapshot.devices.size()) - absent - int(snapshotFailures_.size()))
                  .arg(snapshotFolder_)
                  .arg(absent)
                  .arg(snapshotFailures_.size());
       for (const SnapshotDevice& d : snapshot.devices)
-        if (const int row = RowOf(d.address); row >= 0 && d.state == SnapshotDevice::State::Present)
-          Table->item(row, SnapshotColumn)->setText("captured");
+        if (d.state == SnapshotDevice::State::Present && units_.Find(d.address)) {
+          units_.SetSnapshot(d.address, "captured", {}, InstalledUnit::SnapshotSince::Captured);
+          heldAs_[d.address] = d;
+        }
     } catch (const std::exception& e) {
       text = "The snapshot was not written.";
       details = "\n" + std::string(e.what()) + details;
     }
   }
   ShowStatus(text, details);
-  if (!details.empty()) messages_.ShowMessage("Capture Snapshot Error", text.toStdString() + details, MessageIcon::Error);
+  if (!details.empty())
+    messages_.ShowMessage("Capture Snapshot Error", text.toStdString() + details,
+                          MessageIcon::Error);
 }
 
 void BusWindow::CompareSnapshotClick() {
   if (Busy()) return;
-  std::optional<LoadedSnapshot> loaded = ChooseSnapshot("Compare with Snapshot in Folder", "Compare with Snapshot Error");
+  std::optional<LoadedSnapshot> loaded =
+      ChooseSnapshot("Compare with Snapshot in Folder", "Compare with Snapshot Error");
   if (!loaded) return;
   const std::optional<SnapshotChoice> choice = AskSnapshotChoice(TSnapshotOptionsDlg::Compare);
   if (!choice || (PrepareLine && !PrepareLine())) return;
@@ -254,12 +248,11 @@ void BusWindow::CompareSnapshotClick() {
     // The snapshot's devices, and those the last scan found that it does
     // not hold.
     options.addresses = SnapshotScope(loaded->snapshot, {});
-    for (int row = 0; row < Table->rowCount(); ++row) {
-      const int address = Table->item(row, AddressColumn)->data(Qt::UserRole).toInt();
-      if (Table->item(row, StateColumn)->text() == "online" &&
-          std::find(options.addresses.begin(), options.addresses.end(), address) == options.addresses.end())
+    for (const auto& [address, unit] : units_.Units())
+      if (unit.state == InstalledUnit::State::Online &&
+          std::find(options.addresses.begin(), options.addresses.end(), address) ==
+              options.addresses.end())
         options.addresses.push_back(address);
-    }
   }
   snapshotFailures_.clear();
   Progress->setRange(0, int(options.addresses.size()));
@@ -275,7 +268,10 @@ void BusWindow::SnapshotCompareFinished(bool stopped) {
   for (const SnapshotVerdict& v : compare_.Verdicts()) ++counts[v.verdict];
   QString summary;
   for (const auto& [verdict, count] : counts)
-    summary += QString("%1%2 %3").arg(summary.isEmpty() ? "" : ", ").arg(count).arg(QString::fromStdString(verdict));
+    summary += QString("%1%2 %3")
+                   .arg(summary.isEmpty() ? "" : ", ")
+                   .arg(count)
+                   .arg(QString::fromStdString(verdict));
   ShowStatus(QString("%1 %2 device(s) with the snapshot in %3: %4.")
                  .arg(stopped ? "Compare stopped; compared" : "Compared")
                  .arg(compare_.Verdicts().size())
@@ -285,7 +281,8 @@ void BusWindow::SnapshotCompareFinished(bool stopped) {
 
 void BusWindow::RecallSnapshotClick() {
   if (Busy()) return;
-  std::optional<LoadedSnapshot> loaded = ChooseSnapshot("Recall Snapshot from Folder", "Recall Snapshot Error");
+  std::optional<LoadedSnapshot> loaded =
+      ChooseSnapshot("Recall Snapshot from Folder", "Recall Snapshot Error");
   if (!loaded) return;
   const std::optional<SnapshotChoice> choice = AskSnapshotChoice(TSnapshotOptionsDlg::Recall);
   if (!choice) return;
@@ -326,19 +323,23 @@ void BusWindow::RecallFinished(bool stopped) {
   std::string details;
   for (const std::string& failure : snapshotFailures_) details += "\nNot as captured: " + failure;
   ShowStatus(text, details);
-  if (!details.empty()) messages_.ShowMessage("Recall Snapshot Error", text.toStdString() + details, MessageIcon::Error);
+  if (!details.empty())
+    messages_.ShowMessage("Recall Snapshot Error", text.toStdString() + details,
+                          MessageIcon::Error);
 }
 
 void BusWindow::DifferencesClick() {
   const int row = Table->currentRow();
   if (row < 0) return;
   const int address = Table->item(row, AddressColumn)->data(Qt::UserRole).toInt();
-  const auto found = verdicts_.find(address);
-  if (found == verdicts_.end()) return;
-  const SnapshotVerdict& v = found->second;
-  const QString name = Table->item(row, NameColumn)->text();
-  QString text = QString("Address %1%2: %3").arg(address).arg(name.isEmpty() ? "" : " (" + name + ")")
-                     .arg(Table->item(row, SnapshotColumn)->text());
-  text += v.differences.empty() ? "\n\nNo differences." : "\n\n" + Joined(v.differences);
+  const InstalledUnit* unit = units_.Find(address);
+  if (!unit || unit->snapshot.empty()) return;
+  const QString name = QString::fromStdString(unit->name);
+  QString text = QString("Address %1%2: %3")
+                     .arg(address)
+                     .arg(name.isEmpty() ? "" : " (" + name + ")")
+                     .arg(QString::fromStdString(unit->snapshot));
+  text += unit->snapshotDetails.empty() ? "\n\nNo differences."
+                                        : "\n\n" + Joined(unit->snapshotDetails);
   messages_.ShowMessage("Differences", text.toStdString(), MessageIcon::Information);
 }

@@ -2,8 +2,11 @@
 
 #include <QTimer>
 #include <algorithm>
+#include <map>
+#include <set>
 
 #include "eqwindow/EqualizerWindow.h"
+#include "link/InstallationModel.h"
 #include "settings/GroupSettings.h"
 
 namespace {
@@ -250,6 +253,23 @@ QString LinkController::LinkText(int address) const {
   if (member->state == MemberState::Following && window && window->LinkedSendsPending())
     return QString::fromStdString(group->Name() + ": pending");
   return QString::fromStdString(group->Name() + ": " + group->StateText(address, range));
+}
+
+void LinkController::PublishGroups() const {
+  if (!Units) return;
+  std::map<int, InstallationModel::Membership> members;
+  for (const auto& g : groups_)
+    for (const LinkMember& m : g->group.Members()) {
+      const EqualizerWindow* window = WindowAt(m.address);
+      const bool known = m.state != MemberState::Following || (window && g->group.Known());
+      std::string state;
+      if (known && m.state == MemberState::Following && window->LinkedSendsPending())
+        state = "pending";
+      else if (known)
+        state = g->group.StateText(m.address, window ? window->SliderRange() : kDefaultSliderRange);
+      members[m.address] = {g->group.Name(), state};
+    }
+  Units->SetGroups(members);
 }
 
 LinkController::Group* LinkController::Find(int address) const {

@@ -17,6 +17,7 @@
 #include "eq/LinkGroup.h"
 
 class EqualizerWindow;
+class InstallationModel;
 
 class LinkController {
  public:
@@ -36,6 +37,9 @@ class LinkController {
   std::function<void(const std::string& message)> ShowError;
   // A group's members or their states changed.
   std::function<void()> OnChanged;
+  // Where the units' groups and states are kept for the Bus window; set by
+  // the frame.
+  InstallationModel* Units = nullptr;
 
   // Wires a new window's linking hooks. A window that reads its unit (its
   // address chosen, a preset recalled) is compared with its group: a
@@ -65,6 +69,9 @@ class LinkController {
   // The group's name and the member's state, for its window and the bus
   // window: "L+R: clamped (2 bands)"; empty when not linked.
   QString LinkText(int address) const;
+  // Tells the installation model every member's group and state. A member
+  // of a kept group has no state until its window is open and compared.
+  void PublishGroups() const;
 
  private:
   struct Group {

@@ -43,9 +43,11 @@
 #include "eq/PresetFormats.h"
 #include "eqwindow/OperatorMessages.h"
 #include "eqwindow/TiledPlaces.h"
+#include "link/InstallationModel.h"
 #include "link/LineQueue.h"
 #include "link/TzkPA422Form.h"
 #include "serial/PortNames.h"
+#include "settings/BusSettings.h"
 #include "settings/IniFile.h"
 #include "settings/SettingsLocation.h"
 
@@ -127,6 +129,11 @@ void TMainForm::WatchLine() {
   };
   events.idle = [this] { Response->LineMayBeFree(); };
   lineEvents_ = objects_.Line->Subscribe(std::move(events));
+  // What the last scans found, until the units are asked again.
+  units_ = std::make_unique<InstallationModel>(objects_.Line);
+  for (const auto& [address, name] : LoadBusDevices(SettingsPath())) units_->Known(address, name);
+  links_->Units = units_.get();
+  links_->PublishGroups();
 }
 
 TMainForm::~TMainForm() {
@@ -141,6 +148,9 @@ TMainForm::~TMainForm() {
   // The link goes before the windows: none of them may call it after.
   for (QWidget* w : EqualizerWindows())
     if (EqualizerWindow* eq = AsEqualizerWindow(w)) links_->Detach(*eq);
+  // The Bus window views the installation model, which goes with the frame.
+  delete Bus();
+  if (links_) links_->Units = nullptr;
 }
 
 std::string TMainForm::SettingsPath() const { return SettingsFilePath(ProgramDir); }
@@ -708,6 +718,8 @@ QWidget* TMainForm::CreateEqualizerWindow(const QString& caption) {
     UpdateMenuItems();
     MergeActiveWindowMenus();
     Response->CurveMayHaveChanged();
+    // A member whose window closed has no state in its group until it opens again.
+    if (links_->Any()) QTimer::singleShot(0, this, [this] { links_->PublishGroups(); });
   });
   // The response panel follows the active window's curve.
   if (EqualizerWindow* eq = AsEqualizerWindow(window)) {
@@ -745,17 +757,16 @@ void TMainForm::WindowBusItemClick() {
     ActivateEqualizerWindow(open);
     return;
   }
-  auto* bus = new BusWindow(Line(), messages_, SettingsPath());
+  if (!units_) return;  // no line yet
+  auto* bus = new BusWindow(Line(), *units_, messages_, SettingsPath());
   bus->setAttribute(Qt::WA_DeleteOnClose);
   bus->PrepareLine = [this] { return PrepareBusLine(); };
   bus->OpenDevice = [this](int address) { OpenDeviceWindow(address); };
-  bus->GroupOf = [this](int address) { return links_->LinkText(address); };
   bus->LineDescription = [this] { return DeviceForPortNumber(Engine().ApdComPort.ComNumber()); };
   bus->DeviceRecalled = [this](int address) {
     for (QWidget* w : EqualizerWindows())
       if (EqualizerWindow* window = AsEqualizerWindow(w); window->DeviceAddress() == address) window->ReloadFromDevice();
   };
-  bus->ShowGroups();
   QMdiSubWindow* sub = MdiArea->addSubWindow(bus);
   sub->setAttribute(Qt::WA_DeleteOnClose);
   sub->show();
@@ -1002,5 +1013,5 @@ void TMainForm::UpdateLinkDisplays() {
     eq->ShowLink(links_->LinkText(address), number > 0 ? kGroupColours[(number - 1) % 6] : QColor(),
                  links_->NeedsResync(address));
   }
-  if (BusWindow* bus = Bus()) bus->ShowGroups();
+  links_->PublishGroups();
 }

@@ -27,6 +27,7 @@ class QAction;
 class QToolButton;
 class QWidget;
 class BusWindow;
+class InstallationModel;
 class LinkController;
 class OperatorMessages;
 class MeasurementCommands;
@@ -92,7 +93,7 @@ class TMainForm : public QMainWindow, public EqualizerHost {
   void ExitProgram() override { FileExitItemClick(); }
   void ShowAbout() override { HelpAboutItemClick(); }
   // Once the line queue exists: the response panel draws when the line
-  // becomes free.
+  // becomes free, and the installation model hears every outcome.
   void WatchLine();
   TCurveClipboard& Clipboard() override { return CurveClipboard; }
   void RecordMaxBandExcursion(int32_t excursion) override { MaxBandExcursion = excursion; }
@@ -201,6 +202,9 @@ class TMainForm : public QMainWindow, public EqualizerHost {
   MeasurementCommands* Measurement = nullptr;
   // The linked windows' groups.
   LinkController& Links() { return *links_; }
+  // Every unit the program has heard of (the Bus window shows it); made by
+  // WatchLine.
+  InstallationModel* Units() const { return units_.get(); }
   QMenu* FileMenu = nullptr;
   QMenu* WindowMenu = nullptr;
   QMenu* HelpMenu = nullptr;
@@ -276,6 +280,7 @@ class TMainForm : public QMainWindow, public EqualizerHost {
   bool PrepareBusLine();
   // Its subscription to the line queue's events.
   int lineEvents_ = 0;
+  std::unique_ptr<InstallationModel> units_;
   std::unique_ptr<LinkController> links_;
   bool linkDisplayQueued_ = false;
 };

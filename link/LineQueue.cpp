@@ -159,8 +159,8 @@ void LineQueue::TransactionEnded(const TransactionEnd& end) {
   if (running_) {
     Entry ended = std::move(*running_);
     running_.reset();
-    Finish(std::move(ended),
-           LineOutcome{end.succeeded, true, end.message, end.data, end.linkFailed, end.command});
+    Finish(std::move(ended), LineOutcome{end.succeeded, true, end.message, end.data, end.linkFailed,
+                                         end.command, 0, end.frame});
   }
   Pump();
 }

@@ -45,6 +45,7 @@ struct LineOutcome {
   // Numbers the ends: the requests a newer one replaced end with it, under
   // its number, so that a requester can tell one end told twice.
   uint64_t serial = 0;
+  pa422::Bytes frame;  // the last frame sent (what a unit was told)
 };
 
 struct LineRequest {

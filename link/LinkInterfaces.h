@@ -42,6 +42,7 @@ struct TransactionEnd {
   uint8_t command = 0;  // the code of the last frame sent
   std::string message;  // the engine's text on failure
   pa422::Bytes data;    // the data a successful recall brought
+  pa422::Bytes frame;   // the last frame sent, as sent
   // The device did not answer at all (a time-out, a wrong DT/ID): the link
   // to it is taken to be lost, not just the one command.
   bool linkFailed = false;

@@ -90,6 +90,7 @@ void TzkPA422Form::EndTransaction(bool succeeded, const pa422::Bytes& data, bool
   end.succeeded = succeeded;
   end.address = addressInFlight_;
   end.command = FirstByte(PendingCommand);
+  end.frame = PendingCommand;
   if (!succeeded) end.message = lastError_;
   end.data = data;
   end.linkFailed = linkFailed;

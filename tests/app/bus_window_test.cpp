@@ -5,12 +5,15 @@
 // dialog, compared (a verdict per row, the differences on demand),
 // recalled once confirmed (the device's open window reads it again), and a
 // later change in the window is shown. Windows follow what the Bus window
-// writes, with devices of both kinds.
+// writes, with devices of both kinds. The table shows what the program
+// knows of each unit, whoever asked it, and keeps it when the window closes.
 #include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMdiSubWindow>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -347,6 +350,64 @@ class BusWindowTest : public QObject, public WindowFixture {
     QTRY_VERIFY_WITH_TIMEOUT(!w->Mute->isChecked(), 5000);
     QCOMPARE(SettledFrames().count(FrameWord(1, pa422::UnmuteAllOutputsFrame())), 1);
     QCOMPARE(Cell(*bus, 1, BusWindow::SnapshotColumn), QString("recalled"));
+  }
+
+  void tableShowsWhatTheProgramKnowsOfEachUnit() {
+    std::string offsets = "0";
+    for (int i = 1; i < 30; ++i) offsets += ",0";
+    StartProgram("1,2", true,
+                 "[Group 1]\nName=L+R\nMode=Relative\nFollows=Bands\nMembers=1,2\nOffsets 1=" +
+                     offsets + "\nOffsets 2=" + offsets + "\n");
+    Frame().WindowBusItem->trigger();
+    BusWindow* bus = Frame().Bus();
+    // A kept group with no window open: no state yet.
+    QCOMPARE(Cell(*bus, 1, BusWindow::GroupColumn), QString("L+R"));
+    bus->RunScanDialog = [] { return std::optional<std::pair<int, int>>({1, 2}); };
+    bus->ScanBtn->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!bus->Scan().Running(), 15000);
+    QCOMPARE(Cell(*bus, 1, BusWindow::MuteColumn), QString("no"));
+
+    // Mute and a name from device 1's window reach its row.
+    bus->OpenDevice(1);
+    auto* w = static_cast<TMDIChild*>(Frame().ActiveEqualizerWidget());
+    QVERIFY(WaitIdle());
+    w->Mute->click();
+    w->EBORBName->setFocus();
+    w->EBORBName->selectAll();
+    QTest::keyClicks(w->EBORBName, "Front fill");
+    QTest::keyClick(w->EBORBName, Qt::Key_Return);
+    QVERIFY(WaitIdle());
+    QCOMPARE(Cell(*bus, 1, BusWindow::MuteColumn), QString("yes"));
+    QCOMPARE(Cell(*bus, 1, BusWindow::NameColumn), QString("FRONT FILL"));
+
+    // Closed and opened again, the Bus window shows the same.
+    qobject_cast<QMdiSubWindow*>(bus->parentWidget())->close();
+    QTRY_VERIFY(!Frame().Bus());
+    Frame().WindowBusItem->trigger();
+    bus = Frame().Bus();
+    QCOMPARE(Cell(*bus, 1, BusWindow::StateColumn), QString("online"));
+    QCOMPARE(Cell(*bus, 2, BusWindow::StateColumn), QString("online"));
+    QCOMPARE(Cell(*bus, 1, BusWindow::MuteColumn), QString("yes"));
+
+    // A backup is an answer: "Last Seen" moves on.
+    const QString seen = bus->Table->item(bus->RowOf(2), BusWindow::SeenColumn)->toolTip();
+    QVERIFY(!seen.isEmpty());
+    QTest::qWait(1100);
+    const std::string folder = *dir / "two";
+    bus->RunFolderDialog = [&folder] { return QString::fromStdString(folder); };
+    bus->Table->selectRow(bus->RowOf(2));
+    bus->BackUpBtn->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!bus->Busy(), 15000);
+    QVERIFY(bus->Table->item(bus->RowOf(2), BusWindow::SeenColumn)->toolTip() != seen);
+
+    // A restore that fails leaves its row no longer "online".
+    sim->Ok("fault 2 status 5");
+    messages->answers = {true};
+    bus->RestoreBtn->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!bus->Busy(), 15000);
+    QCOMPARE(messages->shown.back().caption, std::string("Restore Error"));
+    QVERIFY2(Cell(*bus, 2, BusWindow::StateColumn).startsWith("error: "),
+             qPrintable(Cell(*bus, 2, BusWindow::StateColumn)));
   }
 };
 
