@@ -261,7 +261,10 @@ void LinkController::PublishGroups() const {
   for (const auto& g : groups_)
     for (const LinkMember& m : g->group.Members()) {
       const EqualizerWindow* window = WindowAt(m.address);
-      const bool known = m.state != MemberState::Following || (window && g->group.Known());
+      // Without its window a member not yet compared with its unit has no
+      // state to tell.
+      const bool known = window ? m.state != MemberState::Following || g->group.Known()
+                                : m.state != MemberState::Following && m.state != MemberState::Unchecked;
       std::string state;
       if (known && m.state == MemberState::Following && window->LinkedSendsPending())
         state = "pending";

@@ -315,23 +315,32 @@ class BusWindowTest : public QObject, public WindowFixture {
     bus->BackUpBtn->click();
     QTRY_VERIFY_WITH_TIMEOUT(!bus->Backup().Running(), 15000);
 
-    // The window moves a band after the backup; the restore takes it back.
+    // The window moves a band and renames the device after the backup; the
+    // restore gives the device the backup's name and leaves it playing the
+    // move, and the window shows both.
     bus->OpenDevice(1);
     auto* w = static_cast<TMDIChild*>(Frame().ActiveEqualizerWidget());
     QVERIFY(WaitIdle());
+    const QString name = w->EBORBName->text();
     QTest::keyClick(w->TrackBars[7], Qt::Key_Up);
     QTest::keyClick(w->TrackBars[7], Qt::Key_Up);
+    w->EBORBName->setFocus();
+    w->EBORBName->selectAll();
+    QTest::keyClicks(w->EBORBName, "Front fill");
+    QTest::keyClick(w->EBORBName, Qt::Key_Return);
     QVERIFY(WaitIdle());
     messages->answers = {true};
     bus->RestoreBtn->click();
     QTRY_VERIFY_WITH_TIMEOUT(!bus->Restore().Running(), 20000);
-    QTRY_COMPARE_WITH_TIMEOUT(w->Doc.BandSteps[7], 0, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(w->EBORBName->text(), name, 5000);
+    QCOMPARE(w->Doc.BandSteps[7], 2);
     QVERIFY(WaitIdle());
     Frames();
     Frame().WindowBusItem->trigger();
     Activate(*w);
     QCOMPARE(SettledFrames(), QString());
-    QCOMPARE(DeviceFromWorkingBlock(1, DeviceBlock(1, 0)).working->bands[7], 0);
+    QCOMPARE(DeviceFromWorkingBlock(1, DeviceBlock(1, 0)).working->bands[7], 2);
+    QCOMPARE(QString::fromStdString(DeviceFromWorkingBlock(1, DeviceBlock(1, 0)).deviceName), name);
 
     // Muted in the window after a capture, then recalled with Mute and
     // Bypass as captured: one Unmute, the recall's.
